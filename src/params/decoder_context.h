@@ -1,0 +1,91 @@
+// All decoding state of one decoder object, kept between packets.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "params/report_item.h"
+
+namespace tessavo {
+
+inline constexpr int kFrameCapacity = 7168;
+inline constexpr int32_t kNoValue = -9999;
+inline constexpr float kNoValueF = -9999.0f;
+inline constexpr double kNoValueD = -9999.0;
+
+// A (seconds, microseconds) pair; seconds -9999 marks "not known yet".
+struct TimePair {
+    int32_t seconds;
+    int32_t microseconds;
+};
+
+// Per-code throttle state: at most one packet per interval passes.
+struct SamplingRecord {
+    int32_t hasLast = 0;
+    int32_t lastSeconds = 0;
+    int32_t lastMicroseconds = 0;
+    double interval = 0.0;  // seconds
+};
+
+inline constexpr int kSamplingRecordCount = 30;
+// Throttle intervals in seconds, by sampling-record index.
+inline constexpr std::array<double, kSamplingRecordCount> kSamplingIntervals = {
+    0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 1.0, 1.0, 1.0, 1.0, 0.8, 0.2, 0.5, 0.5, 0.4,
+    0.2, 0.5, 0.25, 0.2, 0.5, 0.2, 0.2, 0.5, 0.25, 0.5, 0.2, 0.2, 0.2, 1.0, 0.2};
+
+// Ordered set of structured-record offsets (ascending, no duplicates); 45 at most.
+class OffsetSet {
+public:
+    void Insert(uint16_t offset);
+    int Size() const { return count_; }
+    uint16_t operator[](int i) const { return items_[static_cast<size_t>(i)]; }
+
+private:
+    std::array<uint16_t, kStructParamCount> items_{};
+    int count_ = 0;
+};
+
+struct DecoderContext {
+    // The report item the dispatcher and decoders fill; copied into the ring when accepted.
+    ReportItem item;
+
+    // Every scalar offset written since creation, in order of first write.
+    std::array<uint16_t, kParamCount> touchedParams{};
+    uint16_t touchedParamCount = 0;
+    OffsetSet touchedStructParams;
+
+    uint32_t moduleType = 0;
+    uint8_t reencodeEnabled = 0;
+    uint8_t rawPacketMode = 0;
+
+    TimePair firstHostTime{kNoValue, kNoValue};
+    TimePair firstDiagTime{kNoValue, kNoValue};
+    std::array<uint8_t, 8> lastDiagStamp{};
+
+    uint16_t channelState = 0;  // published as 0x7F01C102
+    uint16_t modeC103 = 0;      // published as 0x7F01C103
+
+    // The packet being dispatched: unescaped, with CRC and terminator, as the dispatcher holds it.
+    int32_t packetLength = 0;
+    std::array<uint8_t, kFrameCapacity> packet{};
+
+    std::array<SamplingRecord, kSamplingRecordCount> sampling{};
+
+    // --- State shared by several log decoders (see each family for its meaning) ---
+    int32_t marker107C = 55537;
+    double pilotLevel = kNoValueD;
+    int32_t pilotValue1 = kNoValue;
+    int32_t referencePilot = kNoValue;
+    int32_t pilotValue3 = 0;
+    int32_t lastValue018302 = -1;  // last 0x7F018302, written by the state-byte decoder
+    int32_t lastValue018309 = -1;  // last 0x7F018309, gates ClearParamGroupC
+    std::array<double, 21> rateHistory{};
+    uint8_t directParamSwitch127E = 0;
+    uint8_t flag1068And1192 = 0;
+
+    // --- Per-log-code decoder state: add named members below, one per family ---
+
+    DecoderContext();
+};
+
+}  // namespace tessavo

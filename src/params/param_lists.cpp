@@ -1,0 +1,212 @@
+#include "params/param_lists.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tessavo {
+namespace {
+
+constexpr uint16_t kOffset7F010014 = Param(0x7F010014).offset;
+
+// Inclusive ID spans of a clearing group.
+struct IdSpan {
+    uint32_t first;
+    uint32_t last;
+};
+
+constexpr IdSpan kGroupA[] = {
+    {0x7F010002, 0x7F010004}, {0x7F010006, 0x7F010006}, {0x7F010101, 0x7F01010C},
+    {0x7F010201, 0x7F010206}};
+constexpr IdSpan kGroupC[] = {{0x7F01000C, 0x7F01000E}};
+constexpr IdSpan kGroupB[] = {{0x7F010101, 0x7F01010C}, {0x7F010201, 0x7F010206}};
+constexpr IdSpan kGroupD[] = {
+    {0x7F018003, 0x7F018006}, {0x7F018009, 0x7F01800B}, {0x7F018101, 0x7F018107},
+    {0x7F018201, 0x7F018207}, {0x7F018401, 0x7F018408}, {0x7F018501, 0x7F018509},
+    {0x7F019103, 0x7F019106}, {0x7F019109, 0x7F01910B}, {0x7F019301, 0x7F019307},
+    {0x7F019402, 0x7F019409}, {0x7F019501, 0x7F019509}, {0x7F01A103, 0x7F01A106},
+    {0x7F01A109, 0x7F01A10B}, {0x7F01A301, 0x7F01A307}, {0x7F01A402, 0x7F01A409},
+    {0x7F01A501, 0x7F01A509}, {0x7F01B103, 0x7F01B106}, {0x7F01B109, 0x7F01B10B},
+    {0x7F01B301, 0x7F01B307}, {0x7F01B402, 0x7F01B409}, {0x7F01B501, 0x7F01B509}};
+
+constexpr int CountIds(const IdSpan* spans, size_t n) {
+    int total = 0;
+    for (size_t i = 0; i < n; ++i) total += static_cast<int>(spans[i].last - spans[i].first) + 1;
+    return total;
+}
+static_assert(CountIds(kGroupD, std::size(kGroupD)) == 131);
+
+template <size_t N>
+bool InGroup(const IdSpan (&spans)[N], uint32_t id) {
+    for (const IdSpan& s : spans) {
+        if (s.first <= id && id <= s.last) return true;
+    }
+    return false;
+}
+
+void ClearIfValid(DecodeParam& p) {
+    if (p.state == TESSAVO_STATE_FRESH || p.state == TESSAVO_STATE_INHERITED) {
+        p.state = TESSAVO_STATE_CLEARED;
+    }
+}
+
+template <size_t N>
+void ClearGroup(DecoderContext& ctx, const IdSpan (&spans)[N]) {
+    for (int i = 0; i < ctx.touchedParamCount; ++i) {
+        DecodeParam& p = ctx.item.ParamAt(ctx.touchedParams[static_cast<size_t>(i)]);
+        if (InGroup(spans, ParamIdOfSlot(ctx.touchedParams[static_cast<size_t>(i)] / kParamRecordSize))) {
+            ClearIfValid(p);
+        }
+    }
+}
+
+void AppendCurrent(ReportItem& item, uint16_t offset) {
+    if (item.curParamCount < kParamCount) item.curParamList[item.curParamCount++] = offset;
+}
+
+}  // namespace
+
+void SetParam(DecoderContext& ctx, uint16_t offset, uint32_t id, int32_t value, uint16_t& runCount) {
+    DecodeParam& p = ctx.item.ParamAt(offset);
+    p.state = TESSAVO_STATE_FRESH;
+    p.id = id;
+    p.value = value;
+    if (runCount < kParamCount) ctx.item.curParamList[runCount] = offset;
+    if (!IsParamTouched(ctx, offset) && ctx.touchedParamCount < kParamCount) {
+        ctx.touchedParams[ctx.touchedParamCount++] = offset;
+    }
+    if (runCount < UINT16_MAX) ++runCount;
+}
+
+void SetStructParam(DecoderContext& ctx, uint16_t offset, uint32_t id, const uint8_t* payload,
+                    size_t payloadLength, uint16_t& runCount) {
+    const uint32_t capacity = StructCapacityAtOffset(offset);
+    StructRecordView rec = ctx.item.StructAt(offset);
+    rec.SetState(TESSAVO_STATE_FRESH);
+    rec.SetId(id);
+    rec.SetLength(capacity);
+    const size_t take = std::min<size_t>(payloadLength, capacity);
+    if (take != 0) std::memcpy(rec.Payload(), payload, take);
+    if (take < capacity) std::memset(rec.Payload() + take, 0, capacity - take);
+    if (runCount < kStructParamCount) ctx.item.curStructList[runCount] = offset;
+    ctx.touchedStructParams.Insert(offset);
+    if (runCount < UINT16_MAX) ++runCount;
+}
+
+bool IsParamTouched(const DecoderContext& ctx, uint16_t offset) {
+    for (int i = 0; i < ctx.touchedParamCount; ++i) {
+        if (ctx.touchedParams[static_cast<size_t>(i)] == offset) return true;
+    }
+    return false;
+}
+
+void ResetParamLists(DecoderContext& ctx) {
+    ReportItem& item = ctx.item;
+    item.curParamCount = 0;
+    item.inhParamCount = 0;
+    for (int i = 0; i < ctx.touchedParamCount; ++i) {
+        const uint16_t off = ctx.touchedParams[static_cast<size_t>(i)];
+        DecodeParam& p = item.ParamAt(off);
+        if (p.state == TESSAVO_STATE_FRESH) p.state = TESSAVO_STATE_INHERITED;
+        if (p.state == TESSAVO_STATE_INHERITED) {
+            item.inhParamList[item.inhParamCount++] = off;
+        } else if (p.state == TESSAVO_STATE_CLEARED) {
+            p.state = TESSAVO_STATE_RETIRED;
+        }
+    }
+    item.curStructCount = 0;
+    item.inhStructCount = 0;
+    for (int i = 0; i < ctx.touchedStructParams.Size(); ++i) {
+        const uint16_t off = ctx.touchedStructParams[i];
+        StructRecordView rec = item.StructAt(off);
+        int32_t state = rec.State();
+        if (state == TESSAVO_STATE_FRESH) {
+            state = TESSAVO_STATE_INHERITED;
+            rec.SetState(state);
+        }
+        if (state == TESSAVO_STATE_INHERITED) {
+            item.inhStructList[item.inhStructCount++] = off;
+        } else if (state == TESSAVO_STATE_CLEARED) {
+            rec.SetState(TESSAVO_STATE_RETIRED);
+        }
+    }
+}
+
+void BuildParamLists(DecoderContext& ctx) {
+    ReportItem& item = ctx.item;
+    item.inhParamCount = 0;
+    for (int i = 0; i < ctx.touchedParamCount; ++i) {
+        const uint16_t off = ctx.touchedParams[static_cast<size_t>(i)];
+        const int32_t state = item.ParamAt(off).state;
+        if (state == TESSAVO_STATE_INHERITED) {
+            item.inhParamList[item.inhParamCount++] = off;
+        } else if (state == TESSAVO_STATE_CLEARED) {
+            AppendCurrent(item, off);
+        }
+    }
+    if (item.ParamAt(kOffset7F010014).state == TESSAVO_STATE_FRESH) {
+        const uint16_t* begin = item.curParamList;
+        const uint16_t* end = begin + item.curParamCount;
+        if (std::find(begin, end, kOffset7F010014) == end) AppendCurrent(item, kOffset7F010014);
+    }
+}
+
+void BuildStructParamLists(DecoderContext& ctx) {
+    ReportItem& item = ctx.item;
+    item.inhStructCount = 0;
+    for (int i = 0; i < ctx.touchedStructParams.Size(); ++i) {
+        const uint16_t off = ctx.touchedStructParams[i];
+        const int32_t state = item.StructAt(off).State();
+        if (state == TESSAVO_STATE_INHERITED) {
+            item.inhStructList[item.inhStructCount++] = off;
+        } else if (state == TESSAVO_STATE_CLEARED && item.curStructCount < kStructParamCount) {
+            item.curStructList[item.curStructCount++] = off;
+        }
+    }
+}
+
+void ClearParam(DecoderContext& ctx, uint16_t offset) {
+    if (IsParamTouched(ctx, offset)) ClearIfValid(ctx.item.ParamAt(offset));
+}
+
+void ClearParamGroupA(DecoderContext& ctx) { ClearGroup(ctx, kGroupA); }
+
+void ClearParamGroupC(DecoderContext& ctx) {
+    if (ctx.lastValue018309 == 0) ClearGroup(ctx, kGroupC);
+}
+
+void ClearParamGroupB(DecoderContext& ctx) {
+    ClearParamGroupC(ctx);
+    ClearGroup(ctx, kGroupB);
+}
+
+void ClearParamGroupD(DecoderContext& ctx) {
+    ClearParamGroupC(ctx);
+    ClearGroup(ctx, kGroupD);
+}
+
+void PublishModeParams(DecoderContext& ctx, int selector, uint16_t& runCount) {
+    constexpr ParamRef kChannelState = Param(0x7F01C102);
+    constexpr ParamRef kMode = Param(0x7F01C103);
+    if (selector == 0 || selector == 2) {
+        SetParam(ctx, kChannelState.offset, kChannelState.id, ctx.channelState, runCount);
+    }
+    if (selector == 1 || selector == 2) {
+        SetParam(ctx, kMode.offset, kMode.id, ctx.modeC103, runCount);
+    }
+}
+
+void ParamRun::Finish() {
+    if (finished_) return;
+    finished_ = true;
+    ctx_.item.curParamCount = std::min<uint16_t>(runCount_, kParamCount);
+    BuildParamLists(ctx_);
+}
+
+void StructRun::Finish() {
+    if (finished_) return;
+    finished_ = true;
+    ctx_.item.curStructCount = std::min<uint16_t>(runCount_, kStructParamCount);
+    BuildStructParamLists(ctx_);
+}
+
+}  // namespace tessavo
