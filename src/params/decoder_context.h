@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "common/time_pair.h"
 #include "params/report_item.h"
 
 namespace tessavo {
@@ -12,12 +13,6 @@ inline constexpr int kFrameCapacity = 7168;
 inline constexpr int32_t kNoValue = -9999;
 inline constexpr float kNoValueF = -9999.0f;
 inline constexpr double kNoValueD = -9999.0;
-
-// A (seconds, microseconds) pair; seconds -9999 marks "not known yet".
-struct TimePair {
-    int32_t seconds;
-    int32_t microseconds;
-};
 
 // Per-code throttle state: at most one packet per interval passes.
 struct SamplingRecord {
