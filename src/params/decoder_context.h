@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "common/time_pair.h"
+#include "decoders/first/pilot_table.h"
 #include "params/report_item.h"
 
 namespace tessavo {
@@ -68,10 +69,11 @@ struct DecoderContext {
 
     // --- State shared by several log decoders (see each family for its meaning) ---
     int32_t marker107C = 55537;
-    double pilotLevel = kNoValueD;
-    int32_t pilotValue1 = kNoValue;
-    int32_t referencePilot = kNoValue;
-    int32_t pilotValue3 = 0;
+    double rxPowerX1000 = kNoValueD;     // last receive power (dBm) x 1000, from the pilot-set logs
+    int32_t lastChannel = kNoValue;      // last CDMA channel number heard
+    int32_t referencePilot = kNoValue;   // PN of the reference pilot
+    int32_t activePilotCount = 0;        // source-0 pilots in the table at the last pilot summary
+    PilotTable pilotTable;
     int32_t lastValue018302 = -1;  // last 0x7F018302, written by the state-byte decoder
     int32_t lastValue018309 = -1;  // last 0x7F018309, gates ClearParamGroupC
     std::array<double, 21> rateHistory{};
