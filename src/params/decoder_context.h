@@ -74,6 +74,12 @@ struct DecoderContext {
     int32_t referencePilot = kNoValue;   // PN of the reference pilot
     int32_t activePilotCount = 0;        // source-0 pilots in the table at the last pilot summary
     PilotTable pilotTable;
+    // Sector values of the second air interface, and its carrier mode.
+    int32_t referenceValue = kNoValue;      // channel last published as 0x7F01800D
+    double lastValue018001 = kNoValueD;     // last 0x7F018001 as stored (dBm x 1000)
+    int32_t referenceSector = kNoValue;     // sector last published as 0x7F01800F
+    double bestLevelX1000 = kNoValueD;      // best sector level x 1000, last 0x7F018007
+    int32_t carrierMode = kNoValue;         // from log code 0x128A: 2 multi-carrier, 0 or 1 single
     int32_t lastValue018302 = -1;  // last 0x7F018302, written by the state-byte decoder
     int32_t lastValue018309 = -1;  // last 0x7F018309, gates ClearParamGroupC
     std::array<double, 21> rateHistory{};
