@@ -1,0 +1,76 @@
+#include "bits/diag_time.h"
+
+#include <ctime>
+
+#include "bits/conversions.h"
+#include "common/le.h"
+
+namespace tessavo {
+
+namespace {
+
+constexpr uint64_t kTicksPerSecond = 800;  // 1.25 ms ticks
+
+// Local-time instant of the tick origin, 1980-01-06 08:00:00 without daylight saving.
+time_t TickOrigin() {
+    std::tm origin{};
+    origin.tm_year = 80;
+    origin.tm_mon = 0;
+    origin.tm_mday = 6;
+    origin.tm_hour = 8;
+    origin.tm_isdst = 0;
+    return std::mktime(&origin);
+}
+
+// Seconds through broken-down local time and back, as the time stamp has always been
+// normalised; a value the C library cannot break down is kept as it is.
+time_t LocalRoundTrip(time_t seconds) {
+    std::tm local{};
+    if (localtime_r(&seconds, &local) == nullptr) return seconds;
+    return std::mktime(&local);
+}
+
+// The 32-bit seconds word of a pair holds the low 32 bits of the 64-bit time.
+int32_t NarrowSeconds(time_t seconds) {
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(seconds)));
+}
+
+time_t DiagSeconds(uint64_t ticks) {
+    // ticks < 2^48, so the quotient fits a 64-bit time_t; add in unsigned to keep it defined.
+    const uint64_t sum = static_cast<uint64_t>(TickOrigin()) + ticks / kTicksPerSecond;
+    return LocalRoundTrip(static_cast<time_t>(sum));
+}
+
+}  // namespace
+
+TimePair DiagTimeToPair(uint64_t stamp) {
+    const uint64_t ticks = stamp >> 16;
+    const double milliseconds = static_cast<double>(ticks % kTicksPerSecond) * 1.25;
+    return TimePair{NarrowSeconds(DiagSeconds(ticks)), TruncToI32(milliseconds * 1000.0 + 0.5)};
+}
+
+TimePair DiagTimeToPair(const uint8_t* stamp) {
+    return DiagTimeToPair(LoadLE<uint64_t>(stamp));
+}
+
+bool DiagSecondsDiffer(uint64_t a, uint64_t b) {
+    return DiagTimeToPair(a).seconds != DiagTimeToPair(b).seconds;
+}
+
+bool DiagSecondsDiffer(const uint8_t* a, const uint8_t* b) {
+    return DiagSecondsDiffer(LoadLE<uint64_t>(a), LoadLE<uint64_t>(b));
+}
+
+double PairDifference(TimePair a, TimePair b) {
+    const auto seconds =
+        static_cast<int32_t>(static_cast<uint32_t>(a.seconds) - static_cast<uint32_t>(b.seconds));
+    const auto micros = static_cast<int32_t>(static_cast<uint32_t>(a.microseconds) -
+                                             static_cast<uint32_t>(b.microseconds));
+    return seconds + micros / 1000000.0;
+}
+
+double PairToDayNumber(TimePair p) {
+    return p.seconds / 86400.0 + 25569.0;
+}
+
+}  // namespace tessavo
