@@ -1,0 +1,263 @@
+// The 25 exported entry points: argument checks, fixed messages, failure values. No exception
+// leaves this file.
+#include <cstring>
+#include <exception>
+
+#include "api/decoder_object.h"
+#include "common/messages.h"
+#include "framing/frame_decoder.h"
+#include "framing/stream_assembler.h"
+#include "tessavo/tessavo.h"
+
+using tessavo::DecoderObject;
+using tessavo::ReportItem;
+using tessavo::TimePair;
+
+namespace {
+
+constexpr uint32_t kFailU32 = 0xFFFFFFFFu;
+
+DecoderObject* Obj(void* h) { return static_cast<DecoderObject*>(h); }
+
+// The collected item at `i`, or null after printing the message naming the argument.
+ReportItem* CollectedItem(DecoderObject* obj, int32_t i, const char* message) {
+    if (i < 0 || i >= obj->collectedCount ||
+        static_cast<size_t>(i) >= obj->collected.size()) {
+        tessavo::PrintMessage(message);
+        return nullptr;
+    }
+    return obj->collected[static_cast<size_t>(i)];
+}
+
+constexpr const char* kBadI = "Entry parameter 'i' is bound violation\n";
+constexpr const char* kBadNode = "Entry parameter 'nodeIdx' is bound violation\n";
+constexpr const char* kBadParam = "Entry parameter 'paramIdx' is bound violation\n";
+
+template <typename F>
+uint32_t ItemWord(void* h, int32_t i, F read) {
+    DecoderObject* obj = Obj(h);
+    if (obj == nullptr) return kFailU32;
+    ReportItem* item = CollectedItem(obj, i, kBadI);
+    return item == nullptr ? kFailU32 : read(*item);
+}
+
+template <typename F>
+void* ItemAddress(void* h, int32_t i, F address) {
+    DecoderObject* obj = Obj(h);
+    if (obj == nullptr) return nullptr;
+    ReportItem* item = CollectedItem(obj, i, kBadI);
+    return item == nullptr ? nullptr : address(*item);
+}
+
+DecodeParam* ScalarEntry(void* h, int32_t nodeIdx, int32_t paramIdx, bool current) {
+    DecoderObject* obj = Obj(h);
+    if (obj == nullptr) return nullptr;
+    ReportItem* item = CollectedItem(obj, nodeIdx, kBadNode);
+    if (item == nullptr) return nullptr;
+    const int32_t count = current ? item->curParamCount : item->inhParamCount;
+    if (paramIdx < 0 || paramIdx >= count || paramIdx >= tessavo::kParamCount) {
+        tessavo::PrintMessage(kBadParam);
+        return nullptr;
+    }
+    const uint16_t offset = (current ? item->curParamList : item->inhParamList)[paramIdx];
+    if (offset >= tessavo::kParamCount * tessavo::kParamRecordSize) return nullptr;
+    return &item->ParamAt(offset);
+}
+
+DecodeStructParam* StructEntry(void* h, int32_t nodeIdx, int32_t paramIdx, bool current) {
+    DecoderObject* obj = Obj(h);
+    if (obj == nullptr) return nullptr;
+    ReportItem* item = CollectedItem(obj, nodeIdx, kBadNode);
+    if (item == nullptr) return nullptr;
+    const int32_t count = current ? item->curStructCount : item->inhStructCount;
+    if (paramIdx < 0 || paramIdx >= count || paramIdx >= tessavo::kStructParamCount) {
+        tessavo::PrintMessage(kBadParam);
+        return nullptr;
+    }
+    const uint16_t offset = (current ? item->curStructList : item->inhStructList)[paramIdx];
+    if (offset + tessavo::kStructHeaderSize > static_cast<int>(tessavo::kStructParamAreaSize)) {
+        return nullptr;
+    }
+    tessavo::StructRecordView record = item->StructAt(offset);
+    record.SetDataToPayload();
+    return reinterpret_cast<DecodeStructParam*>(record.record);
+}
+
+// Decodes the bytes that an earlier DecodeMsgProc could not take. True when none remain.
+bool DrainPending(DecoderObject& obj, TimePair host) {
+    if (obj.pending.empty()) return true;
+    std::vector<uint8_t> bytes;
+    bytes.swap(obj.pending);
+    const int32_t left = tessavo::AssembleStream(obj, bytes.data(),
+                                                 static_cast<int32_t>(bytes.size()), host);
+    if (left > 0) obj.pending.assign(bytes.end() - left, bytes.end());
+    return left == 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+TESSAVO_API void* CreateDecoderObjectProc(uint32_t moduleType) {
+    try {
+        return tessavo::CreateDecoderObject(moduleType);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+TESSAVO_API bool SetDecoderConfiguration(void* h, int32_t code) {
+    if (h == nullptr) return false;
+    return tessavo::ApplyConfiguration(*Obj(h), code);
+}
+
+TESSAVO_API bool DecodeMsgProc(void* h, const uint8_t* bytes, int32_t length, int32_t hostSeconds,
+                               int32_t hostMicroseconds) {
+    DecoderObject* obj = Obj(h);
+    if (obj == nullptr || bytes == nullptr || length <= 0) return false;
+    const TimePair host{hostSeconds, hostMicroseconds};
+    try {
+        if (!DrainPending(*obj, host)) {
+            obj->pending.insert(obj->pending.end(), bytes, bytes + length);
+            return true;
+        }
+        const int32_t left = tessavo::AssembleStream(*obj, bytes, length, host);
+        if (left < 0) return false;
+        if (left > 0) obj->pending.assign(bytes + (length - left), bytes + length);
+        return true;
+    } catch (...) {
+        obj->frameLength = 0;
+        return false;
+    }
+}
+
+TESSAVO_API int32_t DecodeMsgProc_NoDynamic(void* h, const uint8_t* bytes, int32_t length,
+                                            int32_t hostSeconds, int32_t hostMicroseconds) {
+    DecoderObject* obj = Obj(h);
+    if (obj == nullptr || bytes == nullptr) return -1;
+    if (length <= 0) return 0;
+    const TimePair host{hostSeconds, hostMicroseconds};
+    try {
+        // Bytes left by an earlier DecodeMsgProc come first; if they fill the ring again,
+        // none of this call's bytes are taken.
+        if (!DrainPending(*obj, host)) return length;
+        return tessavo::AssembleStream(*obj, bytes, length, host);
+    } catch (...) {
+        obj->frameLength = 0;
+        return -1;
+    }
+}
+
+TESSAVO_API uint32_t DecodeMsgProc_One(void* h, const uint8_t* frame, int32_t length,
+                                       int32_t hostSeconds, int32_t hostMicroseconds) {
+    DecoderObject* obj = Obj(h);
+    if (obj == nullptr || frame == nullptr || length < 1) return 0;
+    try {
+        return tessavo::DecodeFrame(*obj, frame, length, TimePair{hostSeconds, hostMicroseconds});
+    } catch (...) {
+        return 0;
+    }
+}
+
+TESSAVO_API int32_t GetReportItemCountProc(void* h) {
+    DecoderObject* obj = Obj(h);
+    if (obj == nullptr) return -1;
+    obj->collectedCount = obj->ring.Collect(obj->collected);
+    return obj->collectedCount;
+}
+
+TESSAVO_API void* GetReportItemProc(void* h, int32_t i) {
+    return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it; });
+}
+
+TESSAVO_API uint32_t GetReportItemMsgCode(void* h, int32_t i) {
+    return ItemWord(h, i, [](ReportItem& it) { return it.msgCode; });
+}
+
+TESSAVO_API uint32_t GetReportItemMsgDirection(void* h, int32_t i) {
+    return ItemWord(h, i, [](ReportItem& it) { return static_cast<uint32_t>(it.direction); });
+}
+
+TESSAVO_API void* GetReportItemMsgTime(void* h, int32_t i) {
+    return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.time; });
+}
+
+TESSAVO_API void* GetReportItemBinary(void* h, int32_t i) {
+    return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.payload; });
+}
+
+TESSAVO_API void* GetReportItemBinaryToZelFilter(void* h, int32_t i) {
+    return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.zelFilter; });
+}
+
+TESSAVO_API void* GetReportItemBinaryToZelSimple(void* h, int32_t i) {
+    return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.zelSimple; });
+}
+
+TESSAVO_API void* GetReportItemDTLogBinary(void* h, int32_t i) {
+    DecoderObject* obj = Obj(h);
+    if (obj == nullptr || obj->dtLogEnabled == 0) return nullptr;
+    return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.dtlog; });
+}
+
+TESSAVO_API void* GetReportItemOutFileBinary(void* h, int32_t* status, int32_t i) {
+    if (status != nullptr) *status = -1;
+    DecoderObject* obj = Obj(h);
+    if (obj == nullptr || obj->outFileEnabled == 0) return nullptr;
+    void* block = ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.outFile; });
+    if (block != nullptr && status != nullptr) *status = 1;
+    return block;
+}
+
+TESSAVO_API uint32_t GetReportItemCurDecodeParamCount(void* h, int32_t i) {
+    return ItemWord(h, i, [](ReportItem& it) { return static_cast<uint32_t>(it.curParamCount); });
+}
+
+TESSAVO_API uint32_t GetReportItemInheritDecodeParamCount(void* h, int32_t i) {
+    return ItemWord(h, i, [](ReportItem& it) { return static_cast<uint32_t>(it.inhParamCount); });
+}
+
+TESSAVO_API DecodeParam* GetReportItemCurDecodeParamList(void* h, int32_t nodeIdx,
+                                                         int32_t paramIdx) {
+    return ScalarEntry(h, nodeIdx, paramIdx, true);
+}
+
+TESSAVO_API DecodeParam* GetReportItemInheritDecodeParamList(void* h, int32_t nodeIdx,
+                                                             int32_t paramIdx) {
+    return ScalarEntry(h, nodeIdx, paramIdx, false);
+}
+
+TESSAVO_API uint32_t GetReportItemCurDecodeStructParamCount(void* h, int32_t i) {
+    return ItemWord(h, i, [](ReportItem& it) { return static_cast<uint32_t>(it.curStructCount); });
+}
+
+TESSAVO_API uint32_t GetReportItemInheritDecodeStructParamCount(void* h, int32_t i) {
+    return ItemWord(h, i, [](ReportItem& it) { return static_cast<uint32_t>(it.inhStructCount); });
+}
+
+TESSAVO_API DecodeStructParam* GetReportItemCurDecodeStructParamList(void* h, int32_t nodeIdx,
+                                                                     int32_t paramIdx) {
+    return StructEntry(h, nodeIdx, paramIdx, true);
+}
+
+TESSAVO_API DecodeStructParam* GetReportItemInheritDecodeStructParamList(void* h,
+                                                                         int32_t nodeIdx,
+                                                                         int32_t paramIdx) {
+    return StructEntry(h, nodeIdx, paramIdx, false);
+}
+
+TESSAVO_API bool ClearReportItemsProc(void* h) {
+    DecoderObject* obj = Obj(h);
+    if (obj == nullptr) return false;
+    obj->ring.Clear();
+    return true;
+}
+
+TESSAVO_API bool FreeDecoderObjectProc(void** handleVariable) {
+    if (handleVariable == nullptr || *handleVariable == nullptr) return false;
+    delete Obj(*handleVariable);
+    *handleVariable = nullptr;
+    return true;
+}
+
+}  // extern "C"

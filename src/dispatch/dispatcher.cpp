@@ -1,0 +1,240 @@
+#include "dispatch/dispatcher.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "bits/diag_time.h"
+#include "bits/packet_view.h"
+// TODO(lead): the guards below go once the command decoders land.
+#if __has_include("dispatch/command_decoders.h") && __has_include("dispatch/direct_params.h") && \
+    __has_include("dispatch/reencode.h")
+#define TESSAVO_HAVE_COMMANDS 1
+#include "dispatch/command_decoders.h"
+#include "dispatch/direct_params.h"
+#include "dispatch/reencode.h"
+#endif
+#include "dispatch/log_routes.h"
+#include "dispatch/message_code.h"
+#include "dispatch/sampling_throttle.h"
+#include "framing/crc16.h"
+#include "framing/hdlc.h"
+#include "params/param_lists.h"
+
+namespace tessavo {
+namespace {
+
+constexpr uint8_t kLogCommand = 0x10;
+constexpr uint16_t kPilotSetsWrapped = 0x3040;
+constexpr uint16_t kStatusWrapped = 0x3063;
+constexpr uint16_t kCompactForm = 0xFFFE;
+constexpr uint16_t kSectorSetLog = 0x108A;
+// The state byte value of log code 0x107E under which 0x108A is sampled.
+constexpr int32_t kSectorSamplingState = 5;
+// Bytes of a packet that are not payload: 16 header bytes, 2 check bytes, the terminator.
+constexpr int32_t kLogOverhead = 19;
+// A command 0x63 response shorter than this is refused.
+constexpr int32_t kMinStatusLength = 39;
+// Item message codes that only direct-parameter packets set; log packets never move their time.
+constexpr uint32_t kTimeFixedCodes[] = {0xDD4B0000, 0x01FFB000, 0xDD3F0000, 0x30200000};
+
+// Bytes [from, from + count) of the packet, with count clamped at 0 and to the block.
+void CopyPacketBytes(Block& block, const DecoderContext& ctx, int32_t from, int64_t count) {
+    const int64_t avail = std::max<int64_t>(0, ctx.packetLength - from);
+    block.Assign(ctx.packet.data() + from, static_cast<size_t>(std::clamp<int64_t>(count, 0, avail)));
+}
+
+uint32_t Reject(DecoderContext& ctx) {
+    ctx.packetLength = 0;
+    return 0;
+}
+
+// The OutFile record of a command response 0x40 / 0x63: length, the wrapping log code as two
+// tag bytes, the last DIAG time stamp, then the packet from byte 1 (check bytes included).
+[[maybe_unused]] void SynthesizeOutFile(DecoderContext& ctx, uint8_t command) {
+    Block& out = ctx.item.outFile;
+    const int32_t l = ctx.packetLength;
+    uint8_t head[12];
+    const auto total = static_cast<uint16_t>(static_cast<uint32_t>(l) + 10);
+    StoreLE(head, total);
+    head[2] = command;
+    head[3] = 0x30;
+    std::memcpy(head + 4, ctx.lastDiagStamp.data(), ctx.lastDiagStamp.size());
+    out.Assign(head, sizeof head);
+    if (l > 2) out.Append(ctx.packet.data() + 1, static_cast<size_t>(l - 2));
+}
+
+void RunHandlers(DecoderContext& ctx, const LogRoute& route, int subPacket) {
+    const PacketView packet(ctx.packet.data(), ctx.packetLength);
+    int32_t extra = 0;
+    if (route.extra == ExtraArg::LogCode) extra = route.logCode;
+    if (route.extra == ExtraArg::SubPacket) extra = subPacket;
+    if (route.param != nullptr) route.param(ctx, packet, extra);
+    if (route.structured != nullptr) route.structured(ctx, packet, extra);
+}
+
+// Runs the decoder of a command response that a log packet 0x3040 / 0x3063 also carries.
+[[maybe_unused]] void RunWrappedCommand(DecoderContext& ctx, uint16_t wrappedCode) {
+    const LogRoute* route = FindLogRoute(wrappedCode);
+    if (route != nullptr) RunHandlers(ctx, *route, 0);
+}
+
+// Makes the packet buffer look like the command response itself: the command byte, then the
+// log payload (the response without its command byte) with its check bytes and terminator.
+void RebuildAsCommand(DecoderContext& ctx, uint8_t command) {
+    const int32_t l = ctx.packetLength;
+    const int32_t tail = std::max(0, l - kLogOffsetPayload);
+    std::memmove(ctx.packet.data() + 1, ctx.packet.data() + kLogOffsetPayload,
+                 static_cast<size_t>(tail));
+    ctx.packet[0] = command;
+    ctx.packetLength = tail + 1;
+}
+
+// Payload block of a compact packet: four 0xFF bytes, then the packet from byte 16.
+void RebuildCompactPayload(DecoderContext& ctx) {
+    Block& payload = ctx.item.payload;
+    std::memset(payload.bytes, 0, kBlockCapacity);
+    const int64_t total = std::clamp<int64_t>(int64_t{ctx.packetLength} - 15, 0, kBlockCapacity);
+    const uint8_t marker[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+    payload.Assign(marker, static_cast<size_t>(std::min<int64_t>(total, 4)));
+    if (total > 4) {
+        const int64_t avail = std::max<int64_t>(0, ctx.packetLength - kLogOffsetPayload);
+        payload.Append(ctx.packet.data() + kLogOffsetPayload,
+                       static_cast<size_t>(std::min(total - 4, avail)));
+    }
+}
+
+uint32_t DispatchCommand(DecoderContext& ctx, TimePair host) {
+    const int32_t l = ctx.packetLength;
+    if (l < 3 || ctx.firstDiagTime.seconds == kNoValue) return Reject(ctx);
+    ReportItem& item = ctx.item;
+    const uint8_t command = ctx.packet[0];
+    item.direction = 2;
+    CopyPacketBytes(item.payload, ctx, 1, int64_t{l} - 2);
+    const PacketView packet(ctx.packet.data(), l);
+    const uint32_t code = CommandMessageCode(ctx.moduleType, command);
+#ifndef TESSAVO_HAVE_COMMANDS
+    (void)packet;
+    (void)code;
+    (void)host;
+    return Reject(ctx);
+#else
+    switch (command) {
+        case 0x20: item.msgCode = code; return DecodeCommand20(ctx, packet);
+        case 0x3F: item.msgCode = code; return DecodeCommand3F(ctx, packet);
+        case 0x40:
+            item.msgCode = code;
+            SynthesizeOutFile(ctx, command);
+            RunWrappedCommand(ctx, kPilotSetsWrapped);
+            return 1;
+        case 0x4B: item.msgCode = code; return DecodeCommand4B(ctx, packet);
+        case 0x5D: item.msgCode = code; return DecodeCommand5D(ctx, packet);
+        case 0x60: item.msgCode = code; return DecodeCommand60(ctx, packet);
+        case 0x63:
+            item.msgCode = code;
+            if (l < kMinStatusLength) return Reject(ctx);
+            SynthesizeOutFile(ctx, command);
+            RunWrappedCommand(ctx, kStatusWrapped);
+            return 1;
+        case 0x73: item.msgCode = code; return DecodeCommand73(ctx, packet);
+        case 0x79: item.msgCode = code; return DecodeCommand79(ctx, packet);
+        case 0xDD: {
+            const TimePair t = CommandDdItemTime(ctx.firstDiagTime, ctx.firstHostTime, host);
+            item.time = ItemTime{t.seconds, t.microseconds};
+            return DecodeCommandDD(ctx, packet);
+        }
+        default: return Reject(ctx);
+    }
+#endif
+}
+
+bool IsTimeFixed(uint32_t msgCode) {
+    return std::find(std::begin(kTimeFixedCodes), std::end(kTimeFixedCodes), msgCode) !=
+           std::end(kTimeFixedCodes);
+}
+
+uint32_t DispatchLog(DecoderContext& ctx, TimePair host, int subPacket) {
+    ReportItem& item = ctx.item;
+    const PacketView header(ctx.packet.data(), ctx.packetLength);
+    const uint16_t logCode = header.LogCode();
+    item.msgCode = LogMessageCode(ctx.moduleType, header);
+    header.Copy(kLogOffsetTimeStamp, ctx.lastDiagStamp.data(), ctx.lastDiagStamp.size());
+    TimePair t = DiagTimeToPair(ctx.lastDiagStamp.data());
+    if (logCode == kPilotSetsWrapped || logCode == kStatusWrapped) {
+        t = TimePair{item.time.seconds, item.time.microseconds};
+    }
+    if (ctx.firstDiagTime.seconds == kNoValue) {
+        ctx.firstDiagTime = t;
+        ctx.firstHostTime = host;
+    }
+    item.direction = LogDirection(logCode);
+    const int32_t l = ctx.packetLength;
+    if (l < kLogOverhead) return Reject(ctx);
+    CopyPacketBytes(item.payload, ctx, kLogOffsetPayload, int64_t{l} - kLogOverhead);
+    CopyPacketBytes(item.outFile, ctx, kLogOffsetRecordLength, int64_t{l} - 7);
+
+    uint32_t result = 1;
+    if (const LogRoute* route = FindLogRoute(logCode)) {
+        bool sampled = route->sampling != kNotSampled;
+        if (logCode == kSectorSetLog) sampled = ctx.lastValue018302 == kSectorSamplingState;
+        if (route->kind == RouteKind::Ignore) {
+            result = 0;
+        } else if (sampled && !ThrottleAccepts(ctx.sampling[static_cast<size_t>(route->sampling)], t)) {
+            result = 0;
+        } else if (route->kind == RouteKind::CommandWrapped) {
+            RebuildAsCommand(ctx, static_cast<uint8_t>(logCode & 0xFF));
+            RunHandlers(ctx, *route, 0);
+        } else if (route->kind == RouteKind::DirectParams) {
+            RebuildCompactPayload(ctx);
+#ifdef TESSAVO_HAVE_COMMANDS
+            result = DecodeDirectParams(ctx, PacketView(ctx.packet.data(), ctx.packetLength));
+#endif
+        } else {
+            RunHandlers(ctx, *route, subPacket);
+        }
+    }
+    if (result != 0 && !IsTimeFixed(item.msgCode)) {
+        const TimePair now{item.time.seconds, item.time.microseconds};
+        if (PairDifference(t, now) > 0) item.time = ItemTime{t.seconds, t.microseconds};
+    }
+    return result;
+}
+
+}  // namespace
+
+uint32_t Dispatch(DecoderContext& ctx, const uint8_t* frame, uint32_t frameLength, TimePair host,
+                  int subPacket) {
+    ReportItem& item = ctx.item;
+    item.zelFilter.Assign(frame, frameLength);
+
+    if (ctx.rawPacketMode) {
+        const size_t n = std::min<size_t>(frameLength, kFrameCapacity);
+        std::memcpy(ctx.packet.data(), frame, n);
+        ctx.packetLength = static_cast<int32_t>(n);
+    } else {
+        ctx.packetLength = 0;
+        Unescape(frame, frameLength, ctx.packet.data(), ctx.packetLength);
+    }
+    CopyPacketBytes(item.packetCopy, ctx, 0, ctx.packetLength);
+    if (ctx.firstHostTime.seconds == kNoValue) ctx.firstHostTime = host;
+    item.outFile.length = 0;
+    std::memset(item.outFile.bytes, 0, kBlockCapacity);
+    ResetParamLists(ctx);
+
+    const int32_t l = ctx.packetLength;
+    const bool isLog = l > 0 && ctx.packet[0] == kLogCommand;
+    const bool crcGood = l >= 1 && VerifyCrc16(ctx.packet.data(), static_cast<size_t>(l - 1)) != 0;
+    if (!crcGood && !ctx.rawPacketMode) {
+        const bool compact = isLog && PacketView(ctx.packet.data(), l).LogCode() == kCompactForm;
+        if (!compact) return Reject(ctx);
+    }
+
+    const uint32_t result =
+        isLog ? DispatchLog(ctx, host, subPacket) : DispatchCommand(ctx, host);
+#ifdef TESSAVO_HAVE_COMMANDS
+    if (result != 0 && ctx.reencodeEnabled && subPacket == 0) Reencode(ctx, frame, frameLength);
+#endif
+    ctx.packetLength = 0;
+    return result;
+}
+
+}  // namespace tessavo

@@ -1,0 +1,190 @@
+// Adding a decoder: replace the nulls of its row with its handlers (and include its family
+// header). Sampled codes name a record of the context's sampling table by index; the record
+// carries the interval (1.0 s for 0x1025/0x1026/0x1029, 0.8 s for 0x1031, 0.5 s, 0.4 s, 0.25 s
+// and 0.2 s for the others).
+#include "dispatch/log_routes.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "decoders/first/five_word_record.h"
+#include "decoders/first/packed_logs.h"
+
+namespace tessavo {
+namespace {
+
+using K = RouteKind;
+using X = ExtraArg;
+
+constexpr LogRoute Bare(uint16_t code, int8_t sampling = kNotSampled) {
+    return {code, K::Decode, nullptr, nullptr, X::None, sampling};
+}
+constexpr LogRoute P(uint16_t code, LogHandler p, int8_t sampling = kNotSampled,
+                     X extra = X::None) {
+    return {code, K::Decode, p, nullptr, extra, sampling};
+}
+constexpr LogRoute PS(uint16_t code, LogHandler p, LogHandler s, int8_t sampling = kNotSampled) {
+    return {code, K::Decode, p, s, X::None, sampling};
+}
+constexpr LogRoute Ignored(uint16_t code) {
+    return {code, K::Ignore, nullptr, nullptr, X::None, kNotSampled};
+}
+
+constexpr LogRoute kRoutes[] = {
+    Bare(0x1004),
+    Bare(0x1005),
+    Bare(0x1006),
+    Bare(0x1007),
+    Bare(0x1008),
+    Bare(0x100E),
+    Bare(0x1013),
+    Bare(0x1014),
+    {0x1025, K::Decode, nullptr, nullptr, X::LogCode, 6},
+    {0x1026, K::Decode, nullptr, nullptr, X::LogCode, 7},
+    Bare(0x1029, 8),
+    Bare(0x102B, 0),
+    Bare(0x102C, 1),
+    Bare(0x102D, 2),
+    Bare(0x1031, 10),
+    P(0x1036, HandlePackedLog, kNotSampled, X::SubPacket),
+    P(0x1037, HandlePackedLog, kNotSampled, X::SubPacket),
+    Bare(0x105F),
+    Bare(0x1060),
+    PS(0x1062, ParseOnly1062, Handle1062),
+    Bare(0x1064),
+    Ignored(0x1065),
+    Ignored(0x1066),
+    Bare(0x1068, 11),
+    Bare(0x1069, 3),
+    Bare(0x106C),
+    Ignored(0x106D),
+    Bare(0x106E),
+    Bare(0x1070),
+    Bare(0x1071),
+    Ignored(0x1072),
+    Ignored(0x1073),
+    Bare(0x1076),
+    Bare(0x1077),
+    Bare(0x1078),
+    Bare(0x1079),
+    Bare(0x107A),
+    Bare(0x107C),
+    Bare(0x107E),
+    Bare(0x1080),
+    Ignored(0x1082),
+    Ignored(0x1083),
+    Ignored(0x1084),
+    Ignored(0x1085),
+    Ignored(0x1086),
+    Bare(0x1088),
+    Bare(0x108A, 4),  // sampled only while the state byte of 0x107E is 5
+    Bare(0x108B, 14),
+    Ignored(0x108C),
+    Bare(0x10F2),
+    Bare(0x10F4),
+    Bare(0x10F5),
+    Bare(0x10F8),
+    Bare(0x1100),
+    Ignored(0x1177),
+    Ignored(0x117F),
+    Ignored(0x1181),
+    Bare(0x1183),
+    Ignored(0x118B),
+    Ignored(0x118C),
+    Bare(0x1192),
+    Bare(0x1193),
+    Bare(0x119A, 5),
+    Ignored(0x119D),
+    Ignored(0x11A2),
+    Bare(0x11E9),
+    Bare(0x11EA),
+    Bare(0x1275),
+    Bare(0x1276),
+    Ignored(0x1277),
+    Ignored(0x1278),
+    Ignored(0x1279),
+    Ignored(0x127A),
+    Ignored(0x127C),
+    Bare(0x127D, 15),
+    Bare(0x127E),
+    Bare(0x127F, 12),
+    Bare(0x1280, 17),
+    Ignored(0x1281),
+    Bare(0x1282),
+    Ignored(0x1283),
+    Ignored(0x1284),
+    Ignored(0x1285),
+    Ignored(0x1289),
+    Bare(0x128A),
+    Ignored(0x1294),
+    Bare(0x1295, 13),
+    Bare(0x1296, 18),
+    Ignored(0x1297),
+    Bare(0x1298, 20),
+    Bare(0x1299, 16),
+    Bare(0x129A, 23),
+    Bare(0x129C, 19),
+    Bare(0x129D, 21),
+    Bare(0x129F),
+    Bare(0x12A1, 25),
+    Bare(0x12A2),
+    Ignored(0x12A4),
+    Bare(0x12A5),
+    Bare(0x12A6),
+    Ignored(0x12A7),
+    Ignored(0x12A8),
+    Ignored(0x12A9),
+    Ignored(0x12AA),
+    Ignored(0x12AB),
+    Ignored(0x12AD),
+    Ignored(0x12AE),
+    Ignored(0x12B0),
+    Ignored(0x12B1),
+    Ignored(0x12B3),
+    Ignored(0x12B5),
+    Ignored(0x12B6),
+    {0x3040, K::CommandWrapped, nullptr, nullptr, X::None, kNotSampled},
+    {0x3063, K::CommandWrapped, nullptr, nullptr, X::None, kNotSampled},
+    Bare(0x9068),
+    Bare(0x9192),
+    Bare(0x9193),
+    Bare(0x927D),
+    Bare(0x927E),
+    Bare(0x9280),
+    {0xFFFE, K::DirectParams, nullptr, nullptr, X::None, kNotSampled},
+};
+
+constexpr bool SortedAndUnique() {
+    for (size_t i = 1; i < std::size(kRoutes); ++i) {
+        if (kRoutes[i - 1].logCode >= kRoutes[i].logCode) return false;
+    }
+    return true;
+}
+static_assert(SortedAndUnique(), "route table must be sorted by log code without duplicates");
+
+constexpr bool SamplingIndicesDistinct() {
+    for (size_t i = 0; i < std::size(kRoutes); ++i) {
+        const int8_t s = kRoutes[i].sampling;
+        if (s == kNotSampled) continue;
+        if (s < 0 || s >= kSamplingRecordCount) return false;
+        for (size_t j = i + 1; j < std::size(kRoutes); ++j) {
+            if (kRoutes[j].sampling == s) return false;
+        }
+    }
+    return true;
+}
+static_assert(SamplingIndicesDistinct(), "each sampled code owns one sampling record");
+
+}  // namespace
+
+const LogRoute* FindLogRoute(uint16_t logCode) {
+    const LogRoute* end = std::end(kRoutes);
+    const LogRoute* it = std::lower_bound(
+        std::begin(kRoutes), end, logCode,
+        [](const LogRoute& r, uint16_t code) { return r.logCode < code; });
+    return (it != end && it->logCode == logCode) ? it : nullptr;
+}
+
+LogRouteSpan AllLogRoutes() { return {std::begin(kRoutes), std::end(kRoutes)}; }
+
+}  // namespace tessavo

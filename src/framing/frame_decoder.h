@@ -1,0 +1,30 @@
+// Frame decoding: hands complete frames to the dispatcher, splits packed logs into
+// sub-packets, and appends every accepted item to the ring.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "common/time_pair.h"
+#include "framing/hdlc.h"
+#include "params/decoder_context.h"
+
+namespace tessavo {
+
+struct DecoderObject;
+
+// Scratch space of packed-log expansion, allocated once per decoder object.
+struct FrameWorkBuffers {
+    std::array<uint8_t, kFrameCapacity> packed;  // the unescaped packed frame
+    std::array<uint8_t, kFrameCapacity> sub;     // one unescaped sub-packet
+    std::array<uint8_t, EscapedCapacity(kFrameCapacity)> escaped;  // the same, escaped
+};
+
+std::unique_ptr<FrameWorkBuffers> MakeFrameWorkBuffers();
+
+// Returns 1 when the frame was processed, 0 when it was refused outright (empty, longer than
+// a frame may be, or a packed log whose header does not fit).
+uint8_t DecodeFrame(DecoderObject& obj, const uint8_t* frame, int32_t length, TimePair host);
+
+}  // namespace tessavo
