@@ -87,6 +87,7 @@ struct DecoderContext {
     uint8_t flag1068And1192 = 0;
 
     // --- Per-log-code decoder state: add named members below, one per family ---
+    std::array<uint8_t, 9401> reencodeScratch{};  // escaped compact form, worst case (reencode)
 
     DecoderContext();
 };
