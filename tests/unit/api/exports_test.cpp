@@ -1,0 +1,277 @@
+// Argument checks, messages and failure values of the exported functions.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "api/report_ring.h"
+#include "support/packet_builder.h"
+#include "support/test_host.h"
+
+namespace tessavo::test {
+namespace {
+
+std::string Printed(const std::function<void()>& fn) {
+    ::testing::internal::CaptureStdout();
+    fn();
+    return ::testing::internal::GetCapturedStdout();
+}
+
+const Bytes kOneItem = Frame(LogPacket(0x1000, {1, 2, 3}));
+
+TEST(Create, AcceptsTheFourModuleTypesOnly) {
+    for (uint32_t type : {0xB101u, 0xB200u, 0xB20Au, 0xB20Bu}) {
+        void* h = CreateDecoderObjectProc(type);
+        EXPECT_NE(h, nullptr) << std::hex << type;
+        EXPECT_TRUE(FreeDecoderObjectProc(&h));
+    }
+    for (uint32_t type : {0u, 0xB201u, 0xB100u, 0xFFFFFFFFu}) {
+        void* h = reinterpret_cast<void*>(1);
+        EXPECT_EQ(Printed([&] { h = CreateDecoderObjectProc(type); }),
+                  "The moduletype is not a supported chip type\n");
+        EXPECT_EQ(h, nullptr);
+    }
+}
+
+TEST(Create, ModuleTypeFormsTheMessageCode) {
+    TestHost host(0xB20A);
+    ASSERT_EQ(host.FeedAndCollect(kOneItem), 1);
+    EXPECT_EQ(host.MsgCode(0), 0xB20A1000u);
+}
+
+TEST(Create, RingAllocationFailureFailsCreationWhole) {
+    static int calls;
+    calls = 0;
+    const auto saved = ReportRing::nodeAllocator;
+    ReportRing::nodeAllocator = [](size_t bytes) -> void* {
+        if (++calls == 150) return nullptr;
+        return ::operator new(bytes, std::nothrow);
+    };
+    void* h = reinterpret_cast<void*>(1);
+    const std::string out = Printed([&] { h = CreateDecoderObjectProc(0xB101); });
+    ReportRing::nodeAllocator = saved;
+    EXPECT_EQ(out, "Allocate ListNode Failed\n");
+    EXPECT_EQ(h, nullptr);  // the 149 nodes built are freed (the sanitizer build checks leaks)
+}
+
+TEST(Configure, CodesAndResults) {
+    TestHost host;
+    EXPECT_FALSE(SetDecoderConfiguration(nullptr, 6));
+    EXPECT_FALSE(host.Configure(0));
+    EXPECT_FALSE(host.Configure(-6));
+    EXPECT_TRUE(host.Configure(12));  // unknown positive code: accepted, no effect
+    for (int32_t code : {6, 7, 8, 9, 10, 11, 0x20001, 0x20002, 0xA0001, 0xA0002}) {
+        EXPECT_TRUE(host.Configure(code)) << code;
+    }
+}
+
+TEST(Decode, BadArguments) {
+    TestHost host;
+    const uint8_t b[1] = {0x7E};
+    EXPECT_FALSE(DecodeMsgProc(nullptr, b, 1, 0, 0));
+    EXPECT_FALSE(DecodeMsgProc(host.Handle(), nullptr, 1, 0, 0));
+    EXPECT_FALSE(DecodeMsgProc(host.Handle(), b, 0, 0, 0));
+    EXPECT_EQ(DecodeMsgProc_NoDynamic(nullptr, b, 1, 0, 0), -1);
+    EXPECT_EQ(DecodeMsgProc_NoDynamic(host.Handle(), nullptr, 1, 0, 0), -1);
+    EXPECT_EQ(DecodeMsgProc_NoDynamic(host.Handle(), b, 0, 0, 0), 0);
+    EXPECT_EQ(DecodeMsgProc_NoDynamic(host.Handle(), b, -5, 0, 0), 0);
+    EXPECT_EQ(DecodeMsgProc_One(nullptr, b, 1, 0, 0), 0u);
+    EXPECT_EQ(DecodeMsgProc_One(host.Handle(), b, 0, 0, 0), 0u);
+    EXPECT_EQ(GetReportItemCountProc(nullptr), -1);
+    EXPECT_FALSE(ClearReportItemsProc(nullptr));
+    EXPECT_FALSE(FreeDecoderObjectProc(nullptr));
+    void* none = nullptr;
+    EXPECT_FALSE(FreeDecoderObjectProc(&none));
+}
+
+TEST(Decode, ZeroLengthLeavesPartialFrameUntouched) {
+    TestHost host;
+    const Bytes head(kOneItem.begin(), kOneItem.begin() + 5);
+    const Bytes tail(kOneItem.begin() + 5, kOneItem.end());
+    host.Feed(head);
+    EXPECT_FALSE(DecodeMsgProc(host.Handle(), head.data(), 0, 0, 0));
+    EXPECT_EQ(host.FeedAndCollect(tail), 1);
+}
+
+TEST(Free, ClearsTheHandleVariable) {
+    void* h = CreateDecoderObjectProc(0xB101);
+    EXPECT_TRUE(FreeDecoderObjectProc(&h));
+    EXPECT_EQ(h, nullptr);
+    EXPECT_FALSE(FreeDecoderObjectProc(&h));
+}
+
+// Each accessor with a bad index prints its message and returns its failure value.
+struct AccessorCase {
+    const char* name;
+    std::function<bool(void*, int32_t)> failsWith;  // true when the failure value came back
+    const char* message;
+};
+
+class BadIndex : public ::testing::TestWithParam<AccessorCase> {};
+
+TEST_P(BadIndex, PrintsMessageAndFails) {
+    TestHost host;
+    host.Configure(0x20001);
+    host.Configure(0xA0001);
+    ASSERT_EQ(host.FeedAndCollect(kOneItem), 1);
+    for (int32_t i : {-1, 1, INT32_MIN, INT32_MAX}) {
+        bool failed = false;
+        EXPECT_EQ(Printed([&] { failed = GetParam().failsWith(host.Handle(), i); }),
+                  GetParam().message)
+            << "index " << i;
+        EXPECT_TRUE(failed) << "index " << i;
+    }
+    // A null handle fails silently.
+    bool failed = false;
+    EXPECT_EQ(Printed([&] { failed = GetParam().failsWith(nullptr, 0); }), "");
+    EXPECT_TRUE(failed);
+}
+
+const char* kI = "Entry parameter 'i' is bound violation\n";
+const char* kNode = "Entry parameter 'nodeIdx' is bound violation\n";
+constexpr uint32_t kFail = 0xFFFFFFFFu;
+
+INSTANTIATE_TEST_SUITE_P(
+    Accessors, BadIndex,
+    ::testing::Values(
+        AccessorCase{"Item", [](void* h, int32_t i) { return !GetReportItemProc(h, i); }, kI},
+        AccessorCase{"Code", [](void* h, int32_t i) { return GetReportItemMsgCode(h, i) == kFail; },
+                     kI},
+        AccessorCase{"Direction",
+                     [](void* h, int32_t i) { return GetReportItemMsgDirection(h, i) == kFail; }, kI},
+        AccessorCase{"Time", [](void* h, int32_t i) { return !GetReportItemMsgTime(h, i); }, kI},
+        AccessorCase{"Payload", [](void* h, int32_t i) { return !GetReportItemBinary(h, i); }, kI},
+        AccessorCase{"ZelFilter",
+                     [](void* h, int32_t i) { return !GetReportItemBinaryToZelFilter(h, i); }, kI},
+        AccessorCase{"ZelSimple",
+                     [](void* h, int32_t i) { return !GetReportItemBinaryToZelSimple(h, i); }, kI},
+        AccessorCase{"DtLog", [](void* h, int32_t i) { return !GetReportItemDTLogBinary(h, i); }, kI},
+        AccessorCase{"OutFile",
+                     [](void* h, int32_t i) {
+                         int32_t status = 7;
+                         void* p = GetReportItemOutFileBinary(h, &status, i);
+                         return p == nullptr && status == -1;
+                     },
+                     kI},
+        AccessorCase{"CurCount",
+                     [](void* h, int32_t i) { return GetReportItemCurDecodeParamCount(h, i) == kFail; },
+                     kI},
+        AccessorCase{"InhCount",
+                     [](void* h, int32_t i) {
+                         return GetReportItemInheritDecodeParamCount(h, i) == kFail;
+                     },
+                     kI},
+        AccessorCase{"CurStructCount",
+                     [](void* h, int32_t i) {
+                         return GetReportItemCurDecodeStructParamCount(h, i) == kFail;
+                     },
+                     kI},
+        AccessorCase{"InhStructCount",
+                     [](void* h, int32_t i) {
+                         return GetReportItemInheritDecodeStructParamCount(h, i) == kFail;
+                     },
+                     kI},
+        AccessorCase{"CurList",
+                     [](void* h, int32_t i) { return !GetReportItemCurDecodeParamList(h, i, 0); },
+                     kNode},
+        AccessorCase{"InhList",
+                     [](void* h, int32_t i) { return !GetReportItemInheritDecodeParamList(h, i, 0); },
+                     kNode},
+        AccessorCase{"CurStructList",
+                     [](void* h, int32_t i) {
+                         return !GetReportItemCurDecodeStructParamList(h, i, 0);
+                     },
+                     kNode},
+        AccessorCase{"InhStructList",
+                     [](void* h, int32_t i) {
+                         return !GetReportItemInheritDecodeStructParamList(h, i, 0);
+                     },
+                     kNode}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(Accessors, FreshObjectHasNoItems) {
+    TestHost host;
+    EXPECT_EQ(host.Collect(), 0);
+    void* p = reinterpret_cast<void*>(1);
+    EXPECT_EQ(Printed([&] { p = GetReportItemProc(host.Handle(), 0); }), kI);
+    EXPECT_EQ(p, nullptr);
+}
+
+TEST(Accessors, ParamIndexChecksAgainstEachListCount) {
+    TestHost host;
+    Bytes words;
+    for (uint32_t w = 1; w <= 5; ++w) PutU32(words, w);
+    ASSERT_EQ(host.FeedAndCollect(Frame(LogPacket(0x1062, words))), 1);
+    const char* kParam = "Entry parameter 'paramIdx' is bound violation\n";
+    void* h = host.Handle();
+    EXPECT_NE(GetReportItemCurDecodeParamList(h, 0, 4), nullptr);
+    for (int32_t k : {5, -1}) {
+        EXPECT_EQ(Printed([&] { EXPECT_EQ(GetReportItemCurDecodeParamList(h, 0, k), nullptr); }),
+                  kParam);
+        EXPECT_EQ(Printed([&] { EXPECT_EQ(GetReportItemInheritDecodeParamList(h, 0, 0), nullptr); }),
+                  kParam);
+    }
+    EXPECT_EQ(Printed([&] { EXPECT_EQ(GetReportItemCurDecodeStructParamList(h, 0, 1), nullptr); }),
+              kParam);
+}
+
+TEST(Accessors, OutFileStatusProtocol) {
+    TestHost host;
+    ASSERT_EQ(host.FeedAndCollect(kOneItem), 1);
+    int32_t status = 0;
+    EXPECT_EQ(GetReportItemOutFileBinary(host.Handle(), &status, 0), nullptr);
+    EXPECT_EQ(status, -1);
+    host.Configure(0x20001);
+    void* block = GetReportItemOutFileBinary(host.Handle(), &status, 0);
+    EXPECT_EQ(status, 1);
+    ASSERT_NE(block, nullptr);
+    // Record length, log code, time stamp and payload: the packet from byte 4.
+    const Bytes packet = LogPacket(0x1000, {1, 2, 3});
+    const Bytes expected(packet.begin() + 4, packet.end());
+    EXPECT_EQ(host.BlockBytes(block), expected);
+    EXPECT_NE(GetReportItemOutFileBinary(host.Handle(), nullptr, 0), nullptr);  // no write
+    host.Configure(0x20002);
+    EXPECT_EQ(GetReportItemOutFileBinary(host.Handle(), &status, 0), nullptr);
+    EXPECT_EQ(status, -1);
+}
+
+TEST(Accessors, DtLogOnlyWhenEnabled) {
+    TestHost host;
+    ASSERT_EQ(host.FeedAndCollect(kOneItem), 1);
+    EXPECT_EQ(GetReportItemDTLogBinary(host.Handle(), 0), nullptr);
+    host.Configure(0xA0001);
+    EXPECT_NE(GetReportItemDTLogBinary(host.Handle(), 0), nullptr);
+}
+
+TEST(Accessors, ConstructedFillValuesOfAnItem) {
+    TestHost host;
+    ASSERT_EQ(host.FeedAndCollect(kOneItem), 1);
+    const auto* item = static_cast<const uint8_t*>(GetReportItemProc(host.Handle(), 0));
+    ASSERT_NE(item, nullptr);
+    uint16_t capacity = 0;
+    std::memcpy(&capacity, item + TESSAVO_OFFSET_PARAM_CAPACITY, 2);
+    EXPECT_EQ(capacity, 384);
+    std::memcpy(&capacity, item + TESSAVO_OFFSET_SPARAM_CAPACITY, 2);
+    EXPECT_EQ(capacity, 45);
+    // Bytes after the three-byte payload keep their 0xFF fill.
+    EXPECT_EQ(item[TESSAVO_OFFSET_PAYLOAD + 4 + 3], 0xFF);
+    EXPECT_EQ(item[TESSAVO_OFFSET_ZEL_SIMPLE + 4], 0xFF);
+}
+
+TEST(Accessors, StructDataWordPointsAtPayloadOrIsZero) {
+    TestHost host;
+    Bytes words;
+    for (uint32_t w = 1; w <= 5; ++w) PutU32(words, w);
+    ASSERT_EQ(host.FeedAndCollect(Frame(LogPacket(0x1062, words))), 1);
+    const DecodeStructParam* rec = GetReportItemCurDecodeStructParamList(host.Handle(), 0, 0);
+    ASSERT_NE(rec, nullptr);
+    uint32_t data = 0;
+    std::memcpy(&data, reinterpret_cast<const uint8_t*>(rec) + 12, 4);
+    const auto payload = reinterpret_cast<uintptr_t>(TESSAVO_STRUCT_PARAM_DATA(rec));
+    EXPECT_EQ(data, payload <= UINT32_MAX ? static_cast<uint32_t>(payload) : 0u);
+    EXPECT_EQ(std::memcmp(TESSAVO_STRUCT_PARAM_DATA(rec), words.data(), words.size()), 0);
+}
+
+}  // namespace
+}  // namespace tessavo::test
