@@ -1,0 +1,147 @@
+// The report ring and stream reassembly as a host sees them: capacity, collection, clearing,
+// the unconsumed-byte protocol and frames that cross or exceed limits.
+#include <gtest/gtest.h>
+
+#include "support/packet_builder.h"
+#include "support/test_host.h"
+
+namespace tessavo::test {
+namespace {
+
+// A frame of log code 0x1000 whose payload is its number (u32).
+Bytes NumberedFrame(int i) {
+    Bytes payload;
+    PutU32(payload, static_cast<uint32_t>(i));
+    return Frame(LogPacket(0x1000, payload));
+}
+
+Bytes NumberedFrames(int first, int count) {
+    Bytes out;
+    for (int i = first; i < first + count; ++i) {
+        const Bytes f = NumberedFrame(i);
+        out.insert(out.end(), f.begin(), f.end());
+    }
+    return out;
+}
+
+uint32_t Number(const TestHost& host, int32_t i) {
+    const Bytes b = host.BlockBytes(GetReportItemBinary(host.Handle(), i));
+    return b.size() >= 4 ? static_cast<uint32_t>(b[0] | b[1] << 8 | b[2] << 16 | b[3] << 24) : 0;
+}
+
+TEST(Ring, ThreeHundredAndOneItemsWithoutCollectionLoseTheFirst) {
+    TestHost host;
+    // One frame per call, so every call decodes its frame even when the ring is full.
+    for (int i = 1; i <= 301; ++i) {
+        const Bytes one = NumberedFrame(i);
+        ASSERT_EQ(DecodeMsgProc_NoDynamic(host.Handle(), one.data(),
+                                          static_cast<int32_t>(one.size()), 0, 0),
+                  0);
+    }
+    ASSERT_EQ(host.Collect(), 300);
+    EXPECT_EQ(Number(host, 0), 2u);
+    EXPECT_EQ(Number(host, 299), 301u);
+}
+
+TEST(Ring, ClearDropsOnlyUncollectedItems) {
+    TestHost host;
+    ASSERT_EQ(host.FeedAndCollect(NumberedFrames(1, 3)), 3);
+    host.Feed(NumberedFrames(10, 5));
+    EXPECT_TRUE(ClearReportItemsProc(host.Handle()));
+    EXPECT_EQ(Number(host, 2), 3u);  // the earlier collection is still readable
+    host.Feed(NumberedFrames(20, 2));
+    ASSERT_EQ(host.Collect(), 2);
+    EXPECT_EQ(Number(host, 0), 20u);
+    EXPECT_EQ(Number(host, 1), 21u);
+    EXPECT_TRUE(ClearReportItemsProc(host.Handle()));
+    EXPECT_EQ(host.Collect(), 0);
+}
+
+TEST(Stream, NoDynamicReportsTheBytesAfterTheFrameThatFilledTheRing) {
+    TestHost host;
+    const Bytes frames = NumberedFrames(1, 310);
+    const int32_t left = DecodeMsgProc_NoDynamic(host.Handle(), frames.data(),
+                                                 static_cast<int32_t>(frames.size()), 0, 0);
+    EXPECT_EQ(left, static_cast<int32_t>(NumberedFrames(301, 10).size()));
+    ASSERT_EQ(host.Collect(), 300);
+    const Bytes rest(frames.end() - left, frames.end());
+    EXPECT_EQ(DecodeMsgProc_NoDynamic(host.Handle(), rest.data(), left, 0, 0), 0);
+    ASSERT_EQ(host.Collect(), 10);
+    EXPECT_EQ(Number(host, 0), 301u);
+    EXPECT_EQ(Number(host, 9), 310u);
+}
+
+TEST(Stream, DecodeMsgProcKeepsWhatTheFullRingCouldNotTake) {
+    TestHost host;
+    EXPECT_TRUE(host.Feed(NumberedFrames(1, 650)));
+    std::vector<uint32_t> seen;
+    for (int32_t n = host.Collect(); n > 0; n = host.Collect()) {
+        for (int32_t i = 0; i < n; ++i) seen.push_back(Number(host, i));
+        // The next call decodes the kept bytes first, then its own (here a lone flag byte).
+        host.Feed(Bytes{0x7E});
+    }
+    ASSERT_EQ(seen.size(), 650u);
+    for (uint32_t i = 0; i < 650; ++i) EXPECT_EQ(seen[i], i + 1) << i;
+}
+
+TEST(Stream, OverlongFrameIsDroppedAndCollectingRestarts) {
+    TestHost host;
+    Bytes stream(7168, 0x11);  // no flag byte: dropped at the limit
+    const Bytes good = NumberedFrames(7, 1);
+    stream.insert(stream.end(), good.begin(), good.end());
+    ASSERT_EQ(host.FeedAndCollect(stream), 1);
+    EXPECT_EQ(Number(host, 0), 7u);
+}
+
+TEST(Stream, FrameReachingTheLimitWithItsFlagIsDropped) {
+    TestHost host;
+    // 7167 bytes and the flag make 7168: too long to decode. The next frame decodes.
+    Bytes stream(7167, 0x11);
+    stream.push_back(0x7E);
+    const Bytes good = NumberedFrames(8, 1);
+    stream.insert(stream.end(), good.begin(), good.end());
+    ASSERT_EQ(host.FeedAndCollect(stream), 1);
+    EXPECT_EQ(Number(host, 0), 8u);
+}
+
+TEST(Stream, WholeBufferModeTakesRawFramesWithoutCrc) {
+    TestHost host;
+    host.Configure(8);
+    Bytes raw = WithCrc(LogPacket(0x1000, {5, 0, 0, 0}));
+    raw[raw.size() - 1] ^= 0xFF;  // any check bytes
+    raw.push_back(0x7E);
+    ASSERT_EQ(host.FeedAndCollect(raw), 1);
+    EXPECT_EQ(Number(host, 0), 5u);
+    host.Configure(9);
+    EXPECT_EQ(host.FeedAndCollect(raw), 0);  // framed again: bad CRC
+}
+
+TEST(Stream, WholeFrameModeSuppliesTheFlagItself) {
+    TestHost host;
+    host.Configure(10);
+    Bytes frame = NumberedFrames(9, 1);
+    frame.pop_back();  // the host's length excludes the flag
+    ASSERT_EQ(host.FeedAndCollect(frame), 1);
+    EXPECT_EQ(Number(host, 0), 9u);
+}
+
+TEST(Stream, WholeBufferFramesAtTheLimitAreRefused) {
+    TestHost host;
+    host.Configure(8);
+    const Bytes big(7168, 0x10);
+    EXPECT_TRUE(host.Feed(big));
+    EXPECT_EQ(host.Collect(), 0);
+}
+
+TEST(Stream, DecodeOneTakesOneFrame) {
+    TestHost host;
+    const Bytes f = NumberedFrames(4, 1);
+    EXPECT_EQ(DecodeMsgProc_One(host.Handle(), f.data(), static_cast<int32_t>(f.size()), 0, 0), 1u);
+    ASSERT_EQ(host.Collect(), 1);
+    EXPECT_EQ(Number(host, 0), 4u);
+    const Bytes big(7168, 0x10);
+    EXPECT_EQ(DecodeMsgProc_One(host.Handle(), big.data(), 7168, 0, 0), 0u);
+}
+
+}  // namespace
+}  // namespace tessavo::test
