@@ -1,0 +1,119 @@
+#include "frame_scan.h"
+
+#include <array>
+
+namespace tessavo::cli {
+namespace {
+
+constexpr uint16_t kReflectedPoly = 0x8408;
+constexpr uint16_t kGoodResidue = 0xF0B8;
+
+constexpr std::array<uint16_t, 256> MakeCrcTable() {
+    std::array<uint16_t, 256> table{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint16_t crc = static_cast<uint16_t>(i);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 1) != 0 ? static_cast<uint16_t>((crc >> 1) ^ kReflectedPoly)
+                                 : static_cast<uint16_t>(crc >> 1);
+        }
+        table[i] = crc;
+    }
+    return table;
+}
+
+constexpr std::array<uint16_t, 256> kCrcTable = MakeCrcTable();
+
+constexpr uint16_t CrcRegister(std::span<const uint8_t> bytes) {
+    uint16_t crc = 0xFFFF;
+    for (uint8_t byte : bytes) {
+        crc = static_cast<uint16_t>((crc >> 8) ^ kCrcTable[(crc ^ byte) & 0xFF]);
+    }
+    return crc;
+}
+
+constexpr uint8_t kCheckDigits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+static_assert((CrcRegister(kCheckDigits) ^ 0xFFFF) == 0x906E);
+
+constexpr uint8_t kTerminator = 0x7E;
+constexpr uint8_t kEscape = 0x7D;
+constexpr uint8_t kLogCommand = 0x10;
+constexpr size_t kLogCodeOffset = 6;
+
+}  // namespace
+
+uint16_t Crc16X25(std::span<const uint8_t> bytes) {
+    return static_cast<uint16_t>(CrcRegister(bytes) ^ 0xFFFF);
+}
+
+std::vector<uint8_t> UnescapeFrame(std::span<const uint8_t> frame) {
+    std::vector<uint8_t> packet;
+    packet.reserve(frame.size());
+    for (size_t i = 0; i < frame.size(); ++i) {
+        uint8_t byte = frame[i];
+        if (byte == kEscape && i + 1 < frame.size() &&
+            (frame[i + 1] == 0x5D || frame[i + 1] == 0x5E)) {
+            packet.push_back(static_cast<uint8_t>(frame[i + 1] ^ 0x20));
+            ++i;
+        } else {
+            packet.push_back(byte);
+        }
+    }
+    return packet;
+}
+
+bool PacketCrcIsGood(std::span<const uint8_t> packetWithCrc) {
+    return packetWithCrc.size() >= 2 && CrcRegister(packetWithCrc) == kGoodResidue;
+}
+
+FrameCounts& FrameCounts::operator+=(const FrameCounts& other) {
+    frames += other.frames;
+    emptyFrames += other.emptyFrames;
+    crcFailures += other.crcFailures;
+    compactFrames += other.compactFrames;
+    oversized += other.oversized;
+    trailingBytes += other.trailingBytes;
+    return *this;
+}
+
+void FrameScanner::Feed(std::span<const uint8_t> bytes) {
+    // Mirrors the library's reassembly: a frame that reaches the limit is dropped and
+    // collecting starts again with the very next byte, so the rest of a long frame shows up
+    // as a frame of its own (which then fails its CRC, as it does in the library).
+    for (uint8_t byte : bytes) {
+        ++position_;
+        frame_.push_back(byte);
+        if (frame_.size() >= kMaxFrameLength) {
+            ++counts_.oversized;
+            frame_.clear();
+        } else if (byte == kTerminator) {
+            CompleteFrame();
+        }
+    }
+}
+
+void FrameScanner::Finish() {
+    counts_.trailingBytes += frame_.size();
+    frame_.clear();
+}
+
+void FrameScanner::CompleteFrame() {
+    if (frame_.size() == 1) {
+        ++counts_.emptyFrames;
+        frame_.clear();
+        return;
+    }
+    if (handler_) handler_(frame_, position_ - frame_.size());
+    ++counts_.frames;
+    std::vector<uint8_t> packet = UnescapeFrame(frame_);
+    packet.pop_back();  // the terminator
+    bool compact = packet.size() > kLogCodeOffset + 1 && packet[0] == kLogCommand &&
+                   (packet[kLogCodeOffset] | (packet[kLogCodeOffset + 1] << 8)) == kCompactLogCode;
+    if (compact) {
+        ++counts_.compactFrames;
+    } else if (!PacketCrcIsGood(packet)) {
+        ++counts_.crcFailures;
+    }
+    frame_.clear();
+}
+
+}  // namespace tessavo::cli

@@ -1,0 +1,67 @@
+// The command-line decoder's own look at the byte stream: it splits the input into
+// 0x7E-terminated frames and checks each frame's CRC-16/X.25, independently of the
+// library. The library rejects bad frames silently; this count is how the summary can say
+// how many frames were damaged. It is also the frame splitter for the modes in which every
+// decode call must carry exactly one frame (raw packets, whole frames).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+namespace tessavo::cli {
+
+// A frame longer than this (terminator included) is dropped, as the library drops it.
+inline constexpr size_t kMaxFrameLength = 7168;
+
+// Log code of the compact re-encoded form: it carries the check bytes of the packet it was
+// built from, so its CRC is not expected to verify.
+inline constexpr uint16_t kCompactLogCode = 0xFFFE;
+
+// CRC-16/X.25 (reflected 0x8408, initial 0xFFFF, final XOR 0xFFFF): 0x906E for "123456789".
+uint16_t Crc16X25(std::span<const uint8_t> bytes);
+
+// Removes the 0x7D escaping of a frame: 0x7D 0x5D -> 0x7D, 0x7D 0x5E -> 0x7E; a 0x7D
+// followed by anything else (or at the end) is kept as it is. The terminator is kept.
+std::vector<uint8_t> UnescapeFrame(std::span<const uint8_t> frame);
+
+// True when the unescaped packet (check bytes included, terminator excluded) leaves the
+// CRC register at the fixed residue 0xF0B8.
+bool PacketCrcIsGood(std::span<const uint8_t> packetWithCrc);
+
+struct FrameCounts {
+    uint64_t frames = 0;         // 0x7E-terminated frames with at least one byte before 0x7E
+    uint64_t emptyFrames = 0;    // a 0x7E directly after another (or at the start)
+    uint64_t crcFailures = 0;    // frames whose check bytes do not verify
+    uint64_t compactFrames = 0;  // compact (log code 0xFFFE) frames, CRC not checked
+    uint64_t oversized = 0;      // frames dropped for reaching 7168 bytes
+    uint64_t trailingBytes = 0;  // bytes after the last 0x7E (set by Finish)
+
+    FrameCounts& operator+=(const FrameCounts& other);
+};
+
+class FrameScanner {
+  public:
+    // Called with each complete frame, terminator included, and the offset of its first
+    // byte among all bytes fed, before the frame is counted.
+    using FrameHandler = std::function<void(std::span<const uint8_t> frame, uint64_t offset)>;
+
+    explicit FrameScanner(FrameHandler handler = nullptr) : handler_(std::move(handler)) {}
+
+    void Feed(std::span<const uint8_t> bytes);
+    // Counts the bytes of an unfinished last frame as trailing bytes and forgets them.
+    void Finish();
+
+    const FrameCounts& Counts() const { return counts_; }
+
+  private:
+    void CompleteFrame();
+
+    FrameHandler handler_;
+    std::vector<uint8_t> frame_;
+    uint64_t position_ = 0;  // bytes fed so far
+    FrameCounts counts_;
+};
+
+}  // namespace tessavo::cli

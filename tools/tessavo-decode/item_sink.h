@@ -1,0 +1,28 @@
+// Where decoded report items go: one sink per output (the chosen format, side files).
+#pragma once
+
+#include <cstdint>
+
+#include "frame_scan.h"
+#include "report_item_reader.h"
+
+namespace tessavo::cli {
+
+// What the run saw besides the items, for the summary.
+struct RunStats {
+    uint64_t inputBytes = 0;
+    uint64_t items = 0;
+    uint64_t decodeFailures = 0;  // decode calls that answered -1
+    FrameCounts frames;           // the decoder's own frame scan (frame_scan.h)
+    double wallSeconds = 0;       // duration of the run
+};
+
+class ItemSink {
+  public:
+    virtual ~ItemSink() = default;
+    // Called right after each collection; the views in `item` die at the next decode call.
+    virtual void Consume(const ItemView& item) = 0;
+    virtual void Finish(const RunStats& stats) = 0;
+};
+
+}  // namespace tessavo::cli
