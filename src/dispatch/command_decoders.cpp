@@ -37,11 +37,16 @@ bool AttachAtCommand(BitReader& reader, FieldTemps& fields, PacketView packet, u
 // Radio configuration nibble of a 0x3F response to 0x7F1C0001.
 int32_t MapRadioConfig(uint32_t k) {
     switch (k) {
-        case 5: return 1;
-        case 6: return 2;
-        case 7: return 3;
-        case 10: return 4;
-        default: return 0;
+        case 5:
+            return 1;
+        case 6:
+            return 2;
+        case 7:
+            return 3;
+        case 10:
+            return 4;
+        default:
+            return 0;
     }
 }
 
@@ -49,10 +54,14 @@ int32_t MapRadioConfig(uint32_t k) {
 int32_t MapSubsystemStatus(uint32_t w) {
     switch (w) {
         case 1:
-        case 2: return 1;
-        case 3: return 4;
-        case 5: return 2;
-        default: return 0;  // 0 and anything unknown
+        case 2:
+            return 1;
+        case 3:
+            return 4;
+        case 5:
+            return 2;
+        default:
+            return 0;  // 0 and anything unknown
     }
 }
 

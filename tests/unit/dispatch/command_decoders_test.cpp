@@ -158,7 +158,7 @@ TEST(Command4B, CallStatsFormRenamesAndPublishesTwelveByteBlob) {
     Bytes body{0x0D};
     PutU16(body, 100);
     PutU8(body, 0x00);
-    PutU8(body, 0x07);        // f
+    PutU8(body, 0x07);         // f
     PutU32(body, 0x11223344);  // g
     PutU32(body, 0x55667788);  // h
     EXPECT_EQ(RunCommand(*ctx, DecodeCommand4B, 0x4B, body), 1u);
@@ -203,13 +203,12 @@ TEST_P(Command73, CallStateFromSecondWord) {
 
 INSTANTIATE_TEST_SUITE_P(
     Words, Command73,
-    ::testing::Values(
-        Case73{"YZero", Concat({{0, 0, 0}, {9, 0, 0, 0}, {0, 0, 0, 0}}), 1},
-        Case73{"YFive", Concat({{0, 0, 0}, {0, 0, 0, 0}, {5, 0, 0, 0}}), 0},
-        Case73{"YHighByte", Concat({{0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0x80}}), 0},
-        // y lies past the end (L = 11): it keeps the 32-bit temporary, which holds x
-        Case73{"ShortYTakesX", Concat({{0, 0, 0}, {7, 0, 0, 0}}), 0},
-        Case73{"ShortXZero", Concat({{0, 0, 0}, {0, 0, 0, 0}}), 1}),
+    ::testing::Values(Case73{"YZero", Concat({{0, 0, 0}, {9, 0, 0, 0}, {0, 0, 0, 0}}), 1},
+                      Case73{"YFive", Concat({{0, 0, 0}, {0, 0, 0, 0}, {5, 0, 0, 0}}), 0},
+                      Case73{"YHighByte", Concat({{0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0x80}}), 0},
+                      // y lies past the end (L = 11): it keeps the 32-bit temporary, which holds x
+                      Case73{"ShortYTakesX", Concat({{0, 0, 0}, {7, 0, 0, 0}}), 0},
+                      Case73{"ShortXZero", Concat({{0, 0, 0}, {0, 0, 0, 0}}), 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- 0x60 event report ----
@@ -273,16 +272,19 @@ INSTANTIATE_TEST_SUITE_P(
         EventCase{"OtherEvent", EventReport(FullEvent(0x1A3, U32Bytes(2))), kNothing},
         EventCase{"TwoBytePayload", EventReport(FullEvent(0x1A2, {2, 0})), kNothing},
         // a later event with an unknown value leaves the earlier one's
-        EventCase{"LaterThreeKeepsZero",
-                  EventReport(Concat({FullEvent(0x1A2, U32Bytes(0)), FullEvent(0x1A2, U32Bytes(3))})),
-                  kVoiceOff},
-        EventCase{"LastWins",
-                  EventReport(Concat({FullEvent(0x1A2, U32Bytes(0)), FullEvent(0x1A2, U32Bytes(4))})),
-                  kVoiceOn},
+        EventCase{
+            "LaterThreeKeepsZero",
+            EventReport(Concat({FullEvent(0x1A2, U32Bytes(0)), FullEvent(0x1A2, U32Bytes(3))})),
+            kVoiceOff},
+        EventCase{
+            "LastWins",
+            EventReport(Concat({FullEvent(0x1A2, U32Bytes(0)), FullEvent(0x1A2, U32Bytes(4))})),
+            kVoiceOn},
         // events before it are walked over by their own lengths
-        EventCase{"AfterOneByteEvent",
-                  EventReport(Concat({ShortEvent(0x010, 10, {0x55}), FullEvent(0x1A2, U32Bytes(2))})),
-                  kVoiceOn},
+        EventCase{
+            "AfterOneByteEvent",
+            EventReport(Concat({ShortEvent(0x010, 10, {0x55}), FullEvent(0x1A2, U32Bytes(2))})),
+            kVoiceOn},
         EventCase{"TruncatedStampWithLengthByte",
                   EventReport(ShortEvent(0x1A2, 14, Concat({{4}, U32Bytes(2)}))), kVoiceOn},
         // flags 1 (full stamp, no length rule) keep the previous event's payload length, 4
@@ -332,19 +334,19 @@ TEST_P(Command79, OnlyThePlayoutTextYieldsAnItem) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, Command79,
-    ::testing::Values(
-        DebugCase{"Playout", DebugMessage("Voice:: Media Start Playout"), 1},
-        DebugCase{"PlayoutAfterArguments", DebugMessage("Voice:: Media Start Playout", 3), 1},
-        DebugCase{"PlayoutWithTail", DebugMessage("Voice:: Media Start Playout!"), 0},
-        DebugCase{"Prefix", DebugMessage("Voice:: Media Start"), 0},
-        DebugCase{"OtherCase", DebugMessage("voice:: media start playout"), 0},
-        DebugCase{"Empty", DebugMessage(""), 0},
-        // a text longer than the 256 stored bytes is compared within them only
-        DebugCase{"LongText", DebugMessage(std::string(400, 'A')), 0},
-        // more arguments announced than present: the text is never reached
-        DebugCase{"ArgumentsPastEnd", WithArgCount(DebugMessage("Voice:: Media Start Playout"), 200),
-                  0},
-        DebugCase{"HeaderOnly", Bytes{0x00, 0x00}, 0}),
+    ::testing::Values(DebugCase{"Playout", DebugMessage("Voice:: Media Start Playout"), 1},
+                      DebugCase{"PlayoutAfterArguments",
+                                DebugMessage("Voice:: Media Start Playout", 3), 1},
+                      DebugCase{"PlayoutWithTail", DebugMessage("Voice:: Media Start Playout!"), 0},
+                      DebugCase{"Prefix", DebugMessage("Voice:: Media Start"), 0},
+                      DebugCase{"OtherCase", DebugMessage("voice:: media start playout"), 0},
+                      DebugCase{"Empty", DebugMessage(""), 0},
+                      // a text longer than the 256 stored bytes is compared within them only
+                      DebugCase{"LongText", DebugMessage(std::string(400, 'A')), 0},
+                      // more arguments announced than present: the text is never reached
+                      DebugCase{"ArgumentsPastEnd",
+                                WithArgCount(DebugMessage("Voice:: Media Start Playout"), 200), 0},
+                      DebugCase{"HeaderOnly", Bytes{0x00, 0x00}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- 0xDD ----
