@@ -81,12 +81,9 @@ int32_t DecodeMcc(uint16_t v) {
         borrow = (u == 0);
         tens = (u == 0) ? 0 : 1;
     } else if (t == 0) {
-        if (u == 0) {
-            borrow = true;
-            tens = 9;
-        } else {
-            tens = 0;
-        }
+        // A tens digit of 0 was sent as 10 and carried into the hundreds.
+        borrow = true;
+        tens = (u == 0) ? 9 : 0;
     } else {
         tens = (u == 0) ? t - 1 : t;
     }
