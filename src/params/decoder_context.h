@@ -5,6 +5,8 @@
 #include <cstdint>
 
 #include "common/time_pair.h"
+#include "decoders/first/data_throughput.h"
+#include "decoders/first/frame_power_stats.h"
 #include "decoders/first/pilot_table.h"
 #include "params/report_item.h"
 
@@ -87,6 +89,8 @@ struct DecoderContext {
     uint8_t flag1068And1192 = 0;
 
     // --- Per-log-code decoder state: add named members below, one per family ---
+    FramePowerStatsState framePowerStats;  // 0x1031 counters
+    DataThroughputState dataThroughput;    // 0x1070 instance places
     std::array<uint8_t, 9401> reencodeScratch{};  // escaped compact form, worst case (reencode)
 
     DecoderContext();
