@@ -1,0 +1,185 @@
+// Life cycle of parameter states and the current / inherited lists across packets.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "params/param_lists.h"
+
+namespace tessavo {
+namespace {
+
+class ParamLists : public ::testing::Test {
+protected:
+    std::unique_ptr<DecoderContext> ctx = std::make_unique<DecoderContext>();
+
+    std::vector<uint16_t> Current() const {
+        return {ctx->item.curParamList, ctx->item.curParamList + ctx->item.curParamCount};
+    }
+    std::vector<uint16_t> Inherited() const {
+        return {ctx->item.inhParamList, ctx->item.inhParamList + ctx->item.inhParamCount};
+    }
+    int32_t State(ParamRef p) const { return ctx->item.ParamAt(p.offset).state; }
+};
+
+constexpr ParamRef kA = Param(0x7F010205);  // offset 672
+constexpr ParamRef kB = Param(0x7F010001);  // offset 0
+constexpr ParamRef kC = Param(0x7F018328);
+constexpr ParamRef k14 = Param(0x7F010014);  // offset 304
+
+TEST_F(ParamLists, FreshThenInherited) {
+    ResetParamLists(*ctx);
+    {
+        ParamRun run(*ctx);
+        run.Set(kA, 7);
+    }
+    EXPECT_EQ(Current(), std::vector<uint16_t>{672});
+    EXPECT_TRUE(Inherited().empty());
+    EXPECT_EQ(State(kA), 1);
+    ResetParamLists(*ctx);  // next packet, no decoder
+    EXPECT_TRUE(Current().empty());
+    EXPECT_EQ(Inherited(), std::vector<uint16_t>{672});
+    EXPECT_EQ(State(kA), 0);
+    EXPECT_EQ(ctx->item.ParamAt(kA.offset).value, 7);
+}
+
+TEST_F(ParamLists, ClearedIsCurrentOnceThenRetired) {
+    ResetParamLists(*ctx);
+    ParamRun(*ctx).Set(kA, 7);
+    ResetParamLists(*ctx);
+    {
+        ParamRun run(*ctx);
+        run.Clear(kA);
+    }
+    EXPECT_EQ(Current(), std::vector<uint16_t>{672});
+    EXPECT_EQ(State(kA), -1);
+    EXPECT_EQ(ctx->item.ParamAt(kA.offset).value, 7);  // the host sees the last value
+    ResetParamLists(*ctx);
+    EXPECT_TRUE(Current().empty());
+    EXPECT_TRUE(Inherited().empty());
+    EXPECT_EQ(State(kA), -2);
+    ParamRun(*ctx).Set(kA, 9);  // written again: valid again
+    EXPECT_EQ(State(kA), 1);
+}
+
+TEST_F(ParamLists, InheritedOrderIsFirstWriteOrder) {
+    ResetParamLists(*ctx);
+    {
+        ParamRun run(*ctx);
+        run.Set(kC, 1);
+        run.Set(kA, 2);
+        run.Set(kB, 3);
+    }
+    ResetParamLists(*ctx);
+    ParamRun(*ctx).Set(kB, 4);  // rewriting does not move it in the touched order
+    ResetParamLists(*ctx);
+    EXPECT_EQ(Inherited(), (std::vector<uint16_t>{kC.offset, kA.offset, kB.offset}));
+}
+
+TEST_F(ParamLists, SecondRunOverwritesHeadButKeeps7F010014) {
+    ResetParamLists(*ctx);
+    {
+        ParamRun first(*ctx);
+        first.Set(k14, 1);
+        first.Set(kA, 2);
+    }
+    {
+        ParamRun second(*ctx);
+        second.Set(kB, 3);
+    }
+    // kA was written by this packet but the second run rewrote the list from its start.
+    EXPECT_EQ(Current(), (std::vector<uint16_t>{kB.offset, k14.offset}));
+}
+
+TEST_F(ParamLists, ClearingANeverWrittenParameterChangesNothing) {
+    ResetParamLists(*ctx);
+    ClearParam(*ctx, kA.offset);
+    EXPECT_EQ(State(kA), -1);
+    EXPECT_FALSE(IsParamTouched(*ctx, kA.offset));
+    BuildParamLists(*ctx);
+    EXPECT_TRUE(Current().empty());
+}
+
+TEST_F(ParamLists, GroupCIsGatedByTheLast018309Value) {
+    constexpr ParamRef kC0 = Param(0x7F01000C);
+    ResetParamLists(*ctx);
+    ParamRun(*ctx).Set(kC0, 5);
+    ctx->lastValue018309 = 3;
+    ClearParamGroupC(*ctx);
+    EXPECT_EQ(State(kC0), 1);
+    ctx->lastValue018309 = 0;
+    ClearParamGroupB(*ctx);  // B starts with C
+    EXPECT_EQ(State(kC0), -1);
+}
+
+TEST_F(ParamLists, GroupsClearTheirMembersOnly) {
+    struct Case {
+        void (*clear)(DecoderContext&);
+        uint32_t member;
+        uint32_t outsider;
+    } const cases[] = {
+        {ClearParamGroupA, 0x7F010006, 0x7F010005},
+        {ClearParamGroupA, 0x7F01010C, 0x7F010001},
+        {ClearParamGroupB, 0x7F010203, 0x7F010002},
+        {ClearParamGroupD, 0x7F01B509, 0x7F01B50A},
+        {ClearParamGroupD, 0x7F019402, 0x7F019401},
+        {ClearParamGroupD, 0x7F018009, 0x7F018007},
+    };
+    for (const Case& c : cases) {
+        ctx = std::make_unique<DecoderContext>();
+        ctx->lastValue018309 = 1;
+        ResetParamLists(*ctx);
+        const uint16_t in = GetParamOffset(c.member);
+        const uint16_t out = GetParamOffset(c.outsider);
+        uint16_t n = 0;
+        SetParam(*ctx, in, c.member, 1, n);
+        SetParam(*ctx, out, c.outsider, 1, n);
+        c.clear(*ctx);
+        EXPECT_EQ(ctx->item.ParamAt(in).state, -1) << std::hex << c.member;
+        EXPECT_EQ(ctx->item.ParamAt(out).state, 1) << std::hex << c.outsider;
+    }
+}
+
+TEST_F(ParamLists, ModeParameters) {
+    ctx->channelState = 3;
+    ctx->modeC103 = 4;
+    ResetParamLists(*ctx);
+    {
+        ParamRun run(*ctx);
+        run.PublishMode(2);
+        run.PublishMode(7);  // publishes nothing
+    }
+    EXPECT_EQ(Current(), (std::vector<uint16_t>{5872, 5888}));
+    EXPECT_EQ(ctx->item.ParamAt(5872).value, 3);
+    EXPECT_EQ(ctx->item.ParamAt(5888).value, 4);
+}
+
+TEST_F(ParamLists, StructuredListsFollowOffsetOrder) {
+    constexpr StructParamRef kLate = StructParam(0x7F0107E2);   // offset 12085
+    constexpr StructParamRef kEarly = StructParam(0x7F0107F5);  // offset 3161
+    const uint8_t blob[3] = {1, 2, 3};
+    ResetParamLists(*ctx);
+    {
+        StructRun run(*ctx);
+        run.Set(kLate, blob, sizeof blob);
+        run.Set(kEarly, blob, sizeof blob);
+    }
+    StructRecordView rec = ctx->item.StructAt(kEarly.offset);
+    EXPECT_EQ(rec.Length(), kEarly.capacity);  // full capacity, zero-filled
+    EXPECT_EQ(rec.Payload()[2], 3);
+    EXPECT_EQ(rec.Payload()[3], 0);
+    ResetParamLists(*ctx);
+    ASSERT_EQ(ctx->item.inhStructCount, 2);
+    EXPECT_EQ(ctx->item.inhStructList[0], kEarly.offset);
+    EXPECT_EQ(ctx->item.inhStructList[1], kLate.offset);
+}
+
+TEST_F(ParamLists, RewritingAddsNothingToTheTouchedSet) {
+    ResetParamLists(*ctx);
+    ParamRun(*ctx).Set(kA, 1);
+    ParamRun(*ctx).Set(kA, 2);
+    EXPECT_EQ(ctx->touchedParamCount, 1);
+}
+
+}  // namespace
+}  // namespace tessavo
