@@ -29,10 +29,9 @@ constexpr StructParamRef kFingerList = StructParam(0x7F0107D5);
 constexpr StructParamRef kPilotTableCopy = StructParam(0x7F0107D6);
 
 // Re-reported, in this order, when a packet carries no finger at all.
-constexpr ParamRef kLastPilotValues[] = {kTotalEcio,     kTotalPilotPower, kChannel,
-                                         kActivePilotCount, kBestEcio,     kBestPilotPower,
-                                         kBestPn,        kReferencePn,     kReferenceEcio,
-                                         kReferencePilotPower};
+constexpr ParamRef kLastPilotValues[] = {
+    kTotalEcio,      kTotalPilotPower, kChannel,     kActivePilotCount, kBestEcio,
+    kBestPilotPower, kBestPn,          kReferencePn, kReferenceEcio,    kReferencePilotPower};
 
 constexpr int kPayload = kLogOffsetPayload;
 constexpr int kPilotEntrySize102D = 4;
@@ -49,7 +48,9 @@ constexpr uint8_t kSubRecordFingers = 4;
 constexpr int8_t kGainNotPresent = 127;
 
 // The open-loop transmit estimate's constant, dBm: band class 1 (PCS) differs from the rest.
-double OpenLoopConstant(bool pcs) { return pcs ? -76.0 : -73.0; }
+double OpenLoopConstant(bool pcs) {
+    return pcs ? -76.0 : -73.0;
+}
 
 float Clamp(double v, float lo, float hi) {
     return MaxFloat(MinFloat(static_cast<float>(v), hi), lo);
@@ -90,7 +91,9 @@ bool IsLocked102D(PacketView packet, int64_t entry) {
 }
 
 // Fingers in lock: bits 1 and 2 of the status word.
-bool IsLocked119A(uint16_t status) { return (status & 0x6) == 0x6; }
+bool IsLocked119A(uint16_t status) {
+    return (status & 0x6) == 0x6;
+}
 
 void ParsePowerSubRecord(PacketView packet, int64_t at, PilotSetRecord& rec) {
     const int8_t agc0 = packet.S8(at + 10);
@@ -147,9 +150,8 @@ int MergeFingers(const PilotSetRecord& rec, std::array<MergedPilot, kMaxFingers>
     for (int i = 0; i < fingers; ++i) {
         const FingerSlot& f = rec.fingers[static_cast<size_t>(i)];
         const auto end = merged.begin() + count;
-        const auto hit = std::find_if(merged.begin(), end, [&](const MergedPilot& m) {
-            return m.pn == f.pn;
-        });
+        const auto hit =
+            std::find_if(merged.begin(), end, [&](const MergedPilot& m) { return m.pn == f.pn; });
         if (hit != end) {
             hit->energy += f.energy;
         } else {

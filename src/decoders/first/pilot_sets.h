@@ -26,11 +26,11 @@ struct FingerSlot {
 struct PilotSetRecord {
     std::array<FingerSlot, kMaxFingers> fingers{};
     int32_t fingerCount = kNoValue;
-    float rxPower = kNoValueF;          // dBm, within [-130, -30]
-    float openLoopEstimate = kNoValueF; // dBm, within [-60, 30]
-    float txGainAdjust = kNoValueF;     // dB
-    float txPower = kNoValueF;          // dBm, within [-60, 23]
-    uint16_t channel = 0;               // CDMA channel; 0x119A only
+    float rxPower = kNoValueF;           // dBm, within [-130, -30]
+    float openLoopEstimate = kNoValueF;  // dBm, within [-60, 30]
+    float txGainAdjust = kNoValueF;      // dB
+    float txPower = kNoValueF;           // dBm, within [-60, 23]
+    uint16_t channel = 0;                // CDMA channel; 0x119A only
 };
 
 struct ListedFinger {

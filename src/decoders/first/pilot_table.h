@@ -21,11 +21,11 @@ inline constexpr uint32_t kPilotSourceNeighbour = 2;
 
 struct PilotEntry {
     uint32_t source = 0;
-    int32_t channel = 0;       // CDMA channel of the pilot; -9999 when unknown
-    uint32_t pn = 0;           // PN offset, 0..511; the key
-    double rxPower = 0.0;      // receive power at the update, dBm
-    double pilotPower = 0.0;   // rxPower + ecio, dBm; -9999.0 when ecio is unknown
-    double ecio = 0.0;         // pilot Ec/Io, dB; -9999.0 when unknown
+    int32_t channel = 0;      // CDMA channel of the pilot; -9999 when unknown
+    uint32_t pn = 0;          // PN offset, 0..511; the key
+    double rxPower = 0.0;     // receive power at the update, dBm
+    double pilotPower = 0.0;  // rxPower + ecio, dBm; -9999.0 when ecio is unknown
+    double ecio = 0.0;        // pilot Ec/Io, dB; -9999.0 when unknown
     int32_t reserved = 0;
 };
 

@@ -14,7 +14,9 @@
 
 namespace tessavo::test {
 
-inline std::unique_ptr<DecoderContext> NewContext() { return std::make_unique<DecoderContext>(); }
+inline std::unique_ptr<DecoderContext> NewContext() {
+    return std::make_unique<DecoderContext>();
+}
 
 // Resets the lists, sets the message code the dispatcher would have set, and runs the
 // handlers on the dispatched form of a log packet with `payload`.
@@ -48,7 +50,9 @@ inline const DecodeParam& ParamOf(const DecoderContext& ctx, uint32_t id) {
     return ctx.item.ParamAt(static_cast<uint16_t>(ParamSlotOf(id) * kParamRecordSize));
 }
 
-inline int32_t ValueOf(const DecoderContext& ctx, uint32_t id) { return ParamOf(ctx, id).value; }
+inline int32_t ValueOf(const DecoderContext& ctx, uint32_t id) {
+    return ParamOf(ctx, id).value;
+}
 
 // IDs of the current structured list, in list order.
 inline std::vector<uint32_t> CurrentStructIds(DecoderContext& ctx) {

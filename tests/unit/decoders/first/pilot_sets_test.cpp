@@ -15,7 +15,7 @@ using Ids = std::vector<uint32_t>;
 
 struct Finger102D {
     uint16_t pnWord;
-    uint8_t state;   // below 255 for a usable finger
+    uint8_t state;  // below 255 for a usable finger
     uint8_t energy;
     uint32_t word;
     uint16_t status;  // bit 2: in lock
@@ -117,8 +117,12 @@ void Run119A(DecoderContext& ctx, const Bytes& payload) {
 }
 
 // 10 log10(E) - 24.6 and - 48.7: the finger energy to Ec/Io conversions.
-double Ecio255(double e) { return 10.0 * std::log10(e) - 24.6; }
-double Ecio48(double e) { return 10.0 * std::log10(e) - 48.7; }
+double Ecio255(double e) {
+    return 10.0 * std::log10(e) - 24.6;
+}
+double Ecio48(double e) {
+    return 10.0 * std::log10(e) - 48.7;
+}
 
 TEST(PilotSets102D, TrafficPacketPublishesPowerFingerCountAndSummary) {
     auto ctx = NewContext();
@@ -129,9 +133,9 @@ TEST(PilotSets102D, TrafficPacketPublishesPowerFingerCountAndSummary) {
                                    {100, 0, 64, 0, kLock102D},
                                    {0x0200 | 200, 0, 32, 0, 0}}));
 
-    EXPECT_EQ(CurrentIds(*ctx), (Ids{0x7F010001, 0x7F010008, 0x7F010002, 0x7F010003, 0x7F010004,
-                                     0x7F01000C, 0x7F01000F, 0x7F010009, 0x7F01000D,
-                                     0x7F010010, 0x7F01000B}));
+    EXPECT_EQ(CurrentIds(*ctx),
+              (Ids{0x7F010001, 0x7F010008, 0x7F010002, 0x7F010003, 0x7F010004, 0x7F01000C,
+                   0x7F01000F, 0x7F010009, 0x7F01000D, 0x7F010010, 0x7F01000B}));
     EXPECT_EQ(ValueOf(*ctx, 0x7F010001), -98581);
     EXPECT_EQ(ValueOf(*ctx, 0x7F010008), 3);
     EXPECT_EQ(ValueOf(*ctx, 0x7F010002), 30000);  // -73 + 5 + 98.581 = 30.581, clamped to 30
@@ -247,9 +251,9 @@ TEST(PilotSets102D, EnergyAbove255AndTotalAboveZero) {
 TEST(PilotSets102D, SingleActivePilotBecomesReferenceAndIsKeptLater) {
     auto ctx = NewContext();
     Run102D(*ctx, Payload102D({}, {{300, 0, 128, 0, kLock102D}}));
-    EXPECT_EQ(CurrentIds(*ctx), (Ids{0x7F010001, 0x7F010008, 0x7F01000C, 0x7F01000F, 0x7F010009,
-                                     0x7F01000D, 0x7F010010, 0x7F01000B, 0x7F01000A, 0x7F01000E,
-                                     0x7F010011}));
+    EXPECT_EQ(CurrentIds(*ctx),
+              (Ids{0x7F010001, 0x7F010008, 0x7F01000C, 0x7F01000F, 0x7F010009, 0x7F01000D,
+                   0x7F010010, 0x7F01000B, 0x7F01000A, 0x7F01000E, 0x7F010011}));
     EXPECT_EQ(ctx->referencePilot, 300);
     EXPECT_EQ(ValueOf(*ctx, 0x7F01000A), 300);
     EXPECT_EQ(ValueOf(*ctx, 0x7F01000E), -3527);
@@ -273,9 +277,9 @@ TEST(PilotSets102D, PacketWithoutFingersReissuesLastPilotValues) {
 
     Run102D(*ctx, Payload102D({0, 160, 120, -10}, {}));
     // Reference values were never set (two pilots, no reference PN): they stay absent.
-    EXPECT_EQ(CurrentIds(*ctx), (Ids{0x7F010001, 0x7F010008, 0x7F010002, 0x7F010003, 0x7F010004,
-                                     0x7F01000C, 0x7F01000F, 0x7F010009, 0x7F01000D, 0x7F010010,
-                                     0x7F01000B}));
+    EXPECT_EQ(CurrentIds(*ctx),
+              (Ids{0x7F010001, 0x7F010008, 0x7F010002, 0x7F010003, 0x7F010004, 0x7F01000C,
+                   0x7F01000F, 0x7F010009, 0x7F01000D, 0x7F010010, 0x7F01000B}));
     EXPECT_EQ(ValueOf(*ctx, 0x7F010008), 0);
     EXPECT_EQ(ValueOf(*ctx, 0x7F01000C), total);
     EXPECT_EQ(ValueOf(*ctx, 0x7F01000F), -3527 - 98581);  // not recomputed from the new power
@@ -349,10 +353,10 @@ TEST(PilotSets102D, NoFingerListWithoutLockedFingersAndNoTableCopyWhenEmpty) {
 TEST(PilotSets119A, PowerAndFingerSubRecords) {
     auto ctx = NewContext();
     ctx->channelState = 2;
-    Run119A(*ctx, Payload119A({PowerSub({}),
-                               FingerSub({{10, 1000, 0xAABBCCDD, kLock119A},
-                                          {20, 100, 0, 0x0002},  // only bit 1: not in lock
-                                          {10, 24, 0x01020304, kLock119A}})}));
+    Run119A(*ctx,
+            Payload119A({PowerSub({}), FingerSub({{10, 1000, 0xAABBCCDD, kLock119A},
+                                                  {20, 100, 0, 0x0002},  // only bit 1: not in lock
+                                                  {10, 24, 0x01020304, kLock119A}})}));
     EXPECT_EQ(CurrentIds(*ctx),
               (Ids{0x7F010001, 0x7F010008, 0x7F010012, 0x7F010002, 0x7F010003, 0x7F010004,
                    0x7F01000C, 0x7F01000F, 0x7F010012, 0x7F010009, 0x7F01000D, 0x7F010010,
@@ -402,10 +406,10 @@ struct ChainCase {
 
 TEST(PilotSets119A, ReceiveChainAndChannelSelection) {
     const ChainCase cases[] = {
-        {0, -110, 0, 0, -99988, 283},       // chain 0 silent: chain 1
-        {-100, 0, 0, 0, -96648, 283},       // chain 1 silent: chain 0
-        {-100, -90, 255, 0, -93308, 384},   // both: the larger; chain 0 unusable: channel 1
-        {0, 0, 255, 255, -63248, 0},        // neither channel usable: the record's 0 stays
+        {0, -110, 0, 0, -99988, 283},      // chain 0 silent: chain 1
+        {-100, 0, 0, 0, -96648, 283},      // chain 1 silent: chain 0
+        {-100, -90, 255, 0, -93308, 384},  // both: the larger; chain 0 unusable: channel 1
+        {0, 0, 255, 255, -63248, 0},       // neither channel usable: the record's 0 stays
     };
     for (const ChainCase& c : cases) {
         SCOPED_TRACE(testing::Message() << int{c.agc0} << "/" << int{c.agc1});
@@ -459,8 +463,8 @@ TEST(PilotSets119A, FingerListRestartsWithEachFingerSubRecord) {
 TEST(PilotSets119A, FingerSubRecordWithoutLockedFingersStillPublishesEmptyList) {
     auto ctx = NewContext();
     // PN word 600 is out of the finger list's range, though its low 9 bits (88) make a pilot.
-    Run119A(*ctx, Payload119A({PowerSub({}),
-                               FingerSub({{10, 100, 0, 0}, {600, 100, 0, kLock119A}})}));
+    Run119A(*ctx,
+            Payload119A({PowerSub({}), FingerSub({{10, 100, 0, 0}, {600, 100, 0, kLock119A}})}));
     EXPECT_EQ(ctx->pilotTable.count, 1);
     EXPECT_EQ(CurrentStructIds(*ctx), (Ids{0x7F0107D6, 0x7F0107D5}));
     EXPECT_EQ(PayloadAt<uint32_t>(*ctx, 0x7F0107D5, 0), 0u);
@@ -470,14 +474,14 @@ TEST(PilotSets119A, PilotTableCarriesOverUntilANewActiveSet) {
     auto ctx = NewContext();
     Run119A(*ctx, Payload119A({PowerSub({}), FingerSub({{10, 1000, 0, kLock119A}})}));
     // First PN 10 is known: PN 20 joins the table.
-    Run119A(*ctx, Payload119A({PowerSub({}), FingerSub({{10, 1000, 0, kLock119A},
-                                                        {20, 512, 0, kLock119A}})}));
+    Run119A(*ctx, Payload119A({PowerSub({}),
+                               FingerSub({{10, 1000, 0, kLock119A}, {20, 512, 0, kLock119A}})}));
     ASSERT_EQ(ctx->pilotTable.count, 2);
     EXPECT_EQ(ValueOf(*ctx, 0x7F010009), 2);
     EXPECT_EQ(ctx->referencePilot, 10);
     // First PN 30 is unknown: the table starts over, even though PN 20 follows.
-    Run119A(*ctx, Payload119A({PowerSub({}), FingerSub({{30, 1000, 0, kLock119A},
-                                                        {20, 512, 0, kLock119A}})}));
+    Run119A(*ctx, Payload119A({PowerSub({}),
+                               FingerSub({{30, 1000, 0, kLock119A}, {20, 512, 0, kLock119A}})}));
     ASSERT_EQ(ctx->pilotTable.count, 2);
     EXPECT_EQ(ctx->pilotTable.entries[0].pn, 30u);
     EXPECT_EQ(ctx->pilotTable.entries[1].pn, 20u);

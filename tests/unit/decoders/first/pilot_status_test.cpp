@@ -109,8 +109,7 @@ TEST(PilotSetsStatus, KnownReceivePowerAndChannelEnterTheEntries) {
 
 TEST(PilotSetsStatus, PnZeroShrinksItsSetAndSourcesFollowTheSets) {
     auto ctx = NewContext();
-    RunStatus(*ctx, Response(0x40, 2, 2, 2,
-                             {{10, 4}, {0, 9}, {20, 6}, {30, 8}, {40, 63}, {0, 5}}));
+    RunStatus(*ctx, Response(0x40, 2, 2, 2, {{10, 4}, {0, 9}, {20, 6}, {30, 8}, {40, 63}, {0, 5}}));
     EXPECT_EQ(PayloadAt<uint16_t>(*ctx, 0x7F0107D4, 0), 0x1234);
     EXPECT_EQ(PayloadAt<uint8_t>(*ctx, 0x7F0107D4, 2), 1);
     EXPECT_EQ(PayloadAt<uint8_t>(*ctx, 0x7F0107D4, 3), 2);
