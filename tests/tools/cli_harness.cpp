@@ -59,7 +59,9 @@ Bytes TempFile::Read() const {
     return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-std::string AsString(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string AsString(const Bytes& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;

@@ -19,7 +19,7 @@ CliRun RunTool(const std::vector<std::string>& args, const std::string& stdinByt
 
 // A file in a per-process temporary directory, removed when the object goes.
 class TempFile {
-public:
+  public:
     explicit TempFile(const Bytes& contents);
     TempFile();  // a name only; nothing is created
     ~TempFile();
@@ -29,7 +29,7 @@ public:
     const std::string& Path() const { return path_; }
     Bytes Read() const;
 
-private:
+  private:
     std::string path_;
 };
 

@@ -61,7 +61,9 @@ Bytes EscapeAndTerminate(const Bytes& packetWithCheck) {
     return frame;
 }
 
-Bytes Frame(const Bytes& packet) { return FrameWithCheck(packet, BitwiseCrc16(packet)); }
+Bytes Frame(const Bytes& packet) {
+    return FrameWithCheck(packet, BitwiseCrc16(packet));
+}
 
 Bytes LogPacket(uint16_t logCode, uint64_t ticks, const Bytes& payload) {
     Bytes packet = {0x10, 0x00};

@@ -42,7 +42,8 @@ const std::vector<RangeCase> kRanges = {
     {93, {{0x7F010191, 0x7F01019B, 1}}},
     {104, {{0x7F018001, 0x7F018008, 1000}, {0x7F018009, 0x7F018012, 1}}},
     {122, {{0x7F018101, 0x7F018104, 1}, {0x7F018105, 0x7F018107, 100}}},
-    {129, {{0x7F018201, 0x7F018205, 1}, {0x7F018206, 0x7F018207, 100}, {0x7F018208, 0x7F01820B, 1}}},
+    {129,
+     {{0x7F018201, 0x7F018205, 1}, {0x7F018206, 0x7F018207, 100}, {0x7F018208, 0x7F01820B, 1}}},
     {140, {{0x7F018301, 0x7F01832F, 1}}},
     {187, {{0x7F018401, 0x7F018406, 1}, {0x7F018407, 0x7F018408, 100}}},
     {195,
@@ -54,17 +55,20 @@ const std::vector<RangeCase> kRanges = {
     {224, {{0x7F019201, 0x7F019204, 1}, {0x7F019205, 0x7F019207, 100}}},
     {231, {{0x7F019301, 0x7F019305, 1}, {0x7F019306, 0x7F019307, 100}}},
     {238, {{0x7F019401, 0x7F019407, 1}, {0x7F019408, 0x7F019409, 100}}},
-    {247, {{0x7F019501, 0x7F019501, 1}, {0x7F019502, 0x7F019506, 1000}, {0x7F019507, 0x7F01950F, 1}}},
+    {247,
+     {{0x7F019501, 0x7F019501, 1}, {0x7F019502, 0x7F019506, 1000}, {0x7F019507, 0x7F01950F, 1}}},
     {262, {{0x7F01A101, 0x7F01A108, 1000}, {0x7F01A109, 0x7F01A10E, 1}}},
     {276, {{0x7F01A201, 0x7F01A204, 1}, {0x7F01A205, 0x7F01A207, 100}}},
     {283, {{0x7F01A301, 0x7F01A305, 1}, {0x7F01A306, 0x7F01A307, 100}}},
     {290, {{0x7F01A401, 0x7F01A407, 1}, {0x7F01A408, 0x7F01A409, 100}}},
-    {299, {{0x7F01A501, 0x7F01A501, 1}, {0x7F01A502, 0x7F01A506, 1000}, {0x7F01A507, 0x7F01A50F, 1}}},
+    {299,
+     {{0x7F01A501, 0x7F01A501, 1}, {0x7F01A502, 0x7F01A506, 1000}, {0x7F01A507, 0x7F01A50F, 1}}},
     {314, {{0x7F01B101, 0x7F01B108, 1000}, {0x7F01B109, 0x7F01B10E, 1}}},
     {328, {{0x7F01B201, 0x7F01B207, 1}}},
     {335, {{0x7F01B301, 0x7F01B307, 1}}},
     {342, {{0x7F01B401, 0x7F01B409, 1}}},
-    {351, {{0x7F01B501, 0x7F01B501, 1}, {0x7F01B502, 0x7F01B506, 1000}, {0x7F01B507, 0x7F01B50F, 1}}},
+    {351,
+     {{0x7F01B501, 0x7F01B501, 1}, {0x7F01B502, 0x7F01B506, 1000}, {0x7F01B507, 0x7F01B50F, 1}}},
     {366, {{0x7F01C101, 0x7F01C103, 1}}},
     {369, {{0x7F1C0001, 0x7F1C0001, 1}}},
     {370, {{0x7F01D101, 0x7F01D10D, 1}}},
@@ -228,9 +232,8 @@ TEST(ParamCatalogue, MatchesTheTablesInALibraryReportItem) {
     void* handle = CreateDecoderObjectProc(TESSAVO_MODULE_B101);
     ASSERT_NE(handle, nullptr);
     test::Bytes frame = test::LogFrame(0x1062, 800, test::Words({1, 2, 3, 4, 5}));
-    ASSERT_EQ(DecodeMsgProc_NoDynamic(handle, frame.data(), static_cast<int32_t>(frame.size()), 0,
-                                      0),
-              0);
+    ASSERT_EQ(
+        DecodeMsgProc_NoDynamic(handle, frame.data(), static_cast<int32_t>(frame.size()), 0, 0), 0);
     ASSERT_EQ(GetReportItemCountProc(handle), 1);
     const auto* item = static_cast<const uint8_t*>(GetReportItemProc(handle, 0));
     ASSERT_NE(item, nullptr);
