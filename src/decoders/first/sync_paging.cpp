@@ -3,6 +3,7 @@
 #include "bits/bit_reader.h"
 #include "bits/conversions.h"
 #include "common/le.h"
+#include "decoders/first/ota_fields.h"
 #include "params/param_lists.h"
 
 namespace tessavo {
@@ -18,15 +19,6 @@ constexpr StructParamRef kAccessParametersBlob = StructParam(0x7F0107D2);
 
 // The channel number is sent on the sync channel from this protocol revision on.
 constexpr uint8_t kPRevWithChannel = 6;
-
-// The over-the-air message starts at the log payload.
-void AttachPayload(BitReader& reader, PacketView packet) {
-    if (packet.Length() > kLogOffsetPayload) {
-        reader.Attach(packet.Data() + kLogOffsetPayload, packet.Length() - kLogOffsetPayload);
-    } else {
-        reader.Attach(nullptr, 0);
-    }
-}
 
 void PublishSystemParameters(ParamRun& run, PacketView packet) {
     SystemParametersRecord rec;
@@ -108,7 +100,7 @@ void Epilogue(ParamRun& run) {
 void ParseSyncChannel(PacketView packet, SyncChannelRecord& rec) {
     rec = SyncChannelRecord{};
     BitReader reader;
-    AttachPayload(reader, packet);
+    AttachMessage(reader, packet);
     FieldTemps f(reader);
     f.Msb<uint8_t>(8);  // message length
     f.Msb<uint8_t>(8);  // message type
@@ -130,7 +122,7 @@ void ParseSyncChannel(PacketView packet, SyncChannelRecord& rec) {
 void ParseSystemParameters(PacketView packet, SystemParametersRecord& rec) {
     rec = SystemParametersRecord{};
     BitReader reader;
-    AttachPayload(reader, packet);
+    AttachMessage(reader, packet);
     FieldTemps f(reader);
     f.Msb<uint8_t>(8);  // message length
     f.Msb<uint8_t>(8);  // message type
@@ -170,7 +162,7 @@ void ParseAccessParameters(PacketView packet, AccessParametersRecord& rec) {
     rec = AccessParametersRecord{};
     auto& v = rec.values;
     BitReader reader;
-    AttachPayload(reader, packet);
+    AttachMessage(reader, packet);
     FieldTemps f(reader);
     f.Msb<uint8_t>(8);   // message length
     f.Msb<uint8_t>(8);   // message type
@@ -200,7 +192,7 @@ void ParseAccessParameters(PacketView packet, AccessParametersRecord& rec) {
 void ParseExtendedSystemParameters(PacketView packet, ExtendedSystemParametersRecord& rec) {
     rec = ExtendedSystemParametersRecord{};
     BitReader reader;
-    AttachPayload(reader, packet);
+    AttachMessage(reader, packet);
     FieldTemps f(reader);
     f.Msb<uint8_t>(8);   // message length
     f.Msb<uint8_t>(8);   // message type
