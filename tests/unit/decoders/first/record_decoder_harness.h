@@ -1,0 +1,102 @@
+// Runs 1x record decoders the way the dispatcher does (list reset, message code, handlers on
+// the dispatched packet) and reads the current report item back by parameter ID.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <vector>
+
+#include "bits/packet_view.h"
+#include "common/le.h"
+#include "decoders/decoder.h"
+#include "params/param_lists.h"
+#include "support/packet_builder.h"
+
+namespace tessavo::test {
+
+class RecordHarness {
+public:
+    DecoderContext& Ctx() { return *ctx_; }
+
+    // A log packet with `payload`, stamped `ticks` (1.25 ms units), through `handlers`.
+    void Log(uint16_t logCode, const Bytes& payload, std::initializer_list<LogHandler> handlers,
+             uint32_t msgCode = 0, uint64_t ticks = 0, int32_t extra = 0) {
+        Packet(LogPacket(logCode, payload, ticks), handlers, msgCode, extra);
+    }
+
+    // Any packet (without check bytes) through `handlers`.
+    void Packet(const Bytes& raw, std::initializer_list<LogHandler> handlers, uint32_t msgCode = 0,
+                int32_t extra = 0) {
+        packet_ = Dispatched(raw);
+        ResetParamLists(*ctx_);
+        ctx_->item.msgCode = msgCode;
+        const PacketView view(packet_.data(), static_cast<int32_t>(packet_.size()));
+        for (LogHandler h : handlers) h(*ctx_, view, extra);
+    }
+
+    // Publishes a value as an earlier packet's decoder would have.
+    void Preset(uint32_t id, int32_t value) {
+        ResetParamLists(*ctx_);
+        uint16_t run = 0;
+        SetParam(*ctx_, Offset(id), id, value, run);
+        ctx_->item.curParamCount = run;
+        BuildParamLists(*ctx_);
+    }
+
+    std::vector<uint32_t> Current() const {
+        std::vector<uint32_t> ids;
+        for (int i = 0; i < ctx_->item.curParamCount; ++i) {
+            ids.push_back(ctx_->item.ParamAt(ctx_->item.curParamList[i]).id);
+        }
+        return ids;
+    }
+    std::vector<uint32_t> Inherited() const {
+        std::vector<uint32_t> ids;
+        for (int i = 0; i < ctx_->item.inhParamCount; ++i) {
+            ids.push_back(ctx_->item.ParamAt(ctx_->item.inhParamList[i]).id);
+        }
+        return ids;
+    }
+    std::vector<uint32_t> CurrentStructs() const {
+        std::vector<uint32_t> ids;
+        for (int i = 0; i < ctx_->item.curStructCount; ++i) {
+            ids.push_back(ctx_->item.StructAt(ctx_->item.curStructList[i]).Id());
+        }
+        return ids;
+    }
+
+    int32_t Value(uint32_t id) const { return Record(id).value; }
+    int32_t State(uint32_t id) const { return Record(id).state; }
+
+    StructRecordView Struct(uint32_t id) const {
+        return ctx_->item.StructAt(kStructParamOffsets[id - kFirstStructParamId]);
+    }
+    template <typename T>
+    T StructAt(uint32_t id, size_t offset) const {
+        return LoadLE<T>(Struct(id).Payload() + offset);
+    }
+    Bytes StructBytes(uint32_t id, size_t offset, size_t n) const {
+        const uint8_t* p = Struct(id).Payload() + offset;
+        return Bytes(p, p + n);
+    }
+
+private:
+    static uint16_t Offset(uint32_t id) {
+        return static_cast<uint16_t>(ParamSlotOf(id) * kParamRecordSize);
+    }
+    const DecodeParam& Record(uint32_t id) const { return ctx_->item.ParamAt(Offset(id)); }
+
+    std::unique_ptr<DecoderContext> ctx_ = std::make_unique<DecoderContext>();
+    Bytes packet_;
+};
+
+// Little-endian payload pieces.
+inline Bytes U16s(std::initializer_list<uint16_t> values) {
+    Bytes b;
+    for (uint16_t v : values) PutU16(b, v);
+    return b;
+}
+inline Bytes Zeros(size_t n) { return Bytes(n, 0); }
+
+}  // namespace tessavo::test
