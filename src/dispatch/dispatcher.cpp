@@ -5,16 +5,11 @@
 
 #include "bits/diag_time.h"
 #include "bits/packet_view.h"
-// TODO(lead): the guards below go once the command decoders land.
-#if __has_include("dispatch/command_decoders.h") && __has_include("dispatch/direct_params.h") && \
-    __has_include("dispatch/reencode.h")
-#define TESSAVO_HAVE_COMMANDS 1
 #include "dispatch/command_decoders.h"
 #include "dispatch/direct_params.h"
-#include "dispatch/reencode.h"
-#endif
 #include "dispatch/log_routes.h"
 #include "dispatch/message_code.h"
+#include "dispatch/reencode.h"
 #include "dispatch/sampling_throttle.h"
 #include "framing/crc16.h"
 #include "framing/hdlc.h"
@@ -50,7 +45,7 @@ uint32_t Reject(DecoderContext& ctx) {
 
 // The OutFile record of a command response 0x40 / 0x63: length, the wrapping log code as two
 // tag bytes, the last DIAG time stamp, then the packet from byte 1 (check bytes included).
-[[maybe_unused]] void SynthesizeOutFile(DecoderContext& ctx, uint8_t command) {
+void SynthesizeOutFile(DecoderContext& ctx, uint8_t command) {
     Block& out = ctx.item.outFile;
     const int32_t l = ctx.packetLength;
     uint8_t head[12];
@@ -73,7 +68,7 @@ void RunHandlers(DecoderContext& ctx, const LogRoute& route, int subPacket) {
 }
 
 // Runs the decoder of a command response that a log packet 0x3040 / 0x3063 also carries.
-[[maybe_unused]] void RunWrappedCommand(DecoderContext& ctx, uint16_t wrappedCode) {
+void RunWrappedCommand(DecoderContext& ctx, uint16_t wrappedCode) {
     const LogRoute* route = FindLogRoute(wrappedCode);
     if (route != nullptr) RunHandlers(ctx, *route, 0);
 }
@@ -112,12 +107,6 @@ uint32_t DispatchCommand(DecoderContext& ctx, TimePair host) {
     CopyPacketBytes(item.payload, ctx, 1, int64_t{l} - 2);
     const PacketView packet(ctx.packet.data(), l);
     const uint32_t code = CommandMessageCode(ctx.moduleType, command);
-#ifndef TESSAVO_HAVE_COMMANDS
-    (void)packet;
-    (void)code;
-    (void)host;
-    return Reject(ctx);
-#else
     switch (command) {
         case 0x20: item.msgCode = code; return DecodeCommand20(ctx, packet);
         case 0x3F: item.msgCode = code; return DecodeCommand3F(ctx, packet);
@@ -144,7 +133,6 @@ uint32_t DispatchCommand(DecoderContext& ctx, TimePair host) {
         }
         default: return Reject(ctx);
     }
-#endif
 }
 
 bool IsTimeFixed(uint32_t msgCode) {
@@ -185,9 +173,7 @@ uint32_t DispatchLog(DecoderContext& ctx, TimePair host, int subPacket) {
             RunHandlers(ctx, *route, 0);
         } else if (route->kind == RouteKind::DirectParams) {
             RebuildCompactPayload(ctx);
-#ifdef TESSAVO_HAVE_COMMANDS
             result = DecodeDirectParams(ctx, PacketView(ctx.packet.data(), ctx.packetLength));
-#endif
         } else {
             RunHandlers(ctx, *route, subPacket);
         }
@@ -230,9 +216,7 @@ uint32_t Dispatch(DecoderContext& ctx, const uint8_t* frame, uint32_t frameLengt
 
     const uint32_t result =
         isLog ? DispatchLog(ctx, host, subPacket) : DispatchCommand(ctx, host);
-#ifdef TESSAVO_HAVE_COMMANDS
     if (result != 0 && ctx.reencodeEnabled && subPacket == 0) Reencode(ctx, frame, frameLength);
-#endif
     ctx.packetLength = 0;
     return result;
 }
