@@ -25,6 +25,19 @@ bench: deps
 	cmake --build --preset bench -j $(JOBS)
 	./build-bench/bench/tessavo_bench
 
+FUZZ_SECONDS ?= 120
+
+fuzz:
+	WITH_CLANG=1 scripts/install-deps.sh
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DTESSAVO_FUZZ=ON -DTESSAVO_SANITIZE=ON -DTESSAVO_WERROR=OFF -DTESSAVO_BUILD_TESTS=OFF \
+		-DTESSAVO_BUILD_TOOLS=OFF
+	cmake --build build-fuzz -j $(JOBS) --target tessavo_fuzz_decode
+	mkdir -p build-fuzz/corpus
+	TZ=CST-8 ./build-fuzz/fuzz/tessavo_fuzz_decode -max_total_time=$(FUZZ_SECONDS) \
+		-rss_limit_mb=4096 -max_len=16384 -artifact_prefix=build-fuzz/ \
+		build-fuzz/corpus build-fuzz/fuzz/seeds fuzz/regressions
+
 clean:
 	rm -rf build build-asan build-bench build-fuzz
 

@@ -1,0 +1,71 @@
+// Writes the seed corpus of the decode fuzzer: one framed stream per routed log code and per
+// command response, built with the tests' packet builder, behind the three control bytes the
+// fuzzer reads (switches, mode, chunk size).
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "dispatch/log_routes.h"
+#include "support/packet_builder.h"
+
+using tessavo::test::Bytes;
+using tessavo::test::CommandPacket;
+using tessavo::test::Concat;
+using tessavo::test::Frame;
+using tessavo::test::LogPacket;
+
+namespace {
+
+// Deterministic payload bytes for a code (a linear congruential sequence).
+Bytes Payload(uint32_t seed, size_t n) {
+    Bytes out;
+    uint32_t x = seed * 2654435761u + 1;
+    for (size_t i = 0; i < n; ++i) {
+        x = x * 1664525u + 1013904223u;
+        out.push_back(static_cast<uint8_t>(x >> 24));
+    }
+    return out;
+}
+
+void Write(const std::filesystem::path& dir, const std::string& name, const Bytes& stream) {
+    // Three variants of control bytes: plain, re-encoding with OutFile and DTLog through the
+    // unconsumed-count entry, one frame per call.
+    const Bytes controls[] = {{0x00, 0x00, 0xFF}, {0x19, 0x04, 0x03}, {0x00, 0x08, 0xFF}};
+    for (size_t v = 0; v < std::size(controls); ++v) {
+        std::ofstream out(dir / (name + "_" + std::to_string(v)), std::ios::binary);
+        const Bytes all = Concat({controls[v], stream});
+        out.write(reinterpret_cast<const char*>(all.data()), static_cast<std::streamsize>(all.size()));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
+        return 2;
+    }
+    const std::filesystem::path dir(argv[1]);
+    std::filesystem::create_directories(dir);
+    const Bytes first = Frame(LogPacket(0x1000, {1, 2, 3, 4}, 800));
+    const auto routes = tessavo::AllLogRoutes();
+    for (const tessavo::LogRoute* r = routes.begin; r != routes.end; ++r) {
+        char name[16];
+        std::snprintf(name, sizeof name, "log_%04x", r->logCode);
+        Bytes stream = first;
+        for (size_t size : {4u, 40u, 200u}) {
+            stream = Concat({stream, Frame(LogPacket(r->logCode, Payload(r->logCode + size, size),
+                                                     800 + size))});
+        }
+        Write(dir, name, stream);
+    }
+    for (uint8_t command : {0x20, 0x3F, 0x40, 0x4B, 0x5D, 0x60, 0x63, 0x73, 0x79, 0xDD}) {
+        char name[16];
+        std::snprintf(name, sizeof name, "cmd_%02x", command);
+        Write(dir, name, Concat({first, Frame(CommandPacket(command, Payload(command, 60)))}));
+    }
+    const Bytes packed = {0x00, 0xAA, 0xBB, 0x21, 0x03, 1, 0x11, 0x05, 2, 0x22, 0x33, 0x07, 0};
+    Write(dir, "packed", Frame(LogPacket(0x1036, packed, 800)));
+    return 0;
+}
