@@ -46,9 +46,14 @@ TEST(CliErrors, UnwritableOutputIsNamed) {
 TEST(CliErrors, BadOptionsGiveUsageAndStatusTwo) {
     TempFile good(kGoodCapture);
     const std::vector<std::vector<std::string>> cases = {
-        {"--frobnicate", good.Path()},       {"--format", "yaml", good.Path()},
-        {"--module", "0xB201", good.Path()}, {"--host-time", "yesterday", good.Path()},
+        {"--frobnicate", good.Path()},
+        {"--format", "yaml", good.Path()},
+        {"--module", "0xB201", good.Path()},
+        {"--host-time", "yesterday", good.Path()},
         {"--chunk-size", "0", good.Path()},
+        {"--chunk-size", "many", good.Path()},
+        {"--list-params=xml"},
+        {good.Path(), "--format"},
     };
     for (const auto& args : cases) {
         CliRun run = RunTool(args);
@@ -60,11 +65,16 @@ TEST(CliErrors, BadOptionsGiveUsageAndStatusTwo) {
     }
 }
 
-TEST(CliErrors, HelpGoesToStandardOutput) {
-    CliRun run = RunTool({"--help"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
-    EXPECT_NE(run.out.find("Usage: tessavo-decode"), std::string::npos);
+TEST(CliErrors, HelpAndVersionGoToStandardOutput) {
+    CliRun help = RunTool({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    EXPECT_NE(help.out.find("Usage: tessavo-decode"), std::string::npos);
+    EXPECT_NE(help.out.find("--outfile-records"), std::string::npos);
+    EXPECT_NE(help.out.find("--module 0xB101"), std::string::npos);  // the documented default
+    CliRun version = RunTool({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("tessavo-decode (tessavo ", 0), 0u);
 }
 
 struct NoFramesCase {

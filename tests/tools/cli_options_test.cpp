@@ -105,37 +105,5 @@ TEST(CliOptions, ListParams) {
     EXPECT_EQ(ParseCommandLine({"--list-params=xml"}).exitCode, 2);
 }
 
-TEST(CliOptions, BadOptionsGiveStatusTwoAndUsage) {
-    const std::vector<std::vector<std::string>> cases = {
-        {"--bogus"},
-        {"--format", "xml"},
-        {"--module", "0xB201"},
-        {"--host-time", "soon"},
-        {"--chunk-size", "0"},
-        {"--chunk-size", "many"},
-        {"--format"},
-        {"-o"},
-    };
-    for (const auto& args : cases) {
-        ParseResult result = ParseCommandLine(args);
-        ASSERT_TRUE(result.exitCode) << args[0];
-        EXPECT_EQ(*result.exitCode, 2) << args[0];
-        EXPECT_NE(result.message.find("Usage: tessavo-decode"), std::string::npos) << args[0];
-        EXPECT_EQ(result.message.rfind("tessavo-decode: ", 0), 0u) << result.message;
-    }
-}
-
-TEST(CliOptions, HelpAndVersionStopWithStatusZero) {
-    ParseResult help = ParseCommandLine({"--help"});
-    ASSERT_TRUE(help.exitCode);
-    EXPECT_EQ(*help.exitCode, 0);
-    EXPECT_NE(help.message.find("--outfile-records"), std::string::npos);
-    EXPECT_NE(help.message.find("0xB101"), std::string::npos);
-    ParseResult version = ParseCommandLine({"--version"});
-    ASSERT_TRUE(version.exitCode);
-    EXPECT_EQ(*version.exitCode, 0);
-    EXPECT_EQ(version.message.rfind("tessavo-decode (tessavo ", 0), 0u);
-}
-
 }  // namespace
 }  // namespace tessavo::cli
