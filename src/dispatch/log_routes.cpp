@@ -7,16 +7,21 @@
 #include <algorithm>
 #include <iterator>
 
+#include "decoders/first/access_traffic.h"
 #include "decoders/first/data_throughput.h"
 #include "decoders/first/event_records.h"
 #include "decoders/first/five_word_record.h"
+#include "decoders/first/forward_traffic.h"
 #include "decoders/first/frame_power_stats.h"
 #include "decoders/first/packed_logs.h"
+#include "decoders/first/pilot_sets.h"
+#include "decoders/first/pilot_status.h"
 #include "decoders/first/second_interface_records.h"
 #include "decoders/first/second_interface_signalling.h"
 #include "decoders/first/small_records.h"
 #include "decoders/first/state_byte.h"
 #include "decoders/first/structured_records.h"
+#include "decoders/first/sync_paging.h"
 
 namespace tessavo {
 namespace {
@@ -39,11 +44,11 @@ constexpr LogRoute Ignored(uint16_t code) {
 }
 
 constexpr LogRoute kRoutes[] = {
-    Bare(0x1004),
-    Bare(0x1005),
-    Bare(0x1006),
-    Bare(0x1007),
-    Bare(0x1008),
+    P(0x1004, HandleAccessChannel),
+    P(0x1005, HandleReverseTraffic),
+    P(0x1006, HandleSyncChannel),
+    P(0x1007, HandlePagingChannel),
+    P(0x1008, HandleForwardTraffic),
     PS(0x100E, HandleFrameCategoryParams, HandleFrameCategoryStruct),
     P(0x1013, HandleRecord1013),
     PS(0x1014, nullptr, HandlePosition),
@@ -52,7 +57,7 @@ constexpr LogRoute kRoutes[] = {
     P(0x1029, HandleRateShares, 8),
     P(0x102B, HandleChannelAverages, 0),
     P(0x102C, HandleChannelPower, 1),
-    Bare(0x102D, 2),
+    PS(0x102D, HandlePilotSetsParams102D, HandlePilotSetsStruct102D, 2),
     P(0x1031, HandleTrafficCounters, 10),
     P(0x1036, HandlePackedLog, kNotSampled, X::SubPacket),
     P(0x1037, HandlePackedLog, kNotSampled, X::SubPacket),
@@ -101,7 +106,7 @@ constexpr LogRoute kRoutes[] = {
     Ignored(0x118C),
     Bare(0x1192),
     Bare(0x1193),
-    Bare(0x119A, 5),
+    PS(0x119A, HandlePilotSetsParams119A, HandlePilotSetsStruct119A, 5),
     Ignored(0x119D),
     Ignored(0x11A2),
     Bare(0x11E9),
@@ -151,7 +156,7 @@ constexpr LogRoute kRoutes[] = {
     Ignored(0x12B3),
     Ignored(0x12B5),
     Ignored(0x12B6),
-    {0x3040, K::CommandWrapped, nullptr, nullptr, X::None, kNotSampled},
+    {0x3040, K::CommandWrapped, nullptr, HandlePilotSetsStatus, X::None, kNotSampled},
     {0x3063, K::CommandWrapped, HandleStatusParams, HandleStatusStruct, X::None, kNotSampled},
     Bare(0x9068),
     Bare(0x9192),
