@@ -105,7 +105,8 @@ Bytes CompactHeader(uint16_t n, const Bytes& dispatched, const ItemTime& t, uint
     PutU16(b, n);
     PutU16(b, n);
     PutU16(b, 0xFFFE);
-    b.insert(b.end(), dispatched.begin() + 8, dispatched.begin() + 16);
+    // The stamp bytes at packet offset 8; a packet too short to hold them gives zeros.
+    for (size_t i = 8; i < 16; ++i) b.push_back(i < dispatched.size() ? dispatched[i] : 0);
     for (uint32_t w : {0xFF0F0000u, 4u, 1u}) PutU32(b, w);
     for (uint32_t w : {0xFF0F0001u, 8u}) PutU32(b, w);
     PutU32(b, static_cast<uint32_t>(t.seconds));
