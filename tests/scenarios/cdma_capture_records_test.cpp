@@ -45,7 +45,7 @@ struct Item {
 };
 
 class CdmaCapture : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         if (!std::filesystem::exists(kCapture)) return;
         std::ifstream in(kCapture, std::ios::binary);
@@ -144,9 +144,9 @@ TEST_F(CdmaCapture, FirstRecord106E) {
     const Item* it = Nth(0xB101106E);
     ASSERT_NE(it, nullptr);
     const std::vector<ParamValue> expected = {
-        {0x7F01830E, 1, 1},   {0x7F01830F, 0, 1},       {0x7F018310, 1, 1},
-        {0x7F018313, 240, 1}, {0x7F018314, 1, 1},       {0x7F018315, 2 * 65536 + 0x6001, 1},
-        {0x7F018316, 239, 1}, {0x7F018317, 78, 1},      {0x7F018319, 15, 1}};
+        {0x7F01830E, 1, 1},   {0x7F01830F, 0, 1},  {0x7F018310, 1, 1},
+        {0x7F018313, 240, 1}, {0x7F018314, 1, 1},  {0x7F018315, 2 * 65536 + 0x6001, 1},
+        {0x7F018316, 239, 1}, {0x7F018317, 78, 1}, {0x7F018319, 15, 1}};
     EXPECT_EQ(it->current, expected);
 }
 

@@ -14,8 +14,8 @@ namespace {
 constexpr uint64_t kSecond = 800;  // ticks of 1.25 ms
 
 const ParamValue* Find(const std::vector<ParamValue>& list, uint32_t id) {
-    const auto it = std::find_if(list.begin(), list.end(),
-                                 [id](const ParamValue& p) { return p.id == id; });
+    const auto it =
+        std::find_if(list.begin(), list.end(), [id](const ParamValue& p) { return p.id == id; });
     return it == list.end() ? nullptr : &*it;
 }
 
@@ -38,8 +38,8 @@ TEST(FirstRangeScenario, SectorLogIsSampledOnlyInState5) {
     const int32_t n = host.FeedAndCollect(stream);
     std::vector<uint32_t> codes;
     for (int32_t i = 0; i < n; ++i) codes.push_back(host.MsgCode(i));
-    const std::vector<uint32_t> expected = {0xB101107E, 0xB101108A, 0xB101108A, 0xB101107E,
-                                            0xB101108A, 0xB101108A};
+    const std::vector<uint32_t> expected = {0xB101107E, 0xB101108A, 0xB101108A,
+                                            0xB101107E, 0xB101108A, 0xB101108A};
     EXPECT_EQ(codes, expected);
 }
 
@@ -80,18 +80,18 @@ TEST(FirstRangeScenario, CounterRatesAcrossPacketsAndAReset) {
     const uint64_t reset = 50 * kSecond;
     Bytes stream = Frame(LogPacket(0x1031, Counters1031(reset, 0, 0), 100 * kSecond));
     // 0.4 s later: refused by the 0.8 s interval, so its counters are not taken.
-    stream = Concat({stream, Frame(LogPacket(0x1031, Counters1031(reset, 900, 900),
-                                             100 * kSecond + 320))});
+    stream = Concat(
+        {stream, Frame(LogPacket(0x1031, Counters1031(reset, 900, 900), 100 * kSecond + 320))});
     // 1 s after the first: 1000 bytes -> 8000 bit/s, 500 bytes -> 4000 bit/s.
-    stream = Concat({stream, Frame(LogPacket(0x1031, Counters1031(reset, 1000, 500),
-                                             101 * kSecond))});
+    stream =
+        Concat({stream, Frame(LogPacket(0x1031, Counters1031(reset, 1000, 500), 101 * kSecond))});
     // A new reset time: no rates.
-    stream = Concat({stream, Frame(LogPacket(0x1031, Counters1031(reset + kSecond, 50, 50),
-                                             102 * kSecond))});
+    stream = Concat(
+        {stream, Frame(LogPacket(0x1031, Counters1031(reset + kSecond, 50, 50), 102 * kSecond))});
     ASSERT_EQ(host.FeedAndCollect(stream), 3);
     EXPECT_TRUE(host.Current(0).empty());
-    EXPECT_EQ(host.Current(1), (std::vector<ParamValue>{{0x7F010201, 8000, 1},
-                                                         {0x7F010202, 4000, 1}}));
+    EXPECT_EQ(host.Current(1),
+              (std::vector<ParamValue>{{0x7F010201, 8000, 1}, {0x7F010202, 4000, 1}}));
     EXPECT_TRUE(host.Current(2).empty());
     EXPECT_EQ(host.Inherited(2).size(), 2u);
 }
@@ -162,8 +162,8 @@ TEST(FirstRangeScenario, EventIdentifierRefinesTheMessageCode) {
     event[38 - 16] = 0x22;
     ASSERT_EQ(host.FeedAndCollect(Frame(LogPacket(0x10F4, event, 100 * kSecond))), 1);
     EXPECT_EQ(host.MsgCode(0), (0x10F4u << 16) + 272);
-    EXPECT_EQ(host.Current(0), (std::vector<ParamValue>{{0x7F01D102, 0x11, 1},
-                                                         {0x7F01D103, 0x22, 1}}));
+    EXPECT_EQ(host.Current(0),
+              (std::vector<ParamValue>{{0x7F01D102, 0x11, 1}, {0x7F01D103, 0x22, 1}}));
 }
 
 }  // namespace

@@ -18,19 +18,22 @@ float Rate(double bytes, double dt) {
 }
 
 // Counter difference; the counters are unsigned 64-bit, the difference is taken signed.
-int64_t Delta(uint64_t now, uint64_t before) { return static_cast<int64_t>(now - before); }
+int64_t Delta(uint64_t now, uint64_t before) {
+    return static_cast<int64_t>(now - before);
+}
 
 void ClearLongTerm(ThroughputPlace& p) {
     p.r760 = p.r761 = p.r762 = p.r763 = p.r764 = kNoValueF;
 }
 
-void ClearInstantaneous(ThroughputPlace& p) { p.r840 = p.r841 = kNoValueF; }
+void ClearInstantaneous(ThroughputPlace& p) {
+    p.r840 = p.r841 = kNoValueF;
+}
 
 // Sum (or mean) of one result cell over the places that hold a value; the no-value mark when
 // none does.
 template <typename Cell>
-float Combine(const std::array<ThroughputPlace, kThroughputPlaces>& places, Cell cell,
-              bool mean) {
+float Combine(const std::array<ThroughputPlace, kThroughputPlaces>& places, Cell cell, bool mean) {
     double sum = 0.0;
     int n = 0;
     for (const ThroughputPlace& p : places) {
@@ -62,16 +65,16 @@ void LongTermStage(DataThroughputState& state, ThroughputRecord& rec, int i) {
         place.r760 = dt != 0.0 ? Rate(static_cast<double>(rec.c49), dt) : 0.0f;
         const int64_t d49 = Delta(rec.c49, place.prev49);
         if (d49 > 0) {
-            place.r761 = static_cast<float>(
-                static_cast<double>(Delta(rec.c33, place.prev33)) * 100.0 / d49);
-            place.r762 = static_cast<float>(
-                static_cast<double>(Delta(rec.c25, place.prev25)) * 100.0 / d49);
+            place.r761 =
+                static_cast<float>(static_cast<double>(Delta(rec.c33, place.prev33)) * 100.0 / d49);
+            place.r762 =
+                static_cast<float>(static_cast<double>(Delta(rec.c25, place.prev25)) * 100.0 / d49);
         }
         const int64_t d81 = Delta(rec.c81, place.prev81);
         if (d81 > 0) {
             place.r763 = dt != 0.0 ? Rate(static_cast<double>(rec.c81), dt) : 0.0f;
-            place.r764 = static_cast<float>(
-                static_cast<double>(Delta(rec.c65, place.prev65)) * 100.0 / d81);
+            place.r764 =
+                static_cast<float>(static_cast<double>(Delta(rec.c65, place.prev65)) * 100.0 / d81);
         }
     }
     place.resetStamp = rec.resetStamp;
@@ -83,11 +86,16 @@ void LongTermStage(DataThroughputState& state, ThroughputRecord& rec, int i) {
     if (i != 0) return;
 
     const auto& places = state.places;
-    rec.longRate81 = Combine(places, [](const ThroughputPlace& p) { return p.r763; }, false);
-    rec.longRate49 = Combine(places, [](const ThroughputPlace& p) { return p.r760; }, false);
-    rec.ratio25 = Combine(places, [](const ThroughputPlace& p) { return p.r762; }, true);
-    rec.ratio33 = Combine(places, [](const ThroughputPlace& p) { return p.r761; }, true);
-    rec.ratio65 = Combine(places, [](const ThroughputPlace& p) { return p.r764; }, true);
+    rec.longRate81 = Combine(
+        places, [](const ThroughputPlace& p) { return p.r763; }, false);
+    rec.longRate49 = Combine(
+        places, [](const ThroughputPlace& p) { return p.r760; }, false);
+    rec.ratio25 = Combine(
+        places, [](const ThroughputPlace& p) { return p.r762; }, true);
+    rec.ratio33 = Combine(
+        places, [](const ThroughputPlace& p) { return p.r761; }, true);
+    rec.ratio65 = Combine(
+        places, [](const ThroughputPlace& p) { return p.r764; }, true);
     for (ThroughputPlace& p : state.places) ClearLongTerm(p);
 }
 
@@ -120,8 +128,10 @@ void InstantaneousStage(DataThroughputState& state, ThroughputRecord& rec, int i
     }
     if (i != 0) return;
 
-    rec.instRate81 = Combine(state.places, [](const ThroughputPlace& p) { return p.r841; }, false);
-    rec.instRate49 = Combine(state.places, [](const ThroughputPlace& p) { return p.r840; }, false);
+    rec.instRate81 = Combine(
+        state.places, [](const ThroughputPlace& p) { return p.r841; }, false);
+    rec.instRate49 = Combine(
+        state.places, [](const ThroughputPlace& p) { return p.r840; }, false);
     for (ThroughputPlace& p : state.places) ClearInstantaneous(p);
 }
 

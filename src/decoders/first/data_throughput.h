@@ -52,13 +52,13 @@ struct ThroughputRecord {
     uint64_t c65 = 0, c73 = 0, c81 = 0;
     std::array<uint32_t, 5> words89{};
     // Computed, no-value mark when unknown.
-    float longRate49 = 0;   // record offset 109: summed long-term rate of C49 (bit/s)
-    float ratio25 = 0;      // 113: mean C25 / C49 (percent)
-    float ratio33 = 0;      // 117: mean C33 / C49 (percent)
-    float instRate49 = 0;   // 121: summed instantaneous rate of C49 (bit/s)
-    float longRate81 = 0;   // 125: summed long-term rate of C81 (bit/s)
-    float ratio65 = 0;      // 129: mean C65 / C81 (percent)
-    float instRate81 = 0;   // 133: summed instantaneous rate of C81 (bit/s)
+    float longRate49 = 0;  // record offset 109: summed long-term rate of C49 (bit/s)
+    float ratio25 = 0;     // 113: mean C25 / C49 (percent)
+    float ratio33 = 0;     // 117: mean C33 / C49 (percent)
+    float instRate49 = 0;  // 121: summed instantaneous rate of C49 (bit/s)
+    float longRate81 = 0;  // 125: summed long-term rate of C81 (bit/s)
+    float ratio65 = 0;     // 129: mean C65 / C81 (percent)
+    float instRate81 = 0;  // 133: summed instantaneous rate of C81 (bit/s)
 };
 
 // Returns 1 when it ran, 0 for an empty packet.

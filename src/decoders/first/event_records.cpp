@@ -9,7 +9,9 @@ namespace {
 constexpr int64_t kPayload = kLogOffsetPayload;
 
 // Adds to the report item's message code; the code wraps as a 32-bit value.
-void RaiseMessageCode(DecoderContext& ctx, uint32_t by) { ctx.item.msgCode += by; }
+void RaiseMessageCode(DecoderContext& ctx, uint32_t by) {
+    ctx.item.msgCode += by;
+}
 
 // Position of the cause byte of a 0x10F5 event, by event type T and the D bit.
 struct CauseRule {
@@ -18,7 +20,7 @@ struct CauseRule {
     uint8_t positionD1;
 };
 constexpr CauseRule kCauseRules[] = {
-    {1, 40, 40},  {25, 34, 37}, {32, 34, 37}, {48, 34, 40},  {73, 34, 40},
+    {1, 40, 40},  {25, 34, 37}, {32, 34, 37},  {48, 34, 40},  {73, 34, 40},
     {80, 34, 37}, {81, 33, 36}, {144, 39, 42}, {152, 39, 32},
 };
 

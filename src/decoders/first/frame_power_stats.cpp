@@ -14,9 +14,13 @@ constexpr int64_t kPayload = kLogOffsetPayload;
 constexpr int kChannels = 4;
 
 // Shares stored with scale 100 here are truncated, not rounded.
-int32_t TruncTimes100(float v) { return TruncToI32(static_cast<double>(v) * 100.0); }
+int32_t TruncTimes100(float v) {
+    return TruncToI32(static_cast<double>(v) * 100.0);
+}
 
-float Clamp(float v, float lo, float hi) { return MaxFloat(MinFloat(v, hi), lo); }
+float Clamp(float v, float lo, float hi) {
+    return MaxFloat(MinFloat(v, hi), lo);
+}
 
 // A withdrawn share or average: listed as cleared, and the slot holds the no-value mark.
 void ClearToNoValue(ParamRun& run, ParamRef p) {
@@ -56,7 +60,9 @@ bool WalkChannelGroups(PacketView packet, int64_t countOffset, int64_t firstOffs
     return true;
 }
 
-bool Present(uint8_t mask, int channel) { return (mask >> channel) & 1; }
+bool Present(uint8_t mask, int channel) {
+    return (mask >> channel) & 1;
+}
 
 }  // namespace
 
@@ -75,9 +81,8 @@ bool ParseFrameEntryMean(PacketView packet, FrameEntryMeanRecord& rec) {
         if (step <= 0) break;
         pos += step;
     }
-    rec.mean = rec.entries == 0
-                   ? 0
-                   : TruncToI32(static_cast<double>(rec.sum) / rec.entries * 100.0);
+    rec.mean =
+        rec.entries == 0 ? 0 : TruncToI32(static_cast<double>(rec.sum) / rec.entries * 100.0);
     return true;
 }
 
@@ -126,9 +131,9 @@ bool ParseRateShares(PacketView packet, RateShareRecord& rec) {
         uint64_t sum = 0;
         for (int r = 0; r <= kRules[c].lastRate; ++r) sum += cells[static_cast<size_t>(r)];
         if (sum > 0) {
-            rec.share[static_cast<size_t>(c)] = static_cast<float>(
-                static_cast<double>(cells[static_cast<size_t>(kRules[c].rate)]) /
-                static_cast<double>(sum) * 100.0);
+            rec.share[static_cast<size_t>(c)] =
+                static_cast<float>(static_cast<double>(cells[static_cast<size_t>(kRules[c].rate)]) /
+                                   static_cast<double>(sum) * 100.0);
         }
     }
     return true;
@@ -250,8 +255,8 @@ bool ParseChannelPower(PacketView packet, ChannelPowerRecord& rec) {
         work.gainAdjust = static_cast<float>(gainSum / frameCount);
         work.txPower = Clamp(static_cast<float>(txSum / frameCount), -60.0f, 30.0f);
         const double base = band == 1 ? -76.0 : -73.0;
-        work.openLoopTx = Clamp(
-            static_cast<float>(base + work.gainAdjust - work.rxPower), -60.0f, 23.0f);
+        work.openLoopTx =
+            Clamp(static_cast<float>(base + work.gainAdjust - work.rxPower), -60.0f, 23.0f);
         return true;
     });
     if (!complete) return false;
@@ -304,8 +309,7 @@ bool ParseTrafficCounters(TrafficCounterHistory& history, PacketView packet,
     };
 
     // Rates need a previous packet of the same counting period (same reset second).
-    const bool samePeriod =
-        DiagSecondsDiffer(resetStamp.data(), history.resetStamp.data()) == 0;
+    const bool samePeriod = DiagSecondsDiffer(resetStamp.data(), history.resetStamp.data()) == 0;
     const bool timeMoved =
         now.seconds != history.time.seconds || now.microseconds != history.time.microseconds;
     if (a >= history.a && b >= history.b && samePeriod && history.hasPrevious && timeMoved) {

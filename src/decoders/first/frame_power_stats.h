@@ -41,7 +41,7 @@ struct FrameEntryMeanRecord {
 // 0x1029: share of the expected rate per code channel, in percent.
 struct RateShareRecord {
     std::array<std::array<uint32_t, 5>, 4> histogram{};  // [channel][rate index 0..4]
-    std::array<float, 4> share{};                         // no-value mark when unknown
+    std::array<float, 4> share{};                        // no-value mark when unknown
 };
 
 // 0x102B: per-channel average of the signed samples, in units of 1/8.
@@ -55,10 +55,10 @@ struct ChannelAverageRecord {
 // 0x102C: receive and transmit power of the last group and the per-channel power.
 struct ChannelPowerRecord {
     uint8_t bandClass = 0;
-    float rxPower = 0;        // dBm, clamped to [-130, -30]
-    float gainAdjust = 0;     // dB
-    float txPower = 0;        // dBm, clamped to [-60, 30]
-    float openLoopTx = 0;     // dBm, clamped to [-60, 23]
+    float rxPower = 0;     // dBm, clamped to [-130, -30]
+    float gainAdjust = 0;  // dB
+    float txPower = 0;     // dBm, clamped to [-60, 30]
+    float openLoopTx = 0;  // dBm, clamped to [-60, 23]
     std::array<float, 4> value{};
     std::array<bool, 4> valid{};
 };

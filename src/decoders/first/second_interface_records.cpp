@@ -126,8 +126,8 @@ void HandleRecord1088(DecoderContext& ctx, PacketView packet, int32_t) {
     ParseRecord1088(packet, rec);
     // Bytes 23 and 24 form one 16-bit value, byte 24 high.
     const uint32_t joined = rec.b24 * 256u + rec.b23;
-    const std::array<uint32_t, 10> words = {0,      rec.w8, rec.w12, rec.w16, rec.b1,
-                                            0,      rec.h6, joined,  rec.b22, rec.h20};
+    const std::array<uint32_t, 10> words = {0, rec.w8, rec.w12, rec.w16, rec.b1,
+                                            0, rec.h6, joined,  rec.b22, rec.h20};
     uint8_t blob[40];
     for (size_t i = 0; i < words.size(); ++i) StoreLE(blob + 4 * i, words[i]);
     StructRun srun(ctx);

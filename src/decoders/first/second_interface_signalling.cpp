@@ -30,7 +30,7 @@ void ReadHeader(FieldTemps& t, MessageHeader& h) {
 // MSB-first reads of message fields up to 32 bits that stop at the first failure: a message
 // cut short yields the fields before the cut and nothing after it.
 class MsbFields {
-public:
+  public:
     explicit MsbFields(BitReader& reader) : reader_(reader) {}
     uint32_t Read(int bits) {
         if (!ok_) return 0;
@@ -46,7 +46,7 @@ public:
     }
     bool Ok() const { return ok_; }
 
-private:
+  private:
     BitReader& reader_;
     bool ok_ = true;
 };
@@ -60,8 +60,8 @@ void PublishSectorRecord(DecoderContext& ctx, ParamRun& run, PacketView packet) 
     if (h.sector < 65535) {
         run.Set(Param(0x7F01800D), h.channel);
         ctx.referenceValue = h.channel;
-        ctx.marker107C = static_cast<int32_t>(
-            (static_cast<uint32_t>(ctx.marker107C) & 0xFFFF0000u) | h.channel);
+        ctx.marker107C =
+            static_cast<int32_t>((static_cast<uint32_t>(ctx.marker107C) & 0xFFFF0000u) | h.channel);
         run.Set(Param(0x7F01800E), h.bandClass);
         run.Set(Param(0x7F01800F), h.sector);
         ctx.referenceSector = h.sector;

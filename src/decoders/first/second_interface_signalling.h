@@ -43,9 +43,9 @@ struct MessageHeader {
 struct TrafficValidRecord {
     uint16_t word0 = 0;
     std::array<uint16_t, 3> bigEndianWords{};
-    uint8_t m = 0;        // first flag count
-    uint8_t g = 0;        // whether a second group follows
-    uint8_t m2 = 0;       // second flag count
+    uint8_t m = 0;         // first flag count
+    uint8_t g = 0;         // whether a second group follows
+    uint8_t m2 = 0;        // second flag count
     int32_t setFlags = 0;  // flag bits read that are 1
     bool parsed = false;
 };
@@ -83,8 +83,7 @@ int ParseMessageHeader(PacketView packet, MessageHeader& header);
 int ParseTrafficValid(PacketView packet, TrafficValidRecord& rec);
 int ParsePilotAssignment(PacketView packet, PilotAssignmentRecord& rec);
 // The blob of 0x7F0107FB.
-std::array<uint8_t, kPilotAssignmentBlobSize> PilotAssignmentBlob(
-    const PilotAssignmentRecord& rec);
+std::array<uint8_t, kPilotAssignmentBlobSize> PilotAssignmentBlob(const PilotAssignmentRecord& rec);
 
 void HandleSignalling1078(DecoderContext& ctx, PacketView packet, int32_t extra);
 void HandleSignalling1079(DecoderContext& ctx, PacketView packet, int32_t extra);

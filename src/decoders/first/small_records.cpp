@@ -252,8 +252,7 @@ void HandleRecord1068(DecoderContext& ctx, PacketView packet, int32_t) {
     Record1068 rec;
     ParseRecord1068(packet, rec);
     ParamRun run(ctx);
-    if (ctx.carrierMode < 1 && ctx.flag1068And1192 == 0 && rec.load >= 0.0f &&
-        rec.load <= 100.0f) {
+    if (ctx.carrierMode < 1 && ctx.flag1068And1192 == 0 && rec.load >= 0.0f && rec.load <= 100.0f) {
         run.Set(Param(0x7F018206), TruncToI32(static_cast<double>(rec.load) * 100.0));
     }
     run.Set(Param(0x7F018009), rec.bestIndex);

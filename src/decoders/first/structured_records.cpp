@@ -26,7 +26,9 @@ std::array<uint8_t, 4 * N> WordBlob(const std::array<uint32_t, N>& words) {
     return blob;
 }
 
-int32_t AsI32(uint32_t v) { return static_cast<int32_t>(v); }
+int32_t AsI32(uint32_t v) {
+    return static_cast<int32_t>(v);
+}
 
 // Writes v in decimal, zero-filled to at least `digits` digits, at `pos` of `out`, as far as
 // room remains before the last byte (kept for the terminator). Returns the new position.

@@ -48,13 +48,13 @@ struct Record1071 {
 
 // Command 0x63 status response: the subscriber identity and the channel in use.
 struct StatusRecord {
-    uint32_t esn = 0;         // record 0
-    uint64_t imsiS = 0;       // record 28: the 34-bit IMSI_S as sent
-    uint8_t mnc = 0;          // record 36: two-digit code, decoded
-    uint16_t mcc = 0;         // record 37: country code, decoded
+    uint32_t esn = 0;    // record 0
+    uint64_t imsiS = 0;  // record 28: the 34-bit IMSI_S as sent
+    uint8_t mnc = 0;     // record 36: two-digit code, decoded
+    uint16_t mcc = 0;    // record 37: country code, decoded
     uint16_t f39 = 0, f41 = 0;
-    uint8_t f44 = 0;          // published as 0x7F010016
-    uint16_t channel = 0;     // record 47
+    uint8_t f44 = 0;       // published as 0x7F010016
+    uint16_t channel = 0;  // record 47
     uint16_t f49 = 0;
     uint64_t subscriber = 0;  // the 10-digit number from imsiS
     uint64_t imsi = 0;        // country code x 10^12 + two-digit code x 10^10 + subscriber

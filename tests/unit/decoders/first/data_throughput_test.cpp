@@ -35,7 +35,7 @@ Bytes Record(const Fields1070& r) {
 }
 
 class DataThroughput : public ::testing::Test {
-protected:
+  protected:
     void Send(const Fields1070& r, uint64_t seconds, uint64_t extraTicks = 0) {
         h.Log(0x1070, Record(r), {HandleDataThroughput}, 0, seconds * kSecond + extraTicks);
     }

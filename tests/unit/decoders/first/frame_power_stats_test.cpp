@@ -49,14 +49,22 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, FrameEntryMean,
     ::testing::Values(
         // Top bits of the word are not part of the value: (100 + 200) / 2 x 100.
-        MeanCase{"TwoEntries", 0x1025, 2, {MeanEntry(0x4064, 0), MeanEntry(0x00C8, 0)}, 0x7F010205,
+        MeanCase{"TwoEntries",
+                 0x1025,
+                 2,
+                 {MeanEntry(0x4064, 0), MeanEntry(0x00C8, 0)},
+                 0x7F010205,
                  15000},
         // Extra byte 5: (5 >> 2) + (5 & 3) = 2 bytes more; (1000 + 50) / 2 x 100.
-        MeanCase{"PositiveExtra", 0x1026, 2, {MeanEntry(1000, 5, 2), MeanEntry(50, 0)}, 0x7F010206,
+        MeanCase{"PositiveExtra",
+                 0x1026,
+                 2,
+                 {MeanEntry(1000, 5, 2), MeanEntry(50, 0)},
+                 0x7F010206,
                  52500},
         // Extra byte 0xFF is -1: (-1 >> 2) + (-1 & 3) = 2; (10 + 30) / 2 x 100.
-        MeanCase{"SignedExtra", 0x1025, 2, {MeanEntry(10, 0xFF, 2), MeanEntry(30, 0)}, 0x7F010205,
-                 2000},
+        MeanCase{
+            "SignedExtra", 0x1025, 2, {MeanEntry(10, 0xFF, 2), MeanEntry(30, 0)}, 0x7F010205, 2000},
         // Extra byte 0x80: step 6 - 32 would not advance; the walk stops after summing it.
         MeanCase{"NoAdvance", 0x1025, 3, {MeanEntry(7, 0x80), MeanEntry(500, 0)}, 0x7F010205, 700},
         // Five announced, one present: the mean is over the entries summed.

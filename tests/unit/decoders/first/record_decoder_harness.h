@@ -16,7 +16,7 @@
 namespace tessavo::test {
 
 class RecordHarness {
-public:
+  public:
     DecoderContext& Ctx() { return *ctx_; }
 
     // A log packet with `payload`, stamped `ticks` (1.25 ms units), through `handlers`.
@@ -81,7 +81,7 @@ public:
         return Bytes(p, p + n);
     }
 
-private:
+  private:
     static uint16_t Offset(uint32_t id) {
         return static_cast<uint16_t>(ParamSlotOf(id) * kParamRecordSize);
     }
@@ -97,6 +97,8 @@ inline Bytes U16s(std::initializer_list<uint16_t> values) {
     for (uint16_t v : values) PutU16(b, v);
     return b;
 }
-inline Bytes Zeros(size_t n) { return Bytes(n, 0); }
+inline Bytes Zeros(size_t n) {
+    return Bytes(n, 0);
+}
 
 }  // namespace tessavo::test

@@ -101,8 +101,8 @@ TEST(Record1088, BlobThenScalars) {
     for (uint8_t b : {0x22, 0x34, 0x12}) p.push_back(b);
     RecordHarness h;
     h.Log(0x1088, p, {HandleRecord1088});
-    const std::array<uint32_t, 10> words = {0, 80000, 120000, 0xFFFFFFFE, 0x21,
-                                            0, 0x0606, 0x1234, 0x22, 0x2020};
+    const std::array<uint32_t, 10> words = {0, 80000,  120000, 0xFFFFFFFE, 0x21,
+                                            0, 0x0606, 0x1234, 0x22,       0x2020};
     EXPECT_EQ(h.CurrentStructs(), Ids{0x7F0107DF});
     EXPECT_EQ(h.Struct(0x7F0107DF).Length(), 40u);
     for (size_t i = 0; i < words.size(); ++i) {

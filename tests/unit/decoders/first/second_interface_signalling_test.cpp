@@ -60,22 +60,21 @@ TEST_P(TrafficValidFlags, CountsTheSetFlags) {
     RecordHarness h;
     h.Log(0x107C, Message(kQuickConfig, GetParam().body), {HandleSignalling107C}, 0x107C0F00);
     const Ids ids = h.Current();
-    const bool published =
-        std::find(ids.begin(), ids.end(), 0x7F01830Bu) != ids.end();
+    const bool published = std::find(ids.begin(), ids.end(), 0x7F01830Bu) != ids.end();
     EXPECT_EQ(published, GetParam().expected != 0);
     if (published) {
         EXPECT_EQ(h.Value(0x7F01830B), GetParam().expected);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, TrafficValidFlags,
-    ::testing::Values(FlagCase{"TwoGroups", TrafficFlags(3, 0b101, 1, 5, 0b11111), 7},
-                      // Without G the second group is not there.
-                      FlagCase{"OneGroup", TrafficFlags(2, 0b11, 0, 0, 0), 2},
-                      FlagCase{"NoneSet", TrafficFlags(4, 0, 1, 3, 0), 0},
-                      FlagCase{"Wide", TrafficFlags(63, ~0ull, 1, 63, 1), 64}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, TrafficValidFlags,
+                         ::testing::Values(FlagCase{"TwoGroups",
+                                                    TrafficFlags(3, 0b101, 1, 5, 0b11111), 7},
+                                           // Without G the second group is not there.
+                                           FlagCase{"OneGroup", TrafficFlags(2, 0b11, 0, 0, 0), 2},
+                                           FlagCase{"NoneSet", TrafficFlags(4, 0, 1, 3, 0), 0},
+                                           FlagCase{"Wide", TrafficFlags(63, ~0ull, 1, 63, 1), 64}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Signalling107C, SectorRecordAndReferences) {
     RecordHarness h;
@@ -83,8 +82,8 @@ TEST(Signalling107C, SectorRecordAndReferences) {
     h.Ctx().channelState = 2;
     h.Log(0x107C, Message(kQuickConfig, TrafficFlags(1, 1, 0, 0, 0)), {HandleSignalling107C},
           0x107C0F00);
-    EXPECT_EQ(h.Current(), (Ids{0x7F01C102, 0x7F010014, 0x7F01800D, 0x7F01800E, 0x7F01800F,
-                                0x7F01830B}));
+    EXPECT_EQ(h.Current(),
+              (Ids{0x7F01C102, 0x7F010014, 0x7F01800D, 0x7F01800E, 0x7F01800F, 0x7F01830B}));
     EXPECT_EQ(h.Value(0x7F01C102), 0);
     EXPECT_EQ(h.Value(0x7F01800D), 225);
     EXPECT_EQ(h.Value(0x7F01800E), 1);
@@ -114,8 +113,8 @@ TEST(Signalling107C, MessageCode1504MarksFirst) {
     f.identifier = 21;
     f.subKind = 4;
     h.Log(0x107C, Message(f, {0}), {HandleSignalling107C}, 0x107C1504);
-    EXPECT_EQ(h.Current(), (Ids{0x7F01C102, 0x7F010014, 0x7F010017, 0x7F01800D, 0x7F01800E,
-                                0x7F01800F}));
+    EXPECT_EQ(h.Current(),
+              (Ids{0x7F01C102, 0x7F010014, 0x7F010017, 0x7F01800D, 0x7F01800E, 0x7F01800F}));
     EXPECT_EQ(h.Value(0x7F010017), 2);
 }
 
@@ -217,9 +216,9 @@ void ExpectSlot(const RecordHarness& h, size_t set, size_t slot, std::array<uint
 
 TEST(PilotAssignment, SetsAndAtMostSixPilots) {
     using Route = std::pair<int, LogHandler>;
-    for (auto [logCode, handler] : {Route{0x1078, HandleSignalling1078},
-                                    Route{0x1079, HandleSignalling1079},
-                                    Route{0x107C, HandleSignalling107C}}) {
+    for (auto [logCode, handler] :
+         {Route{0x1078, HandleSignalling1078}, Route{0x1079, HandleSignalling1079},
+          Route{0x107C, HandleSignalling107C}}) {
         RecordHarness h;
         const uint32_t code = (static_cast<uint32_t>(logCode) << 16) + 0x1E01;
         h.Log(static_cast<uint16_t>(logCode), Assignment(1, true), {handler}, code);

@@ -28,7 +28,9 @@ TEST(Record1013, FirstTwoBytes) {
 
 // ---- 0x1014 ----
 
-Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes Text(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 Bytes PositionPayload(const std::string& lat, const std::string& lon, const std::string& f16,
                       const std::string& f20) {
@@ -64,8 +66,11 @@ INSTANTIATE_TEST_SUITE_P(
                      -45},
         // Leading blanks and a plus sign are taken; text that is no number gives 0; a zero
         // byte ends the text early.
-        PositionCase{"Loose", "  +100000", std::string("5\0" "9999999", 8), "abc", " 7.", 1.0,
-                     0.00005, 0, 7},
+        PositionCase{"Loose", "  +100000",
+                     std::string("5\0"
+                                 "9999999",
+                                 8),
+                     "abc", " 7.", 1.0, 0.00005, 0, 7},
         // An exponent, a hexadecimal number, and a value beyond the 32-bit range.
         PositionCase{"Forms", "1.5e+005x", "-250000e", "9e9", "0x1", 1.5, -2.5, INT32_MIN, 1},
         PositionCase{"SignsAndBlanks", "--1      ", "        ", "   ", "+-3", 0.0, 0.0, 0, 0}),
@@ -90,8 +95,8 @@ TEST(Record105F, FirstByte) {
 
 // ---- 0x1064 ----
 
-void Entry1064Bits(BitWriter& w, uint16_t f0, uint32_t f2, uint16_t f6, uint8_t f11,
-                   uint8_t f13, uint16_t f16) {
+void Entry1064Bits(BitWriter& w, uint16_t f0, uint32_t f2, uint16_t f6, uint8_t f11, uint8_t f13,
+                   uint16_t f16) {
     w.Lsb(f0, 16).Lsb(f2, 18).AlignZero();  // the reader aligns twice: byte 5 is skipped
     w.Lsb(0, 8).Lsb(f6, 16);
     w.Lsb(1, 1).Lsb(0, 1).Lsb(1, 1).Lsb(f11, 4).AlignZero();
@@ -179,14 +184,14 @@ INSTANTIATE_TEST_SUITE_P(
         RateCase{"Largest", RateBlock({0x12, 0x05, 0x40}, 1000), RateBlock({0x0E, 0xE0}, 8192),
                  kNoValue, 0, kAll1068, 5000, 14, 3072000},
         // 5 and 4 share 307200 bit/s: the first nibble read (the high one) wins.
-        RateCase{"TieFirstWins", RateBlock({0x54}, 0), RateBlock({}, 16384), 0, 0, kAll1068,
-                 10000, 5, 307200},
+        RateCase{"TieFirstWins", RateBlock({0x54}, 0), RateBlock({}, 16384), 0, 0, kAll1068, 10000,
+                 5, 307200},
         RateCase{"AllZero", RateBlock({}, 0), RateBlock({}, 0), 0, 0, kAll1068, 0, 0, 0},
         // Load above 100 %: no load.
-        RateCase{"LoadOver100", RateBlock({}, 0), RateBlock({0x30}, 0xFFFF), 0, 0, kRateOnly, 0,
-                 3, 153600},
-        RateCase{"SingleCarrierMode1", RateBlock({0x10}, 0), RateBlock({}, 100), 1, 0, kRateOnly,
-                 0, 1, 38400},
+        RateCase{"LoadOver100", RateBlock({}, 0), RateBlock({0x30}, 0xFFFF), 0, 0, kRateOnly, 0, 3,
+                 153600},
+        RateCase{"SingleCarrierMode1", RateBlock({0x10}, 0), RateBlock({}, 100), 1, 0, kRateOnly, 0,
+                 1, 38400},
         RateCase{"FlagOf1192", RateBlock({0x10}, 0), RateBlock({}, 100), 0, 1, kRateOnly, 0, 1,
                  38400},
         RateCase{"MultiCarrierSkips", RateBlock({0x10}, 0), RateBlock({}, 100), 2, 0, {}, 0, 0, 0}),
@@ -210,8 +215,8 @@ TEST(Record1069, AveragesOfTheTwoEntries) {
           Concat({Entry1069(0, 0, 0, -5120, -20480, 0),
                   Entry1069(-2560, 512, -1280, -2560, -25600, -23040)}),
           {HandleRecord1069});
-    EXPECT_EQ(h.Current(), (Ids{0x7F018001, 0x7F018002, 0x7F018003, 0x7F018004, 0x7F018005,
-                                0x7F018006}));
+    EXPECT_EQ(h.Current(),
+              (Ids{0x7F018001, 0x7F018002, 0x7F018003, 0x7F018004, 0x7F018005, 0x7F018006}));
     EXPECT_EQ(h.Value(0x7F018001), -90000);
     EXPECT_EQ(h.Value(0x7F018002), -90000);
     EXPECT_EQ(h.Value(0x7F018003), -15000);
@@ -228,8 +233,7 @@ TEST(Record1069, ClampsAndMissingSecondLevel) {
     h.Log(0x1069,
           Concat({Entry1069(0, 0, 0, 20000, 0, 0), Entry1069(100, 32767, -16000, 0, -2560, 0)}),
           {HandleRecord1069});
-    EXPECT_EQ(h.Current(),
-              (Ids{0x7F018001, 0x7F018003, 0x7F018004, 0x7F018005, 0x7F018006}));
+    EXPECT_EQ(h.Current(), (Ids{0x7F018001, 0x7F018003, 0x7F018004, 0x7F018005, 0x7F018006}));
     EXPECT_EQ(h.Value(0x7F018001), -30000);
     EXPECT_EQ(h.Value(0x7F018003), 30000);
     EXPECT_EQ(h.Value(0x7F018004), -60000);

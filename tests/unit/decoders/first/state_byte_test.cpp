@@ -34,12 +34,13 @@ TEST_P(ModeTransitions, NextMode) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ModeTransitions,
-    ::testing::Values(ModeCase{"State0Keeps", 1, 0, 3, 0, 1}, ModeCase{"State2Keeps", 2, 2, 1, 0, 2},
-                      ModeCase{"State3Low", 1, 3, 2, 1, 0}, ModeCase{"State3Sub3", 0, 3, 3, 9, 1},
-                      ModeCase{"State3R6High", 1, 3, 1, 2, 1}, ModeCase{"State3Sub4", 2, 3, 4, 0, 2},
-                      ModeCase{"State4Sub1", 0, 4, 1, 0, 1}, ModeCase{"State4Sub3", 2, 4, 3, 0, 1},
-                      ModeCase{"State4Sub2", 0, 4, 2, 0, 0}, ModeCase{"State5", 0, 5, 0, 0, 2},
-                      ModeCase{"State6", 1, 6, 1, 0, 1}),
+    ::testing::Values(ModeCase{"State0Keeps", 1, 0, 3, 0, 1},
+                      ModeCase{"State2Keeps", 2, 2, 1, 0, 2}, ModeCase{"State3Low", 1, 3, 2, 1, 0},
+                      ModeCase{"State3Sub3", 0, 3, 3, 9, 1},
+                      ModeCase{"State3R6High", 1, 3, 1, 2, 1},
+                      ModeCase{"State3Sub4", 2, 3, 4, 0, 2}, ModeCase{"State4Sub1", 0, 4, 1, 0, 1},
+                      ModeCase{"State4Sub3", 2, 4, 3, 0, 1}, ModeCase{"State4Sub2", 0, 4, 2, 0, 0},
+                      ModeCase{"State5", 0, 5, 0, 0, 2}, ModeCase{"State6", 1, 6, 1, 0, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StateBytes, PublishesTheNineBytesInOrder) {

@@ -67,16 +67,16 @@ TEST(Record106E, NineScalarsAndThirteenWords) {
     RecordHarness h;
     h.Log(0x106E, p, {HandleRecord106E});
     const uint32_t kExtended = 0x09 * 65536 + 0x0708;
-    const std::array<uint32_t, 13> words = {0,         100000, 200000, 300000, 0, 0, 0x0304,
-                                            0x12,      kExtended, 0x0A, 0x0506, 0, 7};
+    const std::array<uint32_t, 13> words = {0,    100000,    200000, 300000, 0, 0, 0x0304,
+                                            0x12, kExtended, 0x0A,   0x0506, 0, 7};
     EXPECT_EQ(h.Struct(0x7F0107DD).Length(), 52u);
     for (size_t i = 0; i < words.size(); ++i) {
         EXPECT_EQ(h.StructAt<uint32_t>(0x7F0107DD, 4 * i), words[i]) << "word " << i;
     }
     EXPECT_EQ(h.Current(), (Ids{0x7F01830E, 0x7F01830F, 0x7F018310, 0x7F018313, 0x7F018314,
                                 0x7F018315, 0x7F018316, 0x7F018317, 0x7F018319}));
-    const std::vector<int32_t> values = {100000, 200000, 300000, 0x0304, 0x12,
-                                         static_cast<int32_t>(kExtended), 0x0A, 0x0506, 7};
+    const std::vector<int32_t> values = {
+        100000, 200000, 300000, 0x0304, 0x12, static_cast<int32_t>(kExtended), 0x0A, 0x0506, 7};
     const Ids ids = h.Current();
     for (size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(h.Value(ids[i]), values[i]) << i;
 }
@@ -170,7 +170,8 @@ TEST(StatusResponse, ShortOrForeignPacketLeavesTheRecordZero) {
     EXPECT_EQ(h.Value(0x7F010317), 0);
     EXPECT_EQ(h.Value(0x7F010012), 0);
     // A packet that is not a command 0x63 response.
-    h.Packet(CommandPacket(0x40, StatusBody(99, 209, 283)), {HandleStatusParams, HandleStatusStruct});
+    h.Packet(CommandPacket(0x40, StatusBody(99, 209, 283)),
+             {HandleStatusParams, HandleStatusStruct});
     EXPECT_EQ(h.Value(0x7F01030F), 0);
     const std::string zeros(15, '0');
     Bytes expected(zeros.begin(), zeros.end());
