@@ -6,8 +6,8 @@
 //   byte 0      band class (published by 0x107C as 0x7F01800E)
 //   bytes 1-2   channel number (0x7F01800D, the reference value)
 //   bytes 3-4   pilot PN of the sector (0x7F01800F, the reference sector); 65535 when unknown
-//   bytes 5-6   a sequence count
-//   byte 7      three 1-bit flags; the top 3 bits name the protocol of the message
+//   bytes 5-6   a 16-bit field
+//   byte 7      three 1-bit fields; the byte's top 3 bits also enter the message code
 //   bytes 8-10  three bytes (8 and 9 are copied into the pilot assignment blob)
 //   byte 11     message identifier
 //   byte 12     message sub-kind
