@@ -14,6 +14,11 @@ continuous capture; "-" or no file reads standard input.
 Defaults: --module 0xB101, --host-time 0 (a constant, so that repeated runs give the same
 output; the library uses it only for the time of command 0xDD responses).
 
+Formats: jsonl, one object per report item; csv, one row per item and a column per scalar
+parameter the input sets, each cell the last-known value (empty once cleared); summary,
+counts per log code and message code, the time span and the run's rates; dtlog, each
+item's DTLog text as the library builds it. --list-params names every parameter.
+
 JSONL "log_code" comes from the frame as received (u16 at offset 6 of a log packet); for
 sub-packets of packed logs and compact (0xFFFE) input it is taken from the message code.
 

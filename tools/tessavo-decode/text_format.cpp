@@ -1,7 +1,6 @@
 #include "text_format.h"
 
 #include <charconv>
-#include <cstdlib>
 
 namespace tessavo::cli {
 
