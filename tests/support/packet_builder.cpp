@@ -1,5 +1,6 @@
 #include "support/packet_builder.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "framing/crc16.h"
@@ -45,8 +46,9 @@ Bytes LogPacket(uint16_t logCode, const Bytes& payload, uint64_t ticks) {
 }
 
 Bytes CommandPacket(uint8_t command, const Bytes& body) {
-    Bytes p{command};
-    p.insert(p.end(), body.begin(), body.end());
+    Bytes p(1 + body.size());
+    p[0] = command;
+    std::copy(body.begin(), body.end(), p.begin() + 1);
     return p;
 }
 
