@@ -1,0 +1,37 @@
+// The bundled drive-test capture: about four minutes of a 1x handset driving past four cell
+// sites, idle on the paging channel, answering a voice call, idle again, then a data call with
+// soft handoffs and one hard handoff to another frequency, and back to idle.
+#pragma once
+
+#include <cstdint>
+#include <map>
+
+#include "diag_frame_writer.h"
+
+namespace tessavo::sample {
+
+// What the capture holds, counted while it is written.
+struct FrameTally {
+    int frames = 0;         // frames with a good check sequence
+    int throttled = 0;      // of those, sent inside the sampling interval of the previous one
+    int itemsPerFrame = 1;  // packed logs: the whole packet plus one item per record
+};
+
+struct SampleLedger {
+    std::map<uint16_t, FrameTally> logs;     // by log code
+    std::map<uint8_t, FrameTally> commands;  // by command code
+    int damagedFrames = 0;  // a bit flipped after the check bytes were computed
+    int junkRuns = 0;       // bytes between frames, each run closed by 0x7E
+    int bareFlags = 0;      // a 0x7E with nothing before it
+    uint64_t firstTicks = 0;
+    uint64_t lastTicks = 0;
+};
+
+struct DriveTestCapture {
+    Bytes bytes;
+    SampleLedger ledger;
+};
+
+DriveTestCapture MakeDriveTest();
+
+}  // namespace tessavo::sample
