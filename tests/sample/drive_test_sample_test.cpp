@@ -1,0 +1,383 @@
+// The bundled capture samples/drive_test.bin: the generator reproduces it byte for byte, and a
+// host decoding it through the exports gets what the generator put in. The expected values are
+// the ones the drive was designed with (see samples/README.md), worked out by hand below.
+#include <gtest/gtest.h>
+#include <tessavo/tessavo.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "drive_test.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint32_t kModule = TESSAVO_MODULE_B101;
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct Param {
+    uint32_t id;
+    int32_t value;
+    int32_t state;
+};
+
+struct Item {
+    uint32_t msgCode = 0;
+    ItemTime time{};
+    std::vector<Param> current;
+    Bytes frame;  // the frame as received
+
+    // The value this packet set; a parameter it cleared is listed too, but not fresh.
+    std::optional<int32_t> Current(uint32_t id) const {
+        for (const Param& p : current) {
+            if (p.id == id && p.state == TESSAVO_STATE_FRESH) return p.value;
+        }
+        return std::nullopt;
+    }
+};
+
+// Decodes the whole capture as a host does: chunks through DecodeMsgProc_NoDynamic, collecting
+// after every call and handing the unconsumed tail in again when the ring filled.
+std::vector<Item> DecodeAll(const Bytes& capture, size_t chunk) {
+    void* h = CreateDecoderObjectProc(kModule);
+    std::vector<Item> items;
+    auto collect = [&] {
+        const int32_t n = GetReportItemCountProc(h);
+        for (int32_t i = 0; i < n; ++i) {
+            Item item;
+            item.msgCode = GetReportItemMsgCode(h, i);
+            std::memcpy(&item.time, GetReportItemMsgTime(h, i), sizeof item.time);
+            const uint32_t k = GetReportItemCurDecodeParamCount(h, i);
+            for (uint32_t j = 0; j < k; ++j) {
+                DecodeParam p;
+                std::memcpy(&p, GetReportItemCurDecodeParamList(h, i, static_cast<int32_t>(j)),
+                            sizeof p);
+                item.current.push_back(Param{p.id, p.value, p.state});
+            }
+            const auto* block = static_cast<const uint8_t*>(GetReportItemBinaryToZelFilter(h, i));
+            uint32_t length = 0;
+            std::memcpy(&length, block, 4);
+            item.frame.assign(block + 4, block + 4 + length);
+            items.push_back(std::move(item));
+        }
+    };
+    size_t at = 0;
+    while (at < capture.size()) {
+        const auto length = static_cast<int32_t>(std::min(chunk, capture.size() - at));
+        const int32_t left = DecodeMsgProc_NoDynamic(h, capture.data() + at, length, 0, 0);
+        collect();
+        at += static_cast<size_t>(length - (left > 0 ? left : 0));
+    }
+    FreeDecoderObjectProc(&h);
+    return items;
+}
+
+// The frames of the capture, split at 0x7E, escapes kept: what a decoder sees as received.
+std::vector<Bytes> SplitFrames(const Bytes& capture) {
+    std::vector<Bytes> frames;
+    Bytes frame;
+    for (uint8_t b : capture) {
+        frame.push_back(b);
+        if (b == 0x7E) {
+            frames.push_back(frame);
+            frame.clear();
+        }
+    }
+    return frames;
+}
+
+// Bit-by-bit CRC-16/X.25 check of an escaped frame: a good packet with its two check bytes
+// leaves the register at the residue 0xF0B8.
+bool CheckSequenceGood(const Bytes& frame) {
+    Bytes raw;
+    for (size_t i = 0; i + 1 < frame.size(); ++i) {
+        if (frame[i] == 0x7D && i + 2 < frame.size()) {
+            raw.push_back(static_cast<uint8_t>(frame[++i] ^ 0x20));
+        } else {
+            raw.push_back(frame[i]);
+        }
+    }
+    if (raw.size() < 3) return false;
+    uint16_t crc = 0xFFFF;
+    for (uint8_t b : raw) {
+        crc ^= b;
+        for (int k = 0; k < 8; ++k) crc = (crc & 1) != 0 ? (crc >> 1) ^ 0x8408 : crc >> 1;
+    }
+    return crc == 0xF0B8;
+}
+
+// Log code or command of an item, from its message code: signalling and packed-record codes
+// carry the log code in their upper half, all others the module type there and the log code
+// (or the command's own identity) below.
+uint32_t SourceOf(uint32_t msgCode) {
+    const uint32_t upper = msgCode >> 16;
+    if ((upper >= 0x1004 && upper <= 0x1008) || upper == 0x1036 || upper == 0x1037) return upper;
+    switch (msgCode & 0xFFFF) {
+        case 0x3040: return 0x40;
+        case 0x3073: return 0x73;
+        case 0xDD4B: return 0x4B;
+        case 0x1FFB: return 0x60;
+        default: return msgCode & 0xFFFF;
+    }
+}
+
+class DriveTestSample : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        setenv("TZ", "CST-8", 1);
+        tzset();
+        capture_ = new Bytes(ReadFile(TESSAVO_SAMPLE_FILE));
+        items_ = new std::vector<Item>(DecodeAll(*capture_, 65536));
+        ledger_ = new tessavo::sample::SampleLedger(tessavo::sample::MakeDriveTest().ledger);
+    }
+    static void TearDownTestSuite() {
+        delete capture_;
+        delete items_;
+        delete ledger_;
+    }
+
+    static const Item* First(uint32_t msgCode, int skip = 0) {
+        for (const Item& item : *items_) {
+            if (item.msgCode == msgCode && skip-- == 0) return &item;
+        }
+        return nullptr;
+    }
+
+    static Bytes* capture_;
+    static std::vector<Item>* items_;
+    static tessavo::sample::SampleLedger* ledger_;
+};
+
+Bytes* DriveTestSample::capture_ = nullptr;
+std::vector<Item>* DriveTestSample::items_ = nullptr;
+tessavo::sample::SampleLedger* DriveTestSample::ledger_ = nullptr;
+
+TEST(DriveTestSampleFile, GeneratorReproducesTheCommittedCapture) {
+    const std::filesystem::path out =
+        std::filesystem::temp_directory_path() /
+        ("tessavo_sample_" + std::to_string(static_cast<long>(getpid())) + ".bin");
+    const std::string command =
+        std::string("\"") + TESSAVO_MAKE_SAMPLE_BINARY + "\" \"" + out.string() + "\" >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const Bytes made = ReadFile(out.string());
+    std::filesystem::remove(out);
+    const Bytes committed = ReadFile(TESSAVO_SAMPLE_FILE);
+
+    ASSERT_FALSE(committed.empty());
+    EXPECT_LT(committed.size(), 1u << 20);
+    ASSERT_EQ(made.size(), committed.size());
+    const auto mismatch = std::mismatch(made.begin(), made.end(), committed.begin());
+    EXPECT_TRUE(mismatch.first == made.end())
+        << "first difference at byte " << (mismatch.first - made.begin());
+}
+
+// Frames per stream, worked out from the drive plan: searcher reports every 250 ms from
+// 0.1 s to 239.85 s; traffic statistics once a second from 1 s after the first traffic
+// message while a whole second remains (41.5 .. 86.5 s in the voice call: 46; 121.6 ..
+// 224.6 s in the data call: 104); packed logs at 10 s and then every 15 s of the data call,
+// alternating 0x1036 (2 + 1 records) and 0x1037 (1 record).
+TEST_F(DriveTestSample, LedgerMatchesTheDrivePlan) {
+    struct Row {
+        uint16_t logCode;
+        int frames;
+        int throttled;
+        int itemsPerFrame;
+    };
+    const Row rows[] = {
+        {0x119A, 960, 480, 1}, {0x102D, 150, 0, 1}, {0x1025, 150, 0, 1}, {0x1031, 104, 0, 1},
+        {0x1070, 104, 0, 1},   {0x1036, 4, 0, 4},   {0x1037, 3, 0, 2},   {0x1006, 3, 0, 1},
+        {0x1004, 2, 0, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.logCode);
+        const tessavo::sample::FrameTally& t = ledger_->logs.at(row.logCode);
+        EXPECT_EQ(t.frames, row.frames);
+        EXPECT_EQ(t.throttled, row.throttled);
+        EXPECT_EQ(t.itemsPerFrame, row.itemsPerFrame);
+    }
+    EXPECT_EQ(ledger_->damagedFrames, 6);
+    EXPECT_EQ(ledger_->junkRuns, 4);
+    EXPECT_EQ(ledger_->bareFlags, 2);
+}
+
+TEST_F(DriveTestSample, ItemsPerSourceAreTheFramesLessTheSampledOut) {
+    std::map<uint32_t, int> counted;
+    for (const Item& item : *items_) ++counted[SourceOf(item.msgCode)];
+
+    std::map<uint32_t, int> expected;
+    for (const auto& [code, t] : ledger_->logs) {
+        expected[code] = (t.frames - t.throttled) * t.itemsPerFrame;
+    }
+    for (const auto& [command, t] : ledger_->commands) expected[command] = t.frames;
+    EXPECT_EQ(counted, expected);
+}
+
+TEST_F(DriveTestSample, CorruptFramesYieldNoItem) {
+    std::vector<Bytes> bad;
+    int good = 0;
+    int empty = 0;
+    for (const Bytes& frame : SplitFrames(*capture_)) {
+        if (frame.size() == 1) {
+            ++empty;
+        } else if (CheckSequenceGood(frame)) {
+            ++good;
+        } else {
+            bad.push_back(frame);
+        }
+    }
+    // 6 frames with a flipped bit and 4 junk runs; 2 bare 0x7E bytes.
+    EXPECT_EQ(bad.size(), 10u);
+    EXPECT_EQ(empty, 2);
+    int sent = 0;
+    for (const auto& [code, t] : ledger_->logs) sent += t.frames;
+    for (const auto& [command, t] : ledger_->commands) sent += t.frames;
+    EXPECT_EQ(good, sent);
+
+    for (const Item& item : *items_) {
+        for (const Bytes& frame : bad) EXPECT_NE(item.frame, frame);
+    }
+}
+
+// Values the over-the-air messages carry, as they were written into the drive.
+TEST_F(DriveTestSample, SignallingParametersAsSent) {
+    struct Row {
+        const char* what;
+        uint32_t msgCode;
+        int skip;
+        uint32_t id;
+        int32_t value;
+    };
+    const Row rows[] = {
+        {"sync channel: CDMA channel 283", 0x10060100, 0, 0x7F010012, 283},
+        {"system parameters: SID", 0x10070100, 0, 0x7F010301, 13824},
+        {"system parameters: NID", 0x10070100, 0, 0x7F010302, 1},
+        {"system parameters: BASE_ID of the first site", 0x10070100, 0, 0x7F010303, 1201},
+        {"system parameters: T_ADD -14 dB in -0.5 dB units", 0x10070100, 0, 0x7F010018, 28},
+        {"access parameters: NUM_STEP", 0x10070200, 0, 0x7F010401, 5},
+        {"extended system parameters: P_REV", 0x10070D00, 0, 0x7F010016, 6},
+        {"page response: voice, service option 3", 0x10040500, 0, 0x7F01031D, 3},
+        // 13900001234 = 3 * 2^32 + 1015099346
+        {"alert: calling number, high word", 0x10080300, 0, 0x7F010312, 3},
+        {"alert: calling number, low word", 0x10080300, 0, 0x7F010313, 1015099346},
+        {"origination: data, service option 33", 0x10040400, 0, 0x7F01031C, 33},
+        {"origination: #777 has no leading digits", 0x10040400, 0, 0x7F010315, 0},
+        {"origination marks the call as originated", 0x10040400, 0, 0x7F010017, 1},
+        {"reverse release order: ORDQ 0", 0x10050154, 0, 0x7F01031F, 0},
+        {"status response with a zero second word", 0xB1013073, 0, 0x7F1C8001, 1},
+        {"status response with second word 5", 0xB1013073, 1, 0x7F1C8001, 0},
+        {"subsystem state 1 while idle", 0xB101DD4B, 0, 0x7F1C0001, 1},
+        {"subsystem state 3 on traffic maps to 4", 0xB101DD4B, 1, 0x7F1C0001, 4},
+        {"event 0x1A2 word 2 at voice call set-up", 0xB1011FFB, 0, 0x7F010014, 1},
+        {"event 0x1A2 word 0 at voice call release", 0xB1011FFB, 1, 0x7F010014, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const Item* item = First(row.msgCode, row.skip);
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->Current(row.id), std::optional<int32_t>(row.value));
+    }
+}
+
+TEST_F(DriveTestSample, HardHandoffMovesTheCallToChannel384) {
+    const Item* hard = nullptr;
+    for (const Item& item : *items_) {
+        if (item.msgCode == 0x10081F00 && item.Current(0x7F010015) == 9) hard = &item;
+    }
+    ASSERT_NE(hard, nullptr);
+    EXPECT_EQ(hard->Current(0x7F010012), std::optional<int32_t>(384));
+    // 170.0 s less 100 ms after 10:00:00.
+    EXPECT_EQ(hard->time.seconds, 1715652000 + 169);
+    EXPECT_EQ(hard->time.microseconds, 900000);
+}
+
+// Data rates of the first second after the slow start: the forward byte counters grow by
+// exactly 2000 bytes in one second. 0x1031 reports 2000 * 8 = 16000 bit/s, 0x1070 counts
+// kibibits: 1024 * 16000 / 1000 = 16384.
+TEST_F(DriveTestSample, FirstDataRatesFollowTheSlowStart) {
+    std::optional<int32_t> link;
+    std::optional<int32_t> throughput;
+    for (const Item& item : *items_) {
+        if (!link) link = item.Current(0x7F010201);
+        if (!throughput) throughput = item.Current(0x7F018102);
+    }
+    EXPECT_EQ(link, std::optional<int32_t>(16000));
+    EXPECT_EQ(throughput, std::optional<int32_t>(16384));
+}
+
+// Transmit power is reported only on a traffic channel: never before the handset has accessed
+// the system, and only while the last channel state reported is 2.
+TEST_F(DriveTestSample, TransmitPowerOnlyOnTraffic) {
+    bool accessed = false;
+    int32_t channelState = -1;
+    int transmitItems = 0;
+    for (const Item& item : *items_) {
+        if ((item.msgCode >> 16) == 0x1004) accessed = true;
+        if (auto state = item.Current(0x7F01C102)) channelState = *state;
+        if (item.Current(0x7F010003)) {
+            ++transmitItems;
+            EXPECT_TRUE(accessed);
+            EXPECT_EQ(channelState, 2);
+        }
+    }
+    EXPECT_GT(transmitItems, 100);
+}
+
+// The items run from the first log packet (the sync message at 10:00:00.050) to the last
+// searcher report that passes the sampling (239.6 s), never backwards.
+TEST_F(DriveTestSample, ItemTimesSpanTheDrive) {
+    ASSERT_FALSE(items_->empty());
+    EXPECT_EQ(items_->front().time.seconds, 1715652000);
+    EXPECT_EQ(items_->front().time.microseconds, 50000);
+    EXPECT_EQ(items_->back().time.seconds, 1715652000 + 239);
+    EXPECT_EQ(items_->back().time.microseconds, 600000);
+    for (size_t i = 1; i < items_->size(); ++i) {
+        const ItemTime a = (*items_)[i - 1].time;
+        const ItemTime b = (*items_)[i].time;
+        ASSERT_TRUE(b.seconds > a.seconds || (b.seconds == a.seconds && b.microseconds >= a.microseconds))
+            << "item " << i;
+    }
+}
+
+// Receive power follows the distance to the sites: it moves by more than 10 dB over the drive
+// and stays within what the handset's AGC reports.
+TEST_F(DriveTestSample, ReceivePowerChangesAlongTheDrive) {
+    int32_t low = 0;
+    int32_t high = -200000;
+    bool any = false;
+    for (const Item& item : *items_) {
+        if (auto rx = item.Current(0x7F010001)) {
+            low = any ? std::min(low, *rx) : *rx;
+            high = any ? std::max(high, *rx) : *rx;
+            any = true;
+        }
+    }
+    ASSERT_TRUE(any);
+    EXPECT_GT(high - low, 10000);
+    EXPECT_GE(low, -105000);
+    EXPECT_LE(high, -63000);
+}
+
+// Feeding the capture one byte at a time gives the same items as in large chunks.
+TEST_F(DriveTestSample, ChunkSizeDoesNotChangeTheItems) {
+    const std::vector<Item> small = DecodeAll(*capture_, 1);
+    ASSERT_EQ(small.size(), items_->size());
+    for (size_t i = 0; i < small.size(); ++i) {
+        ASSERT_EQ(small[i].msgCode, (*items_)[i].msgCode) << "item " << i;
+        ASSERT_EQ(small[i].current.size(), (*items_)[i].current.size()) << "item " << i;
+    }
+}
+
+}  // namespace
