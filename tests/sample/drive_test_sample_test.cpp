@@ -126,11 +126,16 @@ uint32_t SourceOf(uint32_t msgCode) {
     const uint32_t upper = msgCode >> 16;
     if ((upper >= 0x1004 && upper <= 0x1008) || upper == 0x1036 || upper == 0x1037) return upper;
     switch (msgCode & 0xFFFF) {
-        case 0x3040: return 0x40;
-        case 0x3073: return 0x73;
-        case 0xDD4B: return 0x4B;
-        case 0x1FFB: return 0x60;
-        default: return msgCode & 0xFFFF;
+        case 0x3040:
+            return 0x40;
+        case 0x3073:
+            return 0x73;
+        case 0xDD4B:
+            return 0x4B;
+        case 0x1FFB:
+            return 0x60;
+        default:
+            return msgCode & 0xFFFF;
     }
 }
 
@@ -197,9 +202,9 @@ TEST_F(DriveTestSample, LedgerMatchesTheDrivePlan) {
         int itemsPerFrame;
     };
     const Row rows[] = {
-        {0x119A, 960, 480, 1}, {0x102D, 150, 0, 1}, {0x1025, 150, 0, 1}, {0x1031, 104, 0, 1},
-        {0x1070, 104, 0, 1},   {0x1036, 4, 0, 4},   {0x1037, 3, 0, 2},   {0x1006, 3, 0, 1},
-        {0x1004, 2, 0, 1},
+        {0x119A, 960, 480, 1}, {0x102D, 150, 0, 1}, {0x1025, 150, 0, 1},
+        {0x1031, 104, 0, 1},   {0x1070, 104, 0, 1}, {0x1036, 4, 0, 4},
+        {0x1037, 3, 0, 2},     {0x1006, 3, 0, 1},   {0x1004, 2, 0, 1},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.logCode);
@@ -346,7 +351,8 @@ TEST_F(DriveTestSample, ItemTimesSpanTheDrive) {
     for (size_t i = 1; i < items_->size(); ++i) {
         const ItemTime a = (*items_)[i - 1].time;
         const ItemTime b = (*items_)[i].time;
-        ASSERT_TRUE(b.seconds > a.seconds || (b.seconds == a.seconds && b.microseconds >= a.microseconds))
+        ASSERT_TRUE(b.seconds > a.seconds ||
+                    (b.seconds == a.seconds && b.microseconds >= a.microseconds))
             << "item " << i;
     }
 }

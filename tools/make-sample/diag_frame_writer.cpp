@@ -48,7 +48,9 @@ uint16_t Crc16X25(const uint8_t* data, size_t size) {
     return static_cast<uint16_t>(crc ^ 0xFFFF);
 }
 
-void AppendFrame(Bytes& out, const Bytes& packet) { AppendEscaped(out, WithCrc(packet)); }
+void AppendFrame(Bytes& out, const Bytes& packet) {
+    AppendEscaped(out, WithCrc(packet));
+}
 
 void AppendDamagedFrame(Bytes& out, const Bytes& packet, size_t flipByte, int flipBit) {
     Bytes raw = WithCrc(packet);
@@ -75,7 +77,9 @@ Bytes CommandPacket(uint8_t command, const Bytes& body) {
     return p;
 }
 
-void PutU8(Bytes& b, uint8_t v) { b.push_back(v); }
+void PutU8(Bytes& b, uint8_t v) {
+    b.push_back(v);
+}
 void PutU16(Bytes& b, uint16_t v) {
     b.push_back(static_cast<uint8_t>(v));
     b.push_back(static_cast<uint8_t>(v >> 8));

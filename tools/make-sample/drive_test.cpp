@@ -18,7 +18,9 @@ constexpr uint64_t kStartTicks = 1399687200ull * kTicksPerSecond;
 constexpr uint64_t kSeed = 0x7E55A0D21A5EED01ull;
 
 // Milliseconds to ticks; every time in the plan is a multiple of 5 ms, so this is exact.
-constexpr uint64_t Ms(uint64_t ms) { return ms * 4 / 5; }
+constexpr uint64_t Ms(uint64_t ms) {
+    return ms * 4 / 5;
+}
 
 constexpr uint64_t kEndMs = 240000;
 constexpr uint64_t kSearchStepMs = 250;  // searcher report cadence, twice the 0x119A sampling
@@ -131,8 +133,7 @@ class RadioModel {
 };
 
 CellIdentity Cell(int site, uint64_t ms) {
-    return CellIdentity{kSid, kNid, kSites[site].baseId, kSites[site].pn,
-                        RadioModel::Channel(ms)};
+    return CellIdentity{kSid, kNid, kSites[site].baseId, kSites[site].pn, RadioModel::Channel(ms)};
 }
 
 // Collects frames with their times and writes them in time order.
@@ -162,7 +163,8 @@ class CaptureWriter {
     // A log frame hit by a line error: one payload bit flipped.
     void Damaged(uint64_t ms, uint16_t logCode, const Bytes& payload, SampleRandom& random) {
         const Bytes packet = LogPacket(logCode, kStartTicks + Ms(ms), payload);
-        const auto at = static_cast<size_t>(random.Range(16, static_cast<int64_t>(packet.size()) - 1));
+        const auto at =
+            static_cast<size_t>(random.Range(16, static_cast<int64_t>(packet.size()) - 1));
         Bytes wire;
         AppendDamagedFrame(wire, packet, at, static_cast<int>(random.Range(0, 7)));
         Add(ms, std::move(wire));
@@ -217,7 +219,9 @@ bool InCall(uint64_t ms, const CallPlan& call) {
     return ms >= call.accessMs && ms < call.endMs + 500;
 }
 
-bool Idle(uint64_t ms) { return !InCall(ms, kVoiceCall) && !InCall(ms, kDataCall); }
+bool Idle(uint64_t ms) {
+    return !InCall(ms, kVoiceCall) && !InCall(ms, kDataCall);
+}
 
 // Sequence numbers of the layer-2 exchange on the traffic channel.
 struct TrafficLink {
@@ -324,7 +328,8 @@ class DriveTest {
             const CellIdentity cell = Cell(serving, wake);
             writer_.Log(wake, 0x1007, SystemParametersMessage(cell, configSeq));
             writer_.Log(wake + 85, 0x1007, AccessParametersMessage(cell, 5));
-            writer_.Log(wake + 170, 0x1007, ExtendedSystemParametersMessage(cell, configSeq, kPRev));
+            writer_.Log(wake + 170, 0x1007,
+                        ExtendedSystemParametersMessage(cell, configSeq, kPRev));
         }
         // Back on the paging channel after each call: sync channel first.
         for (const CallPlan& c : {kVoiceCall, kDataCall}) {
@@ -350,9 +355,11 @@ class DriveTest {
         writer_.Log(t, 0x1008, ForwardOrderMessage(link.Forward(), 16, 0));  // BS acknowledgement
         writer_.Log(t + 100, 0x1005, ReverseOrderMessage(link.Reverse(), 16, false, 0));
         writer_.Log(t + 400, 0x1008, ServiceConnectMessage(link.Forward(), call.data ? 33 : 3));
-        writer_.Command(t + 500, 0x60, EventReportBody(kStartTicks + Ms(t + 500), call.data ? 4 : 2));
+        writer_.Command(t + 500, 0x60,
+                        EventReportBody(kStartTicks + Ms(t + 500), call.data ? 4 : 2));
         if (!call.data) {
-            writer_.Log(t + 900, 0x1008, AlertWithInformationMessage(link.Forward(), kCallingNumber));
+            writer_.Log(t + 900, 0x1008,
+                        AlertWithInformationMessage(link.Forward(), kCallingNumber));
             writer_.Log(t + 6000, 0x1005, ReverseOrderMessage(link.Reverse(), 24, false, 0));
         }
 
@@ -400,12 +407,16 @@ class DriveTest {
             const double u = random_.Unit();
             // Voice: speech at full rate, pauses at eighth rate. Data: bursts at full rate.
             rates.push_back(data ? (u < 0.7 ? 0 : 3)
-                                 : (u < 0.40 ? 0 : u < 0.50 ? 1 : u < 0.55 ? 2 : 3));
+                                 : (u < 0.40   ? 0
+                                    : u < 0.50 ? 1
+                                    : u < 0.55 ? 2
+                                               : 3));
         }
         writer_.Log(sec + 100, 0x1029, RateShareRecord(rates));
         std::vector<int8_t> setpoint;
         for (int f = 0; f < 50; ++f) {
-            setpoint.push_back(static_cast<int8_t>(std::lround(8.0 * (7.0 + random_.Symmetric(1.5)))));
+            setpoint.push_back(
+                static_cast<int8_t>(std::lround(8.0 * (7.0 + random_.Symmetric(1.5)))));
         }
         writer_.Log(sec + 150, 0x102B, ChannelAverageRecord(setpoint));
         writer_.Log(sec + 200, 0x102C,
@@ -424,12 +435,12 @@ class DriveTest {
         uint32_t reverse = 400;
         if (!first) {
             const double rx = radio_.RxDbm(sec);
-            forward = sec == kDataCall.startMs + 2000
-                          ? 2000
-                          : static_cast<uint32_t>(std::clamp(
-                                14500.0 - 250.0 * std::max(0.0, -80.0 - rx) +
-                                    random_.Symmetric(1200.0),
-                                2500.0, 15500.0));
+            forward =
+                sec == kDataCall.startMs + 2000
+                    ? 2000
+                    : static_cast<uint32_t>(std::clamp(
+                          14500.0 - 250.0 * std::max(0.0, -80.0 - rx) + random_.Symmetric(1200.0),
+                          2500.0, 15500.0));
             reverse = static_cast<uint32_t>(900 + random_.Range(0, 1500));
         }
         const auto resent = static_cast<uint32_t>(forward / 100 * random_.Range(0, 3) / 2);
@@ -456,7 +467,8 @@ class DriveTest {
         for (int s : radio_.Ranked(ms)) {
             const bool member = std::find(active_.begin(), active_.end(), s) != active_.end();
             const double ecio = radio_.EcioDb(s, ms);
-            if (next.size() < 3 && (next.empty() || ecio > kTAddDb || (member && ecio > kTDropDb))) {
+            if (next.size() < 3 &&
+                (next.empty() || ecio > kTAddDb || (member && ecio > kTDropDb))) {
                 next.push_back(s);
             }
         }
@@ -481,10 +493,10 @@ class DriveTest {
             pns.push_back(kSites[next[i]].pn);
         }
         link.hdmSeq = static_cast<uint8_t>((link.hdmSeq + 1) & 3);
-        writer_.Log(ms + 150, 0x1008,
-                    general ? GeneralHandoffDirectionMessage(link.Forward(), link.hdmSeq, pilots,
-                                                             nullptr)
-                            : ExtendedHandoffDirectionMessage(link.Forward(), link.hdmSeq, pilots));
+        writer_.Log(
+            ms + 150, 0x1008,
+            general ? GeneralHandoffDirectionMessage(link.Forward(), link.hdmSeq, pilots, nullptr)
+                    : ExtendedHandoffDirectionMessage(link.Forward(), link.hdmSeq, pilots));
         writer_.Log(ms + 290, 0x1005, HandoffCompletionMessage(link.Reverse(), link.hdmSeq, pns));
         active_ = next;
         activeHistory_.emplace_back(ms + 290, active_);
@@ -495,7 +507,8 @@ class DriveTest {
         std::vector<HandoffPilot> pilots;
         std::vector<uint16_t> pns;
         for (size_t i = 0; i < active_.size(); ++i) {
-            pilots.push_back(HandoffPilot{kSites[active_[i]].pn, false, static_cast<uint8_t>(20 + i)});
+            pilots.push_back(
+                HandoffPilot{kSites[active_[i]].pn, false, static_cast<uint8_t>(20 + i)});
             pns.push_back(kSites[active_[i]].pn);
         }
         link.hdmSeq = static_cast<uint8_t>((link.hdmSeq + 1) & 3);
@@ -510,11 +523,11 @@ class DriveTest {
         PilotSetsStatus s;
         const std::vector<int> tracked = TrackedSites(ms);
         for (int site = 0; site < kSiteCount; ++site) {
-            const auto entry = std::make_pair(kSites[site].pn,
-                                              uint16_t{Strength(radio_.EcioDb(site, ms))});
-            const bool isActive = site == tracked[0] ||
-                                  (!Idle(ms) && std::find(tracked.begin(), tracked.end(), site) !=
-                                                    tracked.end());
+            const auto entry =
+                std::make_pair(kSites[site].pn, uint16_t{Strength(radio_.EcioDb(site, ms))});
+            const bool isActive =
+                site == tracked[0] ||
+                (!Idle(ms) && std::find(tracked.begin(), tracked.end(), site) != tracked.end());
             (isActive ? s.active : s.neighbour).push_back(entry);
         }
         s.neighbour.emplace_back(uint16_t{504}, uint16_t{63});  // listed, never measured
@@ -557,6 +570,8 @@ class DriveTest {
 
 }  // namespace
 
-DriveTestCapture MakeDriveTest() { return DriveTest().Write(); }
+DriveTestCapture MakeDriveTest() {
+    return DriveTest().Write();
+}
 
 }  // namespace tessavo::sample

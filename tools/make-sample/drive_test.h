@@ -20,9 +20,9 @@ struct FrameTally {
 struct SampleLedger {
     std::map<uint16_t, FrameTally> logs;     // by log code
     std::map<uint8_t, FrameTally> commands;  // by command code
-    int damagedFrames = 0;  // a bit flipped after the check bytes were computed
-    int junkRuns = 0;       // bytes between frames, each run closed by 0x7E
-    int bareFlags = 0;      // a 0x7E with nothing before it
+    int damagedFrames = 0;                   // a bit flipped after the check bytes were computed
+    int junkRuns = 0;                        // bytes between frames, each run closed by 0x7E
+    int bareFlags = 0;                       // a 0x7E with nothing before it
     uint64_t firstTicks = 0;
     uint64_t lastTicks = 0;
 };

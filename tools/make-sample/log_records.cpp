@@ -12,7 +12,9 @@ int64_t RoundClamp(double v, int64_t lo, int64_t hi) {
     return std::clamp(static_cast<int64_t>(std::lround(v)), lo, hi);
 }
 
-void PutStamp(Bytes& b, uint64_t ticks) { PutU64(b, ticks << 16); }
+void PutStamp(Bytes& b, uint64_t ticks) {
+    PutU64(b, ticks << 16);
+}
 
 void PutFixedAt(Bytes& b, size_t offset, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[offset + i] = static_cast<uint8_t>(v >> (8 * i));
@@ -68,8 +70,8 @@ Bytes SearcherRecord119A(const SearcherReport& r) {
     PutU8(b, static_cast<uint8_t>(
                  static_cast<int8_t>(RoundClamp((r.rxDbm + 63.248) / 0.334, -128, -1))));
     PutU8(b, 0);
-    PutU16(b, static_cast<uint16_t>(static_cast<int16_t>(
-                  r.onTraffic ? RoundClamp(r.txDbm * 10.0, -600, 230) : 0)));
+    PutU16(b, static_cast<uint16_t>(
+                  static_cast<int16_t>(r.onTraffic ? RoundClamp(r.txDbm * 10.0, -600, 230) : 0)));
     PutU8(b, r.onTraffic ? GainAdjByte(r.gainAdjDb) : 127);  // 127: no closed loop in idle
     PutU8(b, 0);
 
@@ -84,8 +86,8 @@ Bytes SearcherRecord119A(const SearcherReport& r) {
     PutU8(b, count);
     for (const Finger& f : r.fingers) {
         PutU16(b, f.pn);
-        PutU16(b, static_cast<uint16_t>(
-                      RoundClamp(std::pow(10.0, (f.ecio + 48.7) / 10.0), 1, 65535)));
+        PutU16(b,
+               static_cast<uint16_t>(RoundClamp(std::pow(10.0, (f.ecio + 48.7) / 10.0), 1, 65535)));
         PutU32(b, static_cast<uint32_t>(f.pn) * 64u * 8u);  // position in 1/8 chips
         for (int i = 0; i < 8; ++i) PutU8(b, 0);
         PutU16(b, 0x0007);  // assigned, locked, combined

@@ -19,8 +19,8 @@ struct SearcherReport {
     uint16_t channel = 0;
     double rxDbm = 0;
     bool onTraffic = false;
-    double txDbm = 0;       // meaningful on traffic only
-    double gainAdjDb = 0;   // closed-loop correction, dB
+    double txDbm = 0;      // meaningful on traffic only
+    double gainAdjDb = 0;  // closed-loop correction, dB
     std::vector<Finger> fingers;
 };
 
@@ -52,11 +52,11 @@ Bytes LinkCounterRecord(const LinkCounters& c);
 // 0x1070: byte counters of data link instance 0.
 struct ThroughputCounters {
     uint64_t resetTicks = 0;
-    uint64_t forwardBytes = 0;       // C49
-    uint64_t forwardDuplicate = 0;   // C33
-    uint64_t forwardResent = 0;      // C25
-    uint64_t reverseBytes = 0;       // C81
-    uint64_t reverseResent = 0;      // C65
+    uint64_t forwardBytes = 0;      // C49
+    uint64_t forwardDuplicate = 0;  // C33
+    uint64_t forwardResent = 0;     // C25
+    uint64_t reverseBytes = 0;      // C81
+    uint64_t reverseResent = 0;     // C65
 };
 Bytes ThroughputRecord(const ThroughputCounters& c);
 // 0x1036 / 0x1037: n = 2 carried bytes, then `first` entries of the first kind and `second`
@@ -68,8 +68,8 @@ struct PilotSetsStatus {
     std::vector<std::pair<uint16_t, uint16_t>> active, candidate, neighbour;  // PN, strength
 };
 Bytes PilotSetsStatusBody(const PilotSetsStatus& s);
-Bytes StatusFlagBody(uint32_t counter, uint32_t flag);       // 0x73
-Bytes SubsystemStateBody(uint32_t state);                    // 0x4B, subsystem 0x0F
+Bytes StatusFlagBody(uint32_t counter, uint32_t flag);          // 0x73
+Bytes SubsystemStateBody(uint32_t state);                       // 0x4B, subsystem 0x0F
 Bytes EventReportBody(uint64_t ticks, uint32_t callEventWord);  // 0x60
 
 }  // namespace tessavo::sample

@@ -38,7 +38,7 @@ BitWriter StartAccess(uint8_t msgType, const AccessHeader& h) {
     w.Msb(kLacOctets, 5).Msb(0, 3).Msb(h.msgSeq, 3).Msb(0, 1).Msb(0, 1).Msb(0, 3);
     w.Msb(3, 3).Msb(kMsidOctets, 4);  // MSID_TYPE 3: IMSI and ESN
     for (uint8_t b : {0x46, 0x00, 0x13, 0x57, 0x9B}) w.Msb(b, 8);
-    w.Msb(0, 2);                                        // AUTH_MODE
+    w.Msb(0, 2);                                      // AUTH_MODE
     w.Msb(0, 8 * kLacOctets - 25 - 8 * kMsidOctets);  // LAC padding
     w.Msb(h.activeStrength, 6).Msb(1, 1).Msb(0, 1).Msb(0, 3);
     return w;
@@ -50,8 +50,8 @@ Bytes SyncChannelMessage(const CellIdentity& cell, uint8_t pRev) {
     BitWriter w = Start(1);
     w.Msb(pRev, 8).Msb(1, 8).Msb(cell.sid, 15).Msb(cell.nid, 16).Msb(cell.pilotPn, 9);
     w.Msb(0x2A5A5A5A5ull, 42).Msb(0x0123456ull, 36);  // LC_STATE, SYS_TIME
-    w.Msb(18, 8).Msb(16, 6).Msb(0, 1).Msb(1, 2);        // LP_SEC, LTM_OFF (+8 h), DAYLT, PRAT
-    w.Msb(cell.channel, 11).Msb(cell.channel, 11);      // CDMA_FREQ, EXT_CDMA_FREQ
+    w.Msb(18, 8).Msb(16, 6).Msb(0, 1).Msb(1, 2);      // LP_SEC, LTM_OFF (+8 h), DAYLT, PRAT
+    w.Msb(cell.channel, 11).Msb(cell.channel, 11);    // CDMA_FREQ, EXT_CDMA_FREQ
     return Finish(w);
 }
 
@@ -60,14 +60,14 @@ Bytes SystemParametersMessage(const CellIdentity& cell, uint8_t configSeq) {
     w.Msb(cell.pilotPn, 9).Msb(configSeq, 6).Msb(cell.sid, 15).Msb(cell.nid, 16);
     w.Msb(cell.baseId & 0xFFF, 12).Msb(1, 3).Msb(1, 3).Msb(0, 1).Msb(0, 1);
     w.Msb(cell.baseId, 16).Msb(15, 4).Msb(1, 3).Msb(2, 3);  // BASE_ID, BASE_CLASS, PAGE_CHAN
-    for (int flag : {1, 1, 1, 1, 1, 1}) w.Msb(flag, 1);    // registration switches
-    w.Msb(58, 7);                                            // REG_PRD
+    for (int flag : {1, 1, 1, 1, 1, 1}) w.Msb(flag, 1);     // registration switches
+    w.Msb(58, 7);                                           // REG_PRD
     w.Msb(0x1A2B3C & 0x3FFFFF, 22).Msb(0x5B8D80 & 0x7FFFFF, 23);
     w.Msb(0, 11);
     w.Msb(8, 4).Msb(11, 4).Msb(11, 4).Msb(0, 4);  // SRCH_WIN_A/N/R, NGHBR_MAX_AGE
     w.Msb(2, 5).Msb(5, 4).Msb(1, 1).Msb(0, 1).Msb(1, 5);
-    w.Msb(0, 1);                                         // RESCAN
-    w.Msb(28, 6).Msb(32, 6).Msb(5, 4).Msb(3, 4);        // T_ADD -14 dB, T_DROP -16 dB
+    w.Msb(0, 1);                                  // RESCAN
+    w.Msb(28, 6).Msb(32, 6).Msb(5, 4).Msb(3, 4);  // T_ADD -14 dB, T_DROP -16 dB
     for (int flag : {0, 0, 0, 1, 0, 0, 0, 0}) w.Msb(flag, 1);
     return Finish(w);
 }
@@ -76,7 +76,7 @@ Bytes AccessParametersMessage(const CellIdentity& cell, uint8_t accessSeq) {
     BitWriter w = Start(2);
     w.Msb(cell.pilotPn, 9).Msb(accessSeq, 6).Msb(0, 5);
     w.Msb(0, 4).Msb(15, 5).Msb(4, 3).Msb(5, 4);  // NOM_PWR, INIT_PWR, PWR_STEP, NUM_STEP
-    w.Msb(3, 3).Msb(3, 4);                        // MAX_CAP_SZ, PAM_SZ
+    w.Msb(3, 3).Msb(3, 4);                       // MAX_CAP_SZ, PAM_SZ
     w.Msb(0, 6);
     for (int i = 0; i < 6; ++i) w.Msb(0, 3);
     w.Msb(0, 3).Msb(0, 3);
@@ -186,7 +186,7 @@ Bytes ExtendedHandoffDirectionMessage(const TrafficHeader& header, uint8_t hdmSe
     BitWriter w = StartTraffic(17, header);
     w.Msb(0, 1).Msb(0, 6).Msb(hdmSeq, 2);
     w.Msb(1, 1).Msb(8, 4).Msb(28, 6).Msb(32, 6).Msb(5, 4).Msb(3, 4);  // search parameters
-    w.Msb(0, 1);                                                        // EXTRA_PARMS
+    w.Msb(0, 1);                                                      // EXTRA_PARMS
     for (const HandoffPilot& p : pilots) {
         w.Msb(p.pn, 9).Msb(p.combinedWithPrevious ? 1 : 0, 1).Msb(p.codeChannel, 8);
     }
