@@ -1,6 +1,8 @@
 #include "bits/diag_time.h"
 
+#include <cstdlib>
 #include <ctime>
+#include <string>
 
 #include "bits/conversions.h"
 #include "common/le.h"
@@ -22,13 +24,29 @@ time_t TickOrigin() {
     return std::mktime(&origin);
 }
 
-// Seconds through broken-down local time and back, as the time stamp has always been
-// normalised; a value the C library cannot break down is kept as it is.
-time_t LocalRoundTrip(time_t seconds) {
-    std::tm local{};
-    if (localtime_r(&seconds, &local) == nullptr) return seconds;
-    return std::mktime(&local);
+// The origin depends on the process's zone. mktime re-reads the zone on every call (a file
+// look-up when TZ is unset), which cost more than all the rest of a packet's decoding, so the
+// origin is kept per thread and recomputed only when the TZ variable changes.
+time_t CachedTickOrigin() {
+    thread_local bool valid = false;
+    thread_local bool hadTz = false;
+    thread_local std::string lastTz;
+    thread_local time_t origin = 0;
+    const char* tz = std::getenv("TZ");
+    const bool hasTz = tz != nullptr;
+    if (!valid || hasTz != hadTz || (hasTz && lastTz != tz)) {
+        origin = TickOrigin();
+        hadTz = hasTz;
+        lastTz = hasTz ? tz : "";
+        valid = true;
+    }
+    return origin;
 }
+
+// The time stamp is normalised through broken-down local time and back. localtime_r keeps the
+// daylight-saving flag of the instant, so mktime of its result gives the instant back: the
+// round trip is the identity and is not run per packet.
+time_t LocalRoundTrip(time_t seconds) { return seconds; }
 
 // The 32-bit seconds word of a pair holds the low 32 bits of the 64-bit time.
 int32_t NarrowSeconds(time_t seconds) {
@@ -37,7 +55,7 @@ int32_t NarrowSeconds(time_t seconds) {
 
 time_t DiagSeconds(uint64_t ticks) {
     // ticks < 2^48, so the quotient fits a 64-bit time_t; add in unsigned to keep it defined.
-    const uint64_t sum = static_cast<uint64_t>(TickOrigin()) + ticks / kTicksPerSecond;
+    const uint64_t sum = static_cast<uint64_t>(CachedTickOrigin()) + ticks / kTicksPerSecond;
     return LocalRoundTrip(static_cast<time_t>(sum));
 }
 
