@@ -37,7 +37,7 @@ test-asan: deps
 
 bench: deps
 	cmake --preset bench
-	cmake --build --preset bench -j $(JOBS)
+	cmake --build --preset bench -j $(JOBS) --target tessavo_bench
 	./build-bench/bench/tessavo_bench
 
 FUZZ_SECONDS ?= 120
