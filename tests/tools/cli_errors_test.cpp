@@ -1,6 +1,9 @@
-// Exit statuses and messages for bad input and bad options.
+// Exit statuses and messages for bad input and bad options, in-process and as a shell sees
+// the installed program.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -11,35 +14,28 @@ namespace {
 
 const Bytes kGoodCapture = LogFrame(0x1062, 800, Words({1, 2, 3, 4, 5}));
 
-TEST(CliErrors, MissingFileIsNamedAndNothingIsDecoded) {
+TEST(CliErrors, UnreadableInputOrUnwritableOutputIsNamedAndNothingIsDecoded) {
     TempFile good(kGoodCapture);
     TempFile missing;  // never created
-    CliRun run = RunTool({good.Path(), missing.Path()});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err,
-              "tessavo-decode: cannot open '" + missing.Path() + "': No such file or directory\n");
-}
-
-TEST(CliErrors, DirectoryIsNotACapture) {
-    TempFile good(kGoodCapture);
-    std::string directory = good.Path().substr(0, good.Path().rfind('/'));
-    CliRun run = RunTool({directory});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "tessavo-decode: cannot read '" + directory + "': Is a directory\n");
-}
-
-TEST(CliErrors, UnwritableOutputIsNamed) {
-    TempFile good(kGoodCapture);
+    const std::string directory = good.Path().substr(0, good.Path().rfind('/'));
     const std::string nowhere = good.Path() + ".d/out.jsonl";
-    for (const char* option : {"-o", "--compact", "--outfile-records"}) {
-        CliRun run = RunTool({option, nowhere, good.Path()});
-        EXPECT_EQ(run.status, 1) << option;
-        EXPECT_EQ(run.err,
-                  "tessavo-decode: cannot write '" + nowhere + "': No such file or directory\n")
-            << option;
-        EXPECT_EQ(run.out, "") << option;
+    const std::string noSuchFile = "': No such file or directory\n";
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {{good.Path(), missing.Path()}, "cannot open '" + missing.Path() + noSuchFile},
+        {{directory}, "cannot read '" + directory + "': Is a directory\n"},
+        {{"-o", nowhere, good.Path()}, "cannot write '" + nowhere + noSuchFile},
+        {{"--compact", nowhere, good.Path()}, "cannot write '" + nowhere + noSuchFile},
+        {{"--outfile-records", nowhere, good.Path()}, "cannot write '" + nowhere + noSuchFile},
+    };
+    for (const Case& c : cases) {
+        CliRun run = RunTool(c.args);
+        EXPECT_EQ(run.status, 1) << c.err;
+        EXPECT_EQ(run.out, "") << c.err;
+        EXPECT_EQ(run.err, "tessavo-decode: " + c.err);
     }
 }
 
@@ -70,48 +66,57 @@ TEST(CliErrors, HelpAndVersionGoToStandardOutput) {
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, "");
     EXPECT_NE(help.out.find("Usage: tessavo-decode"), std::string::npos);
-    EXPECT_NE(help.out.find("--outfile-records"), std::string::npos);
     EXPECT_NE(help.out.find("--module 0xB101"), std::string::npos);  // the documented default
     CliRun version = RunTool({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("tessavo-decode (tessavo ", 0), 0u);
 }
 
-struct NoFramesCase {
-    const char* format;
-    const char* output;
-};
-
 TEST(CliErrors, InputWithoutFramesGivesAnEmptyResultAndAWarning) {
-    const std::vector<NoFramesCase> cases = {
-        {"jsonl", ""},
-        {"csv", "index,time,msg_code,log_code,direction\n"},
-        {"dtlog", ""},
-    };
+    const std::vector<std::pair<const char*, const char*>> formats = {
+        {"jsonl", ""}, {"csv", "index,time,msg_code,log_code,direction\n"}, {"dtlog", ""}};
     for (const Bytes& contents : {Bytes{}, Bytes{0x01, 0x02, 0x03, 0x7D}}) {
         TempFile empty(contents);
-        for (const NoFramesCase& c : cases) {
-            CliRun run = RunTool({"--format", c.format, empty.Path()});
-            EXPECT_EQ(run.status, 0) << c.format;
-            EXPECT_EQ(run.out, c.output) << c.format;
+        for (const auto& [format, output] : formats) {
+            CliRun run = RunTool({"--format", format, empty.Path()});
+            EXPECT_EQ(run.status, 0) << format;
+            EXPECT_EQ(run.out, output) << format;
             EXPECT_EQ(run.err,
-                      "tessavo-decode: warning: no DIAG frames in '" + empty.Path() + "'\n")
-                << c.format;
+                      "tessavo-decode: warning: no DIAG frames in '" + empty.Path() + "'\n");
         }
     }
     CliRun piped = RunTool({"-"}, "no frames here");
     EXPECT_EQ(piped.status, 0);
-    EXPECT_EQ(piped.out, "");
     EXPECT_EQ(piped.err, "tessavo-decode: warning: no DIAG frames in standard input\n");
+
+    // Frames that the library rejects are no error: no warning, an empty result.
+    TempFile rejected(FrameWithCheck(LogPacket(0x1062, 800, Words({1})), 0x0000));
+    CliRun run = RunTool({rejected.Path()});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out + run.err, "");
 }
 
-TEST(CliErrors, FramesTheLibraryRejectsAreNoError) {
-    // Frames are there, but none yields an item: no warning, an empty result.
-    TempFile capture(FrameWithCheck(LogPacket(0x1062, 800, Words({1})), 0x0000));
-    CliRun run = RunTool({capture.Path()});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "");
+// The program itself: main returns the status as the exit status, standard output and error
+// stay apart, and no progress bar is drawn when standard error is not a terminal.
+TEST(CliErrors, TheInstalledProgramExitsWithTheStatus) {
+    TempFile capture(kGoodCapture);
+    TempFile missing;
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"--format csv '" + capture.Path() + "'", 0},
+        {"'" + missing.Path() + "'", 1},
+        {"--no-such-option", 2},
+    };
+    for (const auto& [args, status] : cases) {
+        TempFile out;
+        TempFile err;
+        const std::string command = std::string("'") + TESSAVO_DECODE_BINARY + "' " + args + " >'" +
+                                    out.Path() + "' 2>'" + err.Path() + "' </dev/null";
+        const int raw = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(raw)) << args;
+        EXPECT_EQ(WEXITSTATUS(raw), status) << args;
+        EXPECT_EQ(out.Read().empty(), status != 0) << args;
+        EXPECT_EQ(err.Read().empty(), status == 0) << args;
+    }
 }
 
 }  // namespace

@@ -11,24 +11,6 @@
 #include "cli_app.h"
 
 namespace tessavo::cli::test {
-namespace {
-
-std::filesystem::path TempDirectory() {
-    static const std::filesystem::path kDirectory = [] {
-        auto path = std::filesystem::temp_directory_path() /
-                    ("tessavo_cli_tests_" + std::to_string(getpid()));
-        std::filesystem::create_directories(path);
-        return path;
-    }();
-    return kDirectory;
-}
-
-std::string NewPath() {
-    static std::atomic<int> counter{0};
-    return (TempDirectory() / ("file" + std::to_string(counter++) + ".bin")).string();
-}
-
-}  // namespace
 
 CliRun RunTool(const std::vector<std::string>& args, const std::string& stdinBytes) {
     std::istringstream in(stdinBytes);
@@ -41,13 +23,22 @@ CliRun RunTool(const std::vector<std::string>& args, const std::string& stdinByt
     return run;
 }
 
-TempFile::TempFile(const Bytes& contents) : path_(NewPath()) {
-    std::ofstream file(path_, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(contents.data()),
-               static_cast<std::streamsize>(contents.size()));
+TempFile::TempFile() {
+    static const std::filesystem::path directory = [] {
+        auto path = std::filesystem::temp_directory_path() /
+                    ("tessavo_cli_tests_" + std::to_string(getpid()));
+        std::filesystem::create_directories(path);
+        return path;
+    }();
+    static std::atomic<int> counter{0};
+    path_ = (directory / ("file" + std::to_string(counter++) + ".bin")).string();
 }
 
-TempFile::TempFile() : path_(NewPath()) {}
+TempFile::TempFile(const Bytes& contents) : TempFile() {
+    std::ofstream(path_, std::ios::binary)
+        .write(reinterpret_cast<const char*>(contents.data()),
+               static_cast<std::streamsize>(contents.size()));
+}
 
 TempFile::~TempFile() {
     std::error_code ignored;
@@ -59,15 +50,17 @@ Bytes TempFile::Read() const {
     return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-std::string AsString(const Bytes& bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream stream(text);
     for (std::string line; std::getline(stream, line);) lines.push_back(line);
     return lines;
+}
+
+std::vector<Json> JsonLines(const std::string& text) {
+    std::vector<Json> items;
+    for (const std::string& line : Lines(text)) items.push_back(Json::parse(line));
+    return items;
 }
 
 }  // namespace tessavo::cli::test

@@ -1,12 +1,15 @@
 // Runs tessavo-decode in-process on in-memory input and temporary files.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "diag_frames.h"
 
 namespace tessavo::cli::test {
+
+using Json = nlohmann::json;
 
 struct CliRun {
     int status = -1;
@@ -17,11 +20,12 @@ struct CliRun {
 // RunCli with `stdinBytes` as standard input; standard error is not a terminal.
 CliRun RunTool(const std::vector<std::string>& args, const std::string& stdinBytes = "");
 
-// A file in a per-process temporary directory, removed when the object goes.
+// A file in a per-process temporary directory, removed when the object goes. Without
+// contents it is a name only: nothing is created.
 class TempFile {
   public:
+    TempFile();
     explicit TempFile(const Bytes& contents);
-    TempFile();  // a name only; nothing is created
     ~TempFile();
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
@@ -33,9 +37,8 @@ class TempFile {
     std::string path_;
 };
 
-std::string AsString(const Bytes& bytes);
-
-// The lines of a text, without their line breaks.
+// The lines of a text, without their line breaks; and each line parsed as JSON.
 std::vector<std::string> Lines(const std::string& text);
+std::vector<Json> JsonLines(const std::string& text);
 
 }  // namespace tessavo::cli::test

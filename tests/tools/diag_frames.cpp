@@ -3,29 +3,22 @@
 namespace tessavo::cli::test {
 namespace {
 
-void PutU16(Bytes& out, uint16_t value) {
-    out.push_back(static_cast<uint8_t>(value & 0xFF));
-    out.push_back(static_cast<uint8_t>(value >> 8));
+void Put(Bytes& out, uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
-void PutU32(Bytes& out, uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
-}
-
-void PutU64(Bytes& out, uint64_t value) {
-    for (int shift = 0; shift < 64; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
-}
-
-void PutTagged(Bytes& out, uint32_t tag, uint32_t size) {
-    PutU32(out, tag);
-    PutU32(out, size);
+// A tagged field of a compact packet: tag, size, value.
+void PutTagged(Bytes& out, uint32_t tag, uint32_t size, uint64_t value) {
+    Put(out, tag, 4);
+    Put(out, size, 4);
+    Put(out, value, static_cast<int>(size));
 }
 
 }  // namespace
 
 Bytes Words(std::initializer_list<uint32_t> words) {
     Bytes out;
-    for (uint32_t word : words) PutU32(out, word);
+    for (uint32_t word : words) Put(out, word, 4);
     return out;
 }
 
@@ -34,8 +27,7 @@ uint16_t BitwiseCrc16(const Bytes& bytes) {
     for (uint8_t byte : bytes) {
         crc ^= byte;
         for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 1) != 0 ? static_cast<uint16_t>((crc >> 1) ^ 0x8408)
-                                 : static_cast<uint16_t>(crc >> 1);
+            crc = static_cast<uint16_t>((crc & 1) != 0 ? (crc >> 1) ^ 0x8408 : crc >> 1);
         }
     }
     return static_cast<uint16_t>(crc ^ 0xFFFF);
@@ -43,7 +35,7 @@ uint16_t BitwiseCrc16(const Bytes& bytes) {
 
 Bytes FrameWithCheck(const Bytes& packet, uint16_t check) {
     Bytes unescaped = packet;
-    PutU16(unescaped, check);
+    Put(unescaped, check, 2);
     return EscapeAndTerminate(unescaped);
 }
 
@@ -67,11 +59,11 @@ Bytes Frame(const Bytes& packet) {
 
 Bytes LogPacket(uint16_t logCode, uint64_t ticks, const Bytes& payload) {
     Bytes packet = {0x10, 0x00};
-    uint16_t recordLength = static_cast<uint16_t>(12 + payload.size());
-    PutU16(packet, recordLength);
-    PutU16(packet, recordLength);
-    PutU16(packet, logCode);
-    PutU64(packet, ticks << 16);
+    const auto recordLength = static_cast<uint16_t>(12 + payload.size());
+    Put(packet, recordLength, 2);
+    Put(packet, recordLength, 2);
+    Put(packet, logCode, 2);
+    Put(packet, ticks << 16, 8);
     packet.insert(packet.end(), payload.begin(), payload.end());
     return packet;
 }
@@ -83,32 +75,26 @@ Bytes LogFrame(uint16_t logCode, uint64_t ticks, const Bytes& payload) {
 Bytes CompactPacket(const CompactItem& item) {
     Bytes section;
     if (!item.params.empty()) {
-        PutTagged(section, 0xFF0F0010, 4);
-        PutU32(section, static_cast<uint32_t>(item.params.size()));
+        PutTagged(section, 0xFF0F0010, 4, item.params.size());
         for (const auto& [id, value] : item.params) {
-            PutTagged(section, id, 4);
-            PutU32(section, static_cast<uint32_t>(value));
+            PutTagged(section, id, 4, static_cast<uint32_t>(value));
         }
     }
-    uint16_t total = static_cast<uint16_t>(80 + section.size());
+    const auto total = static_cast<uint16_t>(80 + section.size());
     Bytes packet = {0x10, 0x00};
-    PutU16(packet, total);
-    PutU16(packet, total);
-    PutU16(packet, 0xFFFE);
-    PutU64(packet, item.ticks << 16);
-    PutTagged(packet, 0xFF0F0000, 4);
-    PutU32(packet, 1);
-    PutTagged(packet, 0xFF0F0001, 8);
-    PutU32(packet, static_cast<uint32_t>(item.seconds));
-    PutU32(packet, static_cast<uint32_t>(item.microseconds));
-    PutTagged(packet, 0xFF0F0002, 2);
-    PutU16(packet, item.direction);
-    PutTagged(packet, 0xFF0F0003, 4);
-    PutU32(packet, item.msgCode);
-    PutTagged(packet, 0xFF0F0004, 4);
-    PutU32(packet, static_cast<uint32_t>(section.size()));
+    Put(packet, total, 2);
+    Put(packet, total, 2);
+    Put(packet, 0xFFFE, 2);
+    Put(packet, item.ticks << 16, 8);
+    PutTagged(packet, 0xFF0F0000, 4, 1);
+    PutTagged(packet, 0xFF0F0001, 8,
+              static_cast<uint32_t>(item.seconds) |
+                  (uint64_t{static_cast<uint32_t>(item.microseconds)} << 32));
+    PutTagged(packet, 0xFF0F0002, 2, item.direction);
+    PutTagged(packet, 0xFF0F0003, 4, item.msgCode);
+    PutTagged(packet, 0xFF0F0004, 4, section.size());
     packet.insert(packet.end(), section.begin(), section.end());
-    PutU16(packet, item.check);
+    Put(packet, item.check, 2);
     return packet;
 }
 

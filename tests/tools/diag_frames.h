@@ -17,11 +17,11 @@ Bytes Words(std::initializer_list<uint32_t> words);
 // CRC-16/X.25, computed bit by bit (independently of the table-driven one under test).
 uint16_t BitwiseCrc16(const Bytes& bytes);
 
-// Appends the CRC (low byte first), escapes 0x7D and 0x7E and closes with 0x7E.
+// Frame appends the CRC (low byte first), FrameWithCheck the check bytes given, right or
+// wrong; both escape 0x7D and 0x7E and close with 0x7E. EscapeAndTerminate does the last
+// two steps to a packet that already ends with its check bytes.
 Bytes Frame(const Bytes& packet);
-// The same with the check bytes given, right or wrong.
 Bytes FrameWithCheck(const Bytes& packet, uint16_t check);
-// Escapes a packet that already ends with its check bytes and closes it with 0x7E.
 Bytes EscapeAndTerminate(const Bytes& packetWithCheck);
 
 // A log packet: 0x10, 0, outer length, record length, log code, the time stamp (the tick
@@ -42,7 +42,6 @@ struct CompactItem {
 };
 Bytes CompactPacket(const CompactItem& item);  // unescaped, check bytes included
 
-// Frames concatenated.
 Bytes Concat(std::initializer_list<Bytes> parts);
 
 }  // namespace tessavo::cli::test
