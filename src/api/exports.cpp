@@ -83,15 +83,17 @@ DecodeStructParam* StructEntry(void* h, int32_t nodeIdx, int32_t paramIdx, bool 
     return reinterpret_cast<DecodeStructParam*>(record.record);
 }
 
-// Decodes the bytes that an earlier DecodeMsgProc could not take. True when none remain.
-bool DrainPending(DecoderObject& obj, TimePair host) {
-    if (obj.pending.empty()) return true;
+// Decodes the bytes that an earlier DecodeMsgProc could not take. The result is that of
+// stream reassembly: 0 when none remain, the count kept pending when the ring filled again,
+// -1 when a frame failed (the rest of the pending bytes is then dropped, as for any input).
+int32_t DrainPending(DecoderObject& obj, TimePair host) {
+    if (obj.pending.empty()) return 0;
     std::vector<uint8_t> bytes;
     bytes.swap(obj.pending);
     const int32_t left = tessavo::AssembleStream(obj, bytes.data(),
                                                  static_cast<int32_t>(bytes.size()), host);
     if (left > 0) obj.pending.assign(bytes.end() - left, bytes.end());
-    return left == 0;
+    return left;
 }
 
 }  // namespace
@@ -117,7 +119,9 @@ TESSAVO_API bool DecodeMsgProc(void* h, const uint8_t* bytes, int32_t length, in
     if (obj == nullptr || bytes == nullptr || length <= 0) return false;
     const TimePair host{hostSeconds, hostMicroseconds};
     try {
-        if (!DrainPending(*obj, host)) {
+        const int32_t pendingLeft = DrainPending(*obj, host);
+        if (pendingLeft < 0) return false;
+        if (pendingLeft > 0) {
             obj->pending.insert(obj->pending.end(), bytes, bytes + length);
             return true;
         }
@@ -140,7 +144,7 @@ TESSAVO_API int32_t DecodeMsgProc_NoDynamic(void* h, const uint8_t* bytes, int32
     try {
         // Bytes left by an earlier DecodeMsgProc come first; if they fill the ring again,
         // none of this call's bytes are taken.
-        if (!DrainPending(*obj, host)) return length;
+        if (DrainPending(*obj, host) != 0) return length;
         return tessavo::AssembleStream(*obj, bytes, length, host);
     } catch (...) {
         obj->frameLength = 0;

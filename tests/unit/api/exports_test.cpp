@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "api/decoder_object.h"
 #include "api/report_ring.h"
 #include "support/packet_builder.h"
 #include "support/test_host.h"
@@ -92,6 +93,27 @@ TEST(Decode, ZeroLengthLeavesPartialFrameUntouched) {
     host.Feed(head);
     EXPECT_FALSE(DecodeMsgProc(host.Handle(), head.data(), 0, 0, 0));
     EXPECT_EQ(host.FeedAndCollect(tail), 1);
+}
+
+// A failure while decoding the bytes an earlier DecodeMsgProc kept (because the ring was full)
+// is a failure of this call: false, the kept bytes after the failing frame and this call's
+// bytes are not decoded, and nothing stays kept for later calls.
+TEST(Decode, FailureInKeptBytesIsReportedAsFailure) {
+    TestHost host;
+    Bytes stream;
+    for (int i = 0; i < 302; ++i) stream.insert(stream.end(), kOneItem.begin(), kOneItem.end());
+    ASSERT_TRUE(host.Feed(stream));  // 300 items, two frames kept
+    ASSERT_EQ(host.Collect(), 300);
+
+    auto* obj = static_cast<DecoderObject*>(host.Handle());
+    obj->frameObserver = [](void*, const uint8_t*, int32_t) { throw 1; };
+    EXPECT_FALSE(DecodeMsgProc(host.Handle(), kOneItem.data(),
+                               static_cast<int32_t>(kOneItem.size()), 0, 0));
+    obj->frameObserver = nullptr;
+    EXPECT_EQ(host.Collect(), 0);
+
+    // The next call decodes only its own frame: nothing was left over.
+    EXPECT_EQ(host.FeedAndCollect(kOneItem), 1);
 }
 
 TEST(Free, ClearsTheHandleVariable) {
