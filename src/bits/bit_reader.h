@@ -18,6 +18,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "bits/packet_view.h"
+
 namespace tessavo {
 
 class BitReader {
@@ -144,5 +146,13 @@ class FieldTemps {
     BitReader& reader_;
     std::array<uint64_t, 4> temps_{};  // the 1-, 2-, 4- and 8-byte temporaries, zero-extended
 };
+
+// Attaches the reader to the log payload: packet byte 16 to the end of the packet (check bytes
+// and terminator included). A packet without payload bytes attaches an empty buffer.
+inline void AttachLogPayload(BitReader& reader, PacketView packet) {
+    const bool hasPayload = packet.Length() > kLogOffsetPayload;
+    reader.Attach(hasPayload ? packet.Data() + kLogOffsetPayload : nullptr,
+                  packet.Length() - kLogOffsetPayload);
+}
 
 }  // namespace tessavo

@@ -8,11 +8,17 @@
 
 namespace tessavo {
 
+// First byte of every log packet; any other first byte is a command response.
+inline constexpr uint8_t kLogCommand = 0x10;
+
 // Offsets of the log packet header (all little-endian).
+inline constexpr int kLogOffsetOuterLength = 2;
 inline constexpr int kLogOffsetRecordLength = 4;
 inline constexpr int kLogOffsetCode = 6;
 inline constexpr int kLogOffsetTimeStamp = 8;
 inline constexpr int kLogOffsetPayload = 16;
+// Bytes behind the payload of an unescaped packet: two check bytes and the 0x7E terminator.
+inline constexpr int kPacketTrailer = 3;
 
 class PacketView {
 public:

@@ -10,9 +10,6 @@
 namespace tessavo {
 namespace {
 
-constexpr int32_t kEntriesOffset = 16;
-// The entries end before the two check bytes and the 0x7E terminator.
-constexpr int32_t kTrailerBytes = 3;
 constexpr uint32_t kItemTimeSize = 8;
 
 bool ReadU16(BitReader& reader, uint16_t& value) {
@@ -108,9 +105,10 @@ uint32_t DecodeDirectParams(DecoderContext& ctx, PacketView packet) {
     if (packet.Data() == nullptr) return 0;
 
     BitReader reader;
-    const int32_t entryBytes = packet.Length() - kEntriesOffset - kTrailerBytes;
+    // The entries fill the payload and end before the check bytes.
+    const int32_t entryBytes = packet.Length() - kLogOffsetPayload - kPacketTrailer;
     if (entryBytes > 0) {
-        reader.Attach(packet.Data() + kEntriesOffset, entryBytes);
+        reader.Attach(packet.Data() + kLogOffsetPayload, entryBytes);
     } else {
         reader.Attach(nullptr, 0);
     }

@@ -18,15 +18,14 @@
 namespace tessavo {
 namespace {
 
-constexpr uint8_t kLogCommand = 0x10;
 constexpr uint16_t kPilotSetsWrapped = 0x3040;
 constexpr uint16_t kStatusWrapped = 0x3063;
 constexpr uint16_t kCompactForm = 0xFFFE;
 constexpr uint16_t kSectorSetLog = 0x108A;
 // The state byte value of log code 0x107E under which 0x108A is sampled.
 constexpr int32_t kSectorSamplingState = 5;
-// Bytes of a packet that are not payload: 16 header bytes, 2 check bytes, the terminator.
-constexpr int32_t kLogOverhead = 19;
+// Bytes of a log packet that are not payload: the header, the check bytes, the terminator.
+constexpr int32_t kLogOverhead = kLogOffsetPayload + kPacketTrailer;
 // A command 0x63 response shorter than this is refused.
 constexpr int32_t kMinStatusLength = 39;
 // Item message codes that only direct-parameter packets set; log packets never move their time.
@@ -84,18 +83,10 @@ void RebuildAsCommand(DecoderContext& ctx, uint8_t command) {
     ctx.packetLength = tail + 1;
 }
 
-// Payload block of a compact packet: four 0xFF bytes, then the packet from byte 16.
+// Payload block of a compact packet: cleared, then the marker and the packet from byte 16.
 void RebuildCompactPayload(DecoderContext& ctx) {
-    Block& payload = ctx.item.payload;
-    std::memset(payload.bytes, 0, kBlockCapacity);
-    const int64_t total = std::clamp<int64_t>(int64_t{ctx.packetLength} - 15, 0, kBlockCapacity);
-    const uint8_t marker[4] = {0xFF, 0xFF, 0xFF, 0xFF};
-    payload.Assign(marker, static_cast<size_t>(std::min<int64_t>(total, 4)));
-    if (total > 4) {
-        const int64_t avail = std::max<int64_t>(0, ctx.packetLength - kLogOffsetPayload);
-        payload.Append(ctx.packet.data() + kLogOffsetPayload,
-                       static_cast<size_t>(std::min(total - 4, avail)));
-    }
+    std::memset(ctx.item.payload.bytes, 0, kBlockCapacity);
+    AssignCompactPayload(ctx.item.payload, ctx.packet.data(), ctx.packetLength);
 }
 
 uint32_t DispatchCommand(DecoderContext& ctx, TimePair host) {
@@ -158,7 +149,8 @@ uint32_t DispatchLog(DecoderContext& ctx, TimePair host, int subPacket) {
     const int32_t l = ctx.packetLength;
     if (l < kLogOverhead) return Reject(ctx);
     CopyPacketBytes(item.payload, ctx, kLogOffsetPayload, int64_t{l} - kLogOverhead);
-    CopyPacketBytes(item.outFile, ctx, kLogOffsetRecordLength, int64_t{l} - 7);
+    CopyPacketBytes(item.outFile, ctx, kLogOffsetRecordLength,
+                    int64_t{l} - kLogOffsetRecordLength - kPacketTrailer);
 
     uint32_t result = 1;
     if (const LogRoute* route = FindLogRoute(logCode)) {

@@ -67,15 +67,6 @@ uint8_t Lookup(const OrderTable& table, uint32_t order, uint32_t variant) {
 
 // ---- Order parsers ----
 
-// The order fields live in the log payload: packet byte 16 up to the end of the packet.
-void AttachPayload(BitReader& reader, PacketView packet) {
-    if (packet.Length() > kLogOffsetPayload) {
-        reader.Attach(packet.Data() + kLogOffsetPayload, packet.Length() - kLogOffsetPayload);
-    } else {
-        reader.Attach(nullptr, 0);
-    }
-}
-
 // Skips whole bytes the way the message is laid out: by reading and discarding them. A count
 // of 0 is a read of width 0, which reads nothing.
 void DiscardBytes(BitReader& reader, uint32_t count) {
@@ -107,7 +98,7 @@ uint8_t ForwardOrderSubCode(uint32_t order, uint32_t variant) {
 
 uint8_t AccessChannelOrderSubCode(PacketView packet) {
     BitReader reader;
-    AttachPayload(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps t(reader);
     t.Msb<uint8_t>(8);
     t.Msb<uint8_t>(8);
@@ -125,7 +116,7 @@ uint8_t AccessChannelOrderSubCode(PacketView packet) {
 
 uint8_t ReverseTrafficOrderSubCode(PacketView packet) {
     BitReader reader;
-    AttachPayload(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps t(reader);
     t.Msb<uint8_t>(8);
     t.Msb<uint8_t>(8);
@@ -149,7 +140,7 @@ uint8_t ReverseTrafficOrderSubCode(PacketView packet) {
 
 uint8_t PagingChannelOrderSubCode(PacketView packet) {
     BitReader reader;
-    AttachPayload(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps t(reader);
     t.Msb<uint8_t>(8);
     t.Msb<uint8_t>(8);
@@ -170,7 +161,7 @@ uint8_t PagingChannelOrderSubCode(PacketView packet) {
 
 uint8_t ForwardTrafficOrderSubCode(PacketView packet) {
     BitReader reader;
-    AttachPayload(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps t(reader);
     t.Msb<uint8_t>(8);
     t.Msb<uint8_t>(8);

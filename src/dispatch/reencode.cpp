@@ -29,13 +29,9 @@ static_assert(std::is_sorted(kPassThrough.begin(), kPassThrough.end()) &&
                       kPassThrough.end(),
               "binary search needs a strictly ascending set");
 
-// Header of the compact form (offsets in the unescaped packet).
-constexpr size_t kOffsetLength1 = 2;
-constexpr size_t kOffsetLength2 = 4;
-constexpr size_t kOffsetLogCode = 6;
-constexpr size_t kOffsetStamp = 8;
+// The compact form is a log packet: its header has the offsets of every log packet, and its
+// tagged entries take the place of the payload.
 constexpr size_t kStampSize = 8;
-constexpr size_t kOffsetEntries = 16;
 // Size of the section tag, its size word and K, before the parameter entries.
 constexpr size_t kSectionHead = 12;
 constexpr uint32_t kCompactVersion = 1;
@@ -52,18 +48,19 @@ bool IsFresh(const ReportItem& item, uint16_t offset) {
     return item.ParamAt(offset).state == TESSAVO_STATE_FRESH;
 }
 
-// The payload block of a re-encoded item: four 0xFF bytes, then the escaped form from its
-// byte 16 on, without its last three bytes.
-void RewritePayload(ReportItem& item) {
-    constexpr uint32_t kMarkerSize = 4;
-    const uint32_t length = std::min<uint32_t>(item.zelSimple.length - 15, kBlockCapacity);
-    std::memset(item.payload.bytes, 0xFF, kMarkerSize);
-    std::memcpy(item.payload.bytes + kMarkerSize, item.zelSimple.bytes + kOffsetEntries,
-                length - kMarkerSize);
-    item.payload.length = length;
-}
-
 }  // namespace
+
+void AssignCompactPayload(Block& payload, const uint8_t* form, int64_t formLength) {
+    static constexpr uint8_t kMarker[] = {0xFF, 0xFF, 0xFF, 0xFF};
+    constexpr int64_t kMarkerSize = sizeof kMarker;
+    // Marker plus the form between its header and its last three bytes.
+    const int64_t total = std::clamp<int64_t>(
+        formLength - kLogOffsetPayload - kPacketTrailer + kMarkerSize, 0, kBlockCapacity);
+    payload.Assign(kMarker, static_cast<size_t>(std::min(total, kMarkerSize)));
+    if (total > kMarkerSize) {
+        payload.Append(form + kLogOffsetPayload, static_cast<size_t>(total - kMarkerSize));
+    }
+}
 
 uint16_t ReencodeIdentity(uint32_t msgCode) {
     if (msgCode == 0xDD4B0000u || msgCode == 0xDD3F0000u || msgCode == 0xEEAA0001u) {
@@ -89,14 +86,14 @@ size_t BuildCompactForm(const DecoderContext& ctx, uint8_t* out) {
         listed == 0 ? 0 : static_cast<uint32_t>(kSectionHead + fresh * kCompactEntrySize);
     const auto total = static_cast<uint16_t>(kCompactHeaderSize + sectionBytes + 2);
 
-    out[0] = 0x10;
+    out[0] = kLogCommand;
     out[1] = 0x00;
-    StoreLE(out + kOffsetLength1, total);
-    StoreLE(out + kOffsetLength2, total);
-    StoreLE(out + kOffsetLogCode, kDirectParamsLogCode);
-    packet.Copy(kOffsetStamp, out + kOffsetStamp, kStampSize);
+    StoreLE(out + kLogOffsetOuterLength, total);
+    StoreLE(out + kLogOffsetRecordLength, total);
+    StoreLE(out + kLogOffsetCode, kDirectParamsLogCode);
+    packet.Copy(kLogOffsetTimeStamp, out + kLogOffsetTimeStamp, kStampSize);
 
-    uint8_t* p = out + kOffsetEntries;
+    uint8_t* p = out + kLogOffsetPayload;
     p = PutEntry(p, kTagVersion, &kCompactVersion, sizeof kCompactVersion);
     std::array<uint8_t, 8> time{};
     StoreLE(time.data(), item.time.seconds);
@@ -146,7 +143,7 @@ void Reencode(DecoderContext& ctx, const uint8_t* frame, uint32_t frameLength) {
         item.zelSimple.bytes[kBlockCapacity - 1] = kFrameFlag;
         item.zelSimple.length = kBlockCapacity;
     }
-    RewritePayload(item);
+    AssignCompactPayload(item.payload, item.zelSimple.bytes, item.zelSimple.length);
 }
 
 }  // namespace tessavo

@@ -37,6 +37,11 @@ bool IsPassThroughIdentity(uint16_t identity);
 // packet held in ctx.packet / ctx.packetLength.
 size_t BuildCompactForm(const DecoderContext& ctx, uint8_t* out);
 
+// The payload block of a compact packet: the four bytes 0xFF, then `form` from its byte 16 on,
+// min(formLength - 15, 5120) bytes in all, so the form's last three bytes are left out. Used on
+// the escaped form at re-encoding and on the unescaped packet when a compact packet is decoded.
+void AssignCompactPayload(Block& payload, const uint8_t* form, int64_t formLength);
+
 // Fills the Zel simple block (and, for the compact form, rewrites the payload block). `frame`
 // is the frame as the dispatcher received it, escaped and terminated.
 void Reencode(DecoderContext& ctx, const uint8_t* frame, uint32_t frameLength);

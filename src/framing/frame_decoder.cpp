@@ -11,7 +11,6 @@
 
 namespace tessavo {
 
-inline constexpr uint8_t kLogCommand = 0x10;
 inline constexpr uint16_t kPackedLogA = 0x1036;
 inline constexpr uint16_t kPackedLogB = 0x1037;
 // Marker written at offset H of a sub-packet: one entry of the first or the second kind.

@@ -111,7 +111,7 @@ void PublishHandoffCompletion(DecoderContext& ctx, const HandoffCompletionRecord
 void ParseOrigination(PacketView packet, OriginationRecord& rec) {
     rec = OriginationRecord{};
     BitReader reader;
-    AttachMessage(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps f(reader);
     ReadAccessHeader(reader, f);
     ReadMobileFields(f);
@@ -136,7 +136,7 @@ void ParseOrigination(PacketView packet, OriginationRecord& rec) {
 void ParsePageResponse(PacketView packet, PageResponseRecord& rec) {
     rec = PageResponseRecord{};
     BitReader reader;
-    AttachMessage(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps f(reader);
     ReadAccessHeader(reader, f);
     ReadMobileFields(f);
@@ -145,7 +145,7 @@ void ParsePageResponse(PacketView packet, PageResponseRecord& rec) {
 
 uint16_t ParsePilotStrengthReferencePn(PacketView packet) {
     BitReader reader;
-    AttachMessage(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps f(reader);
     ReadReverseHeader(f);
     return f.Msb<uint16_t>(9);
@@ -154,7 +154,7 @@ uint16_t ParsePilotStrengthReferencePn(PacketView packet) {
 void ParseHandoffCompletion(PacketView packet, HandoffCompletionRecord& rec) {
     rec = HandoffCompletionRecord{};
     BitReader reader;
-    AttachMessage(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps f(reader);
     const int length = ReadReverseHeader(f);
     f.Msb<uint8_t>(2);  // LAST_HDM_SEQ
@@ -168,7 +168,7 @@ void ParseHandoffCompletion(PacketView packet, HandoffCompletionRecord& rec) {
 
 int32_t ParseReverseOrderQualifier(PacketView packet) {
     BitReader reader;
-    AttachMessage(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps f(reader);
     f.Msb<uint8_t>(8);  // message length
     f.Msb<uint8_t>(8);  // message type

@@ -113,7 +113,7 @@ static_assert(kReverseFlag + 1 + kReverseAssignment.capacity == kSupplementalRec
 void ParseAlertWithInformation(PacketView packet, AlertWithInformationRecord& rec) {
     rec = AlertWithInformationRecord{};
     BitReader reader;
-    AttachMessage(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps f(reader);
     const ForwardHeader h = ReadForwardHeader(f);
     int64_t remaining = 8 * int64_t{h.length} - 25;
@@ -136,7 +136,7 @@ void ParseAlertWithInformation(PacketView packet, AlertWithInformationRecord& re
 
 uint8_t ParseForward19Field(PacketView packet) {
     BitReader reader;
-    AttachMessage(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps f(reader);
     ReadForwardHeader(f);
     const uint8_t field = f.Msb<uint8_t>(3);
@@ -146,7 +146,7 @@ uint8_t ParseForward19Field(PacketView packet) {
 
 uint8_t ParseExtendedHandoffDirection(PacketView packet) {
     BitReader reader;
-    AttachMessage(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps f(reader);
     const ForwardHeader h = ReadForwardHeader(f);
     f.Msb<uint8_t>(1);  // USE_TIME
@@ -171,7 +171,7 @@ uint8_t ParseExtendedHandoffDirection(PacketView packet) {
 void ParseGeneralHandoffDirection(PacketView packet, HandoffDirectionRecord& rec) {
     rec = HandoffDirectionRecord{};
     BitReader reader;
-    AttachMessage(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps f(reader);
     rec.msgSeq = ReadForwardHeader(f).msgSeq;
     ReadActionTimeAndHdmSeq(f);
@@ -235,7 +235,7 @@ void ParseGeneralHandoffDirection(PacketView packet, HandoffDirectionRecord& rec
 void ParseUniversalHandoffDirection(PacketView packet, HandoffDirectionRecord& rec) {
     rec = HandoffDirectionRecord{};
     BitReader reader;
-    AttachMessage(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps f(reader);
     rec.msgSeq = ReadForwardHeader(f).msgSeq;
     ReadActionTimeAndHdmSeq(f);
@@ -323,7 +323,7 @@ void ParseSupplementalChannelAssignment(PacketView packet, SupplementalChannelRe
     rec = SupplementalChannelRecord{};
     auto& b = rec.bytes;
     BitReader reader;
-    AttachMessage(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps f(reader);
     ReadForwardHeader(f);
     f.Msb<uint8_t>(3);
@@ -376,7 +376,7 @@ void ParseSupplementalChannelAssignment(PacketView packet, SupplementalChannelRe
 
 int32_t ParseForwardOrderQualifier(PacketView packet) {
     BitReader reader;
-    AttachMessage(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps f(reader);
     ReadForwardHeader(f);
     return ReadOrder21Qualifier(f);

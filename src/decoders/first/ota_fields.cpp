@@ -13,14 +13,6 @@ bool IsCSpace(char c) {
 
 }  // namespace
 
-void AttachMessage(BitReader& reader, PacketView packet) {
-    if (packet.Length() > kLogOffsetPayload) {
-        reader.Attach(packet.Data() + kLogOffsetPayload, packet.Length() - kLogOffsetPayload);
-    } else {
-        reader.Attach(nullptr, 0);
-    }
-}
-
 int64_t DecimalPrefix(std::string_view text) {
     size_t i = 0;
     while (i < text.size() && IsCSpace(text[i])) ++i;

@@ -9,9 +9,6 @@
 
 namespace tessavo {
 
-// Attaches the reader to the log payload, where the signalling message starts.
-void AttachMessage(BitReader& reader, PacketView packet);
-
 // The leading decimal number of a dialled or calling-party number text, as the C library's
 // decimal conversion reads it in the "C" locale: leading white space, an optional sign, then
 // digits up to the first other character. Saturates at the int64 limits; no digit gives 0.

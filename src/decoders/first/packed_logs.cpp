@@ -15,8 +15,7 @@ void HandlePackedLog(DecoderContext& ctx, PacketView packet, int32_t subPacket) 
     item.zelSimple.length = 0;
 
     BitReader reader;
-    const int32_t payload = packet.Length() - kLogOffsetPayload;
-    reader.Attach(packet.Data() + kLogOffsetPayload, payload > 0 ? payload : 0);
+    AttachLogPayload(reader, packet);
     FieldTemps temps(reader);
     const uint8_t n = temps.Lsb<uint8_t>(8);
     reader.Skip(int64_t{n} * 8);

@@ -100,7 +100,7 @@ void Epilogue(ParamRun& run) {
 void ParseSyncChannel(PacketView packet, SyncChannelRecord& rec) {
     rec = SyncChannelRecord{};
     BitReader reader;
-    AttachMessage(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps f(reader);
     f.Msb<uint8_t>(8);  // message length
     f.Msb<uint8_t>(8);  // message type
@@ -122,7 +122,7 @@ void ParseSyncChannel(PacketView packet, SyncChannelRecord& rec) {
 void ParseSystemParameters(PacketView packet, SystemParametersRecord& rec) {
     rec = SystemParametersRecord{};
     BitReader reader;
-    AttachMessage(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps f(reader);
     f.Msb<uint8_t>(8);  // message length
     f.Msb<uint8_t>(8);  // message type
@@ -162,7 +162,7 @@ void ParseAccessParameters(PacketView packet, AccessParametersRecord& rec) {
     rec = AccessParametersRecord{};
     auto& v = rec.values;
     BitReader reader;
-    AttachMessage(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps f(reader);
     f.Msb<uint8_t>(8);   // message length
     f.Msb<uint8_t>(8);   // message type
@@ -192,7 +192,7 @@ void ParseAccessParameters(PacketView packet, AccessParametersRecord& rec) {
 void ParseExtendedSystemParameters(PacketView packet, ExtendedSystemParametersRecord& rec) {
     rec = ExtendedSystemParametersRecord{};
     BitReader reader;
-    AttachMessage(reader, packet);
+    AttachLogPayload(reader, packet);
     FieldTemps f(reader);
     f.Msb<uint8_t>(8);   // message length
     f.Msb<uint8_t>(8);   // message type
