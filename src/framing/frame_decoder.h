@@ -14,8 +14,9 @@ namespace tessavo {
 
 struct DecoderObject;
 
-// Scratch space of packed-log expansion, allocated once per decoder object.
+// Scratch space of frame decoding, allocated once per decoder object.
 struct FrameWorkBuffers {
+    std::array<uint8_t, kFrameCapacity> whole;   // the input and its flag in the whole-frame mode
     std::array<uint8_t, kFrameCapacity> packed;  // the unescaped packed frame
     std::array<uint8_t, kFrameCapacity> sub;     // one unescaped sub-packet
     std::array<uint8_t, EscapedCapacity(kFrameCapacity)> escaped;  // the same, escaped

@@ -10,15 +10,14 @@ namespace tessavo {
 namespace {
 
 // In the whole-frame mode the host's length excludes the closing 0x7E that follows in its
-// buffer. The frame is rebuilt here with its own terminator instead of reading past the
-// length the host passed.
+// buffer. The frame is rebuilt with its own terminator instead of reading past the length the
+// host passed, in a buffer of its own: an unfinished frame in FrameBuffer stays for later.
 uint8_t DecodeWholeFramePlusOne(DecoderObject& obj, const uint8_t* bytes, int32_t length,
                                 TimePair host) {
     if (length + 1 >= kFrameCapacity) return 0;
-    std::array<uint8_t, kFrameCapacity>& frame = obj.frameBuffer;
+    std::array<uint8_t, kFrameCapacity>& frame = obj.work->whole;
     std::copy(bytes, bytes + length, frame.begin());
     frame[static_cast<size_t>(length)] = kFrameFlag;
-    obj.frameLength = 0;
     return DecodeFrame(obj, frame.data(), length + 1, host);
 }
 

@@ -125,6 +125,26 @@ TEST(Stream, WholeFrameModeSuppliesTheFlagItself) {
     EXPECT_EQ(Number(host, 0), 9u);
 }
 
+// The whole-frame mode does not collect bytes: a frame begun before the mode was switched on
+// is still continued after it is switched off again.
+TEST(Stream, WholeFrameModeLeavesAnUnfinishedFrameAlone) {
+    TestHost host;
+    const Bytes first = NumberedFrames(1, 1);
+    const Bytes head(first.begin(), first.begin() + 6);
+    const Bytes tail(first.begin() + 6, first.end());
+    ASSERT_EQ(host.FeedAndCollect(head), 0);
+
+    host.Configure(10);
+    Bytes whole = NumberedFrames(2, 1);
+    whole.pop_back();
+    ASSERT_EQ(host.FeedAndCollect(whole), 1);
+    EXPECT_EQ(Number(host, 0), 2u);
+
+    host.Configure(11);
+    ASSERT_EQ(host.FeedAndCollect(tail), 1);
+    EXPECT_EQ(Number(host, 0), 1u);
+}
+
 TEST(Stream, WholeBufferFramesAtTheLimitAreRefused) {
     TestHost host;
     host.Configure(8);
