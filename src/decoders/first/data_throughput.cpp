@@ -3,6 +3,7 @@
 #include "bits/bit_reader.h"
 #include "bits/conversions.h"
 #include "bits/diag_time.h"
+#include "decoders/first/record_reader.h"
 #include "params/decoder_context.h"
 #include "params/param_lists.h"
 
@@ -144,8 +145,7 @@ int ParseDataThroughput(DataThroughputState& state, PacketView packet, Throughpu
     state.packetTime = DiagTimeToPair(stamp.data());
 
     BitReader reader;
-    reader.Attach(packet.Data() + kLogOffsetPayload,
-                  packet.Length() > kLogOffsetPayload ? packet.Length() - kLogOffsetPayload : 0);
+    AttachLogPayload(reader, packet);
     FieldTemps t(reader);
     t.Lsb(rec.instance, 8);
     const uint64_t reset = t.Lsb<uint64_t>(64);

@@ -3,57 +3,46 @@
 #include <algorithm>
 
 #include "bits/bit_reader.h"
+#include "decoders/first/record_reader.h"
 #include "params/decoder_context.h"
 #include "params/param_lists.h"
 
 namespace tessavo {
-namespace {
-
-bool AttachPayload(BitReader& reader, PacketView packet) {
-    if (packet.Data() == nullptr || packet.Length() < 1) return false;
-    reader.Attach(packet.Data() + kLogOffsetPayload,
-                  packet.Length() > kLogOffsetPayload ? packet.Length() - kLogOffsetPayload : 0);
-    return true;
-}
-
-}  // namespace
 
 // --- 0x107A ---
 
 int ParseRecord107A(PacketView packet, Record107A& rec) {
-    BitReader reader;
-    if (!AttachPayload(reader, packet)) return 0;
-    FieldTemps t(reader);
-    t.Lsb(rec.b0, 8);
-    t.Lsb(rec.countA, 8);
-    t.Lsb(rec.b2, 8);
-    t.Lsb(rec.h3, 16);
-    t.Lsb(rec.b5, 8);
-    t.Lsb(rec.countB, 8);
-    t.Lsb(rec.b7, 8);
-    t.Lsb(rec.countD, 8);
-    t.Lsb(rec.h9, 16);
-    for (int i = 0; i < rec.countA; ++i) {
-        EntryA107A& g = rec.groupsA[static_cast<size_t>(i)];
-        t.Lsb(g.f0, 16);
-        t.Lsb(g.f2, 16);
-        t.Lsb(g.f4, 4);
-        t.Lsb(g.f5, 4);
-        reader.Skip(8);
-        t.Lsb(g.f6, 16);
-        reader.Skip(16);
-    }
-    for (int i = 0; i < rec.countB; ++i) {
-        EntryB107A& g = rec.groupsB[static_cast<size_t>(i)];
-        t.Lsb(g.f0, 16);
-        t.Lsb(g.f2, 16);
-        t.Lsb(g.f4, 16);
-        reader.Skip(32);
-    }
-    for (int i = 0; i < rec.countD; ++i) {
-        for (uint16_t& f : rec.groupsD[static_cast<size_t>(i)].f) t.Lsb(f, 16);
-    }
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        t.Lsb(rec.b0, 8);
+        t.Lsb(rec.countA, 8);
+        t.Lsb(rec.b2, 8);
+        t.Lsb(rec.h3, 16);
+        t.Lsb(rec.b5, 8);
+        t.Lsb(rec.countB, 8);
+        t.Lsb(rec.b7, 8);
+        t.Lsb(rec.countD, 8);
+        t.Lsb(rec.h9, 16);
+        for (int i = 0; i < rec.countA; ++i) {
+            EntryA107A& g = rec.groupsA[static_cast<size_t>(i)];
+            t.Lsb(g.f0, 16);
+            t.Lsb(g.f2, 16);
+            t.Lsb(g.f4, 4);
+            t.Lsb(g.f5, 4);
+            t.Reader().Skip(8);
+            t.Lsb(g.f6, 16);
+            t.Reader().Skip(16);
+        }
+        for (int i = 0; i < rec.countB; ++i) {
+            EntryB107A& g = rec.groupsB[static_cast<size_t>(i)];
+            t.Lsb(g.f0, 16);
+            t.Lsb(g.f2, 16);
+            t.Lsb(g.f4, 16);
+            t.Reader().Skip(32);
+        }
+        for (int i = 0; i < rec.countD; ++i) {
+            for (uint16_t& f : rec.groupsD[static_cast<size_t>(i)].f) t.Lsb(f, 16);
+        }
+    });
 }
 
 void HandleRecord107A(DecoderContext& ctx, PacketView packet, int32_t) {
@@ -67,14 +56,13 @@ void HandleRecord107A(DecoderContext& ctx, PacketView packet, int32_t) {
 // --- 0x1080 ---
 
 int ParseRecord1080(PacketView packet, Record1080& rec) {
-    BitReader reader;
-    if (!AttachPayload(reader, packet)) return 0;
-    FieldTemps t(reader);
-    reader.ReadLsbFirst(rec.sectorId.data(), static_cast<int64_t>(rec.sectorId.size()), 128);
-    t.Lsb(rec.b16, 8);
-    t.Lsb(rec.b17, 8);
-    t.Lsb(rec.sector, 16);
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        t.Reader().ReadLsbFirst(rec.sectorId.data(), static_cast<int64_t>(rec.sectorId.size()),
+                                128);
+        t.Lsb(rec.b16, 8);
+        t.Lsb(rec.b17, 8);
+        t.Lsb(rec.sector, 16);
+    });
 }
 
 void HandleRecord1080Params(DecoderContext& ctx, PacketView packet, int32_t) {
@@ -104,21 +92,19 @@ void HandleRecord1080Struct(DecoderContext& ctx, PacketView packet, int32_t) {
 // --- 0x1088 ---
 
 int ParseRecord1088(PacketView packet, Record1088& rec) {
-    BitReader reader;
-    if (!AttachPayload(reader, packet)) return 0;
-    FieldTemps t(reader);
-    t.Lsb(rec.b0, 8);
-    t.Lsb(rec.b1, 8);
-    t.Lsb(rec.w2, 32);
-    t.Lsb(rec.h6, 16);
-    t.Lsb(rec.w8, 32);
-    t.Lsb(rec.w12, 32);
-    t.Lsb(rec.w16, 32);
-    t.Lsb(rec.h20, 16);
-    t.Lsb(rec.b22, 8);
-    t.Lsb(rec.b23, 8);
-    t.Lsb(rec.b24, 8);
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        t.Lsb(rec.b0, 8);
+        t.Lsb(rec.b1, 8);
+        t.Lsb(rec.w2, 32);
+        t.Lsb(rec.h6, 16);
+        t.Lsb(rec.w8, 32);
+        t.Lsb(rec.w12, 32);
+        t.Lsb(rec.w16, 32);
+        t.Lsb(rec.h20, 16);
+        t.Lsb(rec.b22, 8);
+        t.Lsb(rec.b23, 8);
+        t.Lsb(rec.b24, 8);
+    });
 }
 
 void HandleRecord1088(DecoderContext& ctx, PacketView packet, int32_t) {

@@ -1,17 +1,13 @@
 #include "decoders/first/second_interface_signalling.h"
 
 #include "bits/bit_reader.h"
+#include "decoders/first/record_reader.h"
 #include "decoders/first/small_records.h"
 #include "params/decoder_context.h"
 #include "params/param_lists.h"
 
 namespace tessavo {
 namespace {
-
-void AttachPayload(BitReader& reader, PacketView packet) {
-    reader.Attach(packet.Data() + kLogOffsetPayload,
-                  packet.Length() > kLogOffsetPayload ? packet.Length() - kLogOffsetPayload : 0);
-}
 
 void ReadHeader(FieldTemps& t, MessageHeader& h) {
     t.Lsb(h.bandClass, 8);
@@ -111,39 +107,31 @@ void HandleSignalling(DecoderContext& ctx, PacketView packet, uint16_t logCode) 
 }  // namespace
 
 int ParseMessageHeader(PacketView packet, MessageHeader& header) {
-    if (packet.Data() == nullptr || packet.Length() < 1) return 0;
-    BitReader reader;
-    AttachPayload(reader, packet);
-    FieldTemps t(reader);
-    ReadHeader(t, header);
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) { ReadHeader(t, header); });
 }
 
 int ParseTrafficValid(PacketView packet, TrafficValidRecord& rec) {
-    if (packet.Data() == nullptr || packet.Length() < 1) return 0;
-    BitReader reader;
-    AttachPayload(reader, packet);
-    FieldTemps t(reader);
-    MessageHeader h;
-    ReadHeader(t, h);
-    t.Lsb(rec.word0, 16);
-    for (uint16_t& w : rec.bigEndianWords) {
-        uint8_t bytes[2] = {};
-        reader.ReadU16BigEndian(bytes);
-        w = static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
-    }
-    MsbFields f(reader);
-    f.Read(1);
-    rec.m = static_cast<uint8_t>(f.Read(6));
-    for (int i = 0; i < rec.m; ++i) rec.setFlags += static_cast<int32_t>(f.Read(1));
-    rec.g = static_cast<uint8_t>(f.Read(1));
-    if (rec.g == 1) {
-        rec.m2 = static_cast<uint8_t>(f.Read(6));
-        for (int i = 0; i < rec.m2; ++i) rec.setFlags += static_cast<int32_t>(f.Read(1));
-    }
-    f.Read(1);
-    rec.parsed = f.Ok();
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        MessageHeader h;
+        ReadHeader(t, h);
+        t.Lsb(rec.word0, 16);
+        for (uint16_t& w : rec.bigEndianWords) {
+            uint8_t bytes[2] = {};
+            t.Reader().ReadU16BigEndian(bytes);
+            w = static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
+        }
+        MsbFields f(t.Reader());
+        f.Read(1);
+        rec.m = static_cast<uint8_t>(f.Read(6));
+        for (int i = 0; i < rec.m; ++i) rec.setFlags += static_cast<int32_t>(f.Read(1));
+        rec.g = static_cast<uint8_t>(f.Read(1));
+        if (rec.g == 1) {
+            rec.m2 = static_cast<uint8_t>(f.Read(6));
+            for (int i = 0; i < rec.m2; ++i) rec.setFlags += static_cast<int32_t>(f.Read(1));
+        }
+        f.Read(1);
+        rec.parsed = f.Ok();
+    });
 }
 
 // Multi-pilot assignment, read MSB-first from payload byte 13 (after the header):
@@ -167,45 +155,42 @@ int ParseTrafficValid(PacketView packet, TrafficValidRecord& rec) {
 // The active set holds at most six pilots, so at most six pilots are stored over all sets; the
 // others are read and dropped. A message cut short keeps the sets and pilots read completely.
 int ParsePilotAssignment(PacketView packet, PilotAssignmentRecord& rec) {
-    if (packet.Data() == nullptr || packet.Length() < 1) return 0;
-    BitReader reader;
-    AttachPayload(reader, packet);
-    FieldTemps t(reader);
-    MessageHeader h;
-    ReadHeader(t, h);
-    rec.header8 = h.bytes8[0];
-    rec.header9 = h.bytes8[1];
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        MessageHeader h;
+        ReadHeader(t, h);
+        rec.header8 = h.bytes8[0];
+        rec.header9 = h.bytes8[1];
 
-    MsbFields f(reader);
-    rec.sequence = static_cast<uint8_t>(f.Read(8));
-    rec.frameOffset = static_cast<uint8_t>(f.Read(4));
-    const int sets = static_cast<int>(f.Read(4)) + 1;
-    if (!f.Ok()) return 1;
-    int stored = 0;
-    for (int s = 0; s < sets && s < kMaxSubActiveSets; ++s) {
-        SubActiveSet set;
-        f.Read(8);
-        set.bandClass = static_cast<uint8_t>(f.Read(5));
-        set.channel = static_cast<uint16_t>(f.Read(11));
-        set.pilotCount = static_cast<uint8_t>(f.Read(3));
-        for (int p = 0; p < set.pilotCount; ++p) {
-            AssignedPilot pilot;
-            pilot.pn = static_cast<uint16_t>(f.Read(9));
-            pilot.softerHandoff = static_cast<uint8_t>(f.Read(1));
-            pilot.macIndex = static_cast<uint8_t>(f.Read(7));
-            pilot.drcCover = static_cast<uint8_t>(f.Read(3));
-            pilot.rabLength = static_cast<uint8_t>(f.Read(2));
-            pilot.rabOffset = static_cast<uint8_t>(f.Read(3));
-            if (!f.Ok()) break;
-            if (stored < kMaxAssignedPilots && set.storedCount < kPilotSlotsPerSet) {
-                set.pilots[set.storedCount++] = pilot;
-                ++stored;
+        MsbFields f(t.Reader());
+        rec.sequence = static_cast<uint8_t>(f.Read(8));
+        rec.frameOffset = static_cast<uint8_t>(f.Read(4));
+        const int sets = static_cast<int>(f.Read(4)) + 1;
+        if (!f.Ok()) return;
+        int stored = 0;
+        for (int s = 0; s < sets && s < kMaxSubActiveSets; ++s) {
+            SubActiveSet set;
+            f.Read(8);
+            set.bandClass = static_cast<uint8_t>(f.Read(5));
+            set.channel = static_cast<uint16_t>(f.Read(11));
+            set.pilotCount = static_cast<uint8_t>(f.Read(3));
+            for (int p = 0; p < set.pilotCount; ++p) {
+                AssignedPilot pilot;
+                pilot.pn = static_cast<uint16_t>(f.Read(9));
+                pilot.softerHandoff = static_cast<uint8_t>(f.Read(1));
+                pilot.macIndex = static_cast<uint8_t>(f.Read(7));
+                pilot.drcCover = static_cast<uint8_t>(f.Read(3));
+                pilot.rabLength = static_cast<uint8_t>(f.Read(2));
+                pilot.rabOffset = static_cast<uint8_t>(f.Read(3));
+                if (!f.Ok()) break;
+                if (stored < kMaxAssignedPilots && set.storedCount < kPilotSlotsPerSet) {
+                    set.pilots[set.storedCount++] = pilot;
+                    ++stored;
+                }
             }
+            if (!f.Ok()) break;
+            rec.sets[rec.setCount++] = set;
         }
-        if (!f.Ok()) break;
-        rec.sets[rec.setCount++] = set;
-    }
-    return 1;
+    });
 }
 
 // Blob of 0x7F0107FB, all words u32 little-endian:

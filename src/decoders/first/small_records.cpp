@@ -6,18 +6,12 @@
 
 #include "bits/bit_reader.h"
 #include "bits/conversions.h"
+#include "decoders/first/record_reader.h"
 #include "params/decoder_context.h"
 #include "params/param_lists.h"
 
 namespace tessavo {
 namespace {
-
-bool AttachPayload(BitReader& reader, PacketView packet) {
-    if (packet.Data() == nullptr || packet.Length() < 1) return false;
-    reader.Attach(packet.Data() + kLogOffsetPayload,
-                  packet.Length() > kLogOffsetPayload ? packet.Length() - kLogOffsetPayload : 0);
-    return true;
-}
 
 // The header that precedes every over-the-air message of the second interface.
 void SkipMessageHeader(FieldTemps& t) {
@@ -91,11 +85,9 @@ void PublishValueMessage1077(ParamRun& run, const ValueMessage1077& msg) {
 // --- 0x1013 ---
 
 int ParseRecord1013(PacketView packet, Record1013& rec) {
-    BitReader reader;
-    if (!AttachPayload(reader, packet)) return 0;
-    FieldTemps t(reader);
-    for (uint8_t& b : rec.bytes) t.Lsb(b, 8);
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        for (uint8_t& b : rec.bytes) t.Lsb(b, 8);
+    });
 }
 
 void HandleRecord1013(DecoderContext& ctx, PacketView packet, int32_t) {
@@ -110,27 +102,25 @@ void HandleRecord1013(DecoderContext& ctx, PacketView packet, int32_t) {
 // --- 0x1014 ---
 
 int ParsePosition(PacketView packet, PositionRecord& rec) {
-    BitReader reader;
-    if (!AttachPayload(reader, packet)) return 0;
-    FieldTemps t(reader);
-    reader.Skip(48);
-    // Each text field is taken as exactly the bytes read; a failed read leaves it empty.
-    auto readText = [&](uint8_t* out, int n) { reader.ReadLsbFirst(out, n, 8 * n); };
-    uint8_t lat[9] = {};
-    uint8_t lon[8] = {};
-    uint8_t f16[3] = {};
-    uint8_t f20[3] = {};
-    readText(lat, sizeof lat);
-    rec.latitude = TextToDouble(lat, sizeof lat) / 100000.0;
-    readText(lon, sizeof lon);
-    rec.longitude = TextToDouble(lon, sizeof lon) / 100000.0;
-    readText(f16, sizeof f16);
-    rec.field16 = TruncToI32(TextToDouble(f16, sizeof f16));
-    readText(f20, sizeof f20);
-    rec.field20 = TruncToI32(TextToDouble(f20, sizeof f20));
-    t.Lsb(rec.b24, 8);
-    t.Lsb(rec.b25, 8);
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        t.Reader().Skip(48);
+        // Each text field is taken as exactly the bytes read; a failed read leaves it empty.
+        auto readText = [&](uint8_t* out, int n) { t.Reader().ReadLsbFirst(out, n, 8 * n); };
+        uint8_t lat[9] = {};
+        uint8_t lon[8] = {};
+        uint8_t f16[3] = {};
+        uint8_t f20[3] = {};
+        readText(lat, sizeof lat);
+        rec.latitude = TextToDouble(lat, sizeof lat) / 100000.0;
+        readText(lon, sizeof lon);
+        rec.longitude = TextToDouble(lon, sizeof lon) / 100000.0;
+        readText(f16, sizeof f16);
+        rec.field16 = TruncToI32(TextToDouble(f16, sizeof f16));
+        readText(f20, sizeof f20);
+        rec.field20 = TruncToI32(TextToDouble(f20, sizeof f20));
+        t.Lsb(rec.b24, 8);
+        t.Lsb(rec.b25, 8);
+    });
 }
 
 void HandlePosition(DecoderContext& ctx, PacketView packet, int32_t) {
@@ -149,19 +139,17 @@ void HandlePosition(DecoderContext& ctx, PacketView packet, int32_t) {
 // --- 0x105F ---
 
 int ParseRecord105F(PacketView packet, Record105F& rec) {
-    BitReader reader;
-    if (!AttachPayload(reader, packet)) return 0;
-    FieldTemps t(reader);
-    t.Lsb(rec.b0, 8);
-    t.Lsb(rec.h1, 16);
-    t.Lsb(rec.b3, 8);
-    t.Lsb(rec.b4, 8);
-    t.Lsb(rec.h5, 16);
-    t.Lsb(rec.h7, 16);
-    t.Lsb(rec.b9, 8);
-    t.Lsb(rec.b10, 8);
-    t.Lsb(rec.h11, 16);
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        t.Lsb(rec.b0, 8);
+        t.Lsb(rec.h1, 16);
+        t.Lsb(rec.b3, 8);
+        t.Lsb(rec.b4, 8);
+        t.Lsb(rec.h5, 16);
+        t.Lsb(rec.h7, 16);
+        t.Lsb(rec.b9, 8);
+        t.Lsb(rec.b10, 8);
+        t.Lsb(rec.h11, 16);
+    });
 }
 
 void HandleRecord105F(DecoderContext& ctx, PacketView packet, int32_t) {
@@ -175,33 +163,31 @@ void HandleRecord105F(DecoderContext& ctx, PacketView packet, int32_t) {
 // --- 0x1064 ---
 
 int ParseRecord1064(PacketView packet, Record1064& rec) {
-    BitReader reader;
-    if (!AttachPayload(reader, packet)) return 0;
-    FieldTemps t(reader);
-    t.Lsb(rec.w0, 32);
-    t.Lsb(rec.h4, 16);
-    t.Lsb(rec.h6, 16);
-    const uint8_t announced = t.Lsb<uint8_t>(8);
-    rec.count = announced < kMaxEntries1064 ? announced : kMaxEntries1064;
-    for (int i = 0; i < rec.count; ++i) {
-        Entry1064& e = rec.entries[static_cast<size_t>(i)];
-        t.Lsb(e.f0, 16);
-        t.Lsb(e.f2, 18);
-        reader.AlignToNextByte();
-        reader.AlignToNextByte();
-        t.Lsb(e.f6, 16);
-        t.Lsb(e.f8, 1);
-        t.Lsb(e.f9, 1);
-        t.Lsb(e.f10, 1);
-        t.Lsb(e.f11, 4);
-        reader.AlignToNextByte();
-        t.Lsb(e.f12, 3);
-        t.Lsb(e.f13, 3);
-        reader.AlignToNextByte();
-        t.Lsb(e.f14, 16);
-        t.Lsb(e.f16, 16);
-    }
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        t.Lsb(rec.w0, 32);
+        t.Lsb(rec.h4, 16);
+        t.Lsb(rec.h6, 16);
+        const uint8_t announced = t.Lsb<uint8_t>(8);
+        rec.count = announced < kMaxEntries1064 ? announced : kMaxEntries1064;
+        for (int i = 0; i < rec.count; ++i) {
+            Entry1064& e = rec.entries[static_cast<size_t>(i)];
+            t.Lsb(e.f0, 16);
+            t.Lsb(e.f2, 18);
+            t.Reader().AlignToNextByte();
+            t.Reader().AlignToNextByte();
+            t.Lsb(e.f6, 16);
+            t.Lsb(e.f8, 1);
+            t.Lsb(e.f9, 1);
+            t.Lsb(e.f10, 1);
+            t.Lsb(e.f11, 4);
+            t.Reader().AlignToNextByte();
+            t.Lsb(e.f12, 3);
+            t.Lsb(e.f13, 3);
+            t.Reader().AlignToNextByte();
+            t.Lsb(e.f14, 16);
+            t.Lsb(e.f16, 16);
+        }
+    });
 }
 
 void ParseOnly1064(DecoderContext&, PacketView packet, int32_t) {
@@ -212,38 +198,36 @@ void ParseOnly1064(DecoderContext&, PacketView packet, int32_t) {
 // --- 0x1068 ---
 
 int ParseRecord1068(PacketView packet, Record1068& rec) {
-    BitReader reader;
-    if (!AttachPayload(reader, packet)) return 0;
-    FieldTemps t(reader);
-    for (RateBlock1068& b : rec.blocks) {
-        for (uint8_t& v : b.rateBytes) t.Lsb(v, 8);
-        for (uint16_t& v : b.h8) t.Lsb(v, 16);
-        t.Lsb(b.b40, 8);
-        for (uint16_t& v : b.h41) t.Lsb(v, 16);
-        for (uint16_t& v : b.h53) t.Lsb(v, 16);
-        for (uint16_t& v : b.h65) t.Lsb(v, 16);
-        t.Lsb(b.load, 16);
-        t.Lsb(b.h79, 16);
-        t.Lsb(b.h81, 16);
-        for (uint8_t& v : b.b83) t.Lsb(v, 8);
-    }
-    rec.load = static_cast<float>(rec.blocks[1].load / 16384.0 * 100.0);
-    // Every nibble of the rate bytes is a rate index, high nibble first; the first largest
-    // rate wins.
-    rec.bestIndex = 0;
-    rec.bestRate = 0;
-    for (const RateBlock1068& b : rec.blocks) {
-        for (uint8_t v : b.rateBytes) {
-            for (int index : {v >> 4, v & 0x0F}) {
-                const int32_t rate = DrcIndexToRate(static_cast<int8_t>(index));
-                if (rate > rec.bestRate) {
-                    rec.bestRate = rate;
-                    rec.bestIndex = index;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        for (RateBlock1068& b : rec.blocks) {
+            for (uint8_t& v : b.rateBytes) t.Lsb(v, 8);
+            for (uint16_t& v : b.h8) t.Lsb(v, 16);
+            t.Lsb(b.b40, 8);
+            for (uint16_t& v : b.h41) t.Lsb(v, 16);
+            for (uint16_t& v : b.h53) t.Lsb(v, 16);
+            for (uint16_t& v : b.h65) t.Lsb(v, 16);
+            t.Lsb(b.load, 16);
+            t.Lsb(b.h79, 16);
+            t.Lsb(b.h81, 16);
+            for (uint8_t& v : b.b83) t.Lsb(v, 8);
+        }
+        rec.load = static_cast<float>(rec.blocks[1].load / 16384.0 * 100.0);
+        // Every nibble of the rate bytes is a rate index, high nibble first; the first largest
+        // rate wins.
+        rec.bestIndex = 0;
+        rec.bestRate = 0;
+        for (const RateBlock1068& b : rec.blocks) {
+            for (uint8_t v : b.rateBytes) {
+                for (int index : {v >> 4, v & 0x0F}) {
+                    const int32_t rate = DrcIndexToRate(static_cast<int8_t>(index));
+                    if (rate > rec.bestRate) {
+                        rec.bestRate = rate;
+                        rec.bestIndex = index;
+                    }
                 }
             }
         }
-    }
-    return 1;
+    });
 }
 
 void HandleRecord1068(DecoderContext& ctx, PacketView packet, int32_t) {
@@ -263,17 +247,15 @@ void HandleRecord1068(DecoderContext& ctx, PacketView packet, int32_t) {
 // --- 0x1069 ---
 
 int ParseRecord1069(PacketView packet, Record1069& rec) {
-    BitReader reader;
-    if (!AttachPayload(reader, packet)) return 0;
-    FieldTemps t(reader);
-    for (Entry1069& e : rec.entries) {
-        t.Lsb(e.f0, 4);
-        t.Lsb(e.f1, 1);
-        t.Lsb(e.f2, 1);
-        reader.AlignToNextByte();
-        for (int16_t& v : e.v) t.Lsb(v, 16);
-    }
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        for (Entry1069& e : rec.entries) {
+            t.Lsb(e.f0, 4);
+            t.Lsb(e.f1, 1);
+            t.Lsb(e.f2, 1);
+            t.Reader().AlignToNextByte();
+            for (int16_t& v : e.v) t.Lsb(v, 16);
+        }
+    });
 }
 
 void HandleRecord1069(DecoderContext& ctx, PacketView packet, int32_t) {
@@ -319,17 +301,15 @@ void HandleRecord1069(DecoderContext& ctx, PacketView packet, int32_t) {
 // --- 0x1183 ---
 
 int ParseRecord1183(PacketView packet, Record1183& rec) {
-    BitReader reader;
-    if (!AttachPayload(reader, packet)) return 0;
-    FieldTemps t(reader);
-    for (uint8_t& b : rec.head) t.Lsb(b, 8);
-    t.Lsb(rec.h5, 16);
-    for (uint16_t& v : rec.h7) t.Lsb(v, 16);
-    for (uint8_t& v : rec.b19) t.Lsb(v, 8);
-    t.Lsb(rec.w25, 24);
-    t.Lsb(rec.b29, 8);
-    for (uint16_t& v : rec.h30) t.Lsb(v, 16);
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        for (uint8_t& b : rec.head) t.Lsb(b, 8);
+        t.Lsb(rec.h5, 16);
+        for (uint16_t& v : rec.h7) t.Lsb(v, 16);
+        for (uint8_t& v : rec.b19) t.Lsb(v, 8);
+        t.Lsb(rec.w25, 24);
+        t.Lsb(rec.b29, 8);
+        for (uint16_t& v : rec.h30) t.Lsb(v, 16);
+    });
 }
 
 void HandleRecord1183(DecoderContext& ctx, PacketView packet, int32_t) {
@@ -344,24 +324,20 @@ void HandleRecord1183(DecoderContext& ctx, PacketView packet, int32_t) {
 // --- 0x1076 / 0x1077 ---
 
 int ParseValueMessage1076(PacketView packet, ValueMessage1076& msg) {
-    BitReader reader;
-    if (!AttachPayload(reader, packet)) return 0;
-    FieldTemps t(reader);
-    SkipMessageHeader(t);
-    t.Lsb(msg.identifier, 8);
-    t.Lsb(msg.flag, 8);
-    msg.value = msg.flag == 1 ? t.Lsb<uint8_t>(8) : kNoValue;
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        SkipMessageHeader(t);
+        t.Lsb(msg.identifier, 8);
+        t.Lsb(msg.flag, 8);
+        msg.value = msg.flag == 1 ? t.Lsb<uint8_t>(8) : kNoValue;
+    });
 }
 
 int ParseValueMessage1077(PacketView packet, ValueMessage1077& msg) {
-    BitReader reader;
-    if (!AttachPayload(reader, packet)) return 0;
-    FieldTemps t(reader);
-    SkipMessageHeader(t);
-    reader.Skip(16);
-    msg.value = t.Lsb<uint8_t>(8) >> 5;
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        SkipMessageHeader(t);
+        t.Reader().Skip(16);
+        msg.value = t.Lsb<uint8_t>(8) >> 5;
+    });
 }
 
 void HandleMessage1076(DecoderContext& ctx, PacketView packet, int32_t) {

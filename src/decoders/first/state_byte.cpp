@@ -1,19 +1,15 @@
 #include "decoders/first/state_byte.h"
 
-#include "bits/bit_reader.h"
+#include "decoders/first/record_reader.h"
 #include "params/decoder_context.h"
 #include "params/param_lists.h"
 
 namespace tessavo {
 
 int ParseStateBytes(PacketView packet, StateByteRecord& rec) {
-    if (packet.Data() == nullptr || packet.Length() < 1) return 0;
-    BitReader reader;
-    reader.Attach(packet.Data() + kLogOffsetPayload,
-                  packet.Length() > kLogOffsetPayload ? packet.Length() - kLogOffsetPayload : 0);
-    FieldTemps t(reader);
-    for (uint8_t& b : rec.r) t.Lsb(b, 8);
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        for (uint8_t& b : rec.r) t.Lsb(b, 8);
+    });
 }
 
 uint16_t NextModeC103(uint16_t mode, uint8_t r0, uint8_t r4, uint8_t r6) {

@@ -5,25 +5,22 @@
 
 #include "bits/bit_reader.h"
 #include "bits/conversions.h"
+#include "decoders/first/record_reader.h"
 #include "params/decoder_context.h"
 #include "params/param_lists.h"
 
 namespace tessavo {
 namespace {
 
-bool AttachPayload(BitReader& reader, PacketView packet) {
-    if (packet.Data() == nullptr || packet.Length() < 1) return false;
-    reader.Attach(packet.Data() + kLogOffsetPayload,
-                  packet.Length() > kLogOffsetPayload ? packet.Length() - kLogOffsetPayload : 0);
-    return true;
-}
-
-// A blob of little-endian u32 words.
+// The structured run of these records: one blob of little-endian u32 words. Their scalars
+// follow in a run of their own.
 template <size_t N>
-std::array<uint8_t, 4 * N> WordBlob(const std::array<uint32_t, N>& words) {
+void PublishWordBlob(DecoderContext& ctx, StructParamRef p, const std::array<uint32_t, N>& words) {
     std::array<uint8_t, 4 * N> blob{};
     for (size_t i = 0; i < N; ++i) StoreLE(blob.data() + 4 * i, words[i]);
-    return blob;
+    StructRun srun(ctx);
+    srun.Set(p, blob.data(), blob.size());
+    srun.Finish();
 }
 
 int32_t AsI32(uint32_t v) {
@@ -46,28 +43,23 @@ size_t PutZeroFilled(char* out, size_t capacity, size_t pos, uint64_t v, int dig
 // --- 0x1060 ---
 
 int ParseRecord1060(PacketView packet, Record1060& rec) {
-    BitReader reader;
-    if (!AttachPayload(reader, packet)) return 0;
-    FieldTemps t(reader);
-    t.Lsb(rec.b0, 8);
-    t.Lsb(rec.b1, 8);
-    t.Lsb(rec.b2, 8);
-    t.Lsb(rec.w3, 32);
-    t.Lsb(rec.w7, 32);
-    t.Lsb(rec.b11, 8);
-    t.Lsb(rec.b12, 8);
-    t.Lsb(rec.b13, 8);
-    t.Lsb(rec.b14, 8);
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        t.Lsb(rec.b0, 8);
+        t.Lsb(rec.b1, 8);
+        t.Lsb(rec.b2, 8);
+        t.Lsb(rec.w3, 32);
+        t.Lsb(rec.w7, 32);
+        t.Lsb(rec.b11, 8);
+        t.Lsb(rec.b12, 8);
+        t.Lsb(rec.b13, 8);
+        t.Lsb(rec.b14, 8);
+    });
 }
 
 void HandleRecord1060(DecoderContext& ctx, PacketView packet, int32_t) {
     Record1060 rec;
     ParseRecord1060(packet, rec);
-    const auto blob = WordBlob<3>({rec.b13, rec.b0, 0});
-    StructRun srun(ctx);
-    srun.Set(StructParam(0x7F0107E1), blob.data(), blob.size());
-    srun.Finish();
+    PublishWordBlob<3>(ctx, StructParam(0x7F0107E1), {rec.b13, rec.b0, 0});
     ParamRun run(ctx);
     run.Set(Param(0x7F018325), rec.b13);
     run.Set(Param(0x7F018326), rec.b0);
@@ -77,29 +69,24 @@ void HandleRecord1060(DecoderContext& ctx, PacketView packet, int32_t) {
 // --- 0x106C ---
 
 int ParseRecord106C(PacketView packet, Record106C& rec) {
-    BitReader reader;
-    if (!AttachPayload(reader, packet)) return 0;
-    FieldTemps t(reader);
-    for (uint8_t& b : rec.head) t.Lsb(b, 8);
-    t.Lsb(rec.h5, 16);
-    t.Lsb(rec.w7, 32);
-    t.Lsb(rec.w11, 32);
-    t.Lsb(rec.w15, 32);
-    t.Lsb(rec.h19, 16);
-    t.Lsb(rec.b21, 8);
-    t.Lsb(rec.b22, 8);
-    t.Lsb(rec.b23, 8);
-    for (int i = 0; i < rec.head[3]; ++i) t.Lsb(rec.list[static_cast<size_t>(i)], 8);
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        for (uint8_t& b : rec.head) t.Lsb(b, 8);
+        t.Lsb(rec.h5, 16);
+        t.Lsb(rec.w7, 32);
+        t.Lsb(rec.w11, 32);
+        t.Lsb(rec.w15, 32);
+        t.Lsb(rec.h19, 16);
+        t.Lsb(rec.b21, 8);
+        t.Lsb(rec.b22, 8);
+        t.Lsb(rec.b23, 8);
+        for (int i = 0; i < rec.head[3]; ++i) t.Lsb(rec.list[static_cast<size_t>(i)], 8);
+    });
 }
 
 void HandleRecord106C(DecoderContext& ctx, PacketView packet, int32_t) {
     Record106C rec;
     ParseRecord106C(packet, rec);
-    const auto blob = WordBlob<3>({rec.w7, rec.w11, rec.w15});
-    StructRun srun(ctx);
-    srun.Set(StructParam(0x7F0107E3), blob.data(), blob.size());
-    srun.Finish();
+    PublishWordBlob<3>(ctx, StructParam(0x7F0107E3), {rec.w7, rec.w11, rec.w15});
     ParamRun run(ctx);
     run.Set(Param(0x7F01832D), AsI32(rec.w7));
     run.Set(Param(0x7F01832E), AsI32(rec.w11));
@@ -110,22 +97,20 @@ void HandleRecord106C(DecoderContext& ctx, PacketView packet, int32_t) {
 // --- 0x106E ---
 
 int ParseRecord106E(PacketView packet, Record106E& rec) {
-    BitReader reader;
-    if (!AttachPayload(reader, packet)) return 0;
-    FieldTemps t(reader);
-    t.Lsb(rec.b0, 8);
-    t.Lsb(rec.b1, 8);
-    t.Lsb(rec.b2, 8);
-    t.Lsb(rec.h3, 16);
-    t.Lsb(rec.w5, 32);
-    t.Lsb(rec.w9, 32);
-    t.Lsb(rec.w13, 32);
-    t.Lsb(rec.h17, 16);
-    t.Lsb(rec.h19, 16);
-    t.Lsb(rec.b21, 8);
-    t.Lsb(rec.b22, 8);
-    t.Lsb(rec.b23, 8);
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) {
+        t.Lsb(rec.b0, 8);
+        t.Lsb(rec.b1, 8);
+        t.Lsb(rec.b2, 8);
+        t.Lsb(rec.h3, 16);
+        t.Lsb(rec.w5, 32);
+        t.Lsb(rec.w9, 32);
+        t.Lsb(rec.w13, 32);
+        t.Lsb(rec.h17, 16);
+        t.Lsb(rec.h19, 16);
+        t.Lsb(rec.b21, 8);
+        t.Lsb(rec.b22, 8);
+        t.Lsb(rec.b23, 8);
+    });
 }
 
 void HandleRecord106E(DecoderContext& ctx, PacketView packet, int32_t) {
@@ -134,11 +119,9 @@ void HandleRecord106E(DecoderContext& ctx, PacketView packet, int32_t) {
     // Byte 21 extends the 16-bit field at 19 to 24 bits.
     const uint32_t extended = rec.b21 * 65536u + rec.h19;
     const uint32_t low4 = rec.b2 & 0x0Fu;
-    const auto blob = WordBlob<13>(
+    PublishWordBlob<13>(
+        ctx, StructParam(0x7F0107DD),
         {0, rec.w5, rec.w9, rec.w13, 0, 0, rec.h3, rec.b0, extended, rec.b22, rec.h17, 0, low4});
-    StructRun srun(ctx);
-    srun.Set(StructParam(0x7F0107DD), blob.data(), blob.size());
-    srun.Finish();
     ParamRun run(ctx);
     run.Set(Param(0x7F01830E), AsI32(rec.w5));
     run.Set(Param(0x7F01830F), AsI32(rec.w9));
@@ -155,20 +138,13 @@ void HandleRecord106E(DecoderContext& ctx, PacketView packet, int32_t) {
 // --- 0x1071 ---
 
 int ParseRecord1071(PacketView packet, Record1071& rec) {
-    BitReader reader;
-    if (!AttachPayload(reader, packet)) return 0;
-    FieldTemps t(reader);
-    t.Lsb(rec.value, 8);
-    return 1;
+    return ReadLogRecord(packet, [&](FieldTemps& t) { t.Lsb(rec.value, 8); });
 }
 
 void HandleRecord1071(DecoderContext& ctx, PacketView packet, int32_t) {
     Record1071 rec;
     ParseRecord1071(packet, rec);
-    const auto blob = WordBlob<1>({rec.value});
-    StructRun srun(ctx);
-    srun.Set(StructParam(0x7F0107DE), blob.data(), blob.size());
-    srun.Finish();
+    PublishWordBlob<1>(ctx, StructParam(0x7F0107DE), {rec.value});
     ParamRun run(ctx);
     run.Set(Param(0x7F01831A), rec.value);
     run.Finish();

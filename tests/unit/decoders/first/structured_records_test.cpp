@@ -173,9 +173,9 @@ TEST(StatusResponse, ShortOrForeignPacketLeavesTheRecordZero) {
     h.Packet(CommandPacket(0x40, StatusBody(99, 209, 283)),
              {HandleStatusParams, HandleStatusStruct});
     EXPECT_EQ(h.Value(0x7F01030F), 0);
-    const std::string zeros(15, '0');
-    Bytes expected(zeros.begin(), zeros.end());
-    expected.push_back(0);
+    // Fifteen zero digits, then the terminator.
+    Bytes expected(16, '0');
+    expected[15] = 0;
     EXPECT_EQ(h.StructBytes(0x7F0107FA, 15, 16), expected);
 }
 
