@@ -64,6 +64,18 @@ bool Present(uint8_t mask, int channel) {
     return (mask >> channel) & 1;
 }
 
+// With a record size of 0 every frame of the group reads the same bytes (a group of 65535 such
+// frames still fits in four bytes). The integer tallies then take the first frame F times at
+// once, so a hostile packet cannot make them walk millions of identical frames.
+struct FrameWalk {
+    uint32_t distinct;  // frames to read
+    uint32_t weight;    // times each one counts
+};
+FrameWalk DistinctFrames(const ChannelGroup& g) {
+    if (g.recordSize != 0 || g.frames == 0) return {g.frames, 1};
+    return {1, g.frames};
+}
+
 }  // namespace
 
 // --- 0x1025 / 0x1026 ---
@@ -104,14 +116,15 @@ bool ParseRateShares(PacketView packet, RateShareRecord& rec) {
     rec.share.fill(kNoValueF);
     RateShareRecord work;
     const bool complete = WalkChannelGroups(packet, 5, 6, [&](const ChannelGroup& g) {
-        for (uint32_t f = 0; f < g.frames; ++f) {
+        const FrameWalk walk = DistinctFrames(g);
+        for (uint32_t f = 0; f < walk.distinct; ++f) {
             const int64_t record = g.records + static_cast<int64_t>(f) * g.recordSize;
             int k = 0;
             for (int c = 0; c < kChannels; ++c) {
                 if (!Present(g.mask, c)) continue;
                 int rate = packet.U8(record + k) & 0x0F;
                 if (rate > 4) rate = 0;
-                ++work.histogram[static_cast<size_t>(c)][static_cast<size_t>(rate)];
+                work.histogram[static_cast<size_t>(c)][static_cast<size_t>(rate)] += walk.weight;
                 ++k;
             }
         }
@@ -161,12 +174,14 @@ void HandleRateShares(DecoderContext& ctx, PacketView packet, int32_t) {
 bool ParseChannelAverages(PacketView packet, ChannelAverageRecord& rec) {
     ChannelAverageRecord work;
     const bool complete = WalkChannelGroups(packet, 6, 7, [&](const ChannelGroup& g) {
-        for (uint32_t f = 0; f < g.frames; ++f) {
+        const FrameWalk walk = DistinctFrames(g);
+        for (uint32_t f = 0; f < walk.distinct; ++f) {
             const int64_t record = g.records + static_cast<int64_t>(f) * g.recordSize;
             int k = 0;
             for (int c = 0; c < kChannels; ++c) {
                 if (!Present(g.mask, c)) continue;
-                work.sum[static_cast<size_t>(c)] += packet.S8(record + 2 + k);
+                work.sum[static_cast<size_t>(c)] +=
+                    static_cast<int64_t>(walk.weight) * packet.S8(record + 2 + k);
                 ++k;
             }
         }
@@ -205,6 +220,50 @@ void HandleChannelAverages(DecoderContext& ctx, PacketView packet, int32_t) {
 
 // --- 0x102C ---
 
+namespace {
+
+// What one 0x102C frame record adds to the sums.
+struct PowerFrameTerms {
+    double rx = 0.0;    // receive power, dBm
+    double gain = 0.0;  // gain adjust, dB
+    double tx = 0.0;    // transmit power, dBm
+    std::array<double, kChannels> channel{};
+    std::array<bool, kChannels> hasChannel{};
+};
+
+PowerFrameTerms ReadPowerFrame(PacketView packet, int64_t record, uint8_t mask, uint8_t band) {
+    PowerFrameTerms terms;
+    const uint8_t txByte = packet.U8(record + 3);
+    terms.rx = ConvertRxAgc(packet.U8(record + 2));
+    terms.gain = -static_cast<double>(packet.S8(record + 4)) / 2.0;
+    terms.tx = txByte / 3.0 - 52.25;
+
+    // Frame transmit power, less the share taken by the present channels' own gains.
+    double tx = 0.0;
+    if (band == 0) tx = txByte / 3.0 - 52.25;
+    if (band == 1) tx = txByte / 3.0 - 55.25;
+    std::array<int16_t, kChannels> level{};
+    double load = 0.0;
+    int k = 0;
+    for (int c = 0; c < kChannels; ++c) {
+        if (!Present(mask, c)) continue;
+        const int16_t v = packet.S16(record + 5 + 2 * k);
+        level[static_cast<size_t>(c)] = v;
+        if (v != 32767) load += std::pow(10.0, (v / 80) / 10.0);
+        ++k;
+    }
+    const double txShare = 10.0 * std::log10(std::pow(10.0, tx / 10.0) / (1.0 + load));
+    for (int c = 0; c < kChannels; ++c) {
+        const int16_t v = level[static_cast<size_t>(c)];
+        if (!Present(mask, c) || v == 32767) continue;
+        terms.channel[static_cast<size_t>(c)] = txShare + v / 8;
+        terms.hasChannel[static_cast<size_t>(c)] = true;
+    }
+    return terms;
+}
+
+}  // namespace
+
 bool ParseChannelPower(PacketView packet, ChannelPowerRecord& rec) {
     rec.bandClass = packet.U8(kPayload + 1);
     rec.rxPower = rec.gainAdjust = rec.txPower = rec.openLoopTx = kNoValueF;
@@ -220,33 +279,22 @@ bool ParseChannelPower(PacketView packet, ChannelPowerRecord& rec) {
         double gainSum = 0.0;
         double txSum = 0.0;
         uint32_t frameCount = 0;
+        // The terms are summed frame by frame (the float sums round as they go); with a record
+        // size of 0 all frames share the first one's terms, computed once.
+        PowerFrameTerms terms;
         for (uint32_t f = 0; f < g.frames; ++f) {
-            const int64_t record = g.records + static_cast<int64_t>(f) * g.recordSize;
-            const uint8_t txByte = packet.U8(record + 3);
-            rxSum += ConvertRxAgc(packet.U8(record + 2));
-            gainSum += -static_cast<double>(packet.S8(record + 4)) / 2.0;
-            txSum += txByte / 3.0 - 52.25;
-            ++frameCount;
-
-            // Frame transmit power, less the share taken by the present channels' own gains.
-            double tx = 0.0;
-            if (band == 0) tx = txByte / 3.0 - 52.25;
-            if (band == 1) tx = txByte / 3.0 - 55.25;
-            std::array<int16_t, kChannels> level{};
-            double load = 0.0;
-            int k = 0;
-            for (int c = 0; c < kChannels; ++c) {
-                if (!Present(g.mask, c)) continue;
-                const int16_t v = packet.S16(record + 5 + 2 * k);
-                level[static_cast<size_t>(c)] = v;
-                if (v != 32767) load += std::pow(10.0, (v / 80) / 10.0);
-                ++k;
+            if (f == 0 || g.recordSize != 0) {
+                const int64_t record = g.records + static_cast<int64_t>(f) * g.recordSize;
+                terms = ReadPowerFrame(packet, record, g.mask, band);
             }
-            const double txShare = 10.0 * std::log10(std::pow(10.0, tx / 10.0) / (1.0 + load));
+            rxSum += terms.rx;
+            gainSum += terms.gain;
+            txSum += terms.tx;
+            ++frameCount;
             for (int c = 0; c < kChannels; ++c) {
-                const int16_t v = level[static_cast<size_t>(c)];
-                if (!Present(g.mask, c) || v == 32767) continue;
-                acc[static_cast<size_t>(c)] += txShare + v / 8;
+                if (terms.hasChannel[static_cast<size_t>(c)]) {
+                    acc[static_cast<size_t>(c)] += terms.channel[static_cast<size_t>(c)];
+                }
             }
         }
         totalFrames += g.frames;

@@ -115,6 +115,12 @@ TEST(RateShares, HistogramCountsBeyond255Frames) {
     RecordHarness h;
     h.Log(0x1029, GroupPayload(5, 0, {Group(0x1, 400, 1, records)}), {HandleRateShares});
     EXPECT_EQ(h.Value(0x7F010101), 75000);
+    // The same counts with the 300 frames in a group of record size 0: each of them reads the
+    // byte after the group header (rate 0).
+    h.Log(0x1029,
+          GroupPayload(5, 0, {Group(0x1, 100, 1, Bytes(100, 0x01)), Group(0x1, 300, 0, {0x00})}),
+          {HandleRateShares});
+    EXPECT_EQ(h.Value(0x7F010101), 75000);
 }
 
 TEST(RateShares, ChannelWithoutFramesIsClearedWithNoValue) {
@@ -168,6 +174,16 @@ TEST(ChannelAverages, SamplesSummingToZeroAreClearedNotZero) {
     EXPECT_EQ(h.State(0x7F010105), -1);
 }
 
+TEST(ChannelAverages, ZeroRecordSizeCountsEveryFrame) {
+    // A group of 1 frame with sample 40, then 3 frames of record size 0 that all read the bytes
+    // after their header (sample -8): (40 - 24) / 4 = 4, / 8 = 0.5.
+    RecordHarness h;
+    h.Log(0x102B,
+          GroupPayload(6, 0, {Group(0x1, 1, 3, {0, 0, 40}), Group(0x1, 3, 0, {0, 0, 0xF8})}),
+          {HandleChannelAverages});
+    EXPECT_EQ(h.Value(0x7F010105), 500);
+}
+
 TEST(ChannelAverages, GroupRunningPastThePacketClearsAllFour) {
     RecordHarness h;
     h.Log(0x102B, GroupPayload(6, 0, {Group(0x1, 1, 3, {0, 0, 16})}), {HandleChannelAverages});
@@ -213,6 +229,21 @@ TEST_P(ChannelPowerBands, ChannelPowerReceivePowerAndGain) {
 INSTANTIATE_TEST_SUITE_P(Bands, ChannelPowerBands,
                          ::testing::Values(PowerCase{0, -5000}, PowerCase{1, -8000},
                                            PowerCase{2, -3000}));
+
+TEST(ChannelPower, ZeroRecordSizeRepeatsTheRecordAfterTheHeader) {
+    // Two frames of record size 0 both read the one record after the header: the same sums as
+    // the two identical frames of PowerGroup (band class 0).
+    const Bytes g = PowerGroup();
+    Bytes zeroSize = {g[0], g[1], g[2], 0};
+    zeroSize.insert(zeroSize.end(), g.begin() + 4, g.begin() + 4 + 9);
+    RecordHarness h;
+    h.Ctx().channelState = 2;
+    h.Log(0x102C, GroupPayload(6, 0, {zeroSize}), {HandleChannelPower});
+    EXPECT_EQ(h.Current(), (Ids{0x7F010109, 0x7F010001, 0x7F010004}));
+    EXPECT_EQ(h.Value(0x7F010109), -5000);
+    EXPECT_EQ(h.Value(0x7F010001), -105914);
+    EXPECT_EQ(h.Value(0x7F010004), 2000);
+}
 
 TEST(ChannelPower, OutsideTheTrafficStateNoGainAdjust) {
     RecordHarness h;
