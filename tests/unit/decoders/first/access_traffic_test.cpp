@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "support/bit_writer.h"
@@ -9,8 +10,6 @@
 
 namespace tessavo::test {
 namespace {
-
-using Ids = std::vector<uint32_t>;
 
 struct AccessHeader {
     int lacLength = 8;      // octets; with 4 address octets, 7 bits of layer-2 header remain
@@ -23,8 +22,7 @@ struct AccessHeader {
 Bytes AccessMessage(uint8_t type, const AccessHeader& h,
                     const std::function<void(BitWriter&)>& body) {
     BitWriter w;
-    w.Msb(40, 8).Msb(0, 2).Msb(type, 6);
-    w.Msb(static_cast<uint64_t>(h.lacLength), 5);
+    w.Msb(40, 8).Msb(0, 2).Msb(type, 6).Msb(static_cast<uint64_t>(h.lacLength), 5);
     w.Msb(1, 3).Msb(2, 3).Msb(1, 1).Msb(0, 1).Msb(3, 3).Msb(2, 3);
     w.Msb(static_cast<uint64_t>(h.addressLength), 4);
     for (int i = 0; i < h.addressLength; ++i) w.Msb(0xAB, 8);
@@ -39,74 +37,62 @@ Bytes AccessMessage(uint8_t type, const AccessHeader& h,
     return w.Bytes();
 }
 
-struct Dialled {
-    bool eightBit = false;
-    std::vector<uint8_t> codes;
-    int serviceOption = -1;  // -1: SPECIAL_SERVICE 0
-};
-
-std::function<void(BitWriter&)> OriginationBody(const Dialled& d) {
-    return [d](BitWriter& w) {
-        w.Msb(0, 1).Msb(2, 3).Msb(6, 8).Msb(0xEA, 8).Msb(1, 3);  // MOB_TERM .. REQUEST_MODE
-        w.Msb(d.serviceOption >= 0 ? 1 : 0, 1);
-        if (d.serviceOption >= 0) w.Msb(static_cast<uint64_t>(d.serviceOption), 16);
-        w.Msb(0, 1).Msb(d.eightBit ? 1 : 0, 1);  // PM, DIGIT_MODE
-        if (d.eightBit) w.Msb(1, 3).Msb(1, 4);
-        w.Msb(0, 1).Msb(d.codes.size(), 8);  // MORE_FIELDS, NUM_FIELDS
-        for (uint8_t c : d.codes) w.Msb(c, d.eightBit ? 8 : 4);
-    };
-}
-
 void RunAccess(DecoderContext& ctx, uint32_t msgCode, const Bytes& payload) {
     RunLog(ctx, 0x1004, payload, {HandleAccessChannel}, msgCode);
 }
 
-struct OriginationCase {
-    const char* name;
-    Dialled dialled;
-    AccessHeader header;
-    int32_t high, low, serviceOption;
-};
-
 TEST(AccessChannel, OriginationDialledNumber) {
     const AccessHeader plain;
-    AccessHeader auth;
-    auth.authMode = 1;
-    auth.lacLength = 12;  // 96 - 25 - 32 - 32 = 7 bits remain
-    AccessHeader negativeRest;
-    negativeRest.lacLength = 2;  // 16 - 25 - 32 < 0: nothing more is read
-    negativeRest.pilots = 0;
+    const AccessHeader auth = {12, 4, 1, 2};         // 96 - 25 - 32 - 32 = 7 bits remain
+    const AccessHeader negativeRest = {2, 4, 0, 0};  // 16 - 25 - 32 < 0: nothing more is read
     const std::vector<uint8_t> nines(20, 9);
-    const OriginationCase cases[] = {
-        {"5 5 0 1", {false, {5, 5, 10, 1}, -1}, plain, 0, 5501, 0},
-        {"with service option", {false, {5, 5, 10, 1}, 33}, plain, 0, 5501, 33},
-        {"authentication fields", {false, {1, 2, 3}, 0x8021}, auth, 0, 123, 0x8021},
-        {"negative header rest", {false, {4, 2}, -1}, negativeRest, 0, 42, 0},
-        {"star first: no number", {false, {11, 1, 2}, -1}, plain, 0, 0, 0},
-        {"digits up to the star", {false, {1, 2, 11, 3}, -1}, plain, 0, 12, 0},
-        {"leading blank skipped", {false, {13, 1, 2}, -1}, plain, 0, 12, 0},
+    const struct {
+        const char* name;
+        bool eightBit;
+        std::vector<uint8_t> codes;
+        int serviceOption;  // -1: SPECIAL_SERVICE 0
+        AccessHeader header;
+        int32_t high, low;
+    } cases[] = {
+        {"5 5 0 1", false, {5, 5, 10, 1}, -1, plain, 0, 5501},
+        {"with service option", false, {5, 5, 10, 1}, 33, plain, 0, 5501},
+        {"authentication fields", false, {1, 2, 3}, 0x8021, auth, 0, 123},
+        {"negative header rest", false, {4, 2}, -1, negativeRest, 0, 42},
+        {"star first: no number", false, {11, 1, 2}, -1, plain, 0, 0},
+        {"digits up to the star", false, {1, 2, 11, 3}, -1, plain, 0, 12},
+        {"leading blank skipped", false, {13, 1, 2}, -1, plain, 0, 12},
         // 12345678901 = 2 * 2^32 + 3755744309
         {"above 32 bits",
-         {false, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 1}, -1},
+         false,
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 1},
+         -1,
          plain,
          2,
-         static_cast<int32_t>(3755744309u),
-         0},
-        {"saturates", {false, nines, -1}, plain, 0x7FFFFFFF, -1, 0},
-        {"8-bit characters: no number", {true, {'5', '5'}, -1}, plain, 0, 0, 0},
-        {"no digits", {false, {}, -1}, plain, 0, 0, 0},
+         static_cast<int32_t>(3755744309u)},
+        {"saturates", false, nines, -1, plain, 0x7FFFFFFF, -1},
+        {"8-bit characters: no number", true, {'5', '5'}, -1, plain, 0, 0},
+        {"no digits", false, {}, -1, plain, 0, 0},
     };
-    for (const OriginationCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        const auto body = [&c](BitWriter& w) {
+            w.Msb(0, 1).Msb(2, 3).Msb(6, 8).Msb(0xEA, 8).Msb(1, 3);  // MOB_TERM .. REQUEST_MODE
+            w.Msb(c.serviceOption >= 0 ? 1 : 0, 1);
+            if (c.serviceOption >= 0) w.Msb(static_cast<uint64_t>(c.serviceOption), 16);
+            w.Msb(0, 1).Msb(c.eightBit ? 1 : 0, 1);  // PM, DIGIT_MODE
+            if (c.eightBit) w.Msb(1, 3).Msb(1, 4);
+            w.Msb(0, 1).Msb(c.codes.size(), 8);  // MORE_FIELDS, NUM_FIELDS
+            for (uint8_t code : c.codes) w.Msb(code, c.eightBit ? 8 : 4);
+        };
         auto ctx = NewContext();
-        RunAccess(*ctx, kMsgOrigination, AccessMessage(4, c.header, OriginationBody(c.dialled)));
-        EXPECT_EQ(CurrentIds(*ctx),
-                  (Ids{0x7F01C102, 0x7F010017, 0x7F010314, 0x7F010315, 0x7F01031C, 0x7F010014}));
-        EXPECT_EQ(ValueOf(*ctx, 0x7F01C102), 1);
-        EXPECT_EQ(ValueOf(*ctx, 0x7F010017), 1);
-        EXPECT_EQ(ValueOf(*ctx, 0x7F010314), c.high);
-        EXPECT_EQ(ValueOf(*ctx, 0x7F010315), c.low);
-        EXPECT_EQ(ValueOf(*ctx, 0x7F01031C), c.serviceOption);
+        RunAccess(*ctx, kMsgOrigination, AccessMessage(4, c.header, body));
+        const Values expected = {{0x7F01C102, 1},
+                                 {0x7F010017, 1},
+                                 {0x7F010314, c.high},
+                                 {0x7F010315, c.low},
+                                 {0x7F01031C, std::max(c.serviceOption, 0)},
+                                 {0x7F010014, 1}};
+        ExpectCurrent(*ctx, expected);
         EXPECT_EQ(ctx->channelState, 1);
     }
 }
@@ -116,9 +102,7 @@ TEST(AccessChannel, PageResponseAndOtherMessages) {
     RunAccess(*ctx, kMsgPageResponse, AccessMessage(5, {}, [](BitWriter& w) {
         w.Msb(1, 1).Msb(2, 3).Msb(6, 8).Msb(0xEA, 8).Msb(0, 3).Msb(0x1234, 16);
     }));
-    EXPECT_EQ(CurrentIds(*ctx), (Ids{0x7F01C102, 0x7F01031D, 0x7F010014}));
-    EXPECT_EQ(ValueOf(*ctx, 0x7F01031D), 0x1234);
-
+    ExpectCurrent(*ctx, {{0x7F01C102, 1}, {0x7F01031D, 0x1234}, {0x7F010014, 1}});
     RunAccess(*ctx, 0x10040100, AccessMessage(1, {}, [](BitWriter&) {}));
     EXPECT_EQ(CurrentIds(*ctx), (Ids{0x7F01C102, 0x7F010014}));
 }
@@ -144,14 +128,10 @@ TEST(ReverseTraffic, PilotStrengthMeasurementNamesTheReferenceAmongSeveral) {
     BitWriter w;
     w.Msb(12, 8).Msb(5, 8).Msb(0x1FF, 9).Msb(20, 9).Msb(0, 30);  // header, REF_PN 20
     RunReverse(*ctx, kMsgPilotStrengthMeasurement, w.Bytes());
-    EXPECT_EQ(CurrentIds(*ctx),
-              (Ids{0x7F01C102, 0x7F01C103, 0x7F010014, 0x7F01000A, 0x7F01000E, 0x7F010011}));
-    EXPECT_EQ(ValueOf(*ctx, 0x7F01C102), 2);
-    EXPECT_EQ(ValueOf(*ctx, 0x7F01C103), 0);
-    EXPECT_EQ(ValueOf(*ctx, 0x7F01000A), 20);
+    const Values expected = {{0x7F01C102, 2},  {0x7F01C103, 0},     {0x7F010014, 1},
+                             {0x7F01000A, 20}, {0x7F01000E, -7000}, {0x7F010011, -105581}};
+    ExpectCurrent(*ctx, expected);
     EXPECT_EQ(ctx->referencePilot, 20);
-    EXPECT_EQ(ValueOf(*ctx, 0x7F01000E), -7000);
-    EXPECT_EQ(ValueOf(*ctx, 0x7F010011), -7000 - 98581);
 }
 
 Bytes HandoffCompletion(uint8_t length, const std::vector<uint16_t>& pns) {
@@ -181,38 +161,32 @@ TEST(ReverseTraffic, HandoffCompletionReplacesTheActivePilots) {
         EXPECT_EQ(e.ecio, kNoValueD);
         EXPECT_EQ(e.pilotPower, kNoValueD);
     }
-
     // A length that leaves room for no pilot changes nothing.
     RunReverse(*ctx, kMsgHandoffCompletion, HandoffCompletion(5, {}));
     EXPECT_EQ(ctx->pilotTable.count, 3);
-
     // Without a known receive power the table is emptied and stays empty.
     ctx->rxPowerX1000 = kNoValueD;
     RunReverse(*ctx, kMsgHandoffCompletion, HandoffCompletion(9, {100, 200, 300}));
     EXPECT_EQ(ctx->pilotTable.count, 0);
 }
 
-struct OrderCase {
-    uint8_t order, recordLength, ordq;
-    int32_t expected;  // kNoValue: not published
-};
-
-const OrderCase kOrderCases[] = {{21, 1, 0x55, 0x55}, {21, 0, 0x55, 0}, {20, 1, 0x55, kNoValue}};
-
 TEST(ReverseTraffic, Order21Qualifier) {
-    for (const OrderCase& c : kOrderCases) {
+    const struct {
+        uint8_t order, recordLength;
+        int32_t expected;  // kNoValue: not published
+    } cases[] = {{21, 1, 0x55}, {21, 0, 0}, {20, 1, kNoValue}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(int{c.order} * 100 + c.recordLength);
         BitWriter w;
-        w.Msb(8, 8).Msb(1, 8).Msb(0, 3).Msb(0, 3).Msb(0, 1).Msb(0, 2);
-        w.Msb(c.order, 6).Msb(c.recordLength, 3);
-        if (c.recordLength != 0) w.Msb(c.ordq, 8);
+        w.Msb(8, 8).Msb(1, 8).Msb(0, 9).Msb(c.order, 6).Msb(c.recordLength, 3);
+        if (c.recordLength != 0) w.Msb(0x55, 8);
         w.Msb(0, 24);
         auto ctx = NewContext();
         RunReverse(*ctx, kMsgReverseOrder21, w.Bytes());
-        if (c.expected == kNoValue) {
-            EXPECT_EQ(CurrentIds(*ctx), (Ids{0x7F01C102, 0x7F01C103, 0x7F010014}));
-        } else {
-            EXPECT_EQ(CurrentIds(*ctx), (Ids{0x7F01C102, 0x7F01C103, 0x7F010014, 0x7F01031F}));
+        Ids ids = {0x7F01C102, 0x7F01C103, 0x7F010014};
+        if (c.expected != kNoValue) ids.push_back(0x7F01031F);
+        EXPECT_EQ(CurrentIds(*ctx), ids);
+        if (c.expected != kNoValue) {
             EXPECT_EQ(ValueOf(*ctx, 0x7F01031F), c.expected);
         }
     }

@@ -9,73 +9,54 @@
 namespace tessavo::test {
 namespace {
 
-using Ids = std::vector<uint32_t>;
-
-Bytes SyncMessage(uint8_t pRev, uint16_t pilotPn, uint16_t channel, bool withChannel = true) {
-    BitWriter w;
-    w.Msb(22, 8).Msb(1, 8);                                // message length, type
-    w.Msb(pRev, 8).Msb(3, 8);                              // P_REV, MIN_P_REV
-    w.Msb(4183, 15).Msb(0xFFFF, 16);                       // SID, NID
-    w.Msb(pilotPn, 9);                                     // PILOT_PN
-    w.Msb(0x1234567, 36).Msb(0xABCDEF1, 36).Msb(0x2A, 6);  // LC_STATE, SYS_TIME
-    w.Msb(13, 8).Msb(0x30, 6).Msb(1, 1).Msb(2, 2);         // LP_SEC, LTM_OFF, DAYLT, PRAT
-    if (withChannel) w.Msb(channel, 11);
-    return w.Bytes();
-}
-
-void RunSync(DecoderContext& ctx, const Bytes& payload) {
-    RunLog(ctx, 0x1006, payload, {HandleSyncChannel}, 0x10060100);
+Bytes Words(std::initializer_list<uint16_t> words) {
+    Bytes b;
+    for (uint16_t w : words) PutU16(b, w);
+    return b;
 }
 
 void RunPaging(DecoderContext& ctx, uint32_t msgCode, const Bytes& payload) {
     RunLog(ctx, 0x1007, payload, {HandlePagingChannel}, msgCode);
 }
 
-struct SyncCase {
-    const char* name;
-    uint8_t pRev;
-    uint16_t channel;
-    bool reported;
-};
-
 TEST(SyncChannel, ChannelOnlyAtRevisionSix) {
-    const SyncCase cases[] = {
-        {"revision 6", 6, 283, true},
-        {"revision 5: no channel field", 5, 283, false},
-        {"revision 7: no channel field", 7, 283, false},
-        {"channel 0", 6, 0, false},
+    const struct {
+        const char* name;
+        uint8_t pRev;
+        uint16_t channel;
+        size_t cutTo;      // 0: the whole message
+        int32_t reported;  // kNoValue: no channel
+    } cases[] = {
+        {"revision 6", 6, 283, 0, 283},
+        {"revision 5: no channel field", 5, 283, 0, kNoValue},
+        {"revision 7: no channel field", 7, 283, 0, kNoValue},
+        {"channel 0", 6, 0, 0, kNoValue},
+        // The payload ends inside LTM_OFF (the reader also covers the 3 frame bytes behind it):
+        // the failed CDMA_FREQ read leaves the 16-bit temporary at PILOT_PN.
+        {"short message", 6, 283, 17, 300},
     };
-    for (const SyncCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        BitWriter w;
+        w.Msb(22, 8).Msb(1, 8).Msb(c.pRev, 8).Msb(3, 8);       // length, type, P_REV, MIN_P_REV
+        w.Msb(4183, 15).Msb(0xFFFF, 16).Msb(300, 9);           // SID, NID, PILOT_PN
+        w.Msb(0x1234567, 36).Msb(0xABCDEF1, 36).Msb(0x2A, 6);  // LC_STATE, SYS_TIME
+        w.Msb(13, 8).Msb(0x30, 6).Msb(1, 1).Msb(2, 2);         // LP_SEC, LTM_OFF, DAYLT, PRAT
+        w.Msb(c.channel, 11);
+        Bytes payload = w.Bytes();
+        if (c.cutTo != 0) payload.resize(c.cutTo);
         auto ctx = NewContext();
         ctx->channelState = 2;
-        RunSync(*ctx, SyncMessage(c.pRev, 168, c.channel));
+        RunLog(*ctx, 0x1006, payload, {HandleSyncChannel}, 0x10060100);
         EXPECT_EQ(ctx->channelState, 0);
-        EXPECT_EQ(ValueOf(*ctx, 0x7F01C102), 0);
-        EXPECT_EQ(ValueOf(*ctx, 0x7F010014), 1);
-        if (c.reported) {
-            EXPECT_EQ(CurrentIds(*ctx), (Ids{0x7F01C102, 0x7F010014, 0x7F010012}));
-            EXPECT_EQ(ValueOf(*ctx, 0x7F010012), c.channel);
-            EXPECT_EQ(ctx->lastChannel, c.channel);
-        } else {
-            EXPECT_EQ(CurrentIds(*ctx), (Ids{0x7F01C102, 0x7F010014}));
-            EXPECT_EQ(ctx->lastChannel, kNoValue);
-        }
+        Values expected = {{0x7F01C102, 0}, {0x7F010014, 1}};
+        if (c.reported != kNoValue) expected.push_back({0x7F010012, c.reported});
+        ExpectCurrent(*ctx, expected);
+        EXPECT_EQ(ctx->lastChannel, c.reported);
     }
 }
 
-TEST(SyncChannel, ShortMessageTakesChannelFromTheLastTwoByteField) {
-    // The payload ends inside LTM_OFF (the reader also covers the 3 frame bytes behind it):
-    // the failed CDMA_FREQ read leaves the 16-bit temporary at PILOT_PN.
-    Bytes payload = SyncMessage(6, 300, 283, false);
-    payload.resize(17);
-    auto ctx = NewContext();
-    RunSync(*ctx, payload);
-    EXPECT_EQ(ValueOf(*ctx, 0x7F010012), 300);
-}
-
-// A System Parameters Message with distinct values in every kept field.
-Bytes SystemParametersMessage() {
+TEST(PagingChannel, SystemParametersMessage) {
     BitWriter w;
     w.Msb(30, 8).Msb(1, 8);                // message length, type
     w.Msb(168, 9).Msb(5, 6);               // PILOT_PN, CONFIG_MSG_SEQ
@@ -94,82 +75,51 @@ Bytes SystemParametersMessage() {
     w.Msb(1, 1);                                            // RESCAN
     w.Msb(28, 6).Msb(32, 6).Msb(5, 4).Msb(3, 4);            // T_ADD, T_DROP, T_COMP, T_TDROP
     w.Msb(0xA5, 8);                                         // eight flags
-    return w.Bytes();
-}
-
-TEST(PagingChannel, SystemParametersMessage) {
     auto ctx = NewContext();
-    RunPaging(*ctx, kMsgSystemParameters, SystemParametersMessage());
-    const std::pair<uint32_t, int32_t> expected[] = {
-        {0x7F01C102, 0},     {0x7F010014, 1},      {0x7F010018, 28}, {0x7F010301, 4183},
-        {0x7F010302, 65534}, {0x7F010303, 0xBEEF}, {0x7F010304, 8},  {0x7F010305, 10},
-        {0x7F010306, 12},    {0x7F010308, 5},      {0x7F010309, 32}, {0x7F01030A, 3},
-        {0x7F01030E, 3},     {0x7F01040D, 17},     {0x7F01040E, 9},  {0x7F01040F, 20},
-        {0x7F010410, 1},     {0x7F010411, 0}};
-    Ids ids;
-    for (const auto& [id, value] : expected) {
-        ids.push_back(id);
-        EXPECT_EQ(ValueOf(*ctx, id), value) << std::hex << id;
-    }
-    EXPECT_EQ(CurrentIds(*ctx), ids);
+    RunPaging(*ctx, kMsgSystemParameters, w.Bytes());
+    const Values expected = {{0x7F01C102, 0},    {0x7F010014, 1},     {0x7F010018, 28},
+                             {0x7F010301, 4183}, {0x7F010302, 65534}, {0x7F010303, 0xBEEF},
+                             {0x7F010304, 8},    {0x7F010305, 10},    {0x7F010306, 12},
+                             {0x7F010308, 5},    {0x7F010309, 32},    {0x7F01030A, 3},
+                             {0x7F01030E, 3},    {0x7F01040D, 17},    {0x7F01040E, 9},
+                             {0x7F01040F, 20},   {0x7F010410, 1},     {0x7F010411, 0}};
+    ExpectCurrent(*ctx, expected);
 
     EXPECT_EQ(CurrentStructIds(*ctx), (Ids{0x7F0107D0, 0x7F0107D1}));
+    Bytes system = Words({168, 4183, 65534, 0xBEEF, 8, 10, 12});
+    system.insert(system.end(), {3, 28, 32, 5, 3});
     EXPECT_EQ(StructOf(*ctx, 0x7F0107D0).Length(), 19u);
-    const uint16_t words[] = {168, 4183, 65534, 0xBEEF, 8, 10, 12};
-    for (size_t i = 0; i < std::size(words); ++i) {
-        EXPECT_EQ(PayloadAt<uint16_t>(*ctx, 0x7F0107D0, 2 * i), words[i]) << i;
-    }
-    const uint8_t bytes[] = {3, 28, 32, 5, 3};
-    for (size_t i = 0; i < std::size(bytes); ++i) {
-        EXPECT_EQ(PayloadAt<uint8_t>(*ctx, 0x7F0107D0, 14 + i), bytes[i]) << i;
-    }
+    EXPECT_EQ(PayloadBytes(*ctx, 0x7F0107D0, 0, 19), system);
     EXPECT_EQ(StructOf(*ctx, 0x7F0107D1).Length(), 5u);
-    const uint8_t power[] = {17, 9, 1, 0, 20};
-    for (size_t i = 0; i < std::size(power); ++i) {
-        EXPECT_EQ(PayloadAt<uint8_t>(*ctx, 0x7F0107D1, i), power[i]) << i;
-    }
-}
-
-Bytes AccessParametersMessage(uint8_t auth) {
-    BitWriter w;
-    w.Msb(20, 8).Msb(2, 8);                      // message length, type
-    w.Msb(168, 9).Msb(7, 6).Msb(1, 5);           // PILOT_PN, ACC_MSG_SEQ, ACC_CHAN
-    w.Msb(5, 4).Msb(17, 5).Msb(3, 3).Msb(4, 4);  // NOM_PWR, INIT_PWR, PWR_STEP, NUM_STEP
-    w.Msb(2, 3).Msb(6, 4);                       // MAX_CAP_SZ, PAM_SZ
-    w.Msb(63, 6);                                // PSIST(0-9)
-    for (int i = 0; i < 6; ++i) w.Msb(7, 3);     // PSIST(10) to PSIST(15)
-    w.Msb(7, 3).Msb(7, 3);                       // MSG_PSIST, REG_PSIST
-    w.Msb(1, 4).Msb(13, 4).Msb(7, 4).Msb(8, 4);  // PROBE_PN_RAN, ACC_TMO, PROBE_BKOFF, BKOFF
-    w.Msb(9, 4).Msb(11, 4);                      // MAX_REQ_SEQ, MAX_RSP_SEQ
-    w.Msb(auth, 2);
-    if (auth == 1) w.Msb(0xDEADBEEF, 32);  // RAND
-    w.Msb(1, 1);                           // NOM_PWR_EXT
-    return w.Bytes();
+    EXPECT_EQ(PayloadBytes(*ctx, 0x7F0107D1, 0, 5), (Bytes{17, 9, 1, 0, 20}));
 }
 
 TEST(PagingChannel, AccessParametersMessage) {
     for (uint8_t auth : {0, 1}) {
         SCOPED_TRACE(int{auth});
+        BitWriter w;
+        w.Msb(20, 8).Msb(2, 8);                      // message length, type
+        w.Msb(168, 9).Msb(7, 6).Msb(1, 5);           // PILOT_PN, ACC_MSG_SEQ, ACC_CHAN
+        w.Msb(5, 4).Msb(17, 5).Msb(3, 3).Msb(4, 4);  // NOM_PWR, INIT_PWR, PWR_STEP, NUM_STEP
+        w.Msb(2, 3).Msb(6, 4).Msb(63, 6);            // MAX_CAP_SZ, PAM_SZ, PSIST(0-9)
+        for (int i = 0; i < 8; ++i) w.Msb(7, 3);     // PSIST(10-15), MSG_PSIST, REG_PSIST
+        w.Msb(1, 4).Msb(13, 4).Msb(7, 4).Msb(8, 4);  // PROBE_PN_RAN, ACC_TMO, PROBE_BKOFF, BKOFF
+        w.Msb(9, 4).Msb(11, 4).Msb(auth, 2);         // MAX_REQ_SEQ, MAX_RSP_SEQ, AUTH
+        if (auth == 1) w.Msb(0xDEADBEEF, 32);        // RAND
+        w.Msb(1, 1);                                 // NOM_PWR_EXT
         auto ctx = NewContext();
-        RunPaging(*ctx, kMsgAccessParameters, AccessParametersMessage(auth));
-        const std::pair<uint32_t, int32_t> expected[] = {
+        RunPaging(*ctx, kMsgAccessParameters, w.Bytes());
+        const Values expected = {
             {0x7F01C102, 0}, {0x7F010014, 1}, {0x7F010401, 4},  {0x7F010402, 3}, {0x7F010403, 17},
             {0x7F010404, 5}, {0x7F010405, 9}, {0x7F010406, 11}, {0x7F010407, 2}, {0x7F010408, 13},
             {0x7F010409, 6}, {0x7F01040A, 8}, {0x7F01040B, 7},  {0x7F01040C, 1}};
-        Ids ids;
-        for (const auto& [id, value] : expected) {
-            ids.push_back(id);
-            EXPECT_EQ(ValueOf(*ctx, id), value) << std::hex << id;
-        }
-        EXPECT_EQ(CurrentIds(*ctx), ids);
+        ExpectCurrent(*ctx, expected);
         EXPECT_EQ(CurrentStructIds(*ctx), (Ids{0x7F0107D2}));
         EXPECT_EQ(StructOf(*ctx, 0x7F0107D2).Length(), 24u);
         // NOM_PWR, INIT_PWR, PWR_STEP, NUM_STEP, MAX_REQ_SEQ, MAX_RSP_SEQ, MAX_CAP_SZ, PAM_SZ,
         // ACC_TMO, PROBE_PN_RAN, PROBE_BKOFF, BKOFF.
-        const uint16_t words[] = {5, 17, 3, 4, 9, 11, 2, 6, 13, 1, 7, 8};
-        for (size_t i = 0; i < std::size(words); ++i) {
-            EXPECT_EQ(PayloadAt<uint16_t>(*ctx, 0x7F0107D2, 2 * i), words[i]) << i;
-        }
+        EXPECT_EQ(PayloadBytes(*ctx, 0x7F0107D2, 0, 24),
+                  Words({5, 17, 3, 4, 9, 11, 2, 6, 13, 1, 7, 8}));
     }
 }
 
@@ -187,8 +137,7 @@ TEST(PagingChannel, ExtendedSystemParametersSkipsTheTmsiZone) {
         w.Msb(0, 24);
         auto ctx = NewContext();
         RunPaging(*ctx, kMsgExtendedSystemParameters, w.Bytes());
-        EXPECT_EQ(CurrentIds(*ctx), (Ids{0x7F01C102, 0x7F010014, 0x7F010016}));
-        EXPECT_EQ(ValueOf(*ctx, 0x7F010016), 6);
+        ExpectCurrent(*ctx, {{0x7F01C102, 0}, {0x7F010014, 1}, {0x7F010016, 6}});
     }
 }
 
