@@ -261,13 +261,13 @@ TEST(ForwardTraffic, HandoffKindAfterAChannelChange) {
     ExpectCurrent(*ctx, {{0x7F010015, 8}, {0x7F01001A, 5}}, kPrologue);
 }
 
-struct ScamSpec {
+struct ScamParts {
     bool reverse = true;
     int reverseEntries = 2;
     bool forward = true;
 };
 
-void WriteScam(BitWriter& w, const ScamSpec& s) {
+void WriteScam(BitWriter& w, const ScamParts& s) {
     Header(w, 60, 0x23);
     w.Msb(5, 3).Msb(9, 4).Msb(1, 1).Msb(3, 4).Msb(1, 1).Msb(1, 1);
     w.Msb(s.reverse ? 1 : 0, 1);
@@ -294,7 +294,7 @@ TEST(ForwardTraffic, SupplementalChannelAssignment) {
     const Bytes reverse11 = {8, 1, 3, 0, 4, 1, 5, 0, 6, 1, 7, 0, 8, 1, 9, 0, 10};
     const struct {
         const char* name;
-        ScamSpec scam;
+        ScamParts scam;
         Bytes forward, reverse;  // empty: the record is not published
     } cases[] = {
         {"both", {}, forward, {2, 1, 3, 0, 4, 0}},
