@@ -86,6 +86,11 @@ class CdmaCapture : public ::testing::Test {
         }
         return kMissing;
     }
+    static std::vector<int32_t> Values(const Item& it, std::initializer_list<uint32_t> ids) {
+        std::vector<int32_t> values;
+        for (uint32_t id : ids) values.push_back(Value(it, id));
+        return values;
+    }
     static constexpr int32_t kMissing = INT32_MIN;
 
     static std::vector<Item>* items_;
@@ -107,12 +112,8 @@ TEST_F(CdmaCapture, FirstOverheadMessage) {
     const Item* it = Nth(0x107C0F00);
     ASSERT_NE(it, nullptr);
     EXPECT_EQ(it->direction, 0u);
-    EXPECT_EQ(Value(*it, 0x7F01C102), 0);
-    EXPECT_EQ(Value(*it, 0x7F010014), 1);
-    EXPECT_EQ(Value(*it, 0x7F01800D), 50);
-    EXPECT_EQ(Value(*it, 0x7F01800E), 1);
-    EXPECT_EQ(Value(*it, 0x7F01800F), 78);
-    EXPECT_EQ(Value(*it, 0x7F01830B), 9);
+    EXPECT_EQ(Values(*it, {0x7F01C102, 0x7F010014, 0x7F01800D, 0x7F01800E, 0x7F01800F, 0x7F01830B}),
+              (std::vector<int32_t>{0, 1, 50, 1, 78, 9}));
 }
 
 // Payload 01 e100 4e00 0004 00 ff ff 01 0f 00 | ef02 6001 001c 022f | 03 c5 db f6 27 38 80:
@@ -121,22 +122,19 @@ TEST_F(CdmaCapture, FirstOverheadMessage) {
 TEST_F(CdmaCapture, SecondOverheadMessage) {
     const Item* it = Nth(0x107C0F00, 1);
     ASSERT_NE(it, nullptr);
-    EXPECT_EQ(Value(*it, 0x7F01800D), 225);
-    EXPECT_EQ(Value(*it, 0x7F01830B), 22);
+    EXPECT_EQ(Values(*it, {0x7F01800D, 0x7F01830B}), (std::vector<int32_t>{225, 22}));
 }
 
 // Payload 01 01 01 04 00 00 00 00 01: state 1 keeps mode 0; r4 = 0 is published.
 TEST_F(CdmaCapture, FirstStateBytes) {
     const Item* it = Nth(0xB101107E);
     ASSERT_NE(it, nullptr);
-    const std::vector<std::pair<uint32_t, int32_t>> expected = {
-        {0x7F01C103, 0}, {0x7F018302, 1}, {0x7F018301, 1}, {0x7F018303, 1}, {0x7F018304, 4},
-        {0x7F018305, 0}, {0x7F018306, 0}, {0x7F018307, 0}, {0x7F018308, 0}, {0x7F018309, 1}};
+    const std::vector<ParamValue> expected = {
+        {0x7F01C103, 0, 1}, {0x7F018302, 1, 1}, {0x7F018301, 1, 1}, {0x7F018303, 1, 1},
+        {0x7F018304, 4, 1}, {0x7F018305, 0, 1}, {0x7F018306, 0, 1}, {0x7F018307, 0, 1},
+        {0x7F018308, 0, 1}, {0x7F018309, 1, 1}};
     ASSERT_GE(it->current.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(it->current[i].id, expected[i].first) << i;
-        EXPECT_EQ(it->current[i].value, expected[i].second) << i;
-    }
+    EXPECT_EQ(std::vector(it->current.begin(), it->current.begin() + 10), expected);
 }
 
 // Payload 01 00 2f f000 01000000 00000000 01000000 4e00 0160 02 ef 00.
@@ -154,28 +152,25 @@ TEST_F(CdmaCapture, SmallRecords) {
     const Item* f = Nth(0xB101105F);
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->current, (std::vector<ParamValue>{{0x7F01800C, 1, 1}}));
-    const Item* first1071 = Nth(0xB1011071);
-    const Item* second1071 = Nth(0xB1011071, 1);
-    ASSERT_NE(first1071, nullptr);
-    ASSERT_NE(second1071, nullptr);
-    EXPECT_EQ(first1071->current, (std::vector<ParamValue>{{0x7F01831A, 1, 1}}));
-    EXPECT_EQ(second1071->current, (std::vector<ParamValue>{{0x7F01831A, 0, 1}}));
+    for (int nth : {0, 1}) {
+        const Item* it = Nth(0xB1011071, nth);
+        ASSERT_NE(it, nullptr);
+        EXPECT_EQ(it->current, (std::vector<ParamValue>{{0x7F01831A, 1 - nth, 1}}));
+    }
 }
 
 // 0x1077 and 0x1079 messages 0x0D00: the byte after the identifier and sub-kind is 0.
 TEST_F(CdmaCapture, ValueMessages) {
-    const Item* m1077 = Nth(0x10770D00);
-    ASSERT_NE(m1077, nullptr);
-    EXPECT_EQ(m1077->direction, 1u);
-    EXPECT_EQ(Value(*m1077, 0x7F018011), 0);
-    const Item* m1079 = Nth(0x10790D00);
-    ASSERT_NE(m1079, nullptr);
-    EXPECT_EQ(Value(*m1079, 0x7F018011), 0);
+    for (uint32_t code : {0x10770D00u, 0x10790D00u}) {
+        const Item* it = Nth(code);
+        ASSERT_NE(it, nullptr);
+        EXPECT_EQ(Value(*it, 0x7F018011), 0) << std::hex << code;
+    }
+    EXPECT_EQ(Nth(0x10770D00)->direction, 1u);
     // Other message kinds of these logs publish only the idle state.
     const Item* other = Nth(0x10780200);
     ASSERT_NE(other, nullptr);
-    EXPECT_EQ(Value(*other, 0x7F01C102), 0);
-    EXPECT_EQ(Value(*other, 0x7F018012), kMissing);
+    EXPECT_EQ(Values(*other, {0x7F01C102, 0x7F018012}), (std::vector<int32_t>{0, kMissing}));
 }
 
 }  // namespace

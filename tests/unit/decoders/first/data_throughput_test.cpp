@@ -8,36 +8,27 @@
 namespace tessavo::test {
 namespace {
 
-using Ids = std::vector<uint32_t>;
-
 constexpr uint64_t kSecond = 800;  // ticks of 1.25 ms
-constexpr uint64_t kResetTicks = 90 * kSecond;
 
 struct Fields1070 {
     uint8_t instance = 0;
-    uint64_t resetTicks = kResetTicks;
+    uint64_t resetTicks = 90 * kSecond;
     uint64_t c25 = 0, c33 = 0, c49 = 0, c65 = 0, c81 = 0;
 };
 
-// The 137-byte record with the counters at their offsets; the summary floats at 109 onward
-// are filled with a value the decoder must not take over.
-Bytes Record(const Fields1070& r) {
-    Bytes p(137, 0);
-    p[0] = r.instance;
-    StoreLE(p.data() + 1, StampFromTicks(r.resetTicks));
-    StoreLE(p.data() + 25, r.c25);
-    StoreLE(p.data() + 33, r.c33);
-    StoreLE(p.data() + 49, r.c49);
-    StoreLE(p.data() + 65, r.c65);
-    StoreLE(p.data() + 81, r.c81);
-    for (size_t off = 109; off < 137; off += 4) StoreLE(p.data() + off, 123.0f);
-    return p;
-}
-
 class DataThroughput : public ::testing::Test {
   protected:
+    // The 137-byte record; the summary floats at 109 onward hold a value the decoder must not
+    // take over.
     void Send(const Fields1070& r, uint64_t seconds, uint64_t extraTicks = 0) {
-        h.Log(0x1070, Record(r), {HandleDataThroughput}, 0, seconds * kSecond + extraTicks);
+        Bytes p(137, 0);
+        p[0] = r.instance;
+        StoreLE(p.data() + 1, StampFromTicks(r.resetTicks));
+        const std::pair<size_t, uint64_t> counters[] = {
+            {25, r.c25}, {33, r.c33}, {49, r.c49}, {65, r.c65}, {81, r.c81}};
+        for (auto [at, v] : counters) StoreLE(p.data() + at, v);
+        for (size_t off = 109; off < 137; off += 4) StoreLE(p.data() + off, 123.0f);
+        h.Log(0x1070, p, {HandleDataThroughput}, 0, seconds * kSecond + extraTicks);
     }
     RecordHarness h;
 };
@@ -46,24 +37,18 @@ TEST_F(DataThroughput, TwoPacketsOneSecondApart) {
     // 100 s, reset at 90 s: long-term rate of C49 = 1024 x (5000 x 8 / 10) / 1000 = 4096;
     // the ratios of C33 and C25 over the growth of C49 are 0.
     Send({.c49 = 5000}, 100);
-    EXPECT_EQ(h.Current(), (Ids{0x7F018101, 0x7F018106, 0x7F018105}));
-    EXPECT_EQ(h.Value(0x7F018101), 4096);
-    EXPECT_EQ(h.Value(0x7F018106), 0);
-    EXPECT_EQ(h.Value(0x7F018105), 0);
-
+    h.ExpectCurrent({{0x7F018101, 4096}, {0x7F018106, 0}, {0x7F018105, 0}});
     // 101 s: long-term C49: 1024 x (6000 x 8 / 11) / 1000 = 4468.4; C33 +300 and C25 +500 of
     // C49 +1000: 30 % and 50 %; C81: 1024 x (2000 x 8 / 11) / 1000 = 1489.5; C65 +100 of
     // C81 +2000: 5 %. Instantaneous over 1 s: C49 +1000 -> 8192, C81 +2000 -> 16384.
     Send({.c25 = 500, .c33 = 300, .c49 = 6000, .c65 = 100, .c81 = 2000}, 101);
-    EXPECT_EQ(h.Current(), (Ids{0x7F018101, 0x7F018102, 0x7F018106, 0x7F018105, 0x7F018103,
-                                0x7F018104, 0x7F018107}));
-    EXPECT_EQ(h.Value(0x7F018101), 4468);
-    EXPECT_EQ(h.Value(0x7F018102), 8192);
-    EXPECT_EQ(h.Value(0x7F018106), 3000);
-    EXPECT_EQ(h.Value(0x7F018105), 5000);
-    EXPECT_EQ(h.Value(0x7F018103), 1489);
-    EXPECT_EQ(h.Value(0x7F018104), 16384);
-    EXPECT_EQ(h.Value(0x7F018107), 500);
+    h.ExpectCurrent({{0x7F018101, 4468},
+                     {0x7F018102, 8192},
+                     {0x7F018106, 3000},
+                     {0x7F018105, 5000},
+                     {0x7F018103, 1489},
+                     {0x7F018104, 16384},
+                     {0x7F018107, 500}});
 }
 
 TEST_F(DataThroughput, SameSecondGivesNoInstantaneousRate) {
@@ -72,16 +57,11 @@ TEST_F(DataThroughput, SameSecondGivesNoInstantaneousRate) {
     EXPECT_EQ(h.Current(), (Ids{0x7F018101, 0x7F018106, 0x7F018105}));
 }
 
-TEST_F(DataThroughput, InstanceOneAloneWritesNothing) {
-    Send({.instance = 1, .c49 = 5000, .c81 = 100}, 100);
-    Send({.instance = 1, .c49 = 6000, .c81 = 200}, 101);
-    EXPECT_TRUE(h.Current().empty());
-}
-
 TEST_F(DataThroughput, InstanceZeroReportsTheSumOverBothPlaces) {
     Send({.c49 = 1000}, 100);
     Send({.instance = 1, .c49 = 1000}, 100);
     Send({.instance = 3, .c49 = 3000}, 101);  // bit 0 selects instance 1
+    EXPECT_TRUE(h.Current().empty());         // instance 1 alone writes nothing
     // Instantaneous: place 0 +1000 bytes (8192) plus place 1 +2000 bytes (16384).
     // Long-term over 11 s since the reset: place 0 2000 bytes (1489.45), place 1 3000 bytes
     // (2234.18): 3723.6.
@@ -100,8 +80,7 @@ TEST_F(DataThroughput, BackwardCounterStillBecomesThePreviousValue) {
 
 TEST_F(DataThroughput, RatesAreClampedToTheirMaxima) {
     Send({.c49 = 1000, .c81 = 1000}, 100);
-    // 2 000 000 bytes in 1 s: 16 384 000 bit/s on either link.
-    Send({.c49 = 2001000, .c81 = 2001000}, 101);
+    Send({.c49 = 2001000, .c81 = 2001000}, 101);  // 16 384 000 bit/s on either link
     EXPECT_EQ(h.Value(0x7F018102), 14700000);
     EXPECT_EQ(h.Value(0x7F018104), 5670000);
 }

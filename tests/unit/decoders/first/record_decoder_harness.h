@@ -2,9 +2,12 @@
 // the dispatched packet) and reads the current report item back by parameter ID.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "bits/packet_view.h"
@@ -14,6 +17,9 @@
 #include "support/packet_builder.h"
 
 namespace tessavo::test {
+
+using Ids = std::vector<uint32_t>;
+using IdValues = std::vector<std::pair<uint32_t, int32_t>>;
 
 class RecordHarness {
   public:
@@ -44,26 +50,22 @@ class RecordHarness {
         BuildParamLists(*ctx_);
     }
 
-    std::vector<uint32_t> Current() const {
-        std::vector<uint32_t> ids;
-        for (int i = 0; i < ctx_->item.curParamCount; ++i) {
-            ids.push_back(ctx_->item.ParamAt(ctx_->item.curParamList[i]).id);
-        }
-        return ids;
-    }
-    std::vector<uint32_t> Inherited() const {
-        std::vector<uint32_t> ids;
-        for (int i = 0; i < ctx_->item.inhParamCount; ++i) {
-            ids.push_back(ctx_->item.ParamAt(ctx_->item.inhParamList[i]).id);
-        }
-        return ids;
-    }
-    std::vector<uint32_t> CurrentStructs() const {
-        std::vector<uint32_t> ids;
+    Ids Current() const { return ParamIds(ctx_->item.curParamList, ctx_->item.curParamCount); }
+    Ids Inherited() const { return ParamIds(ctx_->item.inhParamList, ctx_->item.inhParamCount); }
+    Ids CurrentStructs() const {
+        Ids ids;
         for (int i = 0; i < ctx_->item.curStructCount; ++i) {
             ids.push_back(ctx_->item.StructAt(ctx_->item.curStructList[i]).Id());
         }
         return ids;
+    }
+
+    // The current list holds exactly the IDs of `expected`, in order, with these values.
+    void ExpectCurrent(const IdValues& expected) const {
+        Ids ids;
+        for (const auto& [id, value] : expected) ids.push_back(id);
+        EXPECT_EQ(Current(), ids);
+        for (const auto& [id, value] : expected) EXPECT_EQ(Value(id), value) << std::hex << id;
     }
 
     int32_t Value(uint32_t id) const { return Record(id).value; }
@@ -80,8 +82,20 @@ class RecordHarness {
         const uint8_t* p = Struct(id).Payload() + offset;
         return Bytes(p, p + n);
     }
+    // `n` little-endian 32-bit words of a structure from `offset`.
+    std::vector<uint32_t> StructWords(uint32_t id, size_t offset, size_t n) const {
+        std::vector<uint32_t> words;
+        for (size_t i = 0; i < n; ++i) words.push_back(StructAt<uint32_t>(id, offset + 4 * i));
+        return words;
+    }
 
   private:
+    template <typename List>
+    Ids ParamIds(const List& list, int count) const {
+        Ids ids;
+        for (int i = 0; i < count; ++i) ids.push_back(ctx_->item.ParamAt(list[i]).id);
+        return ids;
+    }
     static uint16_t Offset(uint32_t id) {
         return static_cast<uint16_t>(ParamSlotOf(id) * kParamRecordSize);
     }

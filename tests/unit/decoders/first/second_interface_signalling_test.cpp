@@ -11,8 +11,6 @@
 namespace tessavo::test {
 namespace {
 
-using Ids = std::vector<uint32_t>;
-
 struct HeaderFields {
     uint8_t band = 1;
     uint16_t channel = 225;
@@ -48,33 +46,24 @@ Bytes TrafficFlags(int m, uint64_t flags, int g, int m2, uint64_t flags2) {
 
 const HeaderFields kQuickConfig = {.identifier = 15, .subKind = 0};
 
-struct FlagCase {
-    const char* name;
-    Bytes body;
-    int32_t expected;  // 0: not published
-};
-
-class TrafficValidFlags : public ::testing::TestWithParam<FlagCase> {};
-
-TEST_P(TrafficValidFlags, CountsTheSetFlags) {
-    RecordHarness h;
-    h.Log(0x107C, Message(kQuickConfig, GetParam().body), {HandleSignalling107C}, 0x107C0F00);
-    const Ids ids = h.Current();
-    const bool published = std::find(ids.begin(), ids.end(), 0x7F01830Bu) != ids.end();
-    EXPECT_EQ(published, GetParam().expected != 0);
-    if (published) {
-        EXPECT_EQ(h.Value(0x7F01830B), GetParam().expected);
+TEST(Signalling107C, CountsTheSetTrafficFlags) {
+    const std::pair<Bytes, int32_t> cases[] = {
+        // count 0: not published
+        {TrafficFlags(3, 0b101, 1, 5, 0b11111), 7},
+        {TrafficFlags(2, 0b11, 0, 0, 0), 2},  // without G the second group is not there
+        {TrafficFlags(4, 0, 1, 3, 0), 0},
+        {TrafficFlags(63, ~0ull, 1, 63, 1), 64}};
+    for (const auto& [body, count] : cases) {
+        RecordHarness h;
+        h.Log(0x107C, Message(kQuickConfig, body), {HandleSignalling107C}, 0x107C0F00);
+        const Ids ids = h.Current();
+        const bool published = std::find(ids.begin(), ids.end(), 0x7F01830Bu) != ids.end();
+        EXPECT_EQ(published, count != 0) << count;
+        if (published) {
+            EXPECT_EQ(h.Value(0x7F01830B), count);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, TrafficValidFlags,
-                         ::testing::Values(FlagCase{"TwoGroups",
-                                                    TrafficFlags(3, 0b101, 1, 5, 0b11111), 7},
-                                           // Without G the second group is not there.
-                                           FlagCase{"OneGroup", TrafficFlags(2, 0b11, 0, 0, 0), 2},
-                                           FlagCase{"NoneSet", TrafficFlags(4, 0, 1, 3, 0), 0},
-                                           FlagCase{"Wide", TrafficFlags(63, ~0ull, 1, 63, 1), 64}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Signalling107C, SectorRecordAndReferences) {
     RecordHarness h;
@@ -82,79 +71,47 @@ TEST(Signalling107C, SectorRecordAndReferences) {
     h.Ctx().channelState = 2;
     h.Log(0x107C, Message(kQuickConfig, TrafficFlags(1, 1, 0, 0, 0)), {HandleSignalling107C},
           0x107C0F00);
-    EXPECT_EQ(h.Current(),
-              (Ids{0x7F01C102, 0x7F010014, 0x7F01800D, 0x7F01800E, 0x7F01800F, 0x7F01830B}));
-    EXPECT_EQ(h.Value(0x7F01C102), 0);
-    EXPECT_EQ(h.Value(0x7F01800D), 225);
-    EXPECT_EQ(h.Value(0x7F01800E), 1);
-    EXPECT_EQ(h.Value(0x7F01800F), 78);
-    EXPECT_EQ(h.Value(0x7F01830B), 1);
+    h.ExpectCurrent({{0x7F01C102, 0},
+                     {0x7F010014, 1},
+                     {0x7F01800D, 225},
+                     {0x7F01800E, 1},
+                     {0x7F01800F, 78},
+                     {0x7F01830B, 1}});
     EXPECT_EQ(h.Ctx().referenceValue, 225);
     EXPECT_EQ(h.Ctx().referenceSector, 78);
     EXPECT_EQ(h.Ctx().marker107C, 0x123400E1);
     EXPECT_EQ(h.Ctx().channelState, 0);
 }
 
-TEST(Signalling107C, UnknownSectorLeavesTheReferences) {
+TEST(Signalling107C, UnknownSectorLeavesTheReferencesAnd1504MarksFirst) {
     RecordHarness h;
-    HeaderFields f;
-    f.sector = 65535;
-    f.identifier = 11;
-    h.Log(0x107C, Message(f, {1, 2, 3}), {HandleSignalling107C}, 0x107C0B00);
+    h.Log(0x107C, Message({.sector = 65535, .identifier = 11}, {1, 2, 3}), {HandleSignalling107C},
+          0x107C0B00);
     EXPECT_EQ(h.Current(), (Ids{0x7F01C102, 0x7F010014}));
     EXPECT_EQ(h.Ctx().referenceValue, kNoValue);
     EXPECT_EQ(h.Ctx().referenceSector, kNoValue);
     EXPECT_EQ(h.Ctx().marker107C, 55537);
-}
-
-TEST(Signalling107C, MessageCode1504MarksFirst) {
-    RecordHarness h;
-    HeaderFields f;
-    f.identifier = 21;
-    f.subKind = 4;
-    h.Log(0x107C, Message(f, {0}), {HandleSignalling107C}, 0x107C1504);
+    h.Log(0x107C, Message({.identifier = 21, .subKind = 4}, {0}), {HandleSignalling107C},
+          0x107C1504);
     EXPECT_EQ(h.Current(),
               (Ids{0x7F01C102, 0x7F010014, 0x7F010017, 0x7F01800D, 0x7F01800E, 0x7F01800F}));
     EXPECT_EQ(h.Value(0x7F010017), 2);
 }
 
-// The first 0x107C packet of identifier 15 in the CDMA capture, payload as logged. Header:
-// band 1, channel 0x00E1, sector 0x004E. After the four words: 0x03 = 0 000001 1 (M = 1, one
-// flag, set); 0xC5 = 1 100010 1 (G = 1, M2 = 34, first flag set); then 32 flags in
-// DB F6 27 38 (6 + 6 + 4 + 3 set) and the top bit of 0x80 (set): 1 + 1 + 19 + 1 = 22.
-TEST(Signalling107C, CaptureQuickConfigVector) {
-    const Bytes payload = {0x01, 0xE1, 0x00, 0x4E, 0x00, 0x00, 0x04, 0x00, 0xFF, 0xFF,
-                           0x01, 0x0F, 0x00, 0xEF, 0x02, 0x60, 0x01, 0x00, 0x1C, 0x02,
-                           0x2F, 0x03, 0xC5, 0xDB, 0xF6, 0x27, 0x38, 0x80};
-    RecordHarness h;
-    h.Log(0x107C, payload, {HandleSignalling107C}, 0x107C0F00);
-    EXPECT_EQ(h.Value(0x7F01800D), 225);
-    EXPECT_EQ(h.Value(0x7F01800E), 1);
-    EXPECT_EQ(h.Value(0x7F01800F), 78);
-    EXPECT_EQ(h.Value(0x7F01830B), 22);
-}
-
 // ---- Messages shared with 0x1076 / 0x1077 ----
 
 TEST(SignallingMessages, ValueMessagesOfTheOtherLogs) {
-    HeaderFields f;
-    f.identifier = 16;
-    f.subKind = 1;
+    const HeaderFields f = {.identifier = 16, .subKind = 1};
     RecordHarness h;
     h.Log(0x107C, Message(f, {33}), {HandleSignalling107C}, 0x107C1001);
     EXPECT_EQ(h.Value(0x7F018012), 33);
     h.Log(0x1078, Message(f, {34}), {HandleSignalling1078}, 0x10781001);
-    EXPECT_EQ(h.Current(), (Ids{0x7F01C102, 0x7F010014, 0x7F018012}));
-    EXPECT_EQ(h.Value(0x7F018012), 34);
+    h.ExpectCurrent({{0x7F01C102, 0}, {0x7F010014, 1}, {0x7F018012, 34}});
     // 0x1079 carries the value message under another code only.
     h.Log(0x1079, Message(f, {35}), {HandleSignalling1079}, 0x10791001);
     EXPECT_EQ(h.Current(), (Ids{0x7F01C102, 0x7F010014}));
-
-    f.identifier = 13;
-    f.subKind = 0;
-    h.Log(0x1079, Message(f, {0xE0}), {HandleSignalling1079}, 0x10790D00);
-    EXPECT_EQ(h.Current(), (Ids{0x7F01C102, 0x7F010014, 0x7F018011}));
-    EXPECT_EQ(h.Value(0x7F018011), 7);
+    h.Log(0x1079, Message({.identifier = 13}, {0xE0}), {HandleSignalling1079}, 0x10790D00);
+    h.ExpectCurrent({{0x7F01C102, 0}, {0x7F010014, 1}, {0x7F018011, 7}});
 }
 
 TEST(SignallingMessages, Log1078RestatesTheCarrierMode) {
@@ -163,8 +120,7 @@ TEST(SignallingMessages, Log1078RestatesTheCarrierMode) {
     EXPECT_EQ(h.Current(), (Ids{0x7F01C102, 0x7F010014}));
     h.Preset(0x7F01830A, 2);
     h.Log(0x1078, Message({}), {HandleSignalling1078}, 0x10780000);
-    EXPECT_EQ(h.Current(), (Ids{0x7F01C102, 0x7F010014, 0x7F01830A}));
-    EXPECT_EQ(h.Value(0x7F01830A), 2);
+    h.ExpectCurrent({{0x7F01C102, 0}, {0x7F010014, 1}, {0x7F01830A, 2}});
     EXPECT_EQ(h.State(0x7F01830A), 1);
     // The other two logs leave it inherited.
     h.Log(0x1079, Message({}), {HandleSignalling1079}, 0x10790000);
@@ -195,10 +151,10 @@ void PutSet(BitWriter& w, uint16_t channel, std::initializer_list<PilotBits> pil
     }
 }
 
-Bytes Assignment(int setsField, bool secondSet) {
+Bytes Assignment(bool secondSet) {
     BitWriter w;
     PutHeader(w, {.byte7 = 0x20, .b8 = 0xB8, .b9 = 0xB9, .identifier = 14, .subKind = 1});
-    w.Msb(0x11, 8).Msb(3, 4).Msb(static_cast<uint64_t>(setsField), 4);
+    w.Msb(0x11, 8).Msb(3, 4).Msb(1, 4);
     PutSet(w, 500, {{100, 0, 10, 1}, {200, 1, 11, 2}, {300, 0, 12, 3}, {400, 1, 13, 4}});
     if (secondSet) PutSet(w, 525, {{110, 0, 20, 5}, {210, 1, 21, 6}, {310, 0, 22, 7}});
     return w.Bytes();
@@ -206,12 +162,10 @@ Bytes Assignment(int setsField, bool secondSet) {
 
 constexpr uint32_t kAssignment = 0x7F0107FB;
 
-void ExpectSlot(const RecordHarness& h, size_t set, size_t slot, std::array<uint32_t, 4> words) {
-    const size_t at = 4 + 112 * set + 16 + 16 * slot;
-    for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(h.StructAt<uint32_t>(kAssignment, at + 4 * i), words[i])
-            << "set " << set << " slot " << slot << " word " << i;
-    }
+// Set header words (channel, 1, pilots, pilots kept), then 16-byte slots of pn, mac, drc,
+// softer.
+std::vector<uint32_t> SetWords(const RecordHarness& h, size_t set, size_t slots) {
+    return h.StructWords(kAssignment, 4 + 112 * set, 4 + 4 * slots);
 }
 
 TEST(PilotAssignment, SetsAndAtMostSixPilots) {
@@ -221,39 +175,28 @@ TEST(PilotAssignment, SetsAndAtMostSixPilots) {
           Route{0x107C, HandleSignalling107C}}) {
         RecordHarness h;
         const uint32_t code = (static_cast<uint32_t>(logCode) << 16) + 0x1E01;
-        h.Log(static_cast<uint16_t>(logCode), Assignment(1, true), {handler}, code);
+        h.Log(static_cast<uint16_t>(logCode), Assignment(true), {handler}, code);
         ASSERT_EQ(h.CurrentStructs(), Ids{kAssignment}) << std::hex << logCode;
         EXPECT_EQ(h.Struct(kAssignment).Length(), 1804u);
         EXPECT_EQ(h.StructAt<uint32_t>(kAssignment, 0), 2u);
-        const std::array<uint32_t, 4> set0 = {500, 1, 4, 4};
-        const std::array<uint32_t, 4> set1 = {525, 1, 3, 2};
-        for (size_t i = 0; i < 4; ++i) {
-            EXPECT_EQ(h.StructAt<uint32_t>(kAssignment, 4 + 4 * i), set0[i]);
-            EXPECT_EQ(h.StructAt<uint32_t>(kAssignment, 4 + 112 + 4 * i), set1[i]);
-        }
-        ExpectSlot(h, 0, 0, {100, 10, 1, 0});
-        ExpectSlot(h, 0, 3, {400, 13, 4, 1});
-        ExpectSlot(h, 0, 4, {0, 0, 0, 0});
-        ExpectSlot(h, 1, 0, {110, 20, 5, 0});
-        ExpectSlot(h, 1, 1, {210, 21, 6, 1});
-        ExpectSlot(h, 1, 2, {0, 0, 0, 0});  // the seventh pilot is not stored
+        EXPECT_EQ(SetWords(h, 0, 5),
+                  (std::vector<uint32_t>{500, 1,  4, 4, 100, 10, 1, 0, 200, 11, 2, 1,
+                                         300, 12, 3, 0, 400, 13, 4, 1, 0,   0,  0, 0}));
+        // The seventh pilot is not stored.
+        EXPECT_EQ(SetWords(h, 1, 3),
+                  (std::vector<uint32_t>{525, 1, 3, 2, 110, 20, 5, 0, 210, 21, 6, 1, 0, 0, 0, 0}));
         EXPECT_EQ(h.StructAt<uint32_t>(kAssignment, 4 + 112 * 2), 0u);
-        EXPECT_EQ(h.StructAt<uint32_t>(kAssignment, 1796), 0xB8u);
-        EXPECT_EQ(h.StructAt<uint32_t>(kAssignment, 1800), 0xB9u);
+        EXPECT_EQ(h.StructWords(kAssignment, 1796, 2), (std::vector<uint32_t>{0xB8, 0xB9}));
     }
 }
 
-TEST(PilotAssignment, MessageCutShortKeepsTheCompleteSets) {
+TEST(PilotAssignment, MessageCutShortKeepsTheCompleteSetsOtherMessagesWriteNone) {
     RecordHarness h;
-    h.Log(0x1078, Assignment(1, false), {HandleSignalling1078}, 0x10781E01);
+    h.Log(0x1078, Assignment(false), {HandleSignalling1078}, 0x10781E01);
     EXPECT_EQ(h.StructAt<uint32_t>(kAssignment, 0), 1u);
-    ExpectSlot(h, 0, 3, {400, 13, 4, 1});
+    EXPECT_EQ(SetWords(h, 0, 4)[19], 1u);  // the fourth pilot's softer bit
     EXPECT_EQ(h.StructAt<uint32_t>(kAssignment, 4 + 112), 0u);
-}
-
-TEST(PilotAssignment, OtherMessagesWriteNoBlob) {
-    RecordHarness h;
-    h.Log(0x1078, Assignment(1, true), {HandleSignalling1078}, 0x10780E01);
+    h.Log(0x1078, Assignment(true), {HandleSignalling1078}, 0x10780E01);
     EXPECT_TRUE(h.CurrentStructs().empty());
 }
 
