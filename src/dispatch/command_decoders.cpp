@@ -10,7 +10,7 @@
 namespace tessavo {
 namespace {
 
-constexpr ParamRef kVoiceState = Param(0x7F010014);
+constexpr ParamRef kVoiceState = param::kCallState;
 constexpr ParamRef kRadioConfig = Param(0x7F1C0001);
 constexpr ParamRef kCallState = Param(0x7F1C8001);
 constexpr StructParamRef kSubsystemBlob = StructParam(0x7F0107F8);

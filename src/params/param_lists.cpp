@@ -6,7 +6,7 @@
 namespace tessavo {
 namespace {
 
-constexpr uint16_t kOffset7F010014 = Param(0x7F010014).offset;
+constexpr uint16_t kOffset7F010014 = param::kCallState.offset;
 
 // Inclusive ID spans of a clearing group.
 struct IdSpan {
@@ -185,8 +185,8 @@ void ClearParamGroupD(DecoderContext& ctx) {
 }
 
 void PublishModeParams(DecoderContext& ctx, int selector, uint16_t& runCount) {
-    constexpr ParamRef kChannelState = Param(0x7F01C102);
-    constexpr ParamRef kMode = Param(0x7F01C103);
+    constexpr ParamRef kChannelState = param::kChannelState;
+    constexpr ParamRef kMode = param::kModeC103;
     if (selector == 0 || selector == 2) {
         SetParam(ctx, kChannelState.offset, kChannelState.id, ctx.channelState, runCount);
     }

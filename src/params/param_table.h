@@ -116,10 +116,18 @@ consteval ParamRef Param(uint32_t id) {
     return ParamRef{id, static_cast<uint16_t>(slot * kParamRecordSize)};
 }
 
+// Parameters that several decoders publish.
+namespace param {
+inline constexpr ParamRef kCallState = Param(0x7F010014);    // signalling / call activity
+inline constexpr ParamRef kCdmaChannel = Param(0x7F010012);  // CDMA channel number
+inline constexpr ParamRef kChannelState = Param(0x7F01C102);
+inline constexpr ParamRef kModeC103 = Param(0x7F01C103);
+}  // namespace param
+
 static_assert(kParamRanges.back().firstSlot + 1 == kParamCount);
-static_assert(Param(0x7F010014).offset == 304);
-static_assert(Param(0x7F01C102).offset == 5872);
-static_assert(Param(0x7F01C103).offset == 5888);
+static_assert(param::kCallState.offset == 304);
+static_assert(param::kChannelState.offset == 5872);
+static_assert(param::kModeC103.offset == 5888);
 static_assert(Param(0x7F010205).offset == 672);
 static_assert(Param(0x7F010191).offset == 1488);
 static_assert(Param(0x7F1C0001).offset == 5904);

@@ -9,7 +9,7 @@
 namespace tessavo {
 namespace {
 
-constexpr ParamRef kCallState = Param(0x7F010014);
+constexpr ParamRef kCallState = param::kCallState;
 constexpr ParamRef kOriginating = Param(0x7F010017);
 constexpr ParamRef kDialledHigh = Param(0x7F010314);
 constexpr ParamRef kDialledLow = Param(0x7F010315);

@@ -11,8 +11,8 @@
 namespace tessavo {
 namespace {
 
-constexpr ParamRef kCallState = Param(0x7F010014);
-constexpr ParamRef kChannel = Param(0x7F010012);
+constexpr ParamRef kCallState = param::kCallState;
+constexpr ParamRef kChannel = param::kCdmaChannel;
 constexpr ParamRef kHandoffKind = Param(0x7F010015);
 constexpr ParamRef kMsgSeq = Param(0x7F01001A);
 constexpr ParamRef kCallingHigh = Param(0x7F010312);

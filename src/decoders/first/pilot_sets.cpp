@@ -23,7 +23,7 @@ constexpr ParamRef kReferenceEcio = Param(0x7F01000E);
 constexpr ParamRef kTotalPilotPower = Param(0x7F01000F);
 constexpr ParamRef kBestPilotPower = Param(0x7F010010);
 constexpr ParamRef kReferencePilotPower = Param(0x7F010011);
-constexpr ParamRef kChannel = Param(0x7F010012);
+constexpr ParamRef kChannel = param::kCdmaChannel;
 
 constexpr StructParamRef kFingerList = StructParam(0x7F0107D5);
 constexpr StructParamRef kPilotTableCopy = StructParam(0x7F0107D6);

@@ -66,7 +66,7 @@ double TextToDouble(const uint8_t* bytes, size_t n) {
 void PublishIdleChannelState(DecoderContext& ctx, ParamRun& run) {
     if (ctx.channelState == 1 || ctx.channelState == 2) ctx.channelState = 0;
     run.PublishMode(0);
-    run.Set(Param(0x7F010014), 1);
+    run.Set(param::kCallState, 1);
 }
 
 void ClearTrafficWhenIdle(DecoderContext& ctx) {

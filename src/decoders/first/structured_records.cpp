@@ -193,7 +193,7 @@ void HandleStatusParams(DecoderContext& ctx, PacketView packet, int32_t) {
     run.Set(Param(0x7F010016), rec.f44);
     // These channel numbers are placeholders of the response, not channels in use.
     if (rec.channel != 37 && rec.channel != 78 && rec.channel != 119) {
-        run.Set(Param(0x7F010012), rec.channel);
+        run.Set(param::kCdmaChannel, rec.channel);
         ctx.lastChannel = rec.channel;
     }
     run.Finish();

@@ -9,8 +9,8 @@
 namespace tessavo {
 namespace {
 
-constexpr ParamRef kCallState = Param(0x7F010014);
-constexpr ParamRef kChannel = Param(0x7F010012);
+constexpr ParamRef kCallState = param::kCallState;
+constexpr ParamRef kChannel = param::kCdmaChannel;
 constexpr ParamRef kPRev = Param(0x7F010016);
 
 constexpr StructParamRef kSystemParametersBlob = StructParam(0x7F0107D0);
