@@ -136,8 +136,16 @@ TESSAVO_API bool ClearReportItemsProc(void* h);
 TESSAVO_API bool FreeDecoderObjectProc(void** handleVariable);
 
 /* Decoding. Host time = capture time of the bytes (seconds, microseconds).
- * DecodeMsgProc keeps bytes it could not decode because the ring was full and
- * decodes them first at the next decode call.
+ * A call stops before a frame when the ring is full (300 uncollected items), and
+ * before a packed log frame (log codes 0x1036/0x1037, up to 31 items) when fewer
+ * ring nodes are free than it can yield: no item is overwritten before the host
+ * could collect it.
+ * DecodeMsgProc keeps the bytes it could not decode and decodes them first at the
+ * next decode call (of either kind, with length > 0); while kept bytes remain, a
+ * call's own bytes are kept behind them. At most 16 MiB are kept: when the bytes
+ * to keep would pass that, none of the call's undecoded bytes are kept and it
+ * returns false; collect, then pass them again (DecodeMsgProc_NoDynamic reports
+ * how many were not taken).
  * DecodeMsgProc_NoDynamic returns 0 when all input was consumed, a positive count of
  * trailing input bytes to pass again after collecting when the ring filled, and -1
  * on a bad handle / null bytes or a caught decoding failure (0 for length <= 0). */

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "api/pending_input.h"
 #include "api/report_ring.h"
 #include "framing/frame_decoder.h"
 #include "params/decoder_context.h"
@@ -32,9 +33,7 @@ struct DecoderObject {
     uint8_t outFileEnabled = 0;
     uint8_t dtLogEnabled = 0;
 
-    // Input that DecodeMsgProc could not take because the ring filled; decoded first at the
-    // next decode call, so a host that collects after every call loses nothing.
-    std::vector<uint8_t> pending;
+    PendingInput pending;
 
     // Scratch space of packed-log expansion, allocated once.
     std::unique_ptr<FrameWorkBuffers> work;

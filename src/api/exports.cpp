@@ -17,12 +17,13 @@ namespace {
 
 constexpr uint32_t kFailU32 = 0xFFFFFFFFu;
 
-DecoderObject* Obj(void* h) { return static_cast<DecoderObject*>(h); }
+DecoderObject* Obj(void* h) {
+    return static_cast<DecoderObject*>(h);
+}
 
 // The collected item at `i`, or null after printing the message naming the argument.
 ReportItem* CollectedItem(DecoderObject* obj, int32_t i, const char* message) {
-    if (i < 0 || i >= obj->collectedCount ||
-        static_cast<size_t>(i) >= obj->collected.size()) {
+    if (i < 0 || i >= obj->collectedCount || static_cast<size_t>(i) >= obj->collected.size()) {
         tessavo::PrintMessage(message);
         return nullptr;
     }
@@ -84,16 +85,24 @@ DecodeStructParam* StructEntry(void* h, int32_t nodeIdx, int32_t paramIdx, bool 
 }
 
 // Decodes the bytes that an earlier DecodeMsgProc could not take. The result is that of
-// stream reassembly: 0 when none remain, the count kept pending when the ring filled again,
-// -1 when a frame failed (the rest of the pending bytes is then dropped, as for any input).
+// stream reassembly: 0 when none remain, the count still kept when the ring filled again, -1
+// when a frame failed (the rest of the kept bytes is then dropped, as for any input).
 int32_t DrainPending(DecoderObject& obj, TimePair host) {
-    if (obj.pending.empty()) return 0;
-    std::vector<uint8_t> bytes;
-    bytes.swap(obj.pending);
-    const int32_t left = tessavo::AssembleStream(obj, bytes.data(),
-                                                 static_cast<int32_t>(bytes.size()), host);
-    if (left > 0) obj.pending.assign(bytes.end() - left, bytes.end());
+    if (obj.pending.Empty()) return 0;
+    const int32_t size = obj.pending.Size();
+    const int32_t left = tessavo::AssembleStream(obj, obj.pending.Data(), size, host);
+    if (left < 0) {
+        obj.pending.Clear();
+        return -1;
+    }
+    obj.pending.Consume(size - left);
     return left;
+}
+
+// After the kept bytes, the call's own input may be decoded only if the ring has room: kept
+// bytes that filled it at their very last frame leave no room either.
+bool RingFilledByPending(const DecoderObject& obj, int32_t pendingLeft) {
+    return pendingLeft > 0 || obj.ringFillAfterPush >= tessavo::kRingSize;
 }
 
 }  // namespace
@@ -119,15 +128,20 @@ TESSAVO_API bool DecodeMsgProc(void* h, const uint8_t* bytes, int32_t length, in
     if (obj == nullptr || bytes == nullptr || length <= 0) return false;
     const TimePair host{hostSeconds, hostMicroseconds};
     try {
+        obj->ringFillAfterPush = 0;
         const int32_t pendingLeft = DrainPending(*obj, host);
         if (pendingLeft < 0) return false;
-        if (pendingLeft > 0) {
-            obj->pending.insert(obj->pending.end(), bytes, bytes + length);
-            return true;
+        // Bytes still kept from earlier calls: this call's bytes join them, within the cap.
+        if (RingFilledByPending(*obj, pendingLeft)) {
+            return obj->pending.Append(bytes, static_cast<size_t>(length));
         }
         const int32_t left = tessavo::AssembleStream(*obj, bytes, length, host);
         if (left < 0) return false;
-        if (left > 0) obj->pending.assign(bytes + (length - left), bytes + length);
+        if (left > 0) {
+            // A tail larger than the cap is not kept: false tells the host to collect and
+            // hand over smaller pieces.
+            return obj->pending.Append(bytes + (length - left), static_cast<size_t>(left));
+        }
         return true;
     } catch (...) {
         obj->frameLength = 0;
@@ -144,7 +158,10 @@ TESSAVO_API int32_t DecodeMsgProc_NoDynamic(void* h, const uint8_t* bytes, int32
     try {
         // Bytes left by an earlier DecodeMsgProc come first; if they fill the ring again,
         // none of this call's bytes are taken.
-        if (DrainPending(*obj, host) != 0) return length;
+        obj->ringFillAfterPush = 0;
+        const int32_t pendingLeft = DrainPending(*obj, host);
+        if (pendingLeft < 0) return -1;
+        if (RingFilledByPending(*obj, pendingLeft)) return length;
         return tessavo::AssembleStream(*obj, bytes, length, host);
     } catch (...) {
         obj->frameLength = 0;
@@ -244,8 +261,7 @@ TESSAVO_API DecodeStructParam* GetReportItemCurDecodeStructParamList(void* h, in
     return StructEntry(h, nodeIdx, paramIdx, true);
 }
 
-TESSAVO_API DecodeStructParam* GetReportItemInheritDecodeStructParamList(void* h,
-                                                                         int32_t nodeIdx,
+TESSAVO_API DecodeStructParam* GetReportItemInheritDecodeStructParamList(void* h, int32_t nodeIdx,
                                                                          int32_t paramIdx) {
     return StructEntry(h, nodeIdx, paramIdx, false);
 }

@@ -16,15 +16,6 @@ void BitReader::Exhaust() {
     exhausted_ = true;
 }
 
-uint8_t* BitReader::Scratch(int64_t size) {
-    scratchSize_ = size;
-    if (size <= kInlineScratch) return inlineScratch_.data();
-    if (static_cast<uint64_t>(size) > wideScratch_.size()) {
-        wideScratch_.resize(static_cast<size_t>(size));
-    }
-    return wideScratch_.data();
-}
-
 uint8_t BitReader::MsbByteEndingAt(int64_t first, int64_t last) const {
     // Window of 16 bits whose lowest bit is `last`; the byte before is read only when the
     // window reaches into it and it is inside the buffer.
@@ -47,14 +38,13 @@ bool BitReader::ReadMsbFirst(uint8_t* out, int64_t capacity, int64_t bits) {
     const int64_t first = position_ - 1;
     const int64_t last = first + bits - 1;
     const int64_t size = (bits + 7) / 8;
-    uint8_t* scratch = Scratch(size);
-    for (int64_t j = 0; j < size; ++j) {
-        scratch[size - 1 - j] = MsbByteEndingAt(first, last - 8 * j);
-    }
+    // A field wider than the destination is passed over: the cursor moves all the same.
     position_ += bits;
     remaining_ -= bits;
     if (out == nullptr || capacity < size) return false;
-    std::memcpy(out, scratch, static_cast<size_t>(size));
+    for (int64_t j = 0; j < size; ++j) {
+        out[size - 1 - j] = MsbByteEndingAt(first, last - 8 * j);
+    }
     return true;
 }
 
@@ -70,16 +60,15 @@ bool BitReader::ReadLsbFirst(uint8_t* out, int64_t capacity, int64_t bits) {
     const int64_t size = (off + bits + pad) / 8;
     const uint8_t* src = data_ + first / 8;
     const uint8_t lastMask = static_cast<uint8_t>(0xFFu >> pad);
-    uint8_t* scratch = Scratch(size);
+    // A field wider than the destination fails and the cursor stays.
+    if (out == nullptr || capacity < size) return false;
     if (size == 1) {
-        scratch[0] = static_cast<uint8_t>((src[0] & lastMask) >> off);
+        out[0] = static_cast<uint8_t>((src[0] & lastMask) >> off);
     } else {
         // Each byte but the last is shifted on its own; no bits move between bytes.
-        for (int64_t i = 0; i + 1 < size; ++i) scratch[i] = static_cast<uint8_t>(src[i] >> off);
-        scratch[size - 1] = static_cast<uint8_t>(src[size - 1] & lastMask);
+        for (int64_t i = 0; i + 1 < size; ++i) out[i] = static_cast<uint8_t>(src[i] >> off);
+        out[size - 1] = static_cast<uint8_t>(src[size - 1] & lastMask);
     }
-    if (out == nullptr || capacity < size) return false;
-    std::memcpy(out, scratch, static_cast<size_t>(size));
     position_ += bits;
     remaining_ -= bits;
     return true;

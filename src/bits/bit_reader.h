@@ -67,10 +67,6 @@ class BitReader {
     int64_t Remaining() const { return remaining_; }
 
   private:
-    static constexpr int64_t kInlineScratch = 9;  // a 64-bit field spread over nine bytes
-
-    // Prepares room for `size` scratch bytes; allocates only for a field wider than any before.
-    uint8_t* Scratch(int64_t size);
     // Bits of the buffer that end at 0-based MSB-first bit index `last`, at most 8 of them and
     // none before bit index `first`; right-aligned.
     uint8_t MsbByteEndingAt(int64_t first, int64_t last) const;
@@ -80,9 +76,6 @@ class BitReader {
     int64_t position_ = 1;
     int64_t remaining_ = 0;
     bool exhausted_ = false;  // set by a failed read or an overrun; cleared only by Attach
-    std::array<uint8_t, kInlineScratch> inlineScratch_{};
-    std::vector<uint8_t> wideScratch_;
-    int64_t scratchSize_ = 0;
 };
 
 // Field reads the way a parser declares them: one temporary per width (1, 2, 4 and 8 bytes),

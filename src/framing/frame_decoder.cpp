@@ -91,6 +91,12 @@ uint8_t ExpandPackedLog(DecoderObject& obj, const uint8_t* frame, int32_t length
 
 }  // namespace
 
+int32_t MaxItemsOfFrame(const uint8_t* frame, int32_t length) {
+    if (frame == nullptr || length < 1 || frame[0] != kLogCommand) return 1;
+    const int32_t logCode = PeekLogCode(frame, length);
+    return logCode == kPackedLogA || logCode == kPackedLogB ? kMaxItemsPerPackedLog : 1;
+}
+
 uint8_t DecodeFrame(DecoderObject& obj, const uint8_t* frame, int32_t length, TimePair host) {
     if (frame == nullptr || length < 1 || length >= kFrameCapacity) return 0;
     if (obj.frameObserver != nullptr) obj.frameObserver(obj.frameObserverUser, frame, length);

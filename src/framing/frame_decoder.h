@@ -24,6 +24,13 @@ struct FrameWorkBuffers {
 
 std::unique_ptr<FrameWorkBuffers> MakeFrameWorkBuffers();
 
+// Most report items one frame can yield: a packed log gives its own item and one per entry,
+// of which its count byte announces up to 15 of each of two kinds.
+inline constexpr int32_t kMaxItemsPerPackedLog = 1 + 15 + 15;
+
+// Upper bound of the report items decoding the frame may append.
+int32_t MaxItemsOfFrame(const uint8_t* frame, int32_t length);
+
 // Returns 1 when the frame was processed, 0 when it was refused outright (empty, longer than
 // a frame may be, or a packed log whose header does not fit).
 uint8_t DecodeFrame(DecoderObject& obj, const uint8_t* frame, int32_t length, TimePair host);

@@ -14,11 +14,19 @@ namespace {
 // host passed, in a buffer of its own: an unfinished frame in FrameBuffer stays for later.
 uint8_t DecodeWholeFramePlusOne(DecoderObject& obj, const uint8_t* bytes, int32_t length,
                                 TimePair host) {
-    if (length + 1 >= kFrameCapacity) return 0;
+    if (length >= kFrameCapacity - 1) return 0;
     std::array<uint8_t, kFrameCapacity>& frame = obj.work->whole;
     std::copy(bytes, bytes + length, frame.begin());
     frame[static_cast<size_t>(length)] = kFrameFlag;
     return DecodeFrame(obj, frame.data(), length + 1, host);
+}
+
+// An ordinary frame is always decoded (the ring check follows it). A packed log waits until
+// the ring has a free node for every item it may yield, so none of them overwrites an
+// uncollected item and the items never depend on how the host cut its input.
+bool RingHasRoomFor(const DecoderObject& obj, const uint8_t* frame, int32_t length) {
+    const int32_t items = MaxItemsOfFrame(frame, length);
+    return items <= 1 || kRingSize - obj.ring.Count() >= items;
 }
 
 }  // namespace
@@ -43,6 +51,12 @@ int32_t AssembleStream(DecoderObject& obj, const uint8_t* bytes, int32_t length,
                 continue;
             }
             if (obj.frameLength < kFrameCapacity) {
+                if (!RingHasRoomFor(obj, obj.frameBuffer.data(), obj.frameLength)) {
+                    // Not decoded yet: the frame stays collected without its flag, and the
+                    // host passes the flag and what follows again after collecting.
+                    --obj.frameLength;
+                    return length - i;
+                }
                 DecodeFrame(obj, obj.frameBuffer.data(), obj.frameLength, host);
             }
             obj.frameLength = 0;

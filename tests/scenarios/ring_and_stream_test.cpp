@@ -2,6 +2,9 @@
 // the unconsumed-byte protocol and frames that cross or exceed limits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+
 #include "support/packet_builder.h"
 #include "support/test_host.h"
 
@@ -84,6 +87,74 @@ TEST(Stream, DecodeMsgProcKeepsWhatTheFullRingCouldNotTake) {
     for (uint32_t i = 0; i < 650; ++i) EXPECT_EQ(seen[i], i + 1) << i;
 }
 
+// Kept bytes that fill the ring again at their very last frame leave no room for the call's
+// own bytes: DecodeMsgProc keeps them too, DecodeMsgProc_NoDynamic reports them not taken.
+TEST(Stream, KeptBytesFillingTheRingExactlyKeepTheNewInput) {
+    const Bytes next = NumberedFrames(601, 10);
+    const auto nextLength = static_cast<int32_t>(next.size());
+    for (bool keptByLibrary : {true, false}) {
+        TestHost host;
+        EXPECT_TRUE(host.Feed(NumberedFrames(1, 600)));
+        ASSERT_EQ(host.Collect(), 300);
+        if (keptByLibrary) {
+            EXPECT_TRUE(host.Feed(next));
+        } else {
+            EXPECT_EQ(DecodeMsgProc_NoDynamic(host.Handle(), next.data(), nextLength, 0, 0),
+                      nextLength);
+        }
+        ASSERT_EQ(host.Collect(), 300);
+        EXPECT_EQ(Number(host, 299), 600u);
+        if (keptByLibrary) {
+            EXPECT_TRUE(host.Feed(NumberedFrames(611, 1)));
+        } else {
+            EXPECT_EQ(DecodeMsgProc_NoDynamic(host.Handle(), next.data(), nextLength, 0, 0), 0);
+        }
+        ASSERT_EQ(host.Collect(), keptByLibrary ? 11 : 10);
+        EXPECT_EQ(Number(host, 0), 601u);
+        EXPECT_EQ(Number(host, 9), 610u);
+    }
+}
+
+// A host that never collects: the kept bytes stop at 16 MiB and the call that would pass that
+// fails, so the host learns it must collect.
+TEST(Stream, KeptBytesAreCapped) {
+    TestHost host;
+    const Bytes mebibyte = NumberedFrames(1, (1 << 20) / static_cast<int>(NumberedFrame(1).size()));
+    int call = 1;
+    while (call <= 20 && host.Feed(mebibyte)) ++call;
+    EXPECT_GE(call, 16);
+    EXPECT_LE(call, 17);
+}
+
+// A packed log frame yields up to 31 items. It waits for as many free ring nodes, so no item
+// is overwritten before collection and the items do not depend on how the input is cut.
+TEST(Stream, PackedLogsNeverOverrunTheRing) {
+    Bytes entries = {0x00, 0xAA, 0xBB, 0xFF};  // 15 entries of each kind
+    for (int e = 0; e < 30; ++e) entries.insert(entries.end(), {0x03, 1, static_cast<uint8_t>(e)});
+    const Bytes packed = Frame(LogPacket(0x1036, entries));
+    Bytes stream = NumberedFrames(1, 280);
+    for (int i = 0; i < 2; ++i) stream.insert(stream.end(), packed.begin(), packed.end());
+    stream = Concat({stream, NumberedFrames(281, 4)});
+    for (size_t chunk : {size_t{1}, size_t{97}, size_t{4096}, stream.size()}) {
+        TestHost host;
+        std::vector<uint32_t> codes;
+        for (size_t at = 0; at < stream.size();) {
+            const auto n = static_cast<int32_t>(std::min(chunk, stream.size() - at));
+            const int32_t left =
+                DecodeMsgProc_NoDynamic(host.Handle(), stream.data() + at, n, 0, 0);
+            ASSERT_GE(left, 0);
+            for (int32_t i = 0, count = host.Collect(); i < count; ++i) {
+                codes.push_back(host.MsgCode(i));
+            }
+            at += static_cast<size_t>(n - left);
+        }
+        ASSERT_EQ(codes.size(), 280u + 2 * 31 + 4) << "chunk " << chunk;
+        EXPECT_EQ(codes[280], 0xB1011036u);
+        EXPECT_EQ(codes[311], 0xB1011036u);
+        EXPECT_EQ(codes.back(), 0xB1011000u);
+    }
+}
+
 TEST(Stream, OverlongFrameIsDroppedAndCollectingRestarts) {
     TestHost host;
     Bytes stream(7168, 0x11);  // no flag byte: dropped at the limit
@@ -146,11 +217,15 @@ TEST(Stream, WholeFrameModeLeavesAnUnfinishedFrameAlone) {
 }
 
 TEST(Stream, WholeBufferFramesAtTheLimitAreRefused) {
-    TestHost host;
-    host.Configure(8);
     const Bytes big(7168, 0x10);
-    EXPECT_TRUE(host.Feed(big));
-    EXPECT_EQ(host.Collect(), 0);
+    for (int32_t mode : {8, 10}) {
+        TestHost host;
+        host.Configure(mode);
+        EXPECT_TRUE(host.Feed(big));
+        // The largest length is refused before anything is read or added to it.
+        EXPECT_TRUE(DecodeMsgProc(host.Handle(), big.data(), INT32_MAX, 0, 0));
+        EXPECT_EQ(host.Collect(), 0);
+    }
 }
 
 TEST(Stream, DecodeOneTakesOneFrame) {

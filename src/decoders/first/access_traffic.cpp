@@ -1,7 +1,5 @@
 #include "decoders/first/access_traffic.h"
 
-#include <string>
-
 #include "decoders/first/ota_fields.h"
 #include "decoders/first/pilot_sets.h"
 #include "params/param_lists.h"
@@ -124,13 +122,13 @@ void ParseOrigination(PacketView packet, OriginationRecord& rec) {
     }
     f.Msb<uint8_t>(1);  // MORE_FIELDS
     const uint8_t numFields = f.Msb<uint8_t>(8);
-    std::string digits;
+    DigitText digits;
     for (int i = 0; i < numFields; ++i) {
         const uint8_t c = f.Msb<uint8_t>(digitMode == 1 ? 8 : 4);
-        digits.push_back(DtmfDigit(c));
+        digits.Push(DtmfDigit(c));
     }
     // Digits sent as 8-bit characters are not converted.
-    if (digitMode == 0 && numFields > 0) rec.number = DecimalPrefix(digits);
+    if (digitMode == 0 && numFields > 0) rec.number = DecimalPrefix(digits.View());
 }
 
 void ParsePageResponse(PacketView packet, PageResponseRecord& rec) {

@@ -1,7 +1,6 @@
 #include "decoders/first/forward_traffic.h"
 
 #include <algorithm>
-#include <string>
 
 #include "bits/conversions.h"
 #include "common/le.h"
@@ -122,10 +121,9 @@ void ParseAlertWithInformation(PacketView packet, AlertWithInformationRecord& re
         const uint8_t length = f.Msb<uint8_t>(8);
         if (type == kCallingPartyNumber) {
             for (int bits : {3, 4, 2, 2}) f.Msb<uint8_t>(bits);  // NUMBER_TYPE/PLAN, PI, SI
-            std::string digits;
-            for (int i = 0; i < length - 2; ++i)
-                digits.push_back(static_cast<char>(f.Msb<uint8_t>(8)));
-            rec.callingNumber = DecimalPrefix(digits);
+            DigitText digits;
+            for (int i = 0; i < length - 2; ++i) digits.Push(static_cast<char>(f.Msb<uint8_t>(8)));
+            rec.callingNumber = DecimalPrefix(digits.View());
             rec.hasCallingNumber = true;
         } else {
             SkipBytes(reader, length);

@@ -42,38 +42,43 @@ struct ChannelGroup {
     int64_t records;     // packet offset of the first frame record
 };
 
+bool Present(uint8_t mask, int channel) {
+    return (mask >> channel) & 1;
+}
+
+// Bytes a frame record must hold: `fixedBytes` before the channel fields and `perChannel` bytes
+// for each present channel, and never less than one byte.
+struct FrameRecordShape {
+    int fixedBytes;
+    int perChannel;
+
+    int Needs(uint8_t mask) const {
+        int channels = 0;
+        for (int c = 0; c < kChannels; ++c) channels += Present(mask, c) ? 1 : 0;
+        const int needed = fixedBytes + perChannel * channels;
+        return needed > 0 ? needed : 1;
+    }
+};
+
 // Walks the groups whose count is at `countOffset` and which start at `firstOffset` (payload
-// offsets). Each group must end within the packet; a group that does not ends the walk with
-// false, as does `onGroup` returning false.
+// offsets). Each group must end within the packet and have records large enough for the fields
+// its channel mask asks for; a group that does not ends the walk with false, as does `onGroup`
+// returning false. Every frame walked thus spans at least one byte of the packet, so a short
+// packet cannot claim millions of frames.
 template <typename OnGroup>
 bool WalkChannelGroups(PacketView packet, int64_t countOffset, int64_t firstOffset,
-                       OnGroup&& onGroup) {
+                       FrameRecordShape shape, OnGroup&& onGroup) {
     const int groups = packet.U8(kPayload + countOffset);
     int64_t pos = kPayload + firstOffset;
     for (int g = 0; g < groups; ++g) {
         ChannelGroup group{packet.U8(pos), packet.U16(pos + 1), packet.U8(pos + 3), pos + 4};
+        if (group.recordSize < shape.Needs(group.mask)) return false;
         const int64_t end = pos + 4 + static_cast<int64_t>(group.frames) * group.recordSize;
         if (end > packet.Length()) return false;
         if (!onGroup(group)) return false;
         pos = end;
     }
     return true;
-}
-
-bool Present(uint8_t mask, int channel) {
-    return (mask >> channel) & 1;
-}
-
-// With a record size of 0 every frame of the group reads the same bytes (a group of 65535 such
-// frames still fits in four bytes). The integer tallies then take the first frame F times at
-// once, so a hostile packet cannot make them walk millions of identical frames.
-struct FrameWalk {
-    uint32_t distinct;  // frames to read
-    uint32_t weight;    // times each one counts
-};
-FrameWalk DistinctFrames(const ChannelGroup& g) {
-    if (g.recordSize != 0 || g.frames == 0) return {g.frames, 1};
-    return {1, g.frames};
 }
 
 }  // namespace
@@ -115,16 +120,16 @@ void HandleFrameEntryMean(DecoderContext& ctx, PacketView packet, int32_t extra)
 bool ParseRateShares(PacketView packet, RateShareRecord& rec) {
     rec.share.fill(kNoValueF);
     RateShareRecord work;
-    const bool complete = WalkChannelGroups(packet, 5, 6, [&](const ChannelGroup& g) {
-        const FrameWalk walk = DistinctFrames(g);
-        for (uint32_t f = 0; f < walk.distinct; ++f) {
+    // A rate nibble per present channel.
+    const bool complete = WalkChannelGroups(packet, 5, 6, {0, 1}, [&](const ChannelGroup& g) {
+        for (uint32_t f = 0; f < g.frames; ++f) {
             const int64_t record = g.records + static_cast<int64_t>(f) * g.recordSize;
             int k = 0;
             for (int c = 0; c < kChannels; ++c) {
                 if (!Present(g.mask, c)) continue;
                 int rate = packet.U8(record + k) & 0x0F;
                 if (rate > 4) rate = 0;
-                work.histogram[static_cast<size_t>(c)][static_cast<size_t>(rate)] += walk.weight;
+                ++work.histogram[static_cast<size_t>(c)][static_cast<size_t>(rate)];
                 ++k;
             }
         }
@@ -173,15 +178,14 @@ void HandleRateShares(DecoderContext& ctx, PacketView packet, int32_t) {
 
 bool ParseChannelAverages(PacketView packet, ChannelAverageRecord& rec) {
     ChannelAverageRecord work;
-    const bool complete = WalkChannelGroups(packet, 6, 7, [&](const ChannelGroup& g) {
-        const FrameWalk walk = DistinctFrames(g);
-        for (uint32_t f = 0; f < walk.distinct; ++f) {
+    // Two leading bytes, then a signed sample per present channel.
+    const bool complete = WalkChannelGroups(packet, 6, 7, {2, 1}, [&](const ChannelGroup& g) {
+        for (uint32_t f = 0; f < g.frames; ++f) {
             const int64_t record = g.records + static_cast<int64_t>(f) * g.recordSize;
             int k = 0;
             for (int c = 0; c < kChannels; ++c) {
                 if (!Present(g.mask, c)) continue;
-                work.sum[static_cast<size_t>(c)] +=
-                    static_cast<int64_t>(walk.weight) * packet.S8(record + 2 + k);
+                work.sum[static_cast<size_t>(c)] += packet.S8(record + 2 + k);
                 ++k;
             }
         }
@@ -273,20 +277,17 @@ bool ParseChannelPower(PacketView packet, ChannelPowerRecord& rec) {
     std::array<double, kChannels> acc{};
     int64_t totalFrames = 0;
     const uint8_t band = rec.bandClass;
-    const bool complete = WalkChannelGroups(packet, 6, 7, [&](const ChannelGroup& g) {
+    // Receive AGC, transmit and gain bytes at 2 to 4, then a 16-bit level per present channel.
+    const bool complete = WalkChannelGroups(packet, 6, 7, {5, 2}, [&](const ChannelGroup& g) {
         if (g.frames == 0) return false;
         double rxSum = 0.0;
         double gainSum = 0.0;
         double txSum = 0.0;
         uint32_t frameCount = 0;
-        // The terms are summed frame by frame (the float sums round as they go); with a record
-        // size of 0 all frames share the first one's terms, computed once.
-        PowerFrameTerms terms;
+        // The terms are summed frame by frame: the sums round as they go.
         for (uint32_t f = 0; f < g.frames; ++f) {
-            if (f == 0 || g.recordSize != 0) {
-                const int64_t record = g.records + static_cast<int64_t>(f) * g.recordSize;
-                terms = ReadPowerFrame(packet, record, g.mask, band);
-            }
+            const int64_t record = g.records + static_cast<int64_t>(f) * g.recordSize;
+            const PowerFrameTerms terms = ReadPowerFrame(packet, record, g.mask, band);
             rxSum += terms.rx;
             gainSum += terms.gain;
             txSum += terms.tx;

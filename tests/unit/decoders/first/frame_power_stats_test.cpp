@@ -77,17 +77,57 @@ TEST(RateShares, SharesOfTheExpectedRatePerChannel) {
         {{0x7F010101, 50000}, {0x7F010102, 66666}, {0x7F010103, 50000}, {0x7F010104, 100000}});
 }
 
-TEST(RateShares, CountsBeyond255FramesAndZeroSizeGroups) {
+TEST(RateShares, CountsBeyond255Frames) {
     // 300 frames at rate 0 and 100 at rate 1 on channel 0: 75 %.
     Bytes records(300, 0x00);
     records.insert(records.end(), 100, 0x01);
     RecordHarness h;
     h.Log(0x1029, Groups(5, {Group(0x1, 400, 1, records)}), {HandleRateShares});
     EXPECT_EQ(h.Value(0x7F010101), 75000);
-    // The 300 frames in a group of record size 0: each reads the byte after the header.
-    h.Log(0x1029, Groups(5, {Group(0x1, 100, 1, Bytes(100, 0x01)), Group(0x1, 300, 0, {0x00})}),
-          {HandleRateShares});
-    EXPECT_EQ(h.Value(0x7F010101), 75000);
+}
+
+// A group whose records are too small for the fields of its channels (record size 0 above all:
+// 65535 frames in four bytes) ends the walk like a group running past the packet, so a small
+// packet cannot claim millions of frames. After a valid packet, such a packet leaves no fresh
+// value: 0x1029 and 0x102B clear theirs, 0x102C publishes nothing.
+TEST(ChannelGroups, RecordsTooSmallForTheirChannelsEndTheWalk) {
+    struct Case {
+        uint16_t logCode;
+        size_t countAt;
+        LogHandler handler;
+        uint8_t mask;
+        uint8_t needs;  // bytes of a record with the mask's channels
+        Ids ids;
+        int32_t stateAfter;
+    };
+    const Case cases[] = {
+        // A rate byte per channel.
+        {0x1029, 5, HandleRateShares, 0x3, 2, {0x7F010101, 0x7F010102}, -1},
+        // Two bytes, then a sample per channel.
+        {0x102B, 6, HandleChannelAverages, 0x5, 4, {0x7F010105, 0x7F010107}, -1},
+        // AGC, transmit and gain bytes at 2 to 4, then two bytes per channel.
+        {0x102C, 6, HandleChannelPower, 0x3, 9, {0x7F010109, 0x7F010001}, 0},
+    };
+    for (const Case& c : cases) {
+        Bytes zeroSize(c.countAt, 0);
+        zeroSize.push_back(255);
+        for (int g = 0; g < 255; ++g) {
+            const Bytes group = Group(c.mask, 0xFFFF, 0, {});
+            zeroSize.insert(zeroSize.end(), group.begin(), group.end());
+        }
+        const uint8_t shortSize = c.needs - 1;
+        const Bytes shortRecords =
+            Groups(c.countAt, {Group(c.mask, 2, shortSize, Bytes(2 * shortSize, 0x01))});
+        for (const Bytes& hostile : {zeroSize, shortRecords}) {
+            RecordHarness h;
+            h.Ctx().channelState = 2;
+            h.Log(c.logCode, Groups(c.countAt, {Group(c.mask, 1, c.needs, Bytes(c.needs, 0x01))}),
+                  {c.handler});
+            for (uint32_t id : c.ids) ASSERT_EQ(h.State(id), 1) << std::hex << id;
+            h.Log(c.logCode, hostile, {c.handler});
+            for (uint32_t id : c.ids) EXPECT_EQ(h.State(id), c.stateAfter) << std::hex << id;
+        }
+    }
 }
 
 TEST(RateShares, ChannelsWithoutFramesOrOverrunGroupsAreCleared) {
@@ -117,13 +157,15 @@ TEST(ChannelAverages, MeanSampleInEighths) {
     EXPECT_EQ(h.State(0x7F010106), -1);
 }
 
-TEST(ChannelAverages, ZeroSumAndOverrunAreClearedZeroSizeCountsEveryFrame) {
+TEST(ChannelAverages, ZeroSumAndOverrunAreCleared) {
     RecordHarness h;
-    // 1 frame with sample 40, then 3 frames of record size 0 that all read the bytes after
-    // their header (sample -8): (40 - 24) / 4 = 4, / 8 = 0.5.
-    h.Log(0x102B, Groups(6, {Group(0x1, 1, 3, {0, 0, 40}), Group(0x1, 3, 0, {0, 0, 0xF8})}),
+    // Frames with samples 40 and -8 (record size 3), then 2 of size 4: (40 - 8 + 4 - 12) / 4 =
+    // 6, / 8 = 0.75.
+    h.Log(0x102B,
+          Groups(6, {Group(0x1, 2, 3, {0, 0, 40, 0, 0, 0xF8}),
+                     Group(0x1, 2, 4, {0, 0, 4, 9, 0, 0, 0xF4, 9})}),
           {HandleChannelAverages});
-    EXPECT_EQ(h.Value(0x7F010105), 500);
+    EXPECT_EQ(h.Value(0x7F010105), 750);
     h.Log(0x102B, Groups(6, {Group(0x1, 2, 3, {0, 0, 8, 0, 0, 0xF8})}), {HandleChannelAverages});
     EXPECT_EQ(h.Current(), Ids{0x7F010105});
     EXPECT_EQ(h.State(0x7F010105), -1);
@@ -146,15 +188,12 @@ TEST(ChannelPower, ChannelPowerReceivePowerAndGainPerBand) {
     // Channel 0: L = 10^0 = 1, so T' = T - 10 log10(2) = T - 3.0103, summed over two frames,
     // truncated, then divided by 2. T = 150 / 3 - 52.25 = -2.25 (band 0), 150 / 3 - 55.25 =
     // -5.25 (band 1), 0 otherwise: sums -10.52, -16.52, -6.02 -> -5, -8, -3.
-    const Bytes zeroSize = Group(0x3, 2, 0, kPowerRecord);  // both frames read one record
     const std::pair<uint8_t, int32_t> bands[] = {{0, -5000}, {1, -8000}, {2, -3000}};
-    for (const Bytes& group : {kTwoFrames, zeroSize}) {
-        for (auto [band, channel0] : bands) {
-            RecordHarness h;
-            h.Ctx().channelState = 2;
-            h.Log(0x102C, Groups(6, {group}, band), {HandleChannelPower});
-            h.ExpectCurrent({{0x7F010109, channel0}, {0x7F010001, -105914}, {0x7F010004, 2000}});
-        }
+    for (auto [band, channel0] : bands) {
+        RecordHarness h;
+        h.Ctx().channelState = 2;
+        h.Log(0x102C, Groups(6, {kTwoFrames}, band), {HandleChannelPower});
+        h.ExpectCurrent({{0x7F010109, channel0}, {0x7F010001, -105914}, {0x7F010004, 2000}});
     }
     RecordHarness h;  // outside the traffic state: no gain
     h.Log(0x102C, Groups(6, {kTwoFrames}), {HandleChannelPower});
