@@ -47,7 +47,7 @@ TEST(CliFeeding, MixedCaptureGivesTheThreeItemsWhateverTheFeeding) {
     EXPECT_EQ(items[1]["params"], Json::array());
     EXPECT_EQ(items[2]["params"][0]["raw"], 0x7E);
     EXPECT_EQ(items[2]["params"][2]["raw"], 0x7E7D);
-    EXPECT_EQ(items[2]["time"], "1980-01-06T08:00:01.003750+08:00");
+    EXPECT_EQ(items[2]["time"], "1980-01-06T00:00:01.003750Z");
 
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--chunk-size", "1", whole.Path()}, ""},

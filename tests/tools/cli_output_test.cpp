@@ -1,7 +1,7 @@
 // What tessavo-decode writes for known packets, in each format and side file. Expected
 // values are worked out from the packets: a 0x1062 log's five words become parameters
 // 0x7F018328..0x7F01832C and structured parameter 0x7F0107E2; tick 800 is one second after
-// 1980-01-06 08:00:00 local time (TZ=CST-8), that is 315964801 s.
+// the GPS epoch: 1980-01-06T00:00:01Z, and the library's pair is 315964801 s in TZ=CST-8.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -23,26 +23,28 @@ TEST(CliOutput, JsonlFieldsOfALogPacket) {
 
     Json first = items[0];
     ASSERT_EQ(first["params"].size(), 5u);
-    EXPECT_EQ(first["params"][0], Json::parse(R"({"id": "0x7f018328", "name": "rec1062_word1",
+    EXPECT_EQ(first["params"][0], Json::parse(R"({"id": "0x7f018328", "name": "log1062_word1",
         "unit": "", "value": 1, "raw": 1, "scale": 1, "state": "fresh"})"));
     for (int i = 1; i < 5; ++i) {
         EXPECT_EQ(first["params"][i]["id"], std::string("0x7f01832") + "9abc"[i - 1]);
-        EXPECT_EQ(first["params"][i]["name"], "rec1062_word" + std::to_string(i + 1));
+        EXPECT_EQ(first["params"][i]["name"], "log1062_word" + std::to_string(i + 1));
         EXPECT_EQ(first["params"][i]["value"], i + 1);
     }
     first.erase("params");
-    EXPECT_EQ(first, Json::parse(R"({"index": 0, "time": "1980-01-06T08:00:01.000000+08:00",
-        "time_raw": [315964801, 0], "msg_code": "0xb1011062", "log_code": "0x1062",
-        "command": null, "direction": 2, "inherited_params": [], "inherited_struct_params": [],
-        "struct_params": [{"id": "0x7f0107e2", "name": "rec1062", "length": 20, "state": "fresh",
+    EXPECT_EQ(first, Json::parse(R"({"index": 0, "time": "1980-01-06T00:00:01.000000Z",
+        "time_utc": "1980-01-06T00:00:01.000000Z", "time_raw": [315964801, 0],
+        "msg_code": "0xb1011062", "log_code": "0x1062", "command": null, "direction": 2,
+        "direction_label": null, "inherited_params": [], "inherited_struct_params": [],
+        "struct_params": [{"id": "0x7f0107e2", "name": "log1062_record", "length": 20,
+                           "state": "fresh",
                            "hex": "0100000002000000030000000400000005000000"}]})"));
 
     // The next packet sets nothing: everything the first set is inherited.
     const Json& second = items[1];
-    EXPECT_EQ(second["time"], "1980-01-06T08:00:01.001250+08:00");
+    EXPECT_EQ(second["time"], "1980-01-06T00:00:01.001250Z");
     EXPECT_EQ(second["params"], Json::array());
     ASSERT_EQ(second["inherited_params"].size(), 5u);
-    EXPECT_EQ(second["inherited_params"][4]["name"], "rec1062_word5");
+    EXPECT_EQ(second["inherited_params"][4]["name"], "log1062_word5");
     EXPECT_EQ(second["inherited_params"][4]["raw"], 5);
     EXPECT_EQ(second["inherited_params"][4]["state"], "inherited");
     ASSERT_EQ(second["inherited_struct_params"].size(), 1u);
@@ -55,11 +57,11 @@ TEST(CliOutput, CsvCarriesValuesForward) {
     CliRun run = RunTool({"--format", "csv", "--module", "0xB200", capture.Path()});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out,
-              "index,time,msg_code,log_code,direction,rec1062_word1,rec1062_word2,"
-              "rec1062_word3,rec1062_word4,rec1062_word5\n"
-              "0,1980-01-06T08:00:01.000000+08:00,0xb2001062,0x1062,2,1,2,3,4,5\n"
-              "1,1980-01-06T08:00:01.001250+08:00,0xb200107d,0x107d,2,1,2,3,4,5\n"
-              "2,1980-01-06T08:00:01.002500+08:00,0xb2001062,0x1062,2,6,7,8,9,10\n");
+              "index,time,msg_code,log_code,direction,log1062_word1,log1062_word2,"
+              "log1062_word3,log1062_word4,log1062_word5\n"
+              "0,1980-01-06T00:00:01.000000Z,0xb2001062,0x1062,2,1,2,3,4,5\n"
+              "1,1980-01-06T00:00:01.001250Z,0xb200107d,0x107d,2,1,2,3,4,5\n"
+              "2,1980-01-06T00:00:01.002500Z,0xb2001062,0x1062,2,6,7,8,9,10\n");
 }
 
 TEST(CliOutput, SummaryCountsItemsCodesAndDamagedFrames) {
@@ -73,8 +75,8 @@ TEST(CliOutput, SummaryCountsItemsCodesAndDamagedFrames) {
              "report items           3\n",
              "4 terminated by 0x7E, 1 with a bad CRC, 0 compact (0xFFFE, CRC not checked), "
              "1 empty, 0 over 7168 bytes, 1 bytes after the last 0x7E",
-             "first item time        1980-01-06T08:00:01.000000+08:00\n",
-             "last item time         1980-01-06T08:00:02.000000+08:00\n",
+             "first item time        1980-01-06T00:00:01.000000Z\n",
+             "last item time         1980-01-06T00:00:02.000000Z\n",
              "time span              1.000000 s, 3.0 items per capture second\n",
              "items by log code\n  0x1062  2\n  0x107d  1\n",
              "items by message code\n  0xb1011062  2\n  0xb101107d  1\n",
@@ -152,14 +154,21 @@ TEST(CliOutput, ListParams) {
     ASSERT_EQ(csv.status, 0);
     std::vector<std::string> rows = Lines(csv.out);
     ASSERT_EQ(rows.size(), 430u);
-    EXPECT_EQ(rows[0], "id,kind,name,unit,scale,payload_length,writers");
-    EXPECT_EQ(rows[1], "0x7f010001,scalar,rx_power,dBm,1000,,0x102C 0x102D 0x119A");
-    EXPECT_EQ(rows[384 + 19], "0x7f0107e2,struct,rec1062,,,20,0x1062");
+    EXPECT_EQ(rows[0], "id,kind,name,unit,scale,payload_length,writers,description,values");
+    EXPECT_EQ(rows[1],
+              "0x7f010001,scalar,rx_power,dBm,1000,,0x102C 0x102D 0x119A,Receive power "
+              "(AGC) of the 1x link,");
+    EXPECT_EQ(rows[368],
+              "0x7f01c102,scalar,channel_state,,1,,0x1004 0x1005 0x1006 0x1007 "
+              "0x1008 0x1076 0x1077 0x1078 0x1079 0x107C,1x channel the handset is "
+              "on,0=idle 1=access 2=traffic");
 
     Json list = Json::parse(RunTool({"--list-params=json"}).out);
     ASSERT_EQ(list.size(), 429u);
     EXPECT_EQ(list[179], Json::parse(R"({"id": "0x7f018328", "kind": "scalar",
-        "name": "rec1062_word1", "unit": "", "scale": 1, "writers": ["0x1062"]})"));
+        "name": "log1062_word1", "unit": "", "scale": 1, "writers": ["0x1062"],
+        "description": "32-bit word 1 of log record 0x1062"})"));
+    EXPECT_EQ(list[141]["values"]["5"], "connected");  // do_state
     EXPECT_EQ(list[384]["payload_length"], 19);
 
     TempFile output;

@@ -15,7 +15,9 @@ using Json = nlohmann::json;
 
 Json Write(const ItemView& item, JsonlFields fields) {
     std::ostringstream out;
-    JsonlSink sink(out, fields);
+    ItemClock clock;
+    ItemFilter all;
+    JsonlSink sink(out, fields, clock, all);
     sink.Consume(item);
     sink.Finish(RunStats{});
     return Json::parse(out.str());
@@ -29,7 +31,11 @@ TEST(JsonlSink, StatesScalesUnknownIdsAndSideBlocks) {
     const std::vector<uint8_t> dtlog = {'U', 'I', '\t', 0xFF, 0xC3, '\n'};
     const std::vector<uint8_t> outFile = {0x20, 0x00};
     ItemView item;
-    item.currentParams = {{1, 0x7F010001, -85500, 1000}, {-1, 0x7F010008, 3, 1}};
+    // An enumeration carries the label of its value, or null for a value without one.
+    item.currentParams = {{1, 0x7F010001, -85500, 1000},
+                          {-1, 0x7F010008, 3, 1},
+                          {1, 0x7F018302, 5, 1},
+                          {1, 0x7F01C102, 9, 1}};
     // An ID the tables do not have keeps a generic name and an empty unit.
     item.inheritedParams = {{0, 0x7F01001B, 5, 1}};
     // The length shown is the record's; the hex is the bytes the reader handed over.
@@ -43,6 +49,9 @@ TEST(JsonlSink, StatesScalesUnknownIdsAndSideBlocks) {
         "unit": "dBm", "value": -85.5, "raw": -85500, "scale": 1000, "state": "fresh"})"));
     EXPECT_TRUE(json["params"][1]["value"].is_number_integer());
     EXPECT_EQ(json["params"][1]["state"], "cleared");
+    EXPECT_FALSE(json["params"][1].contains("label"));
+    EXPECT_EQ(json["params"][2]["label"], "connected");
+    EXPECT_TRUE(json["params"][3]["label"].is_null());
     EXPECT_EQ(json["inherited_params"][0]["name"], "param_7f01001b");
     EXPECT_EQ(json["inherited_params"][0]["unit"], "");
     EXPECT_EQ(json["struct_params"][0]["length"], 20);

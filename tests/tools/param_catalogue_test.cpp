@@ -1,5 +1,6 @@
 // The parameter catalogue: its names are the tool's column names and JSON keys, and its
 // slots, scales and payload lengths must agree with the records the library hands out.
+// Every entry has a meaning; an ID no decoder writes is named reserved_<id>.
 #include "param_catalogue.h"
 
 #include <gtest/gtest.h>
@@ -15,12 +16,14 @@
 namespace tessavo::cli {
 namespace {
 
-TEST(ParamCatalogue, IdsAndNamesAreUniqueAndWritersWellFormed) {
+TEST(ParamCatalogue, IdsNamesUnitsAndMeaningsAreWellFormed) {
     ASSERT_EQ(ParamCatalogue().size(), 429u);
     std::set<uint32_t> ids;
     std::set<std::string> names;
     const std::regex snakeCase("[a-z][a-z0-9]*(_[a-z0-9]+)*");
     const std::regex writerList("((0x[0-9A-F]{4}|cmd:0x[0-9A-F]{2})( |$))*");
+    const std::set<std::string> units = {"",   "dBm",  "dB",     "%",      "bit/s",
+                                         "ms", "bits", "0.5 dB", "-0.5 dB"};
     for (const ParamInfo& info : ParamCatalogue()) {
         const std::string name(info.name);
         const std::string writers(info.writers);
@@ -28,8 +31,11 @@ TEST(ParamCatalogue, IdsAndNamesAreUniqueAndWritersWellFormed) {
         EXPECT_TRUE(names.insert(name).second) << "duplicate name " << name;
         EXPECT_TRUE(std::regex_match(name, snakeCase)) << name;
         EXPECT_TRUE(std::regex_match(writers, writerList)) << name << ": '" << writers << "'";
-        // Only a writer-less ID keeps the generic name.
-        EXPECT_EQ(writers.empty(), name == GenericParamName(info.id)) << name;
+        EXPECT_EQ(writers.empty(), name == "reserved_" + GenericParamName(info.id).substr(6))
+            << name;
+        EXPECT_TRUE(units.count(std::string(info.unit))) << name << ": " << info.unit;
+        EXPECT_FALSE(info.description.empty()) << name;
+        EXPECT_EQ(FindParamByName(name), &info);
     }
 }
 

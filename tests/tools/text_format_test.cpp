@@ -1,10 +1,12 @@
-// The text pieces of every output: scaled values, hex, CSV quoting, item times (in the zone
-// the tests pin, TZ=CST-8) and the progress line.
+// The text pieces of every output: scaled values, hex, CSV quoting, item times and the
+// progress line.
 #include "text_format.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
+#include <ctime>
 #include <sstream>
 #include <vector>
 
@@ -42,19 +44,44 @@ TEST(TextFormat, CsvFieldsAreQuotedOnlyWhenNeeded) {
     EXPECT_EQ(CsvField("two\nlines"), "\"two\nlines\"");
 }
 
-TEST(TextFormat, ItemTimesAreLocalIso8601WithMicroseconds) {
-    // 315964800 is 1980-01-06 00:00:00 UTC, 08:00:00 in UTC+8.
-    const std::vector<std::pair<ItemTime, const char*>> cases = {
-        {{315964801, 1250}, "1980-01-06T08:00:01.001250+08:00"},
-        {{0, 0}, "1970-01-01T08:00:00.000000+08:00"},
-        {{1700000000, 500000}, "2023-11-15T06:13:20.500000+08:00"},
-        // Microseconds outside 0..999999 are carried into the seconds.
-        {{315964800, 1500000}, "1980-01-06T08:00:01.500000+08:00"},
-        {{315964800, -1}, "1980-01-06T07:59:59.999999+08:00"},
+// The library counts item seconds from 1980-01-06 08:00 local time, so the same packet gets
+// another pair in each zone; the clock gives the same true instant for all of them. In
+// UTC+8 the pair is the GPS time as Unix seconds; in UTC it is 8 h later; in EST (UTC-5 in
+// January 1980) 13 h later. The sprint capture's first 0x1004 is stamped 2015-08-16
+// 18:57:19 GPS time (1439751439 as Unix seconds), 17 leap seconds ahead of UTC. GPS ran
+// one second further ahead after each leap second, which itself reads 23:59:60.
+TEST(TextFormat, ItemTimesAreTrueInstantsWhateverTheZone) {
+    struct Case {
+        const char* zone;
+        ItemTime raw;
+        bool local;
+        const char* text;
     };
-    for (const auto& [time, text] : cases) {
-        EXPECT_EQ(FormatItemTime(time), text) << time.seconds << " " << time.microseconds;
+    const std::vector<Case> cases = {
+        {"CST-8", {315964801, 1250}, false, "1980-01-06T00:00:01.001250Z"},
+        {"CST-8", {315964800, 1500000}, false, "1980-01-06T00:00:01.500000Z"},  // carried
+        {"CST-8", {315964800, -1}, false, "1980-01-05T23:59:59.999999Z"},
+        {"CST-8", {1439751439, 548750}, false, "2015-08-16T18:57:02.548750Z"},
+        {"UTC0", {1439780239, 548750}, false, "2015-08-16T18:57:02.548750Z"},
+        {"EST5EDT,M3.2.0,M11.1.0", {1439798239, 548750}, false, "2015-08-16T18:57:02.548750Z"},
+        {"EST5EDT,M3.2.0,M11.1.0", {1439798239, 548750}, true, "2015-08-16T14:57:02.548750-04:00"},
+        {"CST-8", {1439751439, 0}, true, "2015-08-17T02:57:02.000000+08:00"},
+        {"CST-8", {362793599, 0}, false, "1981-06-30T23:59:59.000000Z"},
+        {"CST-8", {362793600, 0}, false, "1981-06-30T23:59:60.000000Z"},
+        {"CST-8", {362793601, 0}, false, "1981-07-01T00:00:00.000000Z"},
+        {"CST-8", {1483228816, 0}, false, "2016-12-31T23:59:59.000000Z"},
+        {"CST-8", {1483228817, 0}, false, "2016-12-31T23:59:60.000000Z"},
+        {"CST-8", {1483228818, 0}, false, "2017-01-01T00:00:00.000000Z"},
+    };
+    const std::string saved = std::getenv("TZ") != nullptr ? std::getenv("TZ") : "";
+    for (const Case& c : cases) {
+        setenv("TZ", c.zone, 1);
+        tzset();
+        EXPECT_EQ(ItemClock(c.local).Format(c.raw), c.text) << c.zone << " " << c.raw.seconds;
     }
+    setenv("TZ", saved.c_str(), 1);
+    tzset();
+    EXPECT_EQ(LeapSecondsAtGps(0), 0);
     EXPECT_DOUBLE_EQ(SecondsBetween({12, 500000}, {10, 0}), -2.5);
     EXPECT_NEAR(SecondsBetween({10, 999999}, {11, 0}), 0.000001, 1e-12);
 }

@@ -9,7 +9,7 @@
 namespace tessavo::cli {
 
 void WriteCatalogueCsv(std::ostream& out) {
-    out << "id,kind,name,unit,scale,payload_length,writers\n";
+    out << "id,kind,name,unit,scale,payload_length,writers,description,values\n";
     for (const ParamInfo& info : ParamCatalogue()) {
         bool scalar = info.kind == ParamKind::kScalar;
         out << HexNumber(info.id, 8) << ',' << (scalar ? "scalar" : "struct") << ','
@@ -17,7 +17,13 @@ void WriteCatalogueCsv(std::ostream& out) {
         if (scalar) out << info.scale;
         out << ',';
         if (!scalar) out << info.payloadLength;
-        out << ',' << CsvField(info.writers) << '\n';
+        std::string values;
+        for (const ValueLabel& label : info.labels) {
+            if (!values.empty()) values += ' ';
+            values += std::to_string(label.value) + '=' + std::string(label.label);
+        }
+        out << ',' << CsvField(info.writers) << ',' << CsvField(info.description) << ','
+            << CsvField(values) << '\n';
     }
 }
 
@@ -43,6 +49,14 @@ void WriteCatalogueJson(std::ostream& out) {
             rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
         }
         entry["writers"] = writers;
+        entry["description"] = std::string(info.description);
+        if (!info.labels.empty()) {
+            nlohmann::ordered_json values = nlohmann::ordered_json::object();
+            for (const ValueLabel& label : info.labels) {
+                values[std::to_string(label.value)] = std::string(label.label);
+            }
+            entry["values"] = values;
+        }
         list.push_back(entry);
     }
     out << list.dump(2) << '\n';

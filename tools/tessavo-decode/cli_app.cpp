@@ -1,13 +1,15 @@
 #include "cli_app.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
+#include <optional>
 
 #include "block_stream_sink.h"
 #include "catalogue_listing.h"
@@ -16,56 +18,74 @@
 #include "decoder_session.h"
 #include "frame_scan.h"
 #include "jsonl_sink.h"
+#include "output_file.h"
 #include "progress_meter.h"
+#include "run_control.h"
 #include "summary_sink.h"
 
 namespace tessavo::cli {
 namespace {
 
 constexpr const char* kStdinName = "standard input";
+constexpr const char* kUsage =
+    "Usage: tessavo-decode [OPTIONS] [FILE...]\n"
+    "Run 'tessavo-decode --help' for the options.\n";
 
 // One capture source: a file opened up front, or the process's standard input.
 class InputSource {
   public:
-    static std::unique_ptr<InputSource> Open(const std::string& path, std::istream& in,
+    static std::unique_ptr<InputSource> Open(const std::string& path, const CliStreams& io,
                                              std::string& error) {
         auto source = std::unique_ptr<InputSource>(new InputSource());
         if (path == "-") {
             source->name_ = kStdinName;
-            source->stream_ = &in;
+            source->stream_ = &io.in;
+            source->fd_ = io.inFd;
+            source->ownsFd_ = false;
+            struct stat info {};
+            if (io.inFd >= 0 && ::fstat(io.inFd, &info) == 0 && S_ISREG(info.st_mode)) {
+                source->identity_ = FileIdentity{info.st_dev, info.st_ino};
+            }
             return source;
         }
-        source->name_ = path;
+        source->name_ = "'" + path + "'";
+        source->fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (source->fd_ < 0) {
+            error = "cannot open '" + path + "': " + std::strerror(errno);
+            return nullptr;
+        }
         struct stat info {};
-        if (stat(path.c_str(), &info) != 0) {
-            error = "cannot open '" + path + "': " + std::strerror(errno);
+        if (::fstat(source->fd_, &info) != 0 || S_ISDIR(info.st_mode)) {
+            error = "cannot read '" + path +
+                    "': " + std::strerror(S_ISDIR(info.st_mode) ? EISDIR : errno);
             return nullptr;
         }
-        if (S_ISDIR(info.st_mode)) {
-            error = "cannot read '" + path + "': " + std::strerror(EISDIR);
-            return nullptr;
+        source->identity_ = FileIdentity{info.st_dev, info.st_ino};
+        if (S_ISREG(info.st_mode)) {
+            source->size_ = static_cast<uint64_t>(info.st_size);
+            source->rewindable_ = true;
         }
-        source->file_ = std::fopen(path.c_str(), "rb");
-        if (source->file_ == nullptr) {
-            error = "cannot open '" + path + "': " + std::strerror(errno);
-            return nullptr;
-        }
-        if (S_ISREG(info.st_mode)) source->size_ = static_cast<uint64_t>(info.st_size);
         return source;
     }
 
     ~InputSource() {
-        if (file_ != nullptr) std::fclose(file_);
+        if (ownsFd_ && fd_ >= 0) ::close(fd_);
     }
 
-    // Bytes read into `buffer`; 0 at the end. Sets `error` on a read failure.
+    // Bytes read into `buffer`; 0 at the end or when a stop was requested. Sets `error` on
+    // a read failure.
     size_t Read(std::vector<uint8_t>& buffer, std::string& error) {
-        if (file_ != nullptr) {
-            size_t count = std::fread(buffer.data(), 1, buffer.size(), file_);
-            if (count == 0 && std::ferror(file_)) {
-                error = "error reading '" + name_ + "': " + std::strerror(errno);
+        if (fd_ >= 0) {
+            for (;;) {
+                ssize_t count = ::read(fd_, buffer.data(), buffer.size());
+                if (count >= 0) return static_cast<size_t>(count);
+                if (errno == EINTR) {
+                    if (StopSignal() != 0) return 0;
+                    continue;
+                }
+                error = "error reading " + name_ + ": " + std::strerror(errno);
+                return 0;
             }
-            return count;
         }
         stream_->read(reinterpret_cast<char*>(buffer.data()),
                       static_cast<std::streamsize>(buffer.size()));
@@ -74,37 +94,150 @@ class InputSource {
         return count;
     }
 
-    const std::string& Name() const { return name_; }
-    uint64_t Size() const { return size_; }  // 0 when unknown
+    bool Rewind() { return rewindable_ && ::lseek(fd_, 0, SEEK_SET) == 0; }
+
+    const std::string& Name() const { return name_; }  // quoted path or "standard input"
+    uint64_t Size() const { return size_; }            // 0 when unknown
+    bool Rewindable() const { return rewindable_; }
+    const std::optional<FileIdentity>& Identity() const { return identity_; }
 
   private:
     InputSource() = default;
 
     std::string name_;
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
+    bool ownsFd_ = true;
     std::istream* stream_ = nullptr;
     uint64_t size_ = 0;
+    bool rewindable_ = false;
+    std::optional<FileIdentity> identity_;
 };
 
-class OutputFile {
+using Inputs = std::vector<std::unique_ptr<InputSource>>;
+
+// The --tz zone for this run: TZ is set for the whole process (the library converts its
+// time stamps in it too, and the clock undoes that) and restored afterwards.
+class TimeZoneScope {
   public:
-    bool Open(const std::string& path, std::string& error) {
-        path_ = path;
-        file_.open(path, std::ios::binary | std::ios::trunc);
-        if (!file_) error = "cannot write '" + path + "': " + std::strerror(errno);
-        return static_cast<bool>(file_);
+    explicit TimeZoneScope(const std::string& zone) : active_(!zone.empty()) {
+        if (!active_) return;
+        if (const char* old = std::getenv("TZ")) saved_ = old;
+        ::setenv("TZ", zone.c_str(), 1);
+        ::tzset();
     }
-    std::ostream& Stream() { return file_; }
-    bool Close(std::string& error) {
-        file_.close();
-        if (!file_) error = "error writing '" + path_ + "'";
-        return static_cast<bool>(file_);
+    ~TimeZoneScope() {
+        if (!active_) return;
+        if (saved_) {
+            ::setenv("TZ", saved_->c_str(), 1);
+        } else {
+            ::unsetenv("TZ");
+        }
+        ::tzset();
     }
 
   private:
-    std::string path_;
-    std::ofstream file_;
+    bool active_;
+    std::optional<std::string> saved_;
 };
+
+// Feeds every input through `session`, the frames through a scanner per input. Returns
+// false with `error` set on a read failure; stops early when a stop was requested.
+struct PassHooks {
+    ProgressMeter* progress = nullptr;
+    RunStats* stats = nullptr;
+    std::ostream* flushAfterChunk = nullptr;
+    LibraryOutput* library = nullptr;
+    bool forwardLibrary = true;
+    std::ostream* warnings = nullptr;
+};
+
+bool RunPass(Inputs& inputs, const CliOptions& options, DecoderSession& session, PassHooks hooks,
+             std::string& error) {
+    bool frameByFrame = options.rawPackets || options.wholeFrames;
+    std::vector<uint8_t> buffer(options.chunkSize);
+    bool sawLog = false;
+    uint64_t done = 0;
+    for (auto& input : inputs) {
+        uint64_t offset = 0;
+        FrameScanner scanner;
+        if (frameByFrame) {
+            scanner = FrameScanner([&](std::span<const uint8_t> frame, uint64_t frameOffset) {
+                session.FeedFrame(frame, input->Name(), frameOffset);
+            });
+        }
+        scanner.AssumeLogSeen(sawLog);
+        while (StopSignal() == 0) {
+            size_t count = input->Read(buffer, error);
+            if (!error.empty()) return false;
+            if (count == 0) break;
+            std::span<const uint8_t> chunk(buffer.data(), count);
+            scanner.Feed(chunk);  // in the frame modes this also feeds the library
+            if (!frameByFrame) session.FeedStream(chunk, input->Name(), offset);
+            if (hooks.library != nullptr) {
+                uint64_t lines = hooks.library->Drain(hooks.forwardLibrary);
+                if (hooks.stats != nullptr) hooks.stats->libraryMessages += lines;
+            }
+            offset += count;
+            done += count;
+            if (hooks.flushAfterChunk != nullptr) hooks.flushAfterChunk->flush();
+            if (hooks.progress != nullptr) hooks.progress->Update(done, session.Items());
+        }
+        scanner.Finish();
+        sawLog = scanner.SawLog();
+        if (scanner.Counts().frames == 0 && hooks.warnings != nullptr && StopSignal() == 0) {
+            if (hooks.progress != nullptr) hooks.progress->Finish();
+            *hooks.warnings << "tessavo-decode: warning: no DIAG frames in " << input->Name()
+                            << '\n';
+        }
+        if (hooks.stats != nullptr) {
+            hooks.stats->frames += scanner.Counts();
+            hooks.stats->inputBytes += offset;
+        }
+    }
+    return true;
+}
+
+// The columns a wide CSV needs: those named by --params; else, when every input is a file
+// that can be read twice, those a first decoding pass finds set; else the whole catalogue.
+std::vector<CsvColumn> ChooseCsvColumns(Inputs& inputs, const CliOptions& options,
+                                        LibraryOutput* library, std::string& error) {
+    if (!options.filter.params.empty()) return ColumnsFromNames(options.filter.params);
+    for (const auto& input : inputs) {
+        if (!input->Rewindable()) return ColumnsFromNames({});
+    }
+    ColumnDiscovery discovery;
+    std::ostream quiet(nullptr);
+    DecoderSession session(
+        options, ItemSelection{},
+        [&](const ItemView& item) {
+            if (options.filter.Accepts(item)) discovery.Consume(item);
+        },
+        quiet);
+    if (!session.Open()) {
+        error = "the library could not create a decoder object";
+        return {};
+    }
+    PassHooks hooks;
+    hooks.library = library;
+    hooks.forwardLibrary = false;  // the real pass reports them
+    if (!RunPass(inputs, options, session, hooks, error)) return {};
+    for (auto& input : inputs) {
+        if (!input->Rewind()) {
+            error = "cannot read " + input->Name() + " again: " + std::strerror(errno);
+            return {};
+        }
+    }
+    return discovery.Columns();
+}
+
+int WriteCatalogue(const CliOptions& options, std::ostream& out) {
+    if (*options.listParams == CatalogueFormat::kJson) {
+        WriteCatalogueJson(out);
+    } else {
+        WriteCatalogueCsv(out);
+    }
+    return 0;
+}
 
 }  // namespace
 
@@ -115,44 +248,83 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
         return *parsed.exitCode;
     }
     const CliOptions& options = parsed.options;
-    auto fail = [&io](const std::string& message) {
+    auto fail = [&io](const std::string& message, int status = 1) {
         io.err << "tessavo-decode: " << message << '\n';
-        return 1;
+        return status;
     };
     std::string error;
-
-    OutputFile outputFile;
-    if (!options.outputPath.empty() && !outputFile.Open(options.outputPath, error)) {
-        return fail(error);
-    }
-    std::ostream& out = options.outputPath.empty() ? io.out : outputFile.Stream();
+    TimeZoneScope zone(options.timeZone);
+    ItemClock clock(!options.timeZone.empty());
 
     if (options.listParams) {
-        if (*options.listParams == CatalogueFormat::kJson) {
-            WriteCatalogueJson(out);
-        } else {
-            WriteCatalogueCsv(out);
+        if (options.outputPath.empty()) {
+            WriteCatalogue(options, io.out);
+            io.out.flush();
+            return 0;
         }
-        if (!options.outputPath.empty() && !outputFile.Close(error)) return fail(error);
-        return 0;
+        AtomicOutputFile file;
+        if (!file.Open(options.outputPath, error)) return fail(error);
+        WriteCatalogue(options, file.Stream());
+        return file.Commit(error) ? 0 : fail(error);
     }
 
-    // Every input is opened before anything is decoded, so that a bad name costs no output.
+    if (options.inputs.empty() && io.inIsTerminal) {
+        io.err << "tessavo-decode: no capture named and standard input is a terminal\n" << kUsage;
+        return 2;
+    }
+
+    // Every input is opened, and every output checked against them, before anything is
+    // written: a bad name costs no output and no existing file.
     std::vector<std::string> paths = options.inputs;
     if (paths.empty()) paths.push_back("-");
-    std::vector<std::unique_ptr<InputSource>> inputs;
+    Inputs inputs;
     uint64_t totalBytes = 0;
     bool sizeKnown = true;
     for (const std::string& path : paths) {
-        auto source = InputSource::Open(path, io.in, error);
+        auto source = InputSource::Open(path, io, error);
         if (!source) return fail(error);
         totalBytes += source->Size();
         if (source->Size() == 0) sizeKnown = false;
         inputs.push_back(std::move(source));
     }
+    std::vector<std::string> outputs;
+    for (const std::string* path :
+         {&options.outputPath, &options.outfileRecordsPath, &options.compactPath}) {
+        if (path->empty()) continue;
+        FileIdentity output;
+        bool exists = IdentifyFile(*path, output);
+        for (const auto& input : inputs) {
+            if (exists && input->Identity() && SameFile(output, *input->Identity())) {
+                return fail("refusing to write '" + *path + "': it is an input (" + input->Name() +
+                                "); name another output file",
+                            2);
+            }
+        }
+        for (const std::string& other : outputs) {
+            FileIdentity previous;
+            if (other == *path ||
+                (exists && IdentifyFile(other, previous) && SameFile(output, previous))) {
+                return fail("'" + *path + "' is named for two outputs; name a file for each", 2);
+            }
+        }
+        outputs.push_back(*path);
+    }
 
-    OutputFile outfileRecords;
-    OutputFile compact;
+    std::vector<CsvColumn> csvColumns;
+    if (options.format == OutputFormat::kCsv && options.csvLayout == CsvLayout::kWide) {
+        csvColumns = ChooseCsvColumns(inputs, options, io.library, error);
+        if (!error.empty()) return fail(error);
+        if (StopSignal() != 0) return StopExitStatus(StopSignal());
+    } else if (options.format == OutputFormat::kCsv) {
+        csvColumns = ColumnsFromNames(options.filter.params);
+    }
+
+    AtomicOutputFile outputFile;
+    AtomicOutputFile outfileRecords;
+    AtomicOutputFile compact;
+    if (!options.outputPath.empty() && !outputFile.Open(options.outputPath, error)) {
+        return fail(error);
+    }
     if (!options.outfileRecordsPath.empty() &&
         !outfileRecords.Open(options.outfileRecordsPath, error)) {
         return fail(error);
@@ -160,32 +332,39 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
     if (!options.compactPath.empty() && !compact.Open(options.compactPath, error)) {
         return fail(error);
     }
+    std::ostream& out = options.outputPath.empty() ? io.out : outputFile.Stream();
 
-    std::vector<std::unique_ptr<ItemSink>> sinks;
+    // The chosen format sees the items that pass the filters; the side files see all.
+    std::unique_ptr<ItemSink> mainSink;
     switch (options.format) {
         case OutputFormat::kJsonl:
-            sinks.push_back(std::make_unique<JsonlSink>(
+            mainSink = std::make_unique<JsonlSink>(
                 out,
-                JsonlFields{options.inherited, options.dtlog, options.outFile, options.reencode}));
+                JsonlFields{options.inherited, options.dtlog, options.outFile, options.reencode},
+                clock, options.filter);
             break;
         case OutputFormat::kCsv:
-            sinks.push_back(std::make_unique<CsvSink>(out));
+            mainSink = std::make_unique<CsvSink>(out, csvColumns,
+                                                 options.csvLayout == CsvLayout::kLong, clock);
             break;
         case OutputFormat::kSummary:
-            sinks.push_back(std::make_unique<SummarySink>(out));
+            mainSink = std::make_unique<SummarySink>(out, clock);
             break;
         case OutputFormat::kDtlog:
-            sinks.push_back(std::make_unique<BlockStreamSink>(out, ItemBlock::kDtlog));
+            mainSink = std::make_unique<BlockStreamSink>(out, ItemBlock::kDtlog);
             break;
     }
+    std::vector<std::unique_ptr<ItemSink>> sideSinks;
     if (!options.outfileRecordsPath.empty()) {
-        sinks.push_back(
+        sideSinks.push_back(
             std::make_unique<BlockStreamSink>(outfileRecords.Stream(), ItemBlock::kOutFile));
     }
     if (!options.compactPath.empty()) {
-        sinks.push_back(std::make_unique<BlockStreamSink>(compact.Stream(), ItemBlock::kCompact));
+        sideSinks.push_back(
+            std::make_unique<BlockStreamSink>(compact.Stream(), ItemBlock::kCompact));
     }
 
+    RunStats stats;
     ItemSelection selection;
     selection.inherited = options.inherited && options.format == OutputFormat::kJsonl;
     selection.dtlog = options.dtlog;
@@ -193,61 +372,48 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
     selection.compact = options.reencode;
     DecoderSession session(
         options, selection,
-        [&sinks](const ItemView& item) {
-            for (auto& sink : sinks) sink->Consume(item);
+        [&](const ItemView& item) {
+            if (item.identity.logCode) {
+                ++stats.itemsByLogCode[*item.identity.logCode];
+            } else if (item.identity.command) {
+                ++stats.commandItems;
+            }
+            if (options.filter.Accepts(item)) mainSink->Consume(item);
+            for (auto& sink : sideSinks) sink->Consume(item);
         },
         io.err);
     if (!session.Open()) return 1;
 
     auto started = std::chrono::steady_clock::now();
     ProgressMeter progress(io.err, io.errIsTerminal && !options.quiet, sizeKnown ? totalBytes : 0);
-    RunStats stats;
-    bool frameByFrame = options.rawPackets || options.wholeFrames;
-    std::vector<uint8_t> buffer(options.chunkSize);
-    for (auto& input : inputs) {
-        uint64_t offset = 0;
-        FrameScanner scanner;
-        if (frameByFrame) {
-            scanner = FrameScanner([&](std::span<const uint8_t> frame, uint64_t frameOffset) {
-                session.FeedFrame(frame, input->Name(), frameOffset);
-            });
-        }
-        for (;;) {
-            size_t count = input->Read(buffer, error);
-            if (!error.empty()) {
-                progress.Finish();
-                return fail(error);
-            }
-            if (count == 0) break;
-            std::span<const uint8_t> chunk(buffer.data(), count);
-            scanner.Feed(chunk);  // in the frame modes this also feeds the library
-            if (!frameByFrame) session.FeedStream(chunk, input->Name(), offset);
-            offset += count;
-            stats.inputBytes += count;
-            progress.Update(stats.inputBytes, session.Items());
-        }
-        scanner.Finish();
-        if (scanner.Counts().frames == 0) {
-            progress.Finish();
-            io.err << "tessavo-decode: warning: no DIAG frames in "
-                   << (input->Name() == kStdinName ? input->Name() : "'" + input->Name() + "'")
-                   << '\n';
-        }
-        stats.frames += scanner.Counts();
-    }
+    PassHooks hooks;
+    hooks.progress = &progress;
+    hooks.stats = &stats;
+    hooks.flushAfterChunk = &out;  // a live pipe sees the items of each chunk at once
+    hooks.library = io.library;
+    hooks.warnings = &io.err;
+    bool read = RunPass(inputs, options, session, hooks, error);
     progress.Finish();
+    if (!read) return fail(error);
 
     stats.items = session.Items();
     stats.decodeFailures = session.Failures();
+    stats.stopSignal = StopSignal();
     stats.wallSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    for (auto& sink : sinks) sink->Finish(stats);
+    mainSink->Finish(stats);
+    for (auto& sink : sideSinks) sink->Finish(stats);
 
-    if (!options.outputPath.empty() && !outputFile.Close(error)) return fail(error);
-    if (!options.outfileRecordsPath.empty() && !outfileRecords.Close(error)) return fail(error);
-    if (!options.compactPath.empty() && !compact.Close(error)) return fail(error);
-    if (!out) return fail("error writing the output");
-    return 0;
+    // A stopped run keeps what it wrote: every output ends on a complete line.
+    if (!options.outputPath.empty() && !outputFile.Commit(error)) return fail(error);
+    if (!options.outfileRecordsPath.empty() && !outfileRecords.Commit(error)) return fail(error);
+    if (!options.compactPath.empty() && !compact.Commit(error)) return fail(error);
+    if (options.outputPath.empty() && !out) {
+        int reason = io.outBuffer != nullptr ? io.outBuffer->Error() : 0;
+        return fail(reason != 0 ? WriteErrorText("standard output", reason)
+                                : "error writing standard output");
+    }
+    return stats.stopSignal != 0 ? StopExitStatus(stats.stopSignal) : 0;
 }
 
 }  // namespace tessavo::cli

@@ -1,8 +1,13 @@
 #include "cli_options.h"
 
+#include <sys/stat.h>
+
 #include <CLI/CLI.hpp>
 #include <charconv>
+#include <cstdlib>
 #include <sstream>
+
+#include "param_catalogue.h"
 
 namespace tessavo::cli {
 namespace {
@@ -15,15 +20,23 @@ Defaults: --module 0xB101, --host-time 0 (a constant, so that repeated runs give
 output; the library uses it only for the time of command 0xDD responses).
 
 Formats: jsonl, one object per report item; csv, one row per item and a column per scalar
-parameter the input sets, each cell the last-known value (empty once cleared); summary,
-counts per log code and message code, the time span and the run's rates; dtlog, each
-item's DTLog text as the library builds it. --list-params names every parameter.
+parameter the input sets, each cell the last-known value (empty once cleared), or with
+--csv-layout long one row per freshly set value; summary, counts, radio value ranges,
+identities, events and what yielded no item; dtlog, each item's DTLog text as the library
+builds it. --list-params names every parameter with its unit and meaning.
+
+Times are true instants: the handset's GPS time less the leap seconds of its date, in UTC
+("Z") or, with --tz, in the named zone with its offset, whatever TZ is.
 
 JSONL "log_code" comes from the frame as received (u16 at offset 6 of a log packet); for
 sub-packets of packed logs and compact (0xFFFE) input it is taken from the message code.
 
+Outputs are written to a temporary file beside the target and renamed into place when the
+run ends; an output may not name an input.
+
 Exit status: 0 success (also for input without DIAG frames, with a warning), 1 a file that
-cannot be read or written, 2 bad options.)";
+cannot be read or written, 2 bad options, 130/143 stopped by SIGINT/SIGTERM (outputs end
+on a complete line).)";
 
 std::string VersionText() {
     return "tessavo-decode (tessavo " + std::to_string(TESSAVO_VERSION_MAJOR) + "." +
@@ -58,7 +71,11 @@ std::optional<uint32_t> ParseModuleType(const std::string& text) {
     }
 }
 
-std::optional<HostTime> ParseHostTime(const std::string& text) {
+std::optional<HostTime> ParseHostTime(const std::string& text, std::string* why) {
+    auto fail = [why](const char* reason) -> std::optional<HostTime> {
+        if (why != nullptr) *why = reason;
+        return std::nullopt;
+    };
     HostTime time;
     if (text == "now") {
         time.now = true;
@@ -72,16 +89,17 @@ std::optional<HostTime> ParseHostTime(const std::string& text) {
     std::string_view fraction = dot == std::string_view::npos ? "" : rest.substr(dot + 1);
     int64_t seconds = 0;
     auto [end, ec] = std::from_chars(whole.data(), whole.data() + whole.size(), seconds);
-    if (whole.empty() || ec != std::errc() || end != whole.data() + whole.size()) {
-        return std::nullopt;
+    if (whole.empty() || (ec != std::errc() && ec != std::errc::result_out_of_range) ||
+        end != whole.data() + whole.size()) {
+        return fail("not a number of seconds");
     }
-    if (fraction.size() > 6 || (dot != std::string_view::npos && fraction.empty())) {
-        return std::nullopt;
-    }
+    if (dot != std::string_view::npos && fraction.empty()) return fail("no digits after the point");
+    if (fraction.size() > 6)
+        return fail("more than 6 fraction digits (the library keeps microseconds)");
     int64_t microseconds = 0;
     for (size_t i = 0; i < 6; ++i) {
         char c = i < fraction.size() ? fraction[i] : '0';
-        if (c < '0' || c > '9') return std::nullopt;
+        if (c < '0' || c > '9') return fail("not a number of seconds");
         microseconds = microseconds * 10 + (c - '0');
     }
     if (negative) {
@@ -91,10 +109,46 @@ std::optional<HostTime> ParseHostTime(const std::string& text) {
             microseconds = 1000000 - microseconds;
         }
     }
-    if (seconds < INT32_MIN || seconds > INT32_MAX) return std::nullopt;
+    if (ec == std::errc::result_out_of_range || seconds < INT32_MIN || seconds > INT32_MAX) {
+        return fail("outside the library's 32-bit seconds (-2147483648 to 2147483647)");
+    }
     time.seconds = static_cast<int32_t>(seconds);
     time.microseconds = static_cast<int32_t>(microseconds);
     return time;
+}
+
+std::optional<size_t> ParseChunkSize(const std::string& text, std::string* why) {
+    uint64_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec == std::errc::invalid_argument || end != text.data() + text.size()) {
+        if (why != nullptr) *why = "not a whole number of bytes";
+        return std::nullopt;
+    }
+    if (ec == std::errc::result_out_of_range || value < 1 || value > kMaxChunkSize) {
+        if (why != nullptr) *why = "outside 1 to " + std::to_string(kMaxChunkSize) + " bytes";
+        return std::nullopt;
+    }
+    return static_cast<size_t>(value);
+}
+
+bool IsKnownTimeZone(const std::string& name, std::string* why) {
+    auto fail = [&](const std::string& reason) {
+        if (why != nullptr) *why = reason;
+        return false;
+    };
+    if (name.empty() || name[0] == '/' || name.find("..") != std::string::npos ||
+        name.find_first_of(" ,:") != std::string::npos) {
+        return fail("not an IANA zone name such as Europe/Paris or America/Chicago");
+    }
+    const char* directory = std::getenv("TZDIR");
+    std::string path =
+        std::string(directory != nullptr ? directory : "/usr/share/zoneinfo") + "/" + name;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return fail("no such zone in the time zone database (" + path +
+                    "); give an IANA name such as Europe/Paris");
+    }
+    return true;
 }
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
@@ -120,7 +174,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     app.add_option("--module", module, "Module type: 0xB101, 0xB200, 0xB20A or 0xB20B")
         ->check(CLI::Validator(
             [](std::string& value) {
-                return ParseModuleType(value) ? std::string() : "unsupported module type " + value;
+                return ParseModuleType(value) ? std::string()
+                                              : "unsupported module type '" + value +
+                                                    "'; give 0xB101, 0xB200, 0xB20A or 0xB20B";
             },
             "TYPE"))
         ->capture_default_str();
@@ -129,7 +185,10 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                    "Capture time given to the library: SECONDS[.FRACTION] or now")
         ->check(CLI::Validator(
             [](std::string& value) {
-                return ParseHostTime(value) ? std::string() : "bad host time " + value;
+                std::string why;
+                if (ParseHostTime(value, &why)) return std::string();
+                return "'" + value + "' is not a host time: " + why +
+                       "; give SECONDS[.FRACTION] (up to 6 fraction digits) or now";
             },
             "TIME"))
         ->capture_default_str();
@@ -152,8 +211,54 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                    "Write the re-encoded compact stream to FILE; tessavo-decode reads it back "
                    "(implies --reencode)")
         ->type_name("FILE");
-    app.add_option("--chunk-size", options.chunkSize, "Bytes handed to the library per call")
-        ->check(CLI::Range(size_t{1}, size_t{16} * 1024 * 1024))
+    std::string chunkSize = std::to_string(kDefaultChunkSize);
+    app.add_option("--chunk-size", chunkSize, "Bytes handed to the library per call (1 to 16 MiB)")
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                std::string why;
+                if (ParseChunkSize(value, &why)) return std::string();
+                return "'" + value + "' is not a chunk size: " + why;
+            },
+            "BYTES"))
+        ->capture_default_str();
+    app.add_option("--tz", options.timeZone,
+                   "Print local times of this IANA zone (e.g. America/Chicago) with their "
+                   "offset; default UTC")
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                std::string why;
+                if (IsKnownTimeZone(value, &why)) return std::string();
+                return "unknown time zone '" + value + "': " + why;
+            },
+            "ZONE"));
+    std::string logCodes;
+    app.add_option("--log-code", logCodes,
+                   "Only items of these log codes, e.g. 0x1007,0x107C (not the side files)")
+        ->type_name("LIST")
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                std::string why;
+                return ParseLogCodes(value, why) ? std::string() : why;
+            },
+            "LIST"));
+    std::string params;
+    app.add_option("--params", params,
+                   "Only these parameters (catalogue names or IDs, comma-separated); for CSV "
+                   "the columns, in this order")
+        ->type_name("LIST")
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                std::string why;
+                return ParseParamNames(value, why) ? std::string() : why;
+            },
+            "LIST"));
+    app.add_flag("--decoded-only", options.filter.decodedOnly,
+                 "Skip items that set no parameter (of --params, when given)");
+    std::string csvLayout = "wide";
+    app.add_option("--csv-layout", csvLayout,
+                   "wide: one row per item, a column per parameter; long: one row per freshly "
+                   "set value (index, time, log code, parameter, value, unit)")
+        ->check(CLI::IsMember({"wide", "long"}))
         ->capture_default_str();
     app.add_flag("-q,--quiet", options.quiet, "No progress bar on standard error");
 
@@ -189,6 +294,18 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (format == "dtlog") options.format = OutputFormat::kDtlog;
     options.moduleType = *ParseModuleType(module);
     options.hostTime = *ParseHostTime(hostTime);
+    options.chunkSize = *ParseChunkSize(chunkSize);
+    if (csvLayout == "long") options.csvLayout = CsvLayout::kLong;
+    std::string ignored;
+    if (!logCodes.empty()) options.filter.logCodes = *ParseLogCodes(logCodes, ignored);
+    if (!params.empty()) {
+        options.filter.params = *ParseParamNames(params, ignored);
+        for (const std::string& name : options.filter.params) {
+            if (const ParamInfo* info = FindParamByName(name)) {
+                options.filter.paramIds.push_back(info->id);
+            }
+        }
+    }
     if (app.count("--list-params") > 0) {
         options.listParams = listParams == "json" ? CatalogueFormat::kJson : CatalogueFormat::kCsv;
     }

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "item_filter.h"
 #include "tessavo/tessavo.h"
 
 namespace tessavo::cli {
 
 enum class OutputFormat { kJsonl, kCsv, kSummary, kDtlog };
 enum class CatalogueFormat { kCsv, kJson };
+enum class CsvLayout { kWide, kLong };
 
 // The capture time handed to the library with every decode call. The library uses it only
 // for the item time of command 0xDD responses, relative to the first packet, so a constant
@@ -42,6 +44,9 @@ struct CliOptions {
     size_t chunkSize = kDefaultChunkSize;
     bool quiet = false;
     std::optional<CatalogueFormat> listParams;
+    std::string timeZone;  // IANA name for local times; empty: UTC
+    ItemFilter filter;     // applies to the chosen format, not to the side files
+    CsvLayout csvLayout = CsvLayout::kWide;
 };
 
 struct ParseResult {
@@ -57,6 +62,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args);
 std::optional<uint32_t> ParseModuleType(const std::string& text);
 
 // "now", or seconds with an optional fraction ("1700000000.25"); fits 32-bit seconds.
-std::optional<HostTime> ParseHostTime(const std::string& text);
+// `why`, when given, receives what is wrong with a text that does not parse.
+std::optional<HostTime> ParseHostTime(const std::string& text, std::string* why = nullptr);
+
+// A chunk size in bytes, 1 to 16 MiB; `why` as above.
+std::optional<size_t> ParseChunkSize(const std::string& text, std::string* why = nullptr);
+
+inline constexpr size_t kMaxChunkSize = size_t{16} * 1024 * 1024;
+
+// True when `name` is an IANA zone name with a zone file (under TZDIR or
+// /usr/share/zoneinfo); `why` says what is wrong otherwise.
+bool IsKnownTimeZone(const std::string& name, std::string* why = nullptr);
 
 }  // namespace tessavo::cli

@@ -3,75 +3,186 @@
 #include <optional>
 #include <string>
 
-#include "item_time.h"
 #include "param_catalogue.h"
 #include "text_format.h"
 
 namespace tessavo::cli {
 namespace {
 
-std::optional<uint16_t> ScalarColumn(uint32_t id) {
+std::optional<uint16_t> ScalarIndex(uint32_t id) {
     const ParamInfo* info = FindParam(id);
     if (info == nullptr || info->kind != ParamKind::kScalar) return std::nullopt;
     return static_cast<uint16_t>(info - ScalarParams().data());
 }
 
+bool IsSet(int32_t state) {
+    return state == TESSAVO_STATE_FRESH || state == TESSAVO_STATE_INHERITED;
+}
+
+std::string LogCodeText(const PacketIdentity& identity) {
+    if (identity.command) return "cmd:" + HexNumber(*identity.command, 2);
+    if (identity.logCode) return HexNumber(*identity.logCode, 4);
+    return {};
+}
+
 }  // namespace
 
-void CsvSink::Consume(const ItemView& item) {
-    if (everSet_.empty()) everSet_.assign(ScalarParams().size(), false);
-    Row row{item.index,
-            item.time,
-            item.msgCode,
-            item.direction,
-            item.identity,
-            static_cast<uint32_t>(changes_.size()),
-            0};
+ColumnDiscovery::ColumnDiscovery()
+    : scalars_(ScalarParams().size(), false), views_(kViewCount, false) {}
+
+void ColumnDiscovery::Consume(const ItemView& item) {
     for (const DecodeParam& param : item.currentParams) {
-        std::optional<uint16_t> column = ScalarColumn(param.id);
-        if (!column) continue;
+        if (param.state != TESSAVO_STATE_FRESH) continue;
+        if (std::optional<uint16_t> index = ScalarIndex(param.id)) scalars_[*index] = true;
+    }
+    for (const StructParamRecord& record : item.currentStructs) {
+        if (record.state != TESSAVO_STATE_FRESH) continue;
+        ViewValues values;
+        ComputeViews(record.id, record.payload, values);
+        for (size_t v = 0; v < kViewCount; ++v) {
+            if (values[v]) views_[v] = true;
+        }
+    }
+}
+
+std::vector<CsvColumn> ColumnDiscovery::Columns() const {
+    std::vector<CsvColumn> columns;
+    for (size_t i = 0; i < scalars_.size(); ++i) {
+        if (scalars_[i]) columns.push_back({false, static_cast<uint16_t>(i)});
+    }
+    for (size_t v = 0; v < views_.size(); ++v) {
+        if (views_[v]) columns.push_back({true, static_cast<uint16_t>(v)});
+    }
+    return columns;
+}
+
+std::vector<CsvColumn> ColumnsFromNames(const std::vector<std::string>& names) {
+    std::vector<CsvColumn> columns;
+    if (names.empty()) {
+        for (size_t i = 0; i < ScalarParams().size(); ++i) {
+            columns.push_back({false, static_cast<uint16_t>(i)});
+        }
+        for (size_t v = 0; v < kViewCount; ++v) columns.push_back({true, static_cast<uint16_t>(v)});
+        return columns;
+    }
+    for (const std::string& name : names) {
+        if (const ParamInfo* info = FindParamByName(name)) {
+            if (std::optional<uint16_t> index = ScalarIndex(info->id)) {
+                columns.push_back({false, *index});
+            }
+            continue;
+        }
+        for (size_t v = 0; v < kViewCount; ++v) {
+            if (ScalarViews()[v].name == name) columns.push_back({true, static_cast<uint16_t>(v)});
+        }
+    }
+    return columns;
+}
+
+CsvSink::CsvSink(std::ostream& out, std::vector<CsvColumn> columns, bool longLayout,
+                 const ItemClock& clock)
+    : out_(out),
+      columns_(std::move(columns)),
+      long_(longLayout),
+      clock_(clock),
+      scalarShown_(ScalarParams().size(), false),
+      scalars_(ScalarParams().size()) {
+    for (const CsvColumn& column : columns_) {
+        if (!column.view) scalarShown_[column.index] = true;
+    }
+}
+
+void CsvSink::WriteHeader() {
+    headerWritten_ = true;
+    if (long_) {
+        out_ << "index,time,log_code,parameter,value,unit\n";
+        return;
+    }
+    out_ << "index,time,msg_code,log_code,direction";
+    for (const CsvColumn& column : columns_) {
+        std::string_view name =
+            column.view ? ScalarViews()[column.index].name : ScalarParams()[column.index].name;
+        out_ << ',' << CsvField(name);
+    }
+    out_ << '\n';
+}
+
+void CsvSink::UpdateState(const ItemView& item) {
+    std::span<const ParamInfo> catalogue = ScalarParams();
+    for (const DecodeParam& param : item.currentParams) {
+        std::optional<uint16_t> index = ScalarIndex(param.id);
+        if (!index) continue;
         // Fresh values (also a value re-listed as current) set the cell; a cleared one
         // empties it. The other states do not occur in a current list.
         if (param.state == TESSAVO_STATE_FRESH) {
-            changes_.push_back({*column, false, param.value});
-            everSet_[*column] = true;
+            scalars_[*index] = ScaledValueText(param.value, catalogue[*index].scale);
         } else if (param.state == TESSAVO_STATE_CLEARED || param.state == TESSAVO_STATE_RETIRED) {
-            changes_.push_back({*column, true, 0});
-        } else {
+            scalars_[*index].clear();
+        }
+    }
+    for (const StructParamRecord& record : item.currentStructs) {
+        if (IsSet(record.state)) {
+            ComputeViews(record.id, record.payload, views_);
             continue;
         }
-        ++row.changeCount;
+        for (size_t v = 0; v < kViewCount; ++v) {
+            if (ScalarViews()[v].source == record.id) views_[v].reset();
+        }
     }
-    rows_.push_back(row);
+}
+
+void CsvSink::WriteLongRows(const ItemView& item) {
+    std::string prefix = std::to_string(item.index) + ',' + clock_.Format(item.time) + ',' +
+                         LogCodeText(item.identity) + ',';
+    std::span<const ParamInfo> catalogue = ScalarParams();
+    for (const DecodeParam& param : item.currentParams) {
+        std::optional<uint16_t> index = ScalarIndex(param.id);
+        if (!index || !scalarShown_[*index] || param.state != TESSAVO_STATE_FRESH) continue;
+        const ParamInfo& info = catalogue[*index];
+        out_ << prefix << CsvField(info.name) << ',' << ScaledValueText(param.value, info.scale)
+             << ',' << CsvField(info.unit) << '\n';
+    }
+    for (const StructParamRecord& record : item.currentStructs) {
+        if (record.state != TESSAVO_STATE_FRESH) continue;
+        ViewValues values;
+        ComputeViews(record.id, record.payload, values);
+        for (const CsvColumn& column : columns_) {
+            if (!column.view || !values[column.index]) continue;
+            const ViewInfo& view = ScalarViews()[column.index];
+            out_ << prefix << CsvField(view.name) << ',' << *values[column.index] << ','
+                 << CsvField(view.unit) << '\n';
+        }
+    }
+}
+
+void CsvSink::Consume(const ItemView& item) {
+    if (!headerWritten_) WriteHeader();
+    if (long_) {
+        WriteLongRows(item);
+        return;
+    }
+    UpdateState(item);
+    line_.clear();
+    line_ += std::to_string(item.index);
+    line_ += ',';
+    line_ += clock_.Format(item.time);
+    line_ += ',';
+    line_ += HexNumber(item.msgCode, 8);
+    line_ += ',';
+    line_ += LogCodeText(item.identity);
+    line_ += ',';
+    line_ += std::to_string(item.direction);
+    for (const CsvColumn& column : columns_) {
+        line_ += ',';
+        line_ +=
+            column.view ? views_[column.index].value_or(std::string()) : scalars_[column.index];
+    }
+    line_ += '\n';
+    out_ << line_;
 }
 
 void CsvSink::Finish(const RunStats&) {
-    std::span<const ParamInfo> scalars = ScalarParams();
-    std::vector<uint16_t> columns;
-    for (size_t i = 0; i < everSet_.size(); ++i) {
-        if (everSet_[i]) columns.push_back(static_cast<uint16_t>(i));
-    }
-    out_ << "index,time,msg_code,log_code,direction";
-    for (uint16_t column : columns) out_ << ',' << CsvField(scalars[column].name);
-    out_ << '\n';
-
-    // Last-known value per catalogue entry; empty text is an unknown or cleared value.
-    std::vector<std::string> state(scalars.size());
-    for (const Row& row : rows_) {
-        for (uint32_t k = 0; k < row.changeCount; ++k) {
-            const Change& change = changes_[row.firstChange + k];
-            state[change.column] =
-                change.cleared ? std::string()
-                               : ScaledValueText(change.value, scalars[change.column].scale);
-        }
-        std::string logCode;
-        if (row.identity.logCode) logCode = HexNumber(*row.identity.logCode, 4);
-        if (row.identity.command) logCode = "cmd:" + HexNumber(*row.identity.command, 2);
-        out_ << row.index << ',' << FormatItemTime(row.time) << ',' << HexNumber(row.msgCode, 8)
-             << ',' << logCode << ',' << row.direction;
-        for (uint16_t column : columns) out_ << ',' << state[column];
-        out_ << '\n';
-    }
+    if (!headerWritten_) WriteHeader();
     out_.flush();
 }
 

@@ -1,49 +1,73 @@
-// CSV output: the complete state of the handset over time.
+// CSV output, written row by row as items arrive, in memory that does not grow with the
+// capture.
 //
-// One row per report item and one column per scalar parameter that the input ever sets
-// (named from the catalogue, in catalogue order). A cell holds the parameter's last-known
-// value, carried forward from the item that set it, as the library's inherited lists do; a
-// cleared parameter leaves its cells empty until it is set again. Structured parameters
-// are not columns (see the JSONL output).
+// Wide layout: one row per report item and one column per chosen parameter. A cell holds
+// the parameter's last-known value, carried forward from the item that set it, as the
+// library's inherited lists do; a cleared parameter leaves its cells empty until it is set
+// again. The columns are fixed before the first row: the parameters a first pass found set
+// (for files), the ones named by --params, or the whole catalogue (standard input).
 //
-// The column set is known only at the end, so rows are kept until then, each as the
-// changes its item brought (its current list): a few bytes per item, not a full row.
+// Long layout: one row per freshly set value: index, time, log code, parameter, value,
+// unit. Tidy data for tools that pivot themselves.
+//
+// Besides the scalar parameters there are the views of structured ones (struct_views.h).
 #pragma once
 
 #include <ostream>
+#include <string>
 #include <vector>
 
+#include "item_filter.h"
 #include "item_sink.h"
+#include "item_time.h"
+#include "struct_views.h"
 
 namespace tessavo::cli {
 
+// A column: a scalar catalogue entry (index into ScalarParams()) or a view.
+struct CsvColumn {
+    bool view = false;
+    uint16_t index = 0;
+};
+
+// Which columns a capture needs: fed every item of a first pass (or of the real pass), it
+// notes the scalars set fresh and the views a structured parameter gives.
+class ColumnDiscovery {
+  public:
+    ColumnDiscovery();
+    void Consume(const ItemView& item);
+    std::vector<CsvColumn> Columns() const;  // catalogue order, then the views
+
+  private:
+    std::vector<bool> scalars_;
+    std::vector<bool> views_;
+};
+
+// The columns named by --params, in that order; every scalar and view when none is named.
+std::vector<CsvColumn> ColumnsFromNames(const std::vector<std::string>& names);
+
 class CsvSink : public ItemSink {
   public:
-    explicit CsvSink(std::ostream& out) : out_(out) {}
+    CsvSink(std::ostream& out, std::vector<CsvColumn> columns, bool longLayout,
+            const ItemClock& clock);
 
     void Consume(const ItemView& item) override;
     void Finish(const RunStats& stats) override;
 
   private:
-    struct Change {
-        uint16_t column;  // index into the catalogue's scalar entries
-        bool cleared;
-        int32_t value;
-    };
-    struct Row {
-        int64_t index;
-        ItemTime time;
-        uint32_t msgCode;
-        uint32_t direction;
-        PacketIdentity identity;
-        uint32_t firstChange;  // into changes_
-        uint32_t changeCount;
-    };
+    void WriteHeader();
+    void UpdateState(const ItemView& item);
+    void WriteLongRows(const ItemView& item);
 
     std::ostream& out_;
-    std::vector<Row> rows_;
-    std::vector<Change> changes_;
-    std::vector<bool> everSet_;
+    std::vector<CsvColumn> columns_;
+    bool long_;
+    const ItemClock& clock_;
+    bool headerWritten_ = false;
+    std::vector<bool> scalarShown_;     // by scalar index: a column of this sink
+    std::vector<std::string> scalars_;  // last-known text by scalar index
+    ViewValues views_;
+    std::string line_;  // reused row buffer
 };
 
 }  // namespace tessavo::cli

@@ -72,6 +72,9 @@ FrameCounts& FrameCounts::operator+=(const FrameCounts& other) {
     compactFrames += other.compactFrames;
     oversized += other.oversized;
     trailingBytes += other.trailingBytes;
+    for (const auto& [code, count] : other.goodLogFrames) goodLogFrames[code] += count;
+    commandsBeforeFirstLog += other.commandsBeforeFirstLog;
+    commandsAfterFirstLog += other.commandsAfterFirstLog;
     return *this;
 }
 
@@ -112,6 +115,12 @@ void FrameScanner::CompleteFrame() {
         ++counts_.compactFrames;
     } else if (!PacketCrcIsGood(packet)) {
         ++counts_.crcFailures;
+    } else if (packet[0] == kLogCommand && packet.size() > kLogCodeOffset + 1) {
+        sawLog_ = true;
+        ++counts_.goodLogFrames[static_cast<uint16_t>(packet[kLogCodeOffset] |
+                                                      (packet[kLogCodeOffset + 1] << 8))];
+    } else {
+        ++(sawLog_ ? counts_.commandsAfterFirstLog : counts_.commandsBeforeFirstLog);
     }
     frame_.clear();
 }

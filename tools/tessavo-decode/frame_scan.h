@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <span>
 #include <vector>
 
@@ -37,6 +38,11 @@ struct FrameCounts {
     uint64_t compactFrames = 0;  // compact (log code 0xFFFE) frames, CRC not checked
     uint64_t oversized = 0;      // frames dropped for reaching 7168 bytes
     uint64_t trailingBytes = 0;  // bytes after the last 0x7E (set by Finish)
+    // Frames with a good CRC: log packets by log code, and command responses before and
+    // after the first log packet (the library drops those before it).
+    std::map<uint16_t, uint64_t> goodLogFrames;
+    uint64_t commandsBeforeFirstLog = 0;
+    uint64_t commandsAfterFirstLog = 0;
 
     FrameCounts& operator+=(const FrameCounts& other);
 };
@@ -54,6 +60,10 @@ class FrameScanner {
     void Finish();
 
     const FrameCounts& Counts() const { return counts_; }
+    // Whether a good log frame has been seen, here or (AssumeLogSeen) in an earlier input
+    // decoded by the same decoder object.
+    bool SawLog() const { return sawLog_; }
+    void AssumeLogSeen(bool seen) { sawLog_ = seen; }
 
   private:
     void CompleteFrame();
@@ -62,6 +72,7 @@ class FrameScanner {
     std::vector<uint8_t> frame_;
     uint64_t position_ = 0;  // bytes fed so far
     FrameCounts counts_;
+    bool sawLog_ = false;
 };
 
 }  // namespace tessavo::cli

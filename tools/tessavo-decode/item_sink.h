@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 
 #include "frame_scan.h"
 #include "report_item_reader.h"
@@ -15,6 +16,11 @@ struct RunStats {
     uint64_t decodeFailures = 0;  // decode calls that answered -1
     FrameCounts frames;           // the decoder's own frame scan (frame_scan.h)
     double wallSeconds = 0;       // duration of the run
+    // Every item, whatever the filters, by the log code it came from; command responses.
+    std::map<uint16_t, uint64_t> itemsByLogCode;
+    uint64_t commandItems = 0;
+    uint64_t libraryMessages = 0;  // lines the library wrote to standard output
+    int stopSignal = 0;            // SIGINT/SIGTERM that ended the run early, 0 if none
 };
 
 class ItemSink {

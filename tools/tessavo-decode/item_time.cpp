@@ -1,30 +1,121 @@
 #include "item_time.h"
 
+#include <array>
 #include <cstdio>
 #include <ctime>
 
 namespace tessavo::cli {
+namespace {
 
-std::string FormatItemTime(const ItemTime& time) {
-    int64_t seconds = time.seconds;
-    int64_t microseconds = time.microseconds;
+// UTC dates (Unix seconds at 00:00:00) from which GPS time ran ahead of UTC by one more
+// second. The only table of leap seconds in the tool.
+constexpr std::array<int64_t, 18> kLeapSecondDates = {
+    362793600,   // 1981-07-01
+    394329600,   // 1982-07-01
+    425865600,   // 1983-07-01
+    489024000,   // 1985-07-01
+    567993600,   // 1988-01-01
+    631152000,   // 1990-01-01
+    662688000,   // 1991-01-01
+    709948800,   // 1992-07-01
+    741484800,   // 1993-07-01
+    773020800,   // 1994-07-01
+    820454400,   // 1996-01-01
+    867715200,   // 1997-07-01
+    915148800,   // 1999-01-01
+    1136073600,  // 2006-01-01
+    1230768000,  // 2009-01-01
+    1341100800,  // 2012-07-01
+    1435708800,  // 2015-07-01
+    1483228800,  // 2017-01-01
+};
+
+void SplitMicroseconds(int64_t& seconds, int64_t& microseconds) {
     seconds += microseconds / 1000000;
     microseconds %= 1000000;
     if (microseconds < 0) {
         microseconds += 1000000;
         seconds -= 1;
     }
-    std::time_t clock = static_cast<std::time_t>(seconds);
-    std::tm local{};
-    if (localtime_r(&clock, &local) == nullptr) return "";
-    long offset = local.tm_gmtoff;
-    char sign = offset < 0 ? '-' : '+';
-    if (offset < 0) offset = -offset;
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lld%c%02ld:%02ld",
-                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                  local.tm_min, local.tm_sec, static_cast<long long>(microseconds), sign,
-                  offset / 3600, (offset / 60) % 60);
+}
+
+// The library's origin: 1980-01-06 08:00:00 local time without daylight saving.
+int64_t LibraryOrigin() {
+    std::tm origin{};
+    origin.tm_year = 80;
+    origin.tm_mon = 0;
+    origin.tm_mday = 6;
+    origin.tm_hour = 8;
+    origin.tm_isdst = 0;
+    return static_cast<int64_t>(std::mktime(&origin));
+}
+
+}  // namespace
+
+int LeapSecondsAtGps(int64_t gpsSeconds) {
+    // The n-th leap second is in force from GPS time (date - epoch) + n.
+    int count = 0;
+    for (int64_t date : kLeapSecondDates) {
+        if (gpsSeconds < date - kGpsEpochUnixSeconds + count + 1) break;
+        ++count;
+    }
+    return count;
+}
+
+ItemClock::ItemClock(bool local) : origin_(LibraryOrigin()), local_(local) {}
+
+int64_t ItemClock::GpsSeconds(const ItemTime& time, int32_t* microseconds) const {
+    int64_t seconds = time.seconds;
+    int64_t micros = time.microseconds;
+    SplitMicroseconds(seconds, micros);
+    if (microseconds != nullptr) *microseconds = static_cast<int32_t>(micros);
+    return seconds - origin_;
+}
+
+UtcInstant GpsToUtc(int64_t gpsSeconds, int32_t microseconds) {
+    UtcInstant instant;
+    instant.microseconds = microseconds;
+    int leaps = LeapSecondsAtGps(gpsSeconds);
+    instant.seconds = kGpsEpochUnixSeconds + gpsSeconds - leaps;
+    // The second before the next leap second takes effect is the inserted 23:59:60.
+    if (static_cast<size_t>(leaps) < kLeapSecondDates.size() &&
+        gpsSeconds == kLeapSecondDates[leaps] - kGpsEpochUnixSeconds + leaps) {
+        instant.seconds -= 1;
+        instant.leapSecond = true;
+    }
+    return instant;
+}
+
+UtcInstant ItemClock::ToUtc(const ItemTime& time) const {
+    int32_t microseconds = 0;
+    int64_t gps = GpsSeconds(time, &microseconds);
+    return GpsToUtc(gps, microseconds);
+}
+
+std::string ItemClock::Format(const ItemTime& time) const {
+    return FormatInstant(ToUtc(time), local_);
+}
+
+std::string ItemClock::FormatUtc(const ItemTime& time) const {
+    return FormatInstant(ToUtc(time), false);
+}
+
+std::string FormatInstant(const UtcInstant& instant, bool local) {
+    std::time_t clock = static_cast<std::time_t>(instant.seconds);
+    std::tm parts{};
+    if ((local ? localtime_r(&clock, &parts) : gmtime_r(&clock, &parts)) == nullptr) return "";
+    char zone[48] = "Z";
+    if (local) {
+        long offset = parts.tm_gmtoff;
+        char sign = offset < 0 ? '-' : '+';
+        if (offset < 0) offset = -offset;
+        std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", sign, offset / 3600, (offset / 60) % 60);
+    }
+    char text[128];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06d%s", parts.tm_year + 1900,
+                  parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min,
+                  instant.leapSecond ? 60 : parts.tm_sec, static_cast<int>(instant.microseconds),
+                  zone);
     return text;
 }
 

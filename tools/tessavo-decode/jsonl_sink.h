@@ -3,7 +3,9 @@
 
 #include <ostream>
 
+#include "item_filter.h"
 #include "item_sink.h"
+#include "item_time.h"
 
 namespace tessavo::cli {
 
@@ -16,7 +18,9 @@ struct JsonlFields {
 
 class JsonlSink : public ItemSink {
   public:
-    JsonlSink(std::ostream& out, JsonlFields fields) : out_(out), fields_(fields) {}
+    JsonlSink(std::ostream& out, JsonlFields fields, const ItemClock& clock,
+              const ItemFilter& filter)
+        : out_(out), fields_(fields), clock_(clock), filter_(filter) {}
 
     void Consume(const ItemView& item) override;
     void Finish(const RunStats& stats) override;
@@ -24,9 +28,14 @@ class JsonlSink : public ItemSink {
   private:
     std::ostream& out_;
     JsonlFields fields_;
+    const ItemClock& clock_;
+    const ItemFilter& filter_;
 };
 
 // "fresh", "inherited", "cleared", "retired", or the number for any other state.
 std::string ParamStateName(int32_t state);
+
+// "forward" (received by the handset), "reverse" (sent by it), or empty.
+std::string_view DirectionName(uint32_t direction);
 
 }  // namespace tessavo::cli

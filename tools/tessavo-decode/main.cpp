@@ -6,10 +6,26 @@
 #include <vector>
 
 #include "cli_app.h"
+#include "output_file.h"
+#include "run_control.h"
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     std::vector<std::string> args(argv + 1, argv + argc);
-    tessavo::cli::CliStreams io{std::cin, std::cout, std::cerr, isatty(STDERR_FILENO) == 1};
-    return tessavo::cli::RunCli(args, io);
+    tessavo::cli::InstallStopHandlers();
+    // The data goes to the original standard output; what the library prints there goes to
+    // standard error instead.
+    tessavo::cli::LibraryOutput library;
+    std::string error;
+    if (!library.Redirect(error)) std::cerr << "tessavo-decode: warning: " << error << '\n';
+    tessavo::cli::FdStreamBuf dataBuffer(library.DataDescriptor());
+    std::ostream data(&dataBuffer);
+    tessavo::cli::CliStreams io{std::cin, data, std::cerr, isatty(STDERR_FILENO) == 1};
+    io.inFd = STDIN_FILENO;
+    io.inIsTerminal = isatty(STDIN_FILENO) == 1;
+    io.outBuffer = &dataBuffer;
+    io.library = &library;
+    int status = tessavo::cli::RunCli(args, io);
+    data.flush();
+    return status;
 }

@@ -1,9 +1,9 @@
-// Parameter catalogue: a short stable name, unit, scale and writers for every parameter ID.
+// Parameter catalogue: name, unit, scale, writers and a one-line meaning for every ID.
 //
 // The catalogue is what the command-line decoder prints next to a value; it is also listed
-// by `tessavo-decode --list-params`. Names are stable: output columns and JSON keys are
-// built from them, so a name never changes once released. IDs that no decoder writes keep
-// the plain name `param_<id in lower-case hex>`.
+// by `tessavo-decode --list-params`. IDs are the stable key; names are the air-interface
+// names where the field has one (SID, T_ADD, ...) and otherwise say what the value is. IDs
+// that no decoder writes are named `reserved_<id in lower-case hex>`.
 #pragma once
 
 #include <cstdint>
@@ -15,11 +15,18 @@ namespace tessavo::cli {
 
 enum class ParamKind { kScalar, kStruct };
 
+// A named value of an enumeration (channel state, EV-DO state, ...).
+struct ValueLabel {
+    int32_t value;
+    std::string_view label;
+};
+
 struct ParamInfo {
     uint32_t id;
     ParamKind kind;
     std::string_view name;
-    // "dBm", "dB", "%", "bps", "bits"; empty for counts, indices, raw fields and blobs.
+    // "dBm", "dB", "%", "bit/s", "bits", "ms", "-0.5 dB" (a threshold step); empty for
+    // counts, indices, raw fields and blobs.
     std::string_view unit;
     // Divisor of a scalar's stored value (1, 100 or 1000); 0 for structured parameters.
     int32_t scale;
@@ -28,6 +35,8 @@ struct ParamInfo {
     // Space-separated writers: "0x102D" is a log code, "cmd:0x60" a DIAG command response.
     // Empty when only a compact (0xFFFE) packet can set the parameter.
     std::string_view writers;
+    std::string_view description;        // one line
+    std::span<const ValueLabel> labels;  // empty unless the value is an enumeration
 };
 
 inline constexpr int kScalarParamCount = 384;
@@ -41,8 +50,13 @@ std::span<const ParamInfo> StructParams();
 
 // Null for an ID that is in neither table.
 const ParamInfo* FindParam(uint32_t id);
+// Null for a name that is not in the catalogue.
+const ParamInfo* FindParamByName(std::string_view name);
 
-// "param_7f01031f": the name of an ID without a writer, and of any unknown ID.
+// The label of `value`, or empty when it has none.
+std::string_view ValueLabelOf(const ParamInfo& info, int32_t value);
+
+// "param_7f01031f": the name of an ID outside the catalogue.
 std::string GenericParamName(uint32_t id);
 
 // The catalogue name, or the generic name for an unknown ID.

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "item_time.h"
+#include "param_catalogue.h"
 #include "text_format.h"
 
 namespace tessavo::cli {
@@ -20,6 +20,73 @@ std::string Rate(double count, double seconds) {
     return text;
 }
 
+std::string Number(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f", value);
+    return text;
+}
+
+// The radio values whose range the summary gives, by catalogue name.
+constexpr std::array<std::string_view, SummarySink::kRangeCount> kRangeParams = {
+    "rx_power",    "tx_power",     "best_pilot_ecio", "total_ecio",    "do_rx_power0",
+    "do_tx_power", "do_best_sinr", "do_drc_rate",     "data_fwd_rate", "data_rev_rate"};
+
+// Identities: each is the set of values of one or more parameters.
+struct Identity {
+    std::string_view label;
+    std::array<std::string_view, 4> params;
+};
+constexpr std::array<Identity, SummarySink::kIdentityCount> kIdentities = {{
+    {"SID", {"sid"}},
+    {"NID", {"nid"}},
+    {"BASE_ID", {"base_id"}},
+    {"1x channels", {"cdma_channel"}},
+    {"1x pilot PNs", {"best_pilot_pn", "ref_pilot_pn"}},
+    {"EV-DO channels", {"do_channel"}},
+    {"EV-DO pilot PNs", {"do_serving_pn", "do_conn_pilot_pn"}},
+}};
+
+// Call and handoff events: the signalling messages (message codes) or records (log codes)
+// that mark them.
+struct Event {
+    std::string_view label;
+    std::array<uint32_t, 4> msgCodes;
+    uint16_t logCode;
+};
+constexpr std::array<Event, SummarySink::kEventCount> kEvents = {{
+    {"1x originations", {0x10040400}, 0},
+    {"1x page responses", {0x10040500}, 0},
+    {"1x alerts with information", {0x10080300}, 0},
+    {"1x handoff directions", {0x10081100, 0x10081F00, 0x10082200, 0x10083500}, 0},
+    {"1x handoff completions", {0x10050A00}, 0},
+    {"1x supplemental channel assignments", {0x10082300}, 0},
+    {"EV-DO connection attempts", {}, 0x106E},
+    {"EV-DO connection releases", {}, 0x1071},
+    {"EV-DO multi-pilot assignments", {0x10781E01, 0x10791E01, 0x107C1E01}, 0},
+}};
+
+// Parameter IDs of the tables above, looked up once.
+struct Lookup {
+    std::array<uint32_t, SummarySink::kRangeCount> ranges{};
+    std::array<std::array<uint32_t, 4>, SummarySink::kIdentityCount> identities{};
+};
+const Lookup& Ids() {
+    static const Lookup lookup = [] {
+        Lookup ids;
+        for (size_t i = 0; i < kRangeParams.size(); ++i) {
+            ids.ranges[i] = FindParamByName(kRangeParams[i])->id;
+        }
+        for (size_t i = 0; i < kIdentities.size(); ++i) {
+            for (size_t j = 0; j < 4; ++j) {
+                std::string_view name = kIdentities[i].params[j];
+                ids.identities[i][j] = name.empty() ? 0 : FindParamByName(name)->id;
+            }
+        }
+        return ids;
+    }();
+    return lookup;
+}
+
 }  // namespace
 
 void SummarySink::Consume(const ItemView& item) {
@@ -34,6 +101,67 @@ void SummarySink::Consume(const ItemView& item) {
     } else {
         ++unidentified_;
     }
+    const Lookup& ids = Ids();
+    for (const DecodeParam& param : item.currentParams) {
+        if (param.state != TESSAVO_STATE_FRESH) continue;
+        for (size_t i = 0; i < kRangeCount; ++i) {
+            if (param.id != ids.ranges[i]) continue;
+            double value = param.scale > 1 ? double(param.value) / param.scale : param.value;
+            Range& range = ranges_[i];
+            range.min = range.count == 0 ? value : std::min(range.min, value);
+            range.max = range.count == 0 ? value : std::max(range.max, value);
+            range.sum += value;
+            ++range.count;
+        }
+        for (size_t i = 0; i < kIdentityCount; ++i) {
+            for (uint32_t id : ids.identities[i]) {
+                if (id != 0 && param.id == id) identities_[i].insert(param.value);
+            }
+        }
+    }
+    for (size_t i = 0; i < kEventCount; ++i) {
+        const Event& event = kEvents[i];
+        bool hit = event.logCode != 0 && item.identity.logCode == event.logCode;
+        for (uint32_t code : event.msgCodes) hit = hit || (code != 0 && item.msgCode == code);
+        if (hit) ++events_[i];
+    }
+}
+
+void SummarySink::WriteNotReported(const RunStats& stats) {
+    // A log code whose good frames yielded no item at all is one the library ignores or
+    // does not support; one that yielded fewer items than frames was sampled (throttled).
+    // Packed logs yield several items per frame and are not counted as missing.
+    uint64_t ignored = 0;
+    uint64_t throttled = 0;
+    std::map<uint16_t, uint64_t> ignoredCodes;
+    for (const auto& [code, frames] : stats.frames.goodLogFrames) {
+        auto found = stats.itemsByLogCode.find(code);
+        uint64_t items = found == stats.itemsByLogCode.end() ? 0 : found->second;
+        if (items == 0) {
+            ignored += frames;
+            ignoredCodes[code] = frames;
+        } else if (items < frames) {
+            throttled += frames - items;
+        }
+    }
+    uint64_t commands = stats.frames.commandsAfterFirstLog;
+    uint64_t unsupportedCommands =
+        commands > stats.commandItems ? commands - stats.commandItems : 0;
+    out_ << "\nframes without an item (own frame scan)\n";
+    out_ << "  bad CRC                      " << stats.frames.crcFailures << '\n';
+    out_ << "  ignored or unsupported code  " << ignored << " in " << ignoredCodes.size()
+         << " log codes\n";
+    out_ << "  throttled (sampled)          " << throttled << '\n';
+    out_ << "  command before the first log " << stats.frames.commandsBeforeFirstLog << '\n';
+    out_ << "  other commands without item  " << unsupportedCommands << '\n';
+    out_ << "  over 7168 bytes              " << stats.frames.oversized << '\n';
+    if (!ignoredCodes.empty()) {
+        out_ << "  ignored log codes           ";
+        for (const auto& [code, frames] : ignoredCodes) {
+            out_ << ' ' << HexNumber(code, 4) << ':' << frames;
+        }
+        out_ << '\n';
+    }
 }
 
 void SummarySink::Finish(const RunStats& stats) {
@@ -45,17 +173,19 @@ void SummarySink::Finish(const RunStats& stats) {
          << " compact (0xFFFE, CRC not checked), " << frames.emptyFrames << " empty, "
          << frames.oversized << " over 7168 bytes, " << frames.trailingBytes
          << " bytes after the last 0x7E\n";
-    out_ << "not reported           frames the library ignores, throttles or does not support"
-            " yield no item and are not counted separately\n";
     if (stats.decodeFailures != 0) {
         out_ << "decode failures        " << stats.decodeFailures << '\n';
+    }
+    out_ << "library messages       " << stats.libraryMessages << " (written to standard error)\n";
+    if (stats.stopSignal != 0) {
+        out_ << "stopped early          by signal " << stats.stopSignal << '\n';
     }
     if (first_ && last_) {
         double span = SecondsBetween(*first_, *last_);
         char seconds[64];
         std::snprintf(seconds, sizeof seconds, "%.6f", span);
-        out_ << "first item time        " << FormatItemTime(*first_) << '\n';
-        out_ << "last item time         " << FormatItemTime(*last_) << '\n';
+        out_ << "first item time        " << clock_.Format(*first_) << '\n';
+        out_ << "last item time         " << clock_.Format(*last_) << '\n';
         out_ << "time span              " << seconds << " s, "
              << Rate(static_cast<double>(items_), span) << " items per capture second\n";
     }
@@ -64,6 +194,38 @@ void SummarySink::Finish(const RunStats& stats) {
     out_ << "run                    " << wall << " s, "
          << Rate(static_cast<double>(items_), stats.wallSeconds) << " items/s, "
          << Rate(static_cast<double>(stats.inputBytes), stats.wallSeconds) << " bytes/s\n";
+
+    out_ << "\nradio values (fresh values: min / mean / max, count)\n";
+    for (size_t i = 0; i < kRangeCount; ++i) {
+        const Range& range = ranges_[i];
+        if (range.count == 0) continue;
+        const ParamInfo* info = FindParam(Ids().ranges[i]);
+        out_ << "  " << info->name << std::string(18 - std::min<size_t>(17, info->name.size()), ' ')
+             << Number(range.min) << " / " << Number(range.sum / double(range.count)) << " / "
+             << Number(range.max) << ' ' << info->unit << ", " << range.count << '\n';
+    }
+    out_ << "\nidentities seen\n";
+    for (size_t i = 0; i < kIdentityCount; ++i) {
+        out_ << "  " << kIdentities[i].label
+             << std::string(18 - std::min<size_t>(17, kIdentities[i].label.size()), ' ');
+        if (identities_[i].empty()) out_ << '-';
+        size_t shown = 0;
+        for (int32_t value : identities_[i]) {
+            if (shown++ == 40) {
+                out_ << " ... (" << identities_[i].size() << " in all)";
+                break;
+            }
+            out_ << (shown > 1 ? " " : "") << value;
+        }
+        out_ << '\n';
+    }
+    out_ << "\nevents\n";
+    for (size_t i = 0; i < kEventCount; ++i) {
+        out_ << "  " << kEvents[i].label
+             << std::string(38 - std::min<size_t>(37, kEvents[i].label.size()), ' ') << events_[i]
+             << '\n';
+    }
+    WriteNotReported(stats);
 
     out_ << "\nitems by log code\n";
     for (const auto& [code, count] : byLogCode_) {

@@ -1,23 +1,42 @@
-// Summary output: what a capture holds, at a glance.
+// Summary output: what a capture holds, at a glance. Counts per log code and message code,
+// the time span, ranges of the main radio values, the identities seen (SID, NID, BASE_ID,
+// channels, PNs), call and handoff events counted from the signalling, and the frames that
+// yielded no item, by reason, as far as the tool's own frame scan can tell.
 #pragma once
 
+#include <array>
 #include <map>
 #include <optional>
 #include <ostream>
+#include <set>
 
 #include "item_sink.h"
+#include "item_time.h"
 
 namespace tessavo::cli {
 
 class SummarySink : public ItemSink {
   public:
-    explicit SummarySink(std::ostream& out) : out_(out) {}
+    SummarySink(std::ostream& out, const ItemClock& clock) : out_(out), clock_(clock) {}
 
     void Consume(const ItemView& item) override;
     void Finish(const RunStats& stats) override;
 
+    struct Range {
+        uint64_t count = 0;
+        double min = 0;
+        double max = 0;
+        double sum = 0;
+    };
+    static constexpr size_t kRangeCount = 10;
+    static constexpr size_t kIdentityCount = 7;
+    static constexpr size_t kEventCount = 9;
+
   private:
+    void WriteNotReported(const RunStats& stats);
+
     std::ostream& out_;
+    const ItemClock& clock_;
     uint64_t items_ = 0;
     std::optional<ItemTime> first_;
     std::optional<ItemTime> last_;
@@ -25,6 +44,9 @@ class SummarySink : public ItemSink {
     std::map<uint32_t, uint64_t> byLogCode_;  // logs by log code
     std::map<uint32_t, uint64_t> byCommand_;  // command responses by command code
     uint64_t unidentified_ = 0;
+    std::array<Range, kRangeCount> ranges_{};
+    std::array<std::set<int32_t>, kIdentityCount> identities_;
+    std::array<uint64_t, kEventCount> events_{};
 };
 
 }  // namespace tessavo::cli

@@ -1,0 +1,129 @@
+#include "output_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace tessavo::cli {
+
+FdStreamBuf::FdStreamBuf(int fd, size_t bufferSize) : fd_(fd), buffer_(bufferSize) {
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+}
+
+FdStreamBuf::~FdStreamBuf() {
+    Drain();
+}
+
+bool FdStreamBuf::WriteAll(const char* data, size_t size) {
+    while (size > 0) {
+        if (error_ != 0) return false;
+        ssize_t written = ::write(fd_, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;  // a signal only asks the run to stop later
+            error_ = errno;
+            return false;
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return error_ == 0;
+}
+
+bool FdStreamBuf::Drain() {
+    bool good = WriteAll(pbase(), static_cast<size_t>(pptr() - pbase()));
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+    return good;
+}
+
+FdStreamBuf::int_type FdStreamBuf::overflow(int_type c) {
+    if (!Drain()) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+        *pptr() = traits_type::to_char_type(c);
+        pbump(1);
+    }
+    return traits_type::not_eof(c);
+}
+
+int FdStreamBuf::sync() {
+    return Drain() ? 0 : -1;
+}
+
+std::streamsize FdStreamBuf::xsputn(const char* data, std::streamsize count) {
+    size_t size = static_cast<size_t>(count);
+    if (size <= static_cast<size_t>(epptr() - pptr())) {
+        std::memcpy(pptr(), data, size);
+        pbump(static_cast<int>(size));
+        return count;
+    }
+    if (!Drain() || !WriteAll(data, size)) return 0;
+    return count;
+}
+
+bool IdentifyFile(const std::string& path, FileIdentity& identity) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return false;
+    identity.device = info.st_dev;
+    identity.inode = info.st_ino;
+    return true;
+}
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+    return a.device == b.device && a.inode == b.inode;
+}
+
+AtomicOutputFile::~AtomicOutputFile() {
+    stream_.reset();
+    buffer_.reset();
+    if (fd_ >= 0) ::close(fd_);
+    if (!committed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
+}
+
+bool AtomicOutputFile::Open(const std::string& path, std::string& error) {
+    path_ = path;
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string pattern = (slash == std::string::npos ? "" : folder) + "." + base + ".XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    fd_ = ::mkstemp(name.data());
+    if (fd_ < 0) {
+        error = "cannot write '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    temporary_ = name.data();
+    // mkstemp makes the file private; give it the mode a newly created file would get.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd_, 0666 & ~mask);
+    buffer_ = std::make_unique<FdStreamBuf>(fd_);
+    stream_ = std::make_unique<std::ostream>(buffer_.get());
+    return true;
+}
+
+bool AtomicOutputFile::Commit(std::string& error) {
+    stream_->flush();
+    int writeError = buffer_->Error();
+    if (::close(fd_) != 0 && writeError == 0) writeError = errno;
+    fd_ = -1;
+    if (writeError != 0) {
+        error = WriteErrorText("'" + path_ + "'", writeError);
+        return false;
+    }
+    if (::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        error = "cannot write '" + path_ + "': " + std::strerror(errno);
+        return false;
+    }
+    committed_ = true;
+    return true;
+}
+
+std::string WriteErrorText(const std::string& name, int error) {
+    return "error writing " + name + ": " + std::strerror(error);
+}
+
+}  // namespace tessavo::cli
