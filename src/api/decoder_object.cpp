@@ -3,6 +3,8 @@
 #include <new>
 
 #include "common/messages.h"
+#include "dtlog/dtlog_builder.h"
+#include "dtlog/dtlog_hook.h"
 #include "framing/frame_decoder.h"
 
 namespace tessavo {
@@ -26,6 +28,7 @@ DecoderObject* CreateDecoderObject(uint32_t moduleType) {
     try {
         obj = std::make_unique<DecoderObject>();
         obj->work = MakeFrameWorkBuffers();
+        obj->dtLog = std::make_unique<DtLogBuilder>();
         obj->collected.reserve(kRingSize);
     } catch (const std::bad_alloc&) {
         PrintMessage("Function CreateDecoderObjectProc allocate heap memory failed\n");
@@ -54,7 +57,11 @@ bool ApplyConfiguration(DecoderObject& obj, int32_t code) {
         case TESSAVO_CFG_WHOLE_FRAME_OFF: obj.wholeFramePlusOneMode = 0; break;
         case TESSAVO_CFG_OUTFILE_ON: obj.outFileEnabled = 1; break;
         case TESSAVO_CFG_OUTFILE_OFF: obj.outFileEnabled = 0; break;
-        case TESSAVO_CFG_DTLOG_ON: obj.dtLogEnabled = 1; break;
+        case TESSAVO_CFG_DTLOG_ON:
+            // Text built before the output went off belongs to packets long gone.
+            if (obj.dtLogEnabled == 0) ClearDtLogBlock(obj.ctx.item.dtlog);
+            obj.dtLogEnabled = 1;
+            break;
         case TESSAVO_CFG_DTLOG_OFF: obj.dtLogEnabled = 0; break;
         default: break;
     }

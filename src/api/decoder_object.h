@@ -15,6 +15,7 @@
 namespace tessavo {
 
 struct FrameWorkBuffers;
+class DtLogBuilder;
 
 // Receives every frame that reassembly hands to frame decoding (tests observe framing here).
 using FrameObserver = void (*)(void* user, const uint8_t* frame, int32_t length);
@@ -37,6 +38,9 @@ struct DecoderObject {
 
     // Scratch space of packed-log expansion, allocated once.
     std::unique_ptr<FrameWorkBuffers> work;
+
+    // The DTLog text builder (about 175 KB), allocated once; used only while DTLog output is on.
+    std::unique_ptr<DtLogBuilder> dtLog;
 
     FrameObserver frameObserver = nullptr;
     void* frameObserverUser = nullptr;

@@ -1,12 +1,17 @@
 // Renders the parameters freshly set by a packet as DTLog text into the current item.
 #pragma once
 
+#include "dtlog/dtlog_builder.h"
 #include "params/decoder_context.h"
 
 namespace tessavo {
 
-// Runs after each append while DTLog output is on. The text builder is not written yet: the
-// block stays empty.
-void RunDtLogBuilder(DecoderContext& ctx);
+// Runs after each append while DTLog output is on. The text lands in the DTLog block of the
+// context's current item, which the ring has already copied: it leaves with the next item
+// appended, so an item's block renders the packet before it.
+void RunDtLogBuilder(DecoderContext& ctx, DtLogBuilder& builder);
+
+// Empties the block, so that an item never carries text built before the output was last off.
+void ClearDtLogBlock(Block& block);
 
 }  // namespace tessavo

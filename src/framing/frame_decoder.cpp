@@ -25,7 +25,7 @@ namespace {
 
 void PostDecode(DecoderObject& obj) {
     obj.ringFillAfterPush = obj.ring.Append(obj.ctx.item);
-    if (obj.dtLogEnabled) RunDtLogBuilder(obj.ctx);
+    if (obj.dtLogEnabled && obj.dtLog) RunDtLogBuilder(obj.ctx, *obj.dtLog);
 }
 
 void DispatchAndAppend(DecoderObject& obj, const uint8_t* frame, int32_t length, TimePair host,
