@@ -22,6 +22,9 @@
 #include "decoders/first/state_byte.h"
 #include "decoders/first/structured_records.h"
 #include "decoders/first/sync_paging.h"
+#include "decoders/second/carrier_mode.h"
+#include "decoders/second/forward_packet_stats.h"
+#include "decoders/second/reverse_packet_stats.h"
 
 namespace tessavo {
 namespace {
@@ -104,13 +107,13 @@ constexpr LogRoute kRoutes[] = {
     P(0x1183, HandleRecord1183),
     Ignored(0x118B),
     Ignored(0x118C),
-    Bare(0x1192),
-    Bare(0x1193),
+    PS(0x1192, HandleForwardStatsParams1192, HandleForwardStatsStruct1192),
+    PS(0x1193, HandleForwardStatsParams1193, HandleForwardStatsStruct1193),
     PS(0x119A, HandlePilotSetsParams119A, HandlePilotSetsStruct119A, 5),
     Ignored(0x119D),
     Ignored(0x11A2),
-    Bare(0x11E9),
-    Bare(0x11EA),
+    P(0x11E9, HandleMessageCodeRefinement),
+    P(0x11EA, HandleMessageCodeRefinement),
     Bare(0x1275),
     Bare(0x1276),
     Ignored(0x1277),
@@ -119,7 +122,7 @@ constexpr LogRoute kRoutes[] = {
     Ignored(0x127A),
     Ignored(0x127C),
     Bare(0x127D, 15),
-    Bare(0x127E),
+    PS(0x127E, HandleReverseStatsParams127E, HandleReverseStatsStruct127E),
     Bare(0x127F, 12),
     Bare(0x1280, 17),
     Ignored(0x1281),
@@ -128,7 +131,7 @@ constexpr LogRoute kRoutes[] = {
     Ignored(0x1284),
     Ignored(0x1285),
     Ignored(0x1289),
-    Bare(0x128A),
+    P(0x128A, HandleCarrierMode128A),
     Ignored(0x1294),
     Bare(0x1295, 13),
     Bare(0x1296, 18),
@@ -138,9 +141,9 @@ constexpr LogRoute kRoutes[] = {
     Bare(0x129A, 23),
     Bare(0x129C, 19),
     Bare(0x129D, 21),
-    Bare(0x129F),
+    PS(0x129F, HandleReverseStatsParams129F, HandleReverseStatsStruct129F),
     Bare(0x12A1, 25),
-    Bare(0x12A2),
+    PS(0x12A2, HandleForwardStatsParams12A2, HandleForwardStatsStruct12A2),
     Ignored(0x12A4),
     Bare(0x12A5),
     Bare(0x12A6),

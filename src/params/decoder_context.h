@@ -8,6 +8,8 @@
 #include "decoders/first/data_throughput.h"
 #include "decoders/first/frame_power_stats.h"
 #include "decoders/first/pilot_table.h"
+#include "decoders/second/forward_packet_stats.h"
+#include "decoders/second/reverse_packet_stats.h"
 #include "params/report_item.h"
 
 namespace tessavo {
@@ -91,6 +93,8 @@ struct DecoderContext {
     // --- Per-log-code decoder state: add named members below, one per family ---
     FramePowerStatsState framePowerStats;  // 0x1031 counters
     DataThroughputState dataThroughput;    // 0x1070 instance places
+    ForwardPacketStatsState forwardPacketStats;  // 0x12A2, 0x1192, 0x1193 histories
+    ReversePacketStatsState reversePacketStats;  // 0x127E, 0x129F histories
     std::array<uint8_t, 9401> reencodeScratch{};  // escaped compact form, worst case (reencode)
 
     DecoderContext();
