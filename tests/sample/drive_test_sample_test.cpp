@@ -162,9 +162,11 @@ TEST(DriveTestSampleFile, GeneratorReproducesTheCommittedCapture) {
 // 0.1 s to 239.85 s; traffic statistics once a second from 1 s after the first traffic
 // message while a whole second remains (41.5 .. 86.5 s in the voice call: 46; 121.6 ..
 // 224.6 s in the data call: 104); packed logs at 10 s and then every 15 s of the data call,
-// alternating 0x1036 (2 + 1 records) and 0x1037 (1 record). The decoded items of each log
-// code and command are its frames less those sampled out, times the items per frame; the
-// damaged frames and junk runs give none.
+// alternating 0x1036 (2 + 1 records) and 0x1037 (1 record). EV-DO statistics once a second
+// from 243 s to 319 s: 30 + 16 seconds on one carrier (0x1192, 0x1193, 0x127E), 31 seconds on
+// two (0x12A2, 0x129F per carrier); 0x128A at the three mode changes. The decoded items of
+// each log code and command are its frames less those sampled out, times the items per frame;
+// the damaged frames and junk runs give none.
 TEST_F(DriveTestSample, ItemsPerLogCodeFollowTheDrivePlan) {
     struct Row {
         uint16_t logCode;
@@ -173,9 +175,10 @@ TEST_F(DriveTestSample, ItemsPerLogCodeFollowTheDrivePlan) {
         int itemsPerFrame;
     };
     const Row rows[] = {
-        {0x119A, 960, 480, 1}, {0x102D, 150, 0, 1}, {0x1025, 150, 0, 1},
-        {0x1031, 104, 0, 1},   {0x1070, 104, 0, 1}, {0x1036, 4, 0, 4},
-        {0x1037, 3, 0, 2},     {0x1006, 3, 0, 1},   {0x1004, 2, 0, 1},
+        {0x119A, 960, 480, 1}, {0x102D, 150, 0, 1}, {0x1025, 150, 0, 1}, {0x1031, 104, 0, 1},
+        {0x1070, 104, 0, 1},   {0x1036, 4, 0, 4},   {0x1037, 3, 0, 2},   {0x1006, 3, 0, 1},
+        {0x1004, 2, 0, 1},     {0x1192, 46, 0, 1},  {0x1193, 46, 0, 1},  {0x127E, 46, 0, 1},
+        {0x12A2, 62, 0, 1},    {0x129F, 62, 0, 1},  {0x128A, 3, 0, 1},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.logCode);
@@ -283,13 +286,13 @@ TEST_F(DriveTestSample, TransmitPowerOnlyOnTraffic) {
 }
 
 // The items run from the first log packet (the sync message at 10:00:00.050) to the last
-// searcher report that passes the sampling (239.6 s), never backwards.
+// EV-DO reverse statistics (319.4 s), never backwards.
 TEST_F(DriveTestSample, ItemTimesSpanTheDrive) {
     ASSERT_FALSE(items_->empty());
     EXPECT_EQ(items_->front().seconds, 1715652000);
     EXPECT_EQ(items_->front().microseconds, 50000);
-    EXPECT_EQ(items_->back().seconds, 1715652000 + 239);
-    EXPECT_EQ(items_->back().microseconds, 600000);
+    EXPECT_EQ(items_->back().seconds, 1715652000 + 319);
+    EXPECT_EQ(items_->back().microseconds, 400000);
     for (size_t i = 1; i < items_->size(); ++i) {
         const Item& a = (*items_)[i - 1];
         const Item& b = (*items_)[i];
@@ -315,6 +318,39 @@ TEST_F(DriveTestSample, ReceivePowerChangesAlongTheDrive) {
     EXPECT_GT(high - low, 10000);
     EXPECT_GE(low, -105000);
     EXPECT_LE(high, -63000);
+}
+
+// The EV-DO session: carrier mode 1, 2 (from 273 s), 1 (from 304 s). Each statistics log
+// publishes only in its own mode. Forward traffic is 1.6 to 2.4 Mbit/s per carrier, published
+// in kbit/s x 1.024 (1638 to 2458) and summed over two carriers in multi-carrier mode; about
+// 6 % of the packets are B packets; 1 to 5 % of the reverse packets are lost. The first
+// packet of each log and carrier only primes its history.
+TEST_F(DriveTestSample, EvdoRatesFollowTheCarrierMode) {
+    std::vector<int32_t> modes;
+    std::map<uint32_t, int> published;  // items with scalars, by log code
+    for (const Item& item : *items_) {
+        const uint32_t code = SourceOf(item.msgCode);
+        if (auto mode = item.Current(0x7F01830A)) modes.push_back(*mode);
+        const bool stats =
+            code == 0x1192 || code == 0x1193 || code == 0x127E || code == 0x12A2 || code == 0x129F;
+        if (!stats || item.current.empty()) continue;
+        ++published[code];
+        const bool multi = item.seconds >= 1715652000 + 273 && item.seconds < 1715652000 + 304;
+        EXPECT_EQ(multi, code == 0x12A2 || code == 0x129F) << std::hex << code;
+        const auto in = [&](uint32_t id, int32_t lo, int32_t hi) {
+            if (auto v = item.Current(id)) {
+                EXPECT_GE(*v, lo) << std::hex << id;
+                EXPECT_LE(*v, hi) << std::hex << id;
+            }
+        };
+        in(0x7F018402, multi ? 3276 : 1638, multi ? 4916 : 2458);  // forward, since last
+        in(0x7F018407, 500, 700);                                  // B share, % x 100
+        in(0x7F018207, code == 0x129F ? 0 : 9400, 9950);  // reverse share (0 before any value)
+    }
+    EXPECT_EQ(modes, (std::vector<int32_t>{1, 2, 1}));
+    const std::map<uint32_t, int> expected = {
+        {0x1192, 46}, {0x1193, 46}, {0x127E, 45}, {0x12A2, 62}, {0x129F, 61}};
+    EXPECT_EQ(published, expected);
 }
 
 // Feeding the capture one byte at a time gives the same items, with the same times and

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "evdo_session.h"
 #include "log_records.h"
 #include "ota_messages.h"
 #include "sample_random.h"
@@ -253,6 +254,7 @@ class DriveTest {
         WriteSearcherGrid();
         WriteCommands();
         WriteLineErrors();
+        for (const TimedLog& log : EvdoSessionLogs()) writer_.Log(log.ms, log.logCode, log.payload);
         return writer_.Finish();
     }
 

@@ -1,6 +1,7 @@
 // The bundled drive-test capture: about four minutes of a 1x handset driving past four cell
 // sites, idle on the paging channel, answering a voice call, idle again, then a data call with
-// soft handoffs and one hard handoff to another frequency, and back to idle.
+// soft handoffs and one hard handoff to another frequency, and back to idle; then an EV-DO
+// data session (evdo_session.h).
 #pragma once
 
 #include <cstdint>
