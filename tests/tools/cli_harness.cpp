@@ -1,5 +1,7 @@
 #include "cli_harness.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -12,14 +14,46 @@
 
 namespace tessavo::cli::test {
 
-CliRun RunTool(const std::vector<std::string>& args, const std::string& stdinBytes) {
+CliRun RunTool(const std::vector<std::string>& args, const std::string& stdinBytes,
+               bool stdinIsTerminal) {
     std::istringstream in(stdinBytes);
     std::ostringstream out;
     std::ostringstream err;
     CliRun run;
-    run.status = RunCli(args, CliStreams{in, out, err, false});
+    CliStreams io{in, out, err, false};
+    io.inIsTerminal = stdinIsTerminal;
+    run.status = RunCli(args, io);
     run.out = out.str();
     run.err = err.str();
+    return run;
+}
+
+CliRun RunProgram(const std::vector<std::string>& args, const std::string& stdinBytes) {
+    TempFile in(Bytes(stdinBytes.begin(), stdinBytes.end()));
+    TempFile out;
+    TempFile err;
+    pid_t child = fork();
+    if (child == 0) {
+        int inFd = open(in.Path().c_str(), O_RDONLY);
+        int outFd = open(out.Path().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int errFd = open(err.Path().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(inFd, 0);
+        dup2(outFd, 1);
+        dup2(errFd, 2);
+        std::vector<char*> argv = {const_cast<char*>(TESSAVO_DECODE_BINARY)};
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(TESSAVO_DECODE_BINARY, argv.data());
+        _exit(127);
+    }
+    int raw = 0;
+    waitpid(child, &raw, 0);
+    CliRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    Bytes outBytes = out.Read();
+    Bytes errBytes = err.Read();
+    run.out.assign(outBytes.begin(), outBytes.end());
+    run.err.assign(errBytes.begin(), errBytes.end());
     return run;
 }
 

@@ -18,7 +18,13 @@ struct CliRun {
 };
 
 // RunCli with `stdinBytes` as standard input; standard error is not a terminal.
-CliRun RunTool(const std::vector<std::string>& args, const std::string& stdinBytes = "");
+// `stdinIsTerminal` makes the tool believe its standard input is a terminal.
+CliRun RunTool(const std::vector<std::string>& args, const std::string& stdinBytes = "",
+               bool stdinIsTerminal = false);
+
+// The built program in a child process, `stdinBytes` on its standard input; `status` is the
+// exit status (128 + the signal number when a signal ended it).
+CliRun RunProgram(const std::vector<std::string>& args, const std::string& stdinBytes = "");
 
 // A file in a per-process temporary directory, removed when the object goes. Without
 // contents it is a name only: nothing is created.

@@ -16,6 +16,7 @@
 #include "cli_options.h"
 #include "csv_sink.h"
 #include "decoder_session.h"
+#include "dtlog_sink.h"
 #include "frame_scan.h"
 #include "jsonl_sink.h"
 #include "output_file.h"
@@ -351,7 +352,7 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
             mainSink = std::make_unique<SummarySink>(out, clock);
             break;
         case OutputFormat::kDtlog:
-            mainSink = std::make_unique<BlockStreamSink>(out, ItemBlock::kDtlog);
+            mainSink = std::make_unique<DtLogSink>(out, clock, options.filter);
             break;
     }
     std::vector<std::unique_ptr<ItemSink>> sideSinks;
@@ -378,7 +379,11 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
             } else if (item.identity.command) {
                 ++stats.commandItems;
             }
-            if (options.filter.Accepts(item)) mainSink->Consume(item);
+            // DTLog text rides on the item after the one it describes: that sink sees every
+            // item and filters by the described one.
+            if (options.format == OutputFormat::kDtlog || options.filter.Accepts(item)) {
+                mainSink->Consume(item);
+            }
             for (auto& sink : sideSinks) sink->Consume(item);
         },
         io.err);

@@ -22,8 +22,9 @@ output; the library uses it only for the time of command 0xDD responses).
 Formats: jsonl, one object per report item; csv, one row per item and a column per scalar
 parameter the input sets, each cell the last-known value (empty once cleared), or with
 --csv-layout long one row per freshly set value; summary, counts, radio value ranges,
-identities, events and what yielded no item; dtlog, each item's DTLog text as the library
-builds it. --list-params names every parameter with its unit and meaning.
+identities, events and what yielded no item; dtlog, the library's DTLog lines, each after
+the index and time of the item it describes. --list-params names every parameter with its
+unit and meaning.
 
 Times are true instants: the handset's GPS time less the leap seconds of its date, in UTC
 ("Z") or, with --tz, in the named zone with its offset, whatever TZ is.

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace tessavo::cli {
@@ -84,22 +86,36 @@ AtomicOutputFile::~AtomicOutputFile() {
 
 bool AtomicOutputFile::Open(const std::string& path, std::string& error) {
     path_ = path;
-    size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string pattern = (slash == std::string::npos ? "" : folder) + "." + base + ".XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    fd_ = ::mkstemp(name.data());
-    if (fd_ < 0) {
-        error = "cannot write '" + path + "': " + std::strerror(errno);
-        return false;
+    // An existing target that is not a regular file (a terminal, a pipe, /dev/null) is
+    // written in place: renaming over it would replace the device or the link to it.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        fd_ = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (fd_ < 0) {
+            error = "cannot write '" + path + "': " + std::strerror(errno);
+            return false;
+        }
+    } else {
+        // A link to a regular file stays a link: the file it names is replaced.
+        std::vector<char> resolved(PATH_MAX + 1, '\0');
+        target_ = ::realpath(path.c_str(), resolved.data()) != nullptr ? resolved.data() : path;
+        size_t slash = target_.rfind('/');
+        std::string folder = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
+        std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+        std::string pattern = folder + "." + base + ".XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        fd_ = ::mkstemp(name.data());
+        if (fd_ < 0) {
+            error = "cannot write '" + path + "': " + std::strerror(errno);
+            return false;
+        }
+        temporary_ = name.data();
+        // mkstemp makes the file private; give it the mode a newly created file would get.
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd_, 0666 & ~mask);
     }
-    temporary_ = name.data();
-    // mkstemp makes the file private; give it the mode a newly created file would get.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
     buffer_ = std::make_unique<FdStreamBuf>(fd_);
     stream_ = std::make_unique<std::ostream>(buffer_.get());
     return true;
@@ -114,7 +130,11 @@ bool AtomicOutputFile::Commit(std::string& error) {
         error = WriteErrorText("'" + path_ + "'", writeError);
         return false;
     }
-    if (::rename(temporary_.c_str(), path_.c_str()) != 0) {
+    if (temporary_.empty()) {
+        committed_ = true;  // written in place
+        return true;
+    }
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
         error = "cannot write '" + path_ + "': " + std::strerror(errno);
         return false;
     }

@@ -3,7 +3,8 @@
 // FdStreamBuf writes an ostream to a file descriptor and keeps the errno of the first
 // failed write, so a failure can say why. AtomicOutputFile writes into a temporary file in
 // the target's folder and renames it over the target only when the run commits; a run
-// that fails leaves the target as it was.
+// that fails leaves the target as it was. Targets that are not regular files (devices,
+// pipes) are written in place.
 #pragma once
 
 #include <sys/types.h>
@@ -64,7 +65,8 @@ class AtomicOutputFile {
 
   private:
     std::string path_;
-    std::string temporary_;
+    std::string target_;     // the file replaced: `path_` with its links resolved
+    std::string temporary_;  // empty when the target is written in place
     int fd_ = -1;
     std::unique_ptr<FdStreamBuf> buffer_;
     std::unique_ptr<std::ostream> stream_;
