@@ -18,10 +18,15 @@
 #include "decoders/first/pilot_status.h"
 #include "decoders/first/second_interface_records.h"
 #include "decoders/first/second_interface_signalling.h"
+#include "decoders/first/sector_sets.h"
 #include "decoders/first/small_records.h"
 #include "decoders/first/state_byte.h"
 #include "decoders/first/structured_records.h"
 #include "decoders/first/sync_paging.h"
+#include "decoders/second/flow_throughput.h"
+#include "decoders/second/multi_carrier_sectors.h"
+#include "decoders/second/rate_index.h"
+#include "decoders/second/ratio_blocks.h"
 #include "decoders/second/carrier_mode.h"
 #include "decoders/second/forward_packet_stats.h"
 #include "decoders/second/reverse_packet_stats.h"
@@ -93,8 +98,9 @@ constexpr LogRoute kRoutes[] = {
     Ignored(0x1085),
     Ignored(0x1086),
     PS(0x1088, nullptr, HandleRecord1088),
-    Bare(0x108A, 4),  // sampled only while the state byte of 0x107E is 5
-    Bare(0x108B, 14),
+    PS(0x108A, HandleSectorStrengthParams108A, HandleSectorStrengthStruct108A,
+       4),  // sampled only while the state byte of 0x107E is 5
+    PS(0x108B, HandleSectorSetsParams108B, HandleSectorSetsStruct108B, 14),
     Ignored(0x108C),
     P(0x10F2, HandleEvent10F2),
     P(0x10F4, HandleEvent10F4),
@@ -114,39 +120,39 @@ constexpr LogRoute kRoutes[] = {
     Ignored(0x11A2),
     P(0x11E9, HandleMessageCodeRefinement),
     P(0x11EA, HandleMessageCodeRefinement),
-    Bare(0x1275),
-    Bare(0x1276),
+    PS(0x1275, HandleFlowParams1275, HandleFlowStruct1275),
+    PS(0x1276, HandleFlowParams1276, HandleFlowStruct1276),
     Ignored(0x1277),
     Ignored(0x1278),
     Ignored(0x1279),
     Ignored(0x127A),
     Ignored(0x127C),
-    Bare(0x127D, 15),
+    P(0x127D, HandleRatios127D, 15),
     PS(0x127E, HandleReverseStatsParams127E, HandleReverseStatsStruct127E),
-    Bare(0x127F, 12),
-    Bare(0x1280, 17),
+    P(0x127F, HandleEntryValues127F, 12),
+    P(0x1280, HandleQuarter1280, 17),
     Ignored(0x1281),
-    Bare(0x1282),
+    PS(0x1282, HandleFlagWordParams1282, HandleFlagWordStruct1282),
     Ignored(0x1283),
     Ignored(0x1284),
     Ignored(0x1285),
     Ignored(0x1289),
     P(0x128A, HandleCarrierMode128A),
     Ignored(0x1294),
-    Bare(0x1295, 13),
-    Bare(0x1296, 18),
+    PS(0x1295, HandleServingSectorsParams1295, HandleServingSectorsStruct1295, 13),
+    P(0x1296, HandleRateIndex1296, 18),
     Ignored(0x1297),
-    Bare(0x1298, 20),
-    Bare(0x1299, 16),
-    Bare(0x129A, 23),
-    Bare(0x129C, 19),
-    Bare(0x129D, 21),
+    PS(0x1298, HandleFlagWordParams1298, HandleFlagWordStruct1298, 20),
+    P(0x1299, HandleEntryValues1299, 16),
+    P(0x129A, HandleQuarter129A, 23),
+    P(0x129C, HandleCarrierLevels129C, 19),
+    P(0x129D, HandleRatios129D, 21),
     PS(0x129F, HandleReverseStatsParams129F, HandleReverseStatsStruct129F),
-    Bare(0x12A1, 25),
+    PS(0x12A1, HandleSectorSetsParams12A1, HandleSectorSetsStruct12A1, 25),
     PS(0x12A2, HandleForwardStatsParams12A2, HandleForwardStatsStruct12A2),
     Ignored(0x12A4),
-    Bare(0x12A5),
-    Bare(0x12A6),
+    PS(0x12A5, HandleFlowParams12A5, HandleFlowStruct12A5),
+    PS(0x12A6, HandleFlowParams12A6, HandleFlowStruct12A6),
     Ignored(0x12A7),
     Ignored(0x12A8),
     Ignored(0x12A9),

@@ -8,6 +8,9 @@
 #include "decoders/first/data_throughput.h"
 #include "decoders/first/frame_power_stats.h"
 #include "decoders/first/pilot_table.h"
+#include "decoders/second/flow_throughput.h"
+#include "decoders/second/second_range_scratch.h"
+#include "decoders/second/sector_table.h"
 #include "decoders/second/forward_packet_stats.h"
 #include "decoders/second/reverse_packet_stats.h"
 #include "params/report_item.h"
@@ -84,6 +87,8 @@ struct DecoderContext {
     int32_t referenceSector = kNoValue;     // sector last published as 0x7F01800F
     double bestLevelX1000 = kNoValueD;      // best sector level x 1000, last 0x7F018007
     int32_t carrierMode = kNoValue;         // from log code 0x128A: 2 multi-carrier, 0 or 1 single
+    SectorTable sectorTable;                // sectors tracked (0x108A, 0x108B, 0x12A1)
+    CarrierRateValues carrierRates;         // channel and receive level per carrier (0x1295, 0x129C)
     int32_t lastValue018302 = -1;  // last 0x7F018302, written by the state-byte decoder
     int32_t lastValue018309 = -1;  // last 0x7F018309, gates ClearParamGroupC
     std::array<double, 21> rateHistory{};
@@ -95,6 +100,8 @@ struct DecoderContext {
     DataThroughputState dataThroughput;    // 0x1070 instance places
     ForwardPacketStatsState forwardPacketStats;  // 0x12A2, 0x1192, 0x1193 histories
     ReversePacketStatsState reversePacketStats;  // 0x127E, 0x129F histories
+    FlowThroughputState flowThroughput;    // 0x1275, 0x1276, 0x12A5, 0x12A6 flow histories
+    SecondRangeScratch secondScratch;      // parse records of the large multi-carrier logs
     std::array<uint8_t, 9401> reencodeScratch{};  // escaped compact form, worst case (reencode)
 
     DecoderContext();
