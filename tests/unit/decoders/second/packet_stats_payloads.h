@@ -1,4 +1,5 @@
-// Payloads of the EV-DO packet statistics and carrier-mode logs, built field by field.
+// Payloads of the EV-DO packet statistics and carrier-mode logs, built field by field, and
+// sequences of packets with the current list each one must leave.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +9,29 @@
 
 #include "common/le.h"
 #include "support/packet_builder.h"
+#include "unit/decoders/first/record_decoder_harness.h"
 
 namespace tessavo::test {
+
+// A packet and the current list it leaves, written flat: ID, value, ID, value, ...
+struct Step {
+    Bytes payload;
+    std::vector<int64_t> current;
+};
+
+inline void RunSteps(RecordHarness& h, uint16_t code, std::initializer_list<LogHandler> handlers,
+                     const std::vector<Step>& steps) {
+    for (size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(testing::Message() << std::hex << code << " step " << std::dec << i);
+        h.Log(code, steps[i].payload, handlers);
+        IdValues expected;
+        for (size_t k = 0; k + 1 < steps[i].current.size(); k += 2) {
+            expected.emplace_back(static_cast<uint32_t>(steps[i].current[k]),
+                                  static_cast<int32_t>(steps[i].current[k + 1]));
+        }
+        h.ExpectCurrent(expected);
+    }
+}
 
 // Counter number -> value; counters not named are 0.
 using Counters = std::map<int, uint32_t>;
