@@ -14,17 +14,16 @@ build: deps
 
 # Builds the library and tessavo-decode (not the tests), then decodes the bundled sample: the
 # summary on the terminal, every item as JSON lines and the handset state over time as CSV
-# under build/demo/. The sample was taken in UTC+8; TZ is pinned so that its times read as
-# they were logged.
+# under build/demo/. Times are UTC whatever TZ is (--tz ZONE prints local times).
 DEMO_SAMPLE ?= samples/drive_test.bin
 
 demo: deps
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS) --target tessavo-decode
 	mkdir -p build/demo
-	TZ=CST-8 build/tools/tessavo-decode -q --format jsonl -o build/demo/items.jsonl $(DEMO_SAMPLE)
-	TZ=CST-8 build/tools/tessavo-decode -q --format csv -o build/demo/state.csv $(DEMO_SAMPLE)
-	TZ=CST-8 build/tools/tessavo-decode -q --format summary $(DEMO_SAMPLE)
+	build/tools/tessavo-decode -q --format jsonl -o build/demo/items.jsonl $(DEMO_SAMPLE)
+	build/tools/tessavo-decode -q --format csv -o build/demo/state.csv $(DEMO_SAMPLE)
+	build/tools/tessavo-decode -q --format summary $(DEMO_SAMPLE)
 	@echo "Wrote build/demo/items.jsonl and build/demo/state.csv"
 
 test: build
