@@ -153,7 +153,7 @@ TEST(CliOutput, ListParams) {
     CliRun csv = RunTool({"--list-params"});
     ASSERT_EQ(csv.status, 0);
     std::vector<std::string> rows = Lines(csv.out);
-    ASSERT_EQ(rows.size(), 430u);
+    ASSERT_EQ(rows.size(), 435u);  // header, 429 entries, 5 views
     EXPECT_EQ(rows[0], "id,kind,name,unit,scale,payload_length,writers,description,values");
     EXPECT_EQ(rows[1],
               "0x7f010001,scalar,rx_power,dBm,1000,,0x102C 0x102D 0x119A,Receive power "
@@ -164,7 +164,9 @@ TEST(CliOutput, ListParams) {
               "on,0=idle 1=access 2=traffic");
 
     Json list = Json::parse(RunTool({"--list-params=json"}).out);
-    ASSERT_EQ(list.size(), 429u);
+    ASSERT_EQ(list.size(), 434u);
+    EXPECT_EQ(list[432]["name"], "latitude");
+    EXPECT_EQ(list[432]["source"], "0x7f0107fc");
     EXPECT_EQ(list[179], Json::parse(R"({"id": "0x7f018328", "kind": "scalar",
         "name": "log1062_word1", "unit": "", "scale": 1, "writers": ["0x1062"],
         "description": "32-bit word 1 of log record 0x1062"})"));

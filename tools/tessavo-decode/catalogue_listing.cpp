@@ -4,6 +4,7 @@
 #include <string>
 
 #include "param_catalogue.h"
+#include "struct_views.h"
 #include "text_format.h"
 
 namespace tessavo::cli {
@@ -24,6 +25,10 @@ void WriteCatalogueCsv(std::ostream& out) {
         }
         out << ',' << CsvField(info.writers) << ',' << CsvField(info.description) << ','
             << CsvField(values) << '\n';
+    }
+    for (const ViewInfo& view : ScalarViews()) {
+        out << ",view," << CsvField(view.name) << ',' << CsvField(view.unit) << ",,,"
+            << HexNumber(view.source, 8) << ',' << CsvField(view.description) << ",\n";
     }
 }
 
@@ -58,6 +63,13 @@ void WriteCatalogueJson(std::ostream& out) {
             entry["values"] = values;
         }
         list.push_back(entry);
+    }
+    for (const ViewInfo& view : ScalarViews()) {
+        list.push_back({{"kind", "view"},
+                        {"name", std::string(view.name)},
+                        {"unit", std::string(view.unit)},
+                        {"source", HexNumber(view.source, 8)},
+                        {"description", std::string(view.description)}});
     }
     out << list.dump(2) << '\n';
 }
