@@ -4,6 +4,8 @@
 // the GPS epoch: 1980-01-06T00:00:01Z, and the library's pair is 315964801 s in TZ=CST-8.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,20 @@ TEST(CliOutput, JsonlFieldsOfALogPacket) {
     EXPECT_EQ(second["inherited_params"][4]["state"], "inherited");
     ASSERT_EQ(second["inherited_struct_params"].size(), 1u);
     EXPECT_EQ(second["inherited_struct_params"][0]["state"], "inherited");
+}
+
+// --tz prints local times with their offset (1980-01-06T00:00:01Z is 18:00:01 the day
+// before in Chicago, UTC-6) and gives the zone back to the process afterwards.
+TEST(CliOutput, LocalTimesOfANamedZone) {
+    if (!std::filesystem::exists("/usr/share/zoneinfo/America/Chicago")) {
+        GTEST_SKIP() << "no time zone database";
+    }
+    TempFile capture(LogFrame(0x1062, 800, kWords));
+    std::vector<Json> items = JsonLines(RunTool({"--tz", "America/Chicago", capture.Path()}).out);
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0]["time"], "1980-01-05T18:00:01.000000-06:00");
+    EXPECT_EQ(items[0]["time_utc"], "1980-01-06T00:00:01.000000Z");
+    EXPECT_STREQ(std::getenv("TZ"), "CST-8");
 }
 
 TEST(CliOutput, CsvCarriesValuesForward) {
