@@ -164,8 +164,10 @@ TEST(DriveTestSampleFile, GeneratorReproducesTheCommittedCapture) {
 // 224.6 s in the data call: 104); packed logs at 10 s and then every 15 s of the data call,
 // alternating 0x1036 (2 + 1 records) and 0x1037 (1 record). EV-DO statistics once a second
 // from 243 s to 319 s: 30 + 16 seconds on one carrier (0x1192, 0x1193, 0x127E), 31 seconds on
-// two (0x12A2, 0x129F per carrier); 0x128A at the three mode changes. The decoded items of
-// each log code and command are its frames less those sampled out, times the items per frame;
+// two (0x12A2, 0x129F per carrier); 0x128A at the three mode changes. Sector, ratio and flow
+// logs in the same seconds: on two carriers 0x129C, 0x12A1, 0x1295, 0x129D and 0x12A6 once,
+// 0x12A5 twice (two flows); on one carrier 0x127D and 0x1275 once, 0x1276 twice. The decoded items
+// of each log code and command are its frames less those sampled out, times the items per frame;
 // the damaged frames and junk runs give none.
 TEST_F(DriveTestSample, ItemsPerLogCodeFollowTheDrivePlan) {
     struct Row {
@@ -178,7 +180,9 @@ TEST_F(DriveTestSample, ItemsPerLogCodeFollowTheDrivePlan) {
         {0x119A, 960, 480, 1}, {0x102D, 150, 0, 1}, {0x1025, 150, 0, 1}, {0x1031, 104, 0, 1},
         {0x1070, 104, 0, 1},   {0x1036, 4, 0, 4},   {0x1037, 3, 0, 2},   {0x1006, 3, 0, 1},
         {0x1004, 2, 0, 1},     {0x1192, 46, 0, 1},  {0x1193, 46, 0, 1},  {0x127E, 46, 0, 1},
-        {0x12A2, 62, 0, 1},    {0x129F, 62, 0, 1},  {0x128A, 3, 0, 1},
+        {0x12A2, 62, 0, 1},    {0x129F, 62, 0, 1},  {0x128A, 3, 0, 1},   {0x129C, 31, 0, 1},
+        {0x12A1, 31, 0, 1},    {0x1295, 31, 0, 1},  {0x129D, 31, 0, 1},  {0x12A5, 62, 0, 1},
+        {0x12A6, 31, 0, 1},    {0x127D, 46, 0, 1},  {0x1276, 92, 0, 1},  {0x1275, 46, 0, 1},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.logCode);
@@ -286,13 +290,13 @@ TEST_F(DriveTestSample, TransmitPowerOnlyOnTraffic) {
 }
 
 // The items run from the first log packet (the sync message at 10:00:00.050) to the last
-// EV-DO reverse statistics (319.4 s), never backwards.
+// EV-DO reverse flow log (319.47 s), never backwards.
 TEST_F(DriveTestSample, ItemTimesSpanTheDrive) {
     ASSERT_FALSE(items_->empty());
     EXPECT_EQ(items_->front().seconds, 1715652000);
     EXPECT_EQ(items_->front().microseconds, 50000);
     EXPECT_EQ(items_->back().seconds, 1715652000 + 319);
-    EXPECT_EQ(items_->back().microseconds, 400000);
+    EXPECT_EQ(items_->back().microseconds, 470000);
     for (size_t i = 1; i < items_->size(); ++i) {
         const Item& a = (*items_)[i - 1];
         const Item& b = (*items_)[i];
@@ -351,6 +355,40 @@ TEST_F(DriveTestSample, EvdoRatesFollowTheCarrierMode) {
     const std::map<uint32_t, int> expected = {
         {0x1192, 46}, {0x1193, 46}, {0x127E, 45}, {0x12A2, 62}, {0x129F, 61}};
     EXPECT_EQ(published, expected);
+}
+
+// The serving sector of carrier 0 (channel 75, the reference) hands off from sector 120 to
+// sector 240 at 288 s; the serving level stays between 4.9 and 9 dB. The download runs at
+// 150000 + 50000 bytes/s on one carrier and 300000 + 50000 on two: interval sums of
+// 1600 x 1.024 and 2800 x 1.024 kbit/s, in between after the carrier change.
+TEST_F(DriveTestSample, EvdoServingSectorAndFlows) {
+    std::vector<std::pair<int32_t, int32_t>> serving;  // (second, sector) at each change
+    int flowRounds = 0;
+    for (const Item& item : *items_) {
+        const uint32_t code = SourceOf(item.msgCode);
+        const int32_t second = item.seconds - 1715652000;
+        if (code == 0x1295) {
+            EXPECT_EQ(item.Current(0x7F01800D), 75);
+            const int32_t level = item.Current(0x7F018007).value_or(0);
+            EXPECT_GE(level, 4900);
+            EXPECT_LE(level, 9000);
+            const int32_t sector = item.Current(0x7F01910E).value_or(-1);
+            if (serving.empty() || serving.back().second != sector)
+                serving.emplace_back(second, sector);
+        }
+        if (code != 0x1276 && code != 0x12A5) continue;
+        if (auto v = item.Current(0x7F018102)) {
+            ++flowRounds;
+            if (code == 0x12A5) {
+                EXPECT_EQ(*v, 2867200);
+            }
+            EXPECT_GE(*v, 1638400);
+            EXPECT_LE(*v, 2867200);
+        }
+    }
+    EXPECT_EQ(serving, (std::vector<std::pair<int32_t, int32_t>>{{273, 120}, {288, 240}}));
+    // Every flow-0 packet after its log's first publishes the interval sum.
+    EXPECT_EQ(flowRounds, 45 + 30);
 }
 
 // Feeding the capture one byte at a time gives the same items, with the same times and

@@ -572,6 +572,10 @@ class DriveTest {
 
 }  // namespace
 
+uint64_t CaptureStamp(uint64_t ms) {
+    return (kStartTicks + Ms(ms)) << 16;
+}
+
 DriveTestCapture MakeDriveTest() {
     return DriveTest().Write();
 }

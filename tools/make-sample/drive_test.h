@@ -35,4 +35,8 @@ struct DriveTestCapture {
 
 DriveTestCapture MakeDriveTest();
 
+// The 8-byte DIAG time stamp (as a little-endian u64) of a time in the capture, in
+// milliseconds from its start.
+uint64_t CaptureStamp(uint64_t ms);
+
 }  // namespace tessavo::sample

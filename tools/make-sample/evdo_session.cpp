@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "evdo_sectors.h"
 #include "sample_random.h"
 
 namespace tessavo::sample {
@@ -12,7 +13,7 @@ namespace {
 // A seed of its own, so that the 1x part of the capture does not depend on this one.
 constexpr uint64_t kEvdoSeed = 0x0E7D0DA7A5E55104ull;
 constexpr int kCarriers = 2;
-constexpr std::array<uint16_t, kCarriers> kChannels = {75, 116};  // band class 0
+constexpr std::array<uint16_t, kCarriers> kChannels = kEvdoChannels;
 
 // 0x128A: the session's personality is entry 1; entry 0 belongs to another one and always
 // names multi-carrier operation, so only the matching entry counts.
@@ -69,6 +70,7 @@ class EvdoSession {
     std::vector<TimedLog> Write() {
         WriteCarrierModes();
         for (uint64_t s = kEvdoStartMs + 1000; s < kEvdoEndMs; s += 1000) WriteSecond(s);
+        for (TimedLog& log : EvdoSectorAndFlowLogs()) logs_.push_back(std::move(log));
         std::stable_sort(logs_.begin(), logs_.end(),
                          [](const TimedLog& a, const TimedLog& b) { return a.ms < b.ms; });
         return std::move(logs_);

@@ -5,6 +5,7 @@
 // 0x1193 and 0x127E on one carrier, 0x12A2 and 0x129F per carrier on two.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -24,6 +25,9 @@ inline constexpr uint64_t kEvdoStartMs = 242000;       // session opens on one c
 inline constexpr uint64_t kEvdoMultiStartMs = 273000;  // second carrier added
 inline constexpr uint64_t kEvdoMultiEndMs = 304000;    // back on one carrier
 inline constexpr uint64_t kEvdoEndMs = 320000;         // no statistics from here on
+
+// The session's carriers: channels of band class 0, carrier 0 first.
+inline constexpr std::array<uint16_t, 2> kEvdoChannels = {75, 116};
 
 // Whether the handset runs two carriers at `ms`.
 inline bool EvdoMultiCarrier(uint64_t ms) {
