@@ -5,6 +5,7 @@
 
 #include "bits/conversions.h"
 #include "common/le.h"
+#include "decoders/second/carrier_params.h"
 #include "decoders/second/packet_stats_common.h"
 #include "params/decoder_context.h"
 #include "params/param_lists.h"
@@ -117,34 +118,34 @@ static_assert(kBlob12A2.capacity <= std::tuple_size_v<decltype(ForwardPacketStat
 enum RateKind { kSinceLast, kOverSlots, kOverTime, kShareX100 };
 
 double& RateSlot(DecoderContext& ctx, RateKind kind, int carrier) {
-    return ctx.rateHistory[static_cast<size_t>(kForwardRateSlot0 + kind * kMaxCarriers + carrier)];
+    return ctx.rateHistory[static_cast<size_t>(kForwardRateSlot0 + kind * kCarrierCount + carrier)];
 }
 
-inline constexpr auto kCarrierShare = CarrierParams(0x7F018408);
-inline constexpr auto kCarrierSinceLast = CarrierParams(0x7F018403);
-inline constexpr auto kCarrierOverSlots = CarrierParams(0x7F018404);
-inline constexpr auto kCarrierOverTime = CarrierParams(0x7F018402);
+inline constexpr auto kCarrierShare = PerCarrier(0x408);
+inline constexpr auto kCarrierSinceLast = PerCarrier(0x403);
+inline constexpr auto kCarrierOverSlots = PerCarrier(0x404);
+inline constexpr auto kCarrierOverTime = PerCarrier(0x402);
 
 // Sums over the carriers of a set, from the rate store: per-carrier value, then the sum as the
 // single-carrier parameter and as the total.
 struct CarrierSum {
     RateKind kind;
-    std::array<ParamRef, kMaxCarriers> perCarrier;
+    CarrierIds perCarrier;
     ParamRef single;
     ParamRef total;
     bool clamp;
 };
 inline constexpr CarrierSum kCarrierSums[] = {
-    {kSinceLast, CarrierParams(0x7F018302), Param(0x7F018402), Param(0x7F018202), true},
-    {kOverSlots, CarrierParams(0x7F018303), Param(0x7F018403), Param(0x7F018203), false},
-    {kOverTime, CarrierParams(0x7F018301), Param(0x7F018401), Param(0x7F018201), false},
+    {kSinceLast, PerCarrier(0x302), Param(0x7F018402), Param(0x7F018202), true},
+    {kOverSlots, PerCarrier(0x303), Param(0x7F018403), Param(0x7F018203), false},
+    {kOverTime, PerCarrier(0x301), Param(0x7F018401), Param(0x7F018201), false},
 };
 
 void AggregateCarriers(DecoderContext& ctx, ParamRun& run) {
     for (const CarrierSum& row : kCarrierSums) {
         float sum = 0.0f;
         int n = 0;
-        for (int c = 0; c < kMaxCarriers; ++c) {
+        for (int c = 0; c < kCarrierCount; ++c) {
             const auto v = static_cast<float>(RateSlot(ctx, row.kind, c));
             if (v == kNoValueF) continue;
             sum += v;
@@ -158,7 +159,7 @@ void AggregateCarriers(DecoderContext& ctx, ParamRun& run) {
     }
     float sum = 0.0f;
     int n = 0;
-    for (int c = 0; c < kMaxCarriers; ++c) {
+    for (int c = 0; c < kCarrierCount; ++c) {
         const auto v = static_cast<float>(RateSlot(ctx, kShareX100, c));
         if (v == kNoValueF) continue;
         sum += v;
@@ -257,7 +258,7 @@ int ParsePacketCounts12A2(ForwardPacketStatsState& state, PacketView packet,
 
     const CounterSums s =
         SumCounters([&](int k) { return LoadLE<uint32_t>(rec.table.data() + 4 * k); });
-    if (rec.carrierIndex >= kMaxCarriers) return 0;
+    if (rec.carrierIndex >= kCarrierCount) return 0;
     const uint32_t t = rec.time;
     if (t != 0) rec.rateOverTime = Rate(static_cast<float>(s.bitsA / t));
     if (s.countA != 0) rec.rateOverSlots = RateOverSlots(s.bitsA, s.countA);
@@ -278,16 +279,15 @@ int ParsePacketCounts12A2(ForwardPacketStatsState& state, PacketView packet,
 }
 
 void HandleForwardStatsParams12A2(DecoderContext& ctx, PacketView packet, int32_t) {
-    if (ctx.carrierMode != 2) return;
+    if (!IsMultiCarrier(ctx)) return;
     PacketCountRecord& rec = ctx.forwardPacketStats.record12A2;
-    rec = PacketCountRecord{};
+    ClearRecord(rec);
     ParsePacketCounts12A2(ctx.forwardPacketStats, packet, rec);
 
     ParamRun run(ctx);
-    if (rec.carrierIndex < kMaxCarriers) {
+    if (rec.carrierIndex < kCarrierCount) {
         const int c = rec.carrierIndex;
-        const auto publish = [&](const std::array<ParamRef, kMaxCarriers>& ids, RateKind kind,
-                                 float v) {
+        const auto publish = [&](const CarrierIds& ids, RateKind kind, float v) {
             run.Set(ids[static_cast<size_t>(c)], TruncToI32(v));
             RateSlot(ctx, kind, c) = v;
         };
@@ -306,7 +306,7 @@ void HandleForwardStatsParams12A2(DecoderContext& ctx, PacketView packet, int32_
 void HandleForwardStatsStruct12A2(DecoderContext& ctx, PacketView packet, int32_t) {
     ForwardPacketStatsState& state = ctx.forwardPacketStats;
     PacketCountRecord& rec = state.record12A2;
-    rec = PacketCountRecord{};
+    ClearRecord(rec);
     ParsePacketCounts12A2(state, packet, rec);
 
     uint8_t* blob = state.blob.data();
@@ -365,11 +365,11 @@ int ParsePacketCounts1192(ForwardPacketStatsState& state, PacketView packet, Rec
 }
 
 void HandleForwardStatsParams1192(DecoderContext& ctx, PacketView packet, int32_t) {
-    if (ctx.carrierMode == 2) return;
+    if (IsMultiCarrier(ctx)) return;
     // 0x1068 leaves the total share to this log from now on.
     ctx.flag1068And1192 = 1;
     Record1192& rec = ctx.forwardPacketStats.record1192;
-    rec = Record1192{};
+    ClearRecord(rec);
     ParsePacketCounts1192(ctx.forwardPacketStats, packet, rec, true);
 
     ParamRun run(ctx);
@@ -383,10 +383,10 @@ void HandleForwardStatsParams1192(DecoderContext& ctx, PacketView packet, int32_
 }
 
 void HandleForwardStatsStruct1192(DecoderContext& ctx, PacketView packet, int32_t) {
-    if (ctx.carrierMode == 2) return;
+    if (IsMultiCarrier(ctx)) return;
     ForwardPacketStatsState& state = ctx.forwardPacketStats;
     Record1192& rec = state.record1192;
-    rec = Record1192{};
+    ClearRecord(rec);
     ParsePacketCounts1192(state, packet, rec, false);
 
     uint8_t* blob = state.blob.data();
@@ -459,9 +459,9 @@ int ParsePacketCounts1193(ForwardPacketStatsState& state, PacketView packet, Rec
 }
 
 void HandleForwardStatsParams1193(DecoderContext& ctx, PacketView packet, int32_t) {
-    if (ctx.carrierMode == 2) return;
+    if (IsMultiCarrier(ctx)) return;
     Record1193& rec = ctx.forwardPacketStats.record1193;
-    rec = Record1193{};
+    ClearRecord(rec);
     ParsePacketCounts1193(ctx.forwardPacketStats, packet, rec, true);
 
     ParamRun run(ctx);
@@ -485,9 +485,9 @@ void HandleForwardStatsParams1193(DecoderContext& ctx, PacketView packet, int32_
 }
 
 void HandleForwardStatsStruct1193(DecoderContext& ctx, PacketView packet, int32_t) {
-    if (ctx.carrierMode == 2) return;
+    if (IsMultiCarrier(ctx)) return;
     Record1193& rec = ctx.forwardPacketStats.record1193;
-    rec = Record1193{};
+    ClearRecord(rec);
     ParsePacketCounts1193(ctx.forwardPacketStats, packet, rec, false);
     StructRun structs(ctx);
     structs.Set(kBlob1193, rec.bytes.data() + kBlobFrom1193, kBlob1193.capacity);

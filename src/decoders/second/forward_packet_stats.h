@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "bits/packet_view.h"
+#include "decoders/second/sector_table.h"
 
 namespace tessavo {
 
@@ -74,10 +75,10 @@ struct Record1193 {
 
 // Per-log-code state of this family, a member of the decoder context.
 struct ForwardPacketStatsState {
-    std::array<PacketCountHistory, 3> carriers{};  // 0x12A2, by carrier index
-    PacketCountHistory single;                     // 0x1192
-    SingleCarrierLastValues last;                  // 0x1192, read by 0x1193
-    PacketCountHistory second;                     // 0x1193
+    std::array<PacketCountHistory, kCarrierCount> carriers{};  // 0x12A2, by carrier index
+    PacketCountHistory single;                                 // 0x1192
+    SingleCarrierLastValues last;                              // 0x1192, read by 0x1193
+    PacketCountHistory second;                                 // 0x1193
 
     // The parse records and the blob of the packet being decoded: large, so kept here rather
     // than on the stack. Each handler zeroes what it uses.

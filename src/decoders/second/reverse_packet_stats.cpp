@@ -4,6 +4,7 @@
 
 #include "bits/conversions.h"
 #include "common/le.h"
+#include "decoders/second/carrier_params.h"
 #include "decoders/second/packet_stats_common.h"
 #include "params/decoder_context.h"
 #include "params/param_lists.h"
@@ -84,15 +85,15 @@ static_assert(kTrailingAt129F + 4 * kReverseGroups == static_cast<int>(kBlob129F
 static_assert(kBlob129F.capacity <= std::tuple_size_v<decltype(ReversePacketStatsState::blob)>);
 static_assert(kBlob127E.capacity <= std::tuple_size_v<decltype(ReversePacketStatsState::blob)>);
 
-inline constexpr auto kCarrierShare = CarrierParams(0x7F018307);
-inline constexpr auto kCarrierRate = CarrierParams(0x7F018305);
+inline constexpr auto kCarrierShare = PerCarrier(0x307);
+inline constexpr auto kCarrierRate = PerCarrier(0x305);
 
 // Rate-history slots of a carrier: its share x 100, then its rate.
 double& ShareSlot(DecoderContext& ctx, int carrier) {
     return ctx.rateHistory[static_cast<size_t>(kReverseRateSlot0 + carrier)];
 }
 double& RateSlot(DecoderContext& ctx, int carrier) {
-    return ctx.rateHistory[static_cast<size_t>(kReverseRateSlot0 + kMaxCarriers + carrier)];
+    return ctx.rateHistory[static_cast<size_t>(kReverseRateSlot0 + kCarrierCount + carrier)];
 }
 
 void Remember(ReverseHistory& h, const ReverseTotals& s) {
@@ -151,10 +152,10 @@ int ParseReverseStats127E(ReverseHistory& h, PacketView packet, Record127E& rec,
 }
 
 void HandleReverseStatsParams127E(DecoderContext& ctx, PacketView packet, int32_t) {
-    if (ctx.carrierMode == 2) return;
+    if (IsMultiCarrier(ctx)) return;
     ReversePacketStatsState& state = ctx.reversePacketStats;
     Record127E& rec = state.record127E;
-    rec = Record127E{};
+    ClearRecord(rec);
     if (ParseReverseStats127E(state.single, packet, rec, true) == 0) return;
 
     ParamRun run(ctx);
@@ -167,10 +168,10 @@ void HandleReverseStatsParams127E(DecoderContext& ctx, PacketView packet, int32_
 }
 
 void HandleReverseStatsStruct127E(DecoderContext& ctx, PacketView packet, int32_t) {
-    if (ctx.carrierMode == 2) return;
+    if (IsMultiCarrier(ctx)) return;
     ReversePacketStatsState& state = ctx.reversePacketStats;
     Record127E& rec = state.record127E;
-    rec = Record127E{};
+    ClearRecord(rec);
     if (ParseReverseStats127E(state.single, packet, rec, false) == 0) return;
 
     const uint8_t* block = rec.block.data();
@@ -210,7 +211,7 @@ int ParseReverseStats129F(ReversePacketStatsState& state, PacketView packet, Rec
     rec.wholeBlock = p.Length() >= kBlockAt129F + kReverseBlockBytes;
     rec.share = rec.bitRate = kNoValueF;
     // A carrier index above 2 has no history entry: nothing is computed for it.
-    if (!compute || !rec.wholeBlock || rec.time == 0 || rec.carrierIndex >= kMaxCarriers) return 1;
+    if (!compute || !rec.wholeBlock || rec.time == 0 || rec.carrierIndex >= kCarrierCount) return 1;
 
     ReverseHistory& h = state.carriers[rec.carrierIndex];
     if (h.valid && h.time == rec.time) return 1;  // a repeat of the carrier's last packet
@@ -233,14 +234,14 @@ int ParseReverseStats129F(ReversePacketStatsState& state, PacketView packet, Rec
 }
 
 void HandleReverseStatsParams129F(DecoderContext& ctx, PacketView packet, int32_t) {
-    if (ctx.carrierMode != 2) return;
+    if (!IsMultiCarrier(ctx)) return;
     ReversePacketStatsState& state = ctx.reversePacketStats;
     Record129F& rec = state.record129F;
-    rec = Record129F{};
+    ClearRecord(rec);
     ParseReverseStats129F(state, packet, rec, true);
 
     ParamRun run(ctx);
-    if (rec.carrierIndex < kMaxCarriers) {
+    if (rec.carrierIndex < kCarrierCount) {
         const int c = rec.carrierIndex;
         if (rec.share != kNoValueF) {
             const float share = rec.share * 100.0f;
@@ -257,7 +258,7 @@ void HandleReverseStatsParams129F(DecoderContext& ctx, PacketView packet, int32_
         float rate = 0.0f;
         float share = 0.0f;
         int shares = 0;
-        for (int c = 0; c < kMaxCarriers; ++c) {
+        for (int c = 0; c < kCarrierCount; ++c) {
             const auto r = static_cast<float>(RateSlot(ctx, c));
             if (r != kNoValueF) rate += r;
             const auto s = static_cast<float>(ShareSlot(ctx, c));
@@ -276,7 +277,7 @@ void HandleReverseStatsParams129F(DecoderContext& ctx, PacketView packet, int32_
 void HandleReverseStatsStruct129F(DecoderContext& ctx, PacketView packet, int32_t) {
     ReversePacketStatsState& state = ctx.reversePacketStats;
     Record129F& rec = state.record129F;
-    rec = Record129F{};
+    ClearRecord(rec);
     ParseReverseStats129F(state, packet, rec, false);
 
     uint8_t* blob = state.blob.data();

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "bits/packet_view.h"
+#include "decoders/second/sector_table.h"
 
 namespace tessavo {
 
@@ -68,8 +69,8 @@ struct Record129F {
 
 // Per-log-code state of this family, a member of the decoder context.
 struct ReversePacketStatsState {
-    ReverseHistory single;                     // 0x127E
-    std::array<ReverseHistory, 3> carriers{};  // 0x129F, by carrier index
+    ReverseHistory single;                                 // 0x127E
+    std::array<ReverseHistory, kCarrierCount> carriers{};  // 0x129F, by carrier index
 
     // Parse records and blob of the packet being decoded, kept here rather than on the stack.
     Record127E record127E;
