@@ -73,7 +73,7 @@ TEST(CliViews, FiltersChooseItemsAndParameters) {
         {{"--log-code", "0x1014,107D"}, {2, 3}, 0},
         {{"--decoded-only"}, {0, 1, 2}, 5},
         {{"--params", "log1062_word2,0x7f018328"}, {0, 1, 2, 3}, 2},
-        {{"--decoded-only", "--params", "latitude"}, {2}, 0},
+        {{"--decoded-only", "--params", "latitude"}, {2}, 0},  // and the position fix
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = c.args;
@@ -85,6 +85,10 @@ TEST(CliViews, FiltersChooseItemsAndParameters) {
         ASSERT_FALSE(items.empty());
         EXPECT_EQ(items[0]["params"].size(), c.params) << c.args.size();
     }
+    // A CSV view named shows its structured parameter in JSONL.
+    std::vector<Json> items = JsonLines(RunTool({"--params", "latitude", capture.Path()}).out);
+    EXPECT_EQ(items[2]["struct_params"][0]["name"], "position_fix");
+    EXPECT_EQ(items[1]["struct_params"], Json::array());
 }
 
 // Rebuilding the wide table from the long rows (each row a freshly set value) gives the

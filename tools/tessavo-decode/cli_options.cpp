@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "param_catalogue.h"
+#include "struct_views.h"
 
 namespace tessavo::cli {
 namespace {
@@ -301,9 +302,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (!logCodes.empty()) options.filter.logCodes = *ParseLogCodes(logCodes, ignored);
     if (!params.empty()) {
         options.filter.params = *ParseParamNames(params, ignored);
+        // A CSV view shows its structured parameter in JSONL.
         for (const std::string& name : options.filter.params) {
             if (const ParamInfo* info = FindParamByName(name)) {
                 options.filter.paramIds.push_back(info->id);
+            }
+            for (const ViewInfo& view : ScalarViews()) {
+                if (view.name == name) options.filter.paramIds.push_back(view.source);
             }
         }
     }

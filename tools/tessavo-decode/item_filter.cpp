@@ -53,12 +53,6 @@ bool ItemFilter::Accepts(const ItemView& item) const {
     }
     for (const StructParamRecord& record : item.currentStructs) {
         if (ShowsParam(record.id)) return true;
-        for (const ViewInfo& view : ScalarViews()) {
-            if (view.source == record.id &&
-                std::find(params.begin(), params.end(), view.name) != params.end()) {
-                return true;
-            }
-        }
     }
     return false;
 }

@@ -13,7 +13,7 @@ namespace tessavo::cli {
 struct ItemFilter {
     std::vector<uint16_t> logCodes;   // empty: every item
     std::vector<std::string> params;  // catalogue or view names; empty: every parameter
-    std::vector<uint32_t> paramIds;   // the catalogue IDs among `params`
+    std::vector<uint32_t> paramIds;   // their IDs (a view: its structured parameter)
     bool decodedOnly = false;         // skip items that set no (shown) parameter
 
     bool ShowsParam(uint32_t id) const;
