@@ -245,8 +245,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             "LIST"));
     std::string params;
     app.add_option("--params", params,
-                   "Only these parameters (catalogue names or IDs, comma-separated); for CSV "
-                   "the columns, in this order")
+                   "Only these parameters (catalogue names, IDs or CSV views as --list-params "
+                   "names them, comma-separated); for CSV the columns, in this order")
         ->type_name("LIST")
         ->check(CLI::Validator(
             [](std::string& value) {
