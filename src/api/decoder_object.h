@@ -10,7 +10,7 @@
 #include "api/pending_input.h"
 #include "api/report_ring.h"
 #include "framing/frame_decoder.h"
-#include "params/decoder_context.h"
+#include "decoders/decoder_context.h"
 
 namespace tessavo {
 

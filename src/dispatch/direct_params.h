@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "bits/packet_view.h"
-#include "params/decoder_context.h"
+#include "decoders/decoder_context.h"
 
 namespace tessavo {
 

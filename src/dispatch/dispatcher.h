@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "common/time_pair.h"
-#include "params/decoder_context.h"
+#include "decoders/decoder_context.h"
 
 namespace tessavo {
 

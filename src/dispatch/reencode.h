@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "framing/hdlc.h"
-#include "params/decoder_context.h"
+#include "decoders/decoder_context.h"
 
 namespace tessavo {
 

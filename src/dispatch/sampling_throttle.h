@@ -2,7 +2,7 @@
 #pragma once
 
 #include "common/time_pair.h"
-#include "params/decoder_context.h"
+#include "decoders/decoder_context.h"
 
 namespace tessavo {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "dtlog/dtlog_builder.h"
-#include "params/decoder_context.h"
+#include "decoders/decoder_context.h"
 
 namespace tessavo {
 

@@ -8,7 +8,7 @@
 
 #include "common/time_pair.h"
 #include "framing/hdlc.h"
-#include "params/decoder_context.h"
+#include "decoders/decoder_context.h"
 
 namespace tessavo {
 

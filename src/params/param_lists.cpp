@@ -50,7 +50,7 @@ void ClearIfValid(DecodeParam& p) {
 }
 
 template <size_t N>
-void ClearGroup(DecoderContext& ctx, const IdSpan (&spans)[N]) {
+void ClearGroup(ParamStore& ctx, const IdSpan (&spans)[N]) {
     for (int i = 0; i < ctx.touchedParamCount; ++i) {
         DecodeParam& p = ctx.item.ParamAt(ctx.touchedParams[static_cast<size_t>(i)]);
         if (InGroup(spans, ParamIdOfSlot(ctx.touchedParams[static_cast<size_t>(i)] / kParamRecordSize))) {
@@ -65,7 +65,7 @@ void AppendCurrent(ReportItem& item, uint16_t offset) {
 
 }  // namespace
 
-void SetParam(DecoderContext& ctx, uint16_t offset, uint32_t id, int32_t value, uint16_t& runCount) {
+void SetParam(ParamStore& ctx, uint16_t offset, uint32_t id, int32_t value, uint16_t& runCount) {
     DecodeParam& p = ctx.item.ParamAt(offset);
     p.state = TESSAVO_STATE_FRESH;
     p.id = id;
@@ -77,7 +77,7 @@ void SetParam(DecoderContext& ctx, uint16_t offset, uint32_t id, int32_t value, 
     if (runCount < UINT16_MAX) ++runCount;
 }
 
-void SetStructParam(DecoderContext& ctx, uint16_t offset, uint32_t id, const uint8_t* payload,
+void SetStructParam(ParamStore& ctx, uint16_t offset, uint32_t id, const uint8_t* payload,
                     size_t payloadLength, uint16_t& runCount) {
     const uint32_t capacity = StructCapacityAtOffset(offset);
     StructRecordView rec = ctx.item.StructAt(offset);
@@ -92,14 +92,14 @@ void SetStructParam(DecoderContext& ctx, uint16_t offset, uint32_t id, const uin
     if (runCount < UINT16_MAX) ++runCount;
 }
 
-bool IsParamTouched(const DecoderContext& ctx, uint16_t offset) {
+bool IsParamTouched(const ParamStore& ctx, uint16_t offset) {
     for (int i = 0; i < ctx.touchedParamCount; ++i) {
         if (ctx.touchedParams[static_cast<size_t>(i)] == offset) return true;
     }
     return false;
 }
 
-void ResetParamLists(DecoderContext& ctx) {
+void ResetParamLists(ParamStore& ctx) {
     ReportItem& item = ctx.item;
     item.curParamCount = 0;
     item.inhParamCount = 0;
@@ -131,7 +131,7 @@ void ResetParamLists(DecoderContext& ctx) {
     }
 }
 
-void BuildParamLists(DecoderContext& ctx) {
+void BuildParamLists(ParamStore& ctx) {
     ReportItem& item = ctx.item;
     item.inhParamCount = 0;
     for (int i = 0; i < ctx.touchedParamCount; ++i) {
@@ -150,7 +150,7 @@ void BuildParamLists(DecoderContext& ctx) {
     }
 }
 
-void BuildStructParamLists(DecoderContext& ctx) {
+void BuildStructParamLists(ParamStore& ctx) {
     ReportItem& item = ctx.item;
     item.inhStructCount = 0;
     for (int i = 0; i < ctx.touchedStructParams.Size(); ++i) {
@@ -164,27 +164,27 @@ void BuildStructParamLists(DecoderContext& ctx) {
     }
 }
 
-void ClearParam(DecoderContext& ctx, uint16_t offset) {
+void ClearParam(ParamStore& ctx, uint16_t offset) {
     if (IsParamTouched(ctx, offset)) ClearIfValid(ctx.item.ParamAt(offset));
 }
 
-void ClearParamGroupA(DecoderContext& ctx) { ClearGroup(ctx, kGroupA); }
+void ClearParamGroupA(ParamStore& ctx) { ClearGroup(ctx, kGroupA); }
 
-void ClearParamGroupC(DecoderContext& ctx) {
+void ClearParamGroupC(ParamStore& ctx) {
     if (ctx.lastValue018309 == 0) ClearGroup(ctx, kGroupC);
 }
 
-void ClearParamGroupB(DecoderContext& ctx) {
+void ClearParamGroupB(ParamStore& ctx) {
     ClearParamGroupC(ctx);
     ClearGroup(ctx, kGroupB);
 }
 
-void ClearParamGroupD(DecoderContext& ctx) {
+void ClearParamGroupD(ParamStore& ctx) {
     ClearParamGroupC(ctx);
     ClearGroup(ctx, kGroupD);
 }
 
-void PublishModeParams(DecoderContext& ctx, int selector, uint16_t& runCount) {
+void PublishModeParams(ParamStore& ctx, int selector, uint16_t& runCount) {
     constexpr ParamRef kChannelState = param::kChannelState;
     constexpr ParamRef kMode = param::kModeC103;
     if (selector == 0 || selector == 2) {

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "params/decoder_context.h"
+#include "params/param_store.h"
 
 namespace tessavo {
 
@@ -16,35 +16,35 @@ namespace tessavo {
 
 // Writes the record (Fresh, ID, value), stores its offset at current-list entry `runCount`
 // (when below the capacity) and remembers it in the touched set; advances `runCount`.
-void SetParam(DecoderContext& ctx, uint16_t offset, uint32_t id, int32_t value, uint16_t& runCount);
+void SetParam(ParamStore& ctx, uint16_t offset, uint32_t id, int32_t value, uint16_t& runCount);
 // Writes the header (Fresh, ID, length = capacity) and the payload, cut or zero-filled to the
 // record's capacity; advances `runCount`.
-void SetStructParam(DecoderContext& ctx, uint16_t offset, uint32_t id, const uint8_t* payload,
+void SetStructParam(ParamStore& ctx, uint16_t offset, uint32_t id, const uint8_t* payload,
                     size_t payloadLength, uint16_t& runCount);
-bool IsParamTouched(const DecoderContext& ctx, uint16_t offset);
+bool IsParamTouched(const ParamStore& ctx, uint16_t offset);
 // Start of every packet: Fresh becomes Inherited, Cleared becomes Retired; every valid
 // parameter is listed as inherited and the current lists are empty.
-void ResetParamLists(DecoderContext& ctx);
+void ResetParamLists(ParamStore& ctx);
 // End of a decoder run: inherited list rebuilt, records cleared by the run appended to the
 // current list, 0x7F010014 kept current while Fresh.
-void BuildParamLists(DecoderContext& ctx);
-void BuildStructParamLists(DecoderContext& ctx);
+void BuildParamLists(ParamStore& ctx);
+void BuildStructParamLists(ParamStore& ctx);
 
-void ClearParam(DecoderContext& ctx, uint16_t offset);
-void ClearParamGroupA(DecoderContext& ctx);
-void ClearParamGroupB(DecoderContext& ctx);
-void ClearParamGroupC(DecoderContext& ctx);
-void ClearParamGroupD(DecoderContext& ctx);
+void ClearParam(ParamStore& ctx, uint16_t offset);
+void ClearParamGroupA(ParamStore& ctx);
+void ClearParamGroupB(ParamStore& ctx);
+void ClearParamGroupC(ParamStore& ctx);
+void ClearParamGroupD(ParamStore& ctx);
 
 // Mode parameters: selector 0 publishes the channel state (0x7F01C102), 1 ModeC103
 // (0x7F01C103), 2 both; other selectors nothing.
-void PublishModeParams(DecoderContext& ctx, int selector, uint16_t& runCount);
+void PublishModeParams(ParamStore& ctx, int selector, uint16_t& runCount);
 
 // One scalar decoder run. Owns the run counter and the end-of-run list rebuild, which runs
 // in Finish() or, if the decoder did not call it, when the run goes out of scope.
 class ParamRun {
 public:
-    explicit ParamRun(DecoderContext& ctx) : ctx_(ctx) {}
+    explicit ParamRun(ParamStore& ctx) : ctx_(ctx) {}
     ParamRun(const ParamRun&) = delete;
     ParamRun& operator=(const ParamRun&) = delete;
     ~ParamRun() { Finish(); }
@@ -57,12 +57,12 @@ public:
     void Clear(ParamRef p) { ClearParam(ctx_, p.offset); }
     void PublishMode(int selector) { PublishModeParams(ctx_, selector, runCount_); }
     uint16_t Count() const { return runCount_; }
-    DecoderContext& Context() { return ctx_; }
+    ParamStore& Context() { return ctx_; }
 
     void Finish();
 
 private:
-    DecoderContext& ctx_;
+    ParamStore& ctx_;
     uint16_t runCount_ = 0;
     bool finished_ = false;
 };
@@ -70,7 +70,7 @@ private:
 // One structured decoder run; the same life cycle as ParamRun.
 class StructRun {
 public:
-    explicit StructRun(DecoderContext& ctx) : ctx_(ctx) {}
+    explicit StructRun(ParamStore& ctx) : ctx_(ctx) {}
     StructRun(const StructRun&) = delete;
     StructRun& operator=(const StructRun&) = delete;
     ~StructRun() { Finish(); }
@@ -86,7 +86,7 @@ public:
     void Finish();
 
 private:
-    DecoderContext& ctx_;
+    ParamStore& ctx_;
     uint16_t runCount_ = 0;
     bool finished_ = false;
 };

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "support/test_host.h"
-#include "unit/decoders/first/first_decoder_test_util.h"
+#include "unit/decoders/decoder_test_util.h"
 
 namespace tessavo::test {
 namespace {

@@ -13,7 +13,7 @@
 #include "dispatch/log_routes.h"
 #include "framing/crc16.h"
 #include "framing/hdlc.h"
-#include "params/decoder_context.h"
+#include "decoders/decoder_context.h"
 #include "support/test_host.h"
 
 namespace tessavo::test {

@@ -11,7 +11,7 @@ namespace {
 
 class ParamLists : public ::testing::Test {
 protected:
-    std::unique_ptr<DecoderContext> ctx = std::make_unique<DecoderContext>();
+    std::unique_ptr<ParamStore> ctx = std::make_unique<ParamStore>();
 
     std::vector<uint16_t> Current() const {
         return {ctx->item.curParamList, ctx->item.curParamList + ctx->item.curParamCount};
@@ -114,7 +114,7 @@ TEST_F(ParamLists, GroupCIsGatedByTheLast018309Value) {
 
 TEST_F(ParamLists, GroupsClearTheirMembersOnly) {
     struct Case {
-        void (*clear)(DecoderContext&);
+        void (*clear)(ParamStore&);
         uint32_t member;
         uint32_t outsider;
     } const cases[] = {
@@ -126,7 +126,7 @@ TEST_F(ParamLists, GroupsClearTheirMembersOnly) {
         {ClearParamGroupD, 0x7F018009, 0x7F018007},
     };
     for (const Case& c : cases) {
-        ctx = std::make_unique<DecoderContext>();
+        ctx = std::make_unique<ParamStore>();
         ctx->lastValue018309 = 1;
         ResetParamLists(*ctx);
         const uint16_t in = GetParamOffset(c.member);

@@ -1,0 +1,407 @@
+#include "decoders/cdma1x/pilot_sets.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "unit/decoders/decoder_test_util.h"
+
+namespace tessavo::test {
+namespace {
+
+// ---- 0x102D: fixed layout ----
+
+constexpr uint16_t kLock102D = 0x0004;  // status bit 2: in lock
+
+struct Finger102D {
+    uint16_t pnWord;
+    uint8_t energy;
+    uint32_t word = 0;
+    uint16_t status = kLock102D;
+};
+
+struct Power102D {
+    uint8_t band = 0;
+    uint8_t rxAgc = 150;  // 150 / 3 - 148.581 = -98.581 dBm
+    uint8_t txAgc = 120;  // 120 / 3 - 52.25 = -12.25 dBm
+    int8_t gain = -10;    // +5 dB
+};
+
+Bytes Payload102D(const std::vector<Finger102D>& fingers, const Power102D& power = {},
+                  int declaredFingers = -1) {
+    Bytes p(24, 0);
+    p[1] = power.band;
+    p[13] = power.rxAgc;
+    p[14] = power.txAgc;
+    p[15] = static_cast<uint8_t>(power.gain);
+    p[21] = 1;  // one pilot entry, skipped
+    p[22] = static_cast<uint8_t>(declaredFingers < 0 ? fingers.size() : declaredFingers);
+    PutU32(p, 0xA5A5A5A5);
+    for (const Finger102D& f : fingers) {
+        PutU16(p, f.pnWord);
+        PutU8(p, 0);  // state: below 255 for a usable finger
+        PutU8(p, f.energy);
+        PutU32(p, f.word);
+        PutU16(p, f.status);
+    }
+    return p;
+}
+
+void Run102D(DecoderContext& ctx, const Bytes& payload) {
+    RunLog(ctx, 0x102D, payload, {HandlePilotSetsParams102D, HandlePilotSetsStruct102D});
+}
+
+// ---- 0x119A: typed sub-records ----
+
+constexpr uint16_t kLock119A = 0x0006;  // status bits 1 and 2: in lock
+
+struct Finger119A {
+    uint16_t pnWord;
+    uint16_t energy;
+    uint32_t word = 0;
+    uint16_t status = kLock119A;
+};
+
+// Channels 283 and 384; AGC -100 gives -100 * 0.334 - 63.248 = -96.648 dBm, -110 -99.988 dBm;
+// gain 8 is -4 dB.
+Bytes PowerSub(int8_t agc0 = -100, int8_t agc1 = -110, uint8_t flag0 = 0, uint8_t flag1 = 0,
+               int8_t gain = 8) {
+    Bytes b = {2, 0, 16, 0, flag0, flag1};
+    PutU16(b, 283);
+    PutU16(b, 384);
+    b.insert(b.end(), {static_cast<uint8_t>(agc0), static_cast<uint8_t>(agc1)});
+    PutU16(b, 125);  // transmit power, tenths of dBm
+    b.insert(b.end(), {static_cast<uint8_t>(gain), 0});
+    return b;
+}
+
+Bytes FingerSub(const std::vector<Finger119A>& fingers) {
+    Bytes b = {4, 0};
+    PutU16(b, static_cast<uint16_t>(8 + 20 * fingers.size()));
+    b.insert(b.end(), {0, 0, 0, static_cast<uint8_t>(fingers.size())});
+    for (const Finger119A& f : fingers) {
+        PutU16(b, f.pnWord);
+        PutU16(b, f.energy);
+        PutU32(b, f.word);
+        PutU64(b, 0);
+        PutU16(b, f.status);
+        PutU16(b, 0);
+    }
+    return b;
+}
+
+void Run119A(DecoderContext& ctx, const std::vector<Bytes>& subRecords) {
+    Bytes p = {0, static_cast<uint8_t>(subRecords.size()), 0, 0};
+    for (const Bytes& s : subRecords) p.insert(p.end(), s.begin(), s.end());
+    RunLog(ctx, 0x119A, p, {HandlePilotSetsParams119A, HandlePilotSetsStruct119A});
+}
+
+// The finger energy to Ec/Io conversions: 10 log10(E) - 24.6 and - 48.7.
+const auto Ecio255 = [](double e) { return 10.0 * std::log10(e) - 24.6; };
+const auto Ecio48 = [](double e) { return 10.0 * std::log10(e) - 48.7; };
+
+TEST(PilotSets102D, TrafficPacketPublishesPowerFingerCountAndSummary) {
+    auto ctx = NewContext();
+    ctx->channelState = 2;
+    // Two locked fingers on PN 100 (energies add to 128), one unlocked on PN 200 (the upper
+    // bits of its PN word are not part of the PN).
+    Run102D(*ctx, Payload102D({{100, 64, 0x11223344}, {100, 64}, {0x0200 | 200, 32, 0, 0}}));
+    // PN 100: 10 log10(128) - 24.6 = -3.5279 dB, pilot power -98.581 - 3.5279 = -102.1089 dBm;
+    // PN 200 has no energy, so no Ec/Io. Open loop: -73 + 5 + 98.581 = 30.581, clamped to 30.
+    const Values expected = {{0x7F010001, -98581},  {0x7F010008, 3},    {0x7F010002, 30000},
+                             {0x7F010003, -12250},  {0x7F010004, 5000}, {0x7F01000C, -3527},
+                             {0x7F01000F, -102108}, {0x7F010009, 2},    {0x7F01000D, -3527},
+                             {0x7F010010, -102108}, {0x7F01000B, 100}};
+    ExpectCurrent(*ctx, expected);
+    const PilotTable& table = ctx->pilotTable;
+    ASSERT_EQ(table.count, 2);
+    EXPECT_DOUBLE_EQ(table.entries[0].ecio, Ecio255(128));
+    EXPECT_EQ(table.entries[1].pn, 200u);
+}
+
+TEST(PilotSets102D, PowerValuesClampsAndChannelState) {
+    const struct {
+        const char* name;
+        Power102D power;
+        uint16_t channelState;
+        int32_t rx, openLoop, tx, gain;  // kNoValue: cleared, not published
+    } cases[] = {
+        {"band class 1: -76 - 10 + 98.581", {1, 150, 120, 20}, 2, -98581, 12581, -12250, -10000},
+        // Receive -20.914 clamps to -30, but the estimate uses -20.914: -73 + 20.914.
+        {"receive clamp, estimate before clamp", {0, 127, 255, 0}, 2, -30000, -52085, 23000, 0},
+        // -73 - 63.5 + 63.581 = -72.919 clamps to -60.
+        {"lower open-loop clamp", {0, 255, 1, 127}, 2, -63581, -60000, -51916, -63500},
+        {"transmitter off", {0, 150, 0, -10}, 2, -98581, kNoValue, kNoValue, kNoValue},
+        {"idle channel", {}, 0, -98581, kNoValue, kNoValue, kNoValue},
+        {"access channel", {}, 1, -98581, kNoValue, kNoValue, kNoValue},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto ctx = NewContext();
+        ctx->channelState = c.channelState;
+        Run102D(*ctx, Payload102D({}, c.power));
+        EXPECT_EQ(ValueOf(*ctx, 0x7F010001), c.rx);
+        const std::pair<uint32_t, int32_t> tx[] = {
+            {0x7F010002, c.openLoop}, {0x7F010003, c.tx}, {0x7F010004, c.gain}};
+        for (const auto& [id, value] : tx) {
+            const bool set = value != kNoValue;
+            EXPECT_EQ(ParamOf(*ctx, id).state, set ? TESSAVO_STATE_FRESH : TESSAVO_STATE_CLEARED);
+            if (set) {
+                EXPECT_EQ(ValueOf(*ctx, id), value) << std::hex << id;
+            }
+        }
+    }
+}
+
+TEST(PilotSets102D, FingerWalkStopsAtMarkerCountLimitAndPacketEnd) {
+    const struct {
+        const char* name;
+        int inPacket, declared, markerAt;
+        int32_t count;
+    } cases[] = {
+        {"declared count", 5, 3, -1, 3},
+        {"end marker", 5, 5, 2, 2},
+        {"declared beyond the packet", 2, 9, -1, 2},
+        {"more than 64", 70, 70, -1, 64},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Finger102D> fingers;
+        for (int i = 0; i < c.inPacket; ++i) {
+            fingers.push_back({static_cast<uint16_t>(i == c.markerAt ? 0xFFFF : i + 1), 10});
+        }
+        auto ctx = NewContext();
+        Run102D(*ctx, Payload102D(fingers, {}, c.declared));
+        EXPECT_EQ(ValueOf(*ctx, 0x7F010008), c.count);
+        EXPECT_EQ(ctx->pilotTable.count, c.count);
+    }
+}
+
+TEST(PilotSets102D, EnergyAbove255AndTotalAboveZero) {
+    auto ctx = NewContext();
+    Run102D(*ctx, Payload102D({{100, 64}, {100, 64}}));
+    // PN 100 is known as active, so the table is kept; PN 200's fingers sum to 400, taken as
+    // 255: 10 log10(255) - 24.6 = -0.5346 dB. PN 100 now has 64: -6.5382 dB.
+    Run102D(*ctx, Payload102D({{100, 64}, {200, 200}, {200, 200}}));
+    ASSERT_EQ(ctx->pilotTable.count, 2);
+    EXPECT_DOUBLE_EQ(ctx->pilotTable.entries[0].ecio, Ecio255(64));
+    EXPECT_DOUBLE_EQ(ctx->pilotTable.entries[1].ecio, Ecio255(255));
+    // 10^-0.65382 + 10^-0.05346 = 1.106 (0.44 dB): reported as -0.1 dB.
+    EXPECT_EQ(ValueOf(*ctx, 0x7F01000C), -100);
+    EXPECT_EQ(ValueOf(*ctx, 0x7F01000F), -100 - 98581);
+    EXPECT_EQ(ValueOf(*ctx, 0x7F01000D), -534);
+    EXPECT_EQ(ValueOf(*ctx, 0x7F01000B), 200);
+}
+
+TEST(PilotSets102D, SingleActivePilotBecomesReferenceAndIsKeptLater) {
+    auto ctx = NewContext();
+    Run102D(*ctx, Payload102D({{300, 128}}));
+    EXPECT_EQ(ctx->referencePilot, 300);
+    // -3527.9003 + -98581 = -102108.9: the unrounded Ec/Io enters the sum.
+    EXPECT_EQ(ValueOf(*ctx, 0x7F010011), -102108);
+
+    // Two pilots, the second stronger: the reference stays PN 300 and reports its new Ec/Io.
+    Run102D(*ctx, Payload102D({{300, 64}, {301, 255}}));
+    EXPECT_EQ(ctx->referencePilot, 300);
+    EXPECT_EQ(ValueOf(*ctx, 0x7F01000B), 301);
+    EXPECT_EQ(ParamOf(*ctx, 0x7F01000A).state, TESSAVO_STATE_INHERITED);
+    EXPECT_EQ(ParamOf(*ctx, 0x7F01000E).state, TESSAVO_STATE_FRESH);
+    EXPECT_EQ(ValueOf(*ctx, 0x7F01000E), -6538);  // 10 log10(64) - 24.6 = -6.5382
+}
+
+TEST(PilotSets102D, PacketWithoutFingersReissuesLastPilotValues) {
+    auto ctx = NewContext();
+    ctx->channelState = 2;
+    Run102D(*ctx, Payload102D({{100, 128}, {200, 0}}));
+    Run102D(*ctx, Payload102D({}, {0, 160, 120, -10}));
+    // Reference values were never set (two pilots, no reference PN): they stay absent.
+    EXPECT_EQ(CurrentIds(*ctx),
+              (Ids{0x7F010001, 0x7F010008, 0x7F010002, 0x7F010003, 0x7F010004, 0x7F01000C,
+                   0x7F01000F, 0x7F010009, 0x7F01000D, 0x7F010010, 0x7F01000B}));
+    EXPECT_EQ(ValueOf(*ctx, 0x7F010008), 0);
+    EXPECT_EQ(ValueOf(*ctx, 0x7F01000C), -3527);
+    EXPECT_EQ(ValueOf(*ctx, 0x7F01000F), -3527 - 98581);  // not recomputed from the new power
+    // No finger list; the unchanged table is still published.
+    EXPECT_EQ(CurrentStructIds(*ctx), (Ids{0x7F0107D6}));
+}
+
+TEST(PilotSets102D, StructuredTableCopyAndFingerList) {
+    auto ctx = NewContext();
+    std::vector<Finger102D> fingers;
+    // 14 locked fingers on PNs 1..14 (energy 10 + i) and one unlocked in the middle.
+    for (int i = 0; i < 14; ++i) {
+        fingers.push_back({static_cast<uint16_t>(i + 1), static_cast<uint8_t>(10 + i),
+                           0x1000u + static_cast<uint32_t>(i)});
+        if (i == 1) fingers.push_back({77, 50, 0xDEAD, 0});
+    }
+    Run102D(*ctx, Payload102D(fingers));
+    EXPECT_EQ(CurrentStructIds(*ctx), (Ids{0x7F0107D6, 0x7F0107D5}));
+
+    constexpr uint32_t kCopy = 0x7F0107D6;
+    EXPECT_EQ(StructOf(*ctx, kCopy).Length(), 2564u);
+    EXPECT_EQ(PayloadAt<uint32_t>(*ctx, kCopy, 0), 15u);
+    // Entry 0: PN 1, energy 10 gives exactly -14.6 dB.
+    EXPECT_DOUBLE_EQ(PayloadAt<double>(*ctx, kCopy, 4 + 20), -98.581 - 14.6);
+    EXPECT_DOUBLE_EQ(PayloadAt<double>(*ctx, kCopy, 4 + 28), -14.6);
+    // Entry 2 is the unlocked PN 77: source 0, channel unknown, no Ec/Io.
+    const size_t e2 = 4 + 2 * 40;
+    EXPECT_EQ(PayloadAt<uint32_t>(*ctx, kCopy, e2 + 0), 0u);
+    EXPECT_EQ(PayloadAt<int32_t>(*ctx, kCopy, e2 + 4), kNoValue);
+    EXPECT_EQ(PayloadAt<uint32_t>(*ctx, kCopy, e2 + 8), 77u);
+    EXPECT_DOUBLE_EQ(PayloadAt<double>(*ctx, kCopy, e2 + 12), -98.581);
+    EXPECT_EQ(PayloadAt<double>(*ctx, kCopy, e2 + 20), kNoValueD);
+    EXPECT_EQ(PayloadAt<double>(*ctx, kCopy, e2 + 28), kNoValueD);
+    EXPECT_EQ(PayloadAt<uint32_t>(*ctx, kCopy, 4 + 15 * 40 + 8), 0u);  // behind the entries
+
+    // Finger list: the first 12 locked fingers, the unlocked one left out.
+    constexpr uint32_t kList = 0x7F0107D5;
+    EXPECT_EQ(StructOf(*ctx, kList).Length(), 172u);
+    EXPECT_EQ(PayloadAt<uint32_t>(*ctx, kList, 0), 12u);
+    EXPECT_EQ(PayloadAt<uint16_t>(*ctx, kList, 4 + 2 * 14), 3);
+    EXPECT_DOUBLE_EQ(PayloadAt<double>(*ctx, kList, 4 + 2 * 14 + 2), Ecio255(12));
+    EXPECT_EQ(PayloadAt<uint32_t>(*ctx, kList, 4 + 2 * 14 + 10), 0x1002u);
+    EXPECT_EQ(PayloadAt<uint16_t>(*ctx, kList, 4 + 11 * 14), 12);
+}
+
+TEST(PilotSets102D, TableCopyHoldsAtMost64Entries) {
+    auto ctx = NewContext();
+    std::vector<Finger102D> first, second = {{1, 10}};  // a known active PN: the table grows
+    for (uint16_t pn = 1; pn <= 64; ++pn) first.push_back({pn, 10});
+    for (uint16_t pn = 65; pn <= 100; ++pn) second.push_back({pn, 10});
+    Run102D(*ctx, Payload102D(first));
+    Run102D(*ctx, Payload102D(second));
+    EXPECT_EQ(ctx->pilotTable.count, 100);
+    EXPECT_EQ(ValueOf(*ctx, 0x7F010009), 100);
+    EXPECT_EQ(PayloadAt<uint32_t>(*ctx, 0x7F0107D6, 0), 64u);
+    EXPECT_EQ(PayloadAt<uint32_t>(*ctx, 0x7F0107D6, 4 + 63 * 40 + 8), 64u);
+}
+
+TEST(PilotSets102D, NoFingerListWithoutLockedFingersAndNoTableCopyWhenEmpty) {
+    auto ctx = NewContext();
+    Run102D(*ctx, Payload102D({}));
+    EXPECT_EQ(ctx->item.curStructCount, 0);
+    Run102D(*ctx, Payload102D({{5, 9, 0, 0}}));
+    EXPECT_EQ(CurrentStructIds(*ctx), (Ids{0x7F0107D6}));
+}
+
+TEST(PilotSets119A, PowerAndFingerSubRecords) {
+    auto ctx = NewContext();
+    ctx->channelState = 2;
+    Run119A(*ctx, {PowerSub(), FingerSub({{10, 1000, 0xAABBCCDD},
+                                          {20, 100, 0, 0x0002},  // only bit 1: not in lock
+                                          {10, 24, 0x01020304}})});
+    // Receive: the larger chain. PN 10: 1000 + 24 = 1024, 10 log10(1024) - 48.7 = -18.597 dB.
+    // Open loop: -73 - 4 + 96.648.
+    const Values expected = {
+        {0x7F010001, -96648}, {0x7F010008, 2},     {0x7F010012, 283},    {0x7F010002, 19648},
+        {0x7F010003, 12500},  {0x7F010004, -4000}, {0x7F01000C, -18597}, {0x7F01000F, -115245},
+        {0x7F010012, 283},    {0x7F010009, 1},     {0x7F01000D, -18597}, {0x7F010010, -115245},
+        {0x7F01000B, 10},     {0x7F01000A, 10},    {0x7F01000E, -18597}, {0x7F010011, -115245}};
+    ExpectCurrent(*ctx, expected);
+    EXPECT_EQ(ctx->lastChannel, 283);
+
+    EXPECT_EQ(CurrentStructIds(*ctx), (Ids{0x7F0107D6, 0x7F0107D5}));
+    EXPECT_EQ(PayloadAt<uint32_t>(*ctx, 0x7F0107D6, 0), 1u);
+    EXPECT_EQ(PayloadAt<int32_t>(*ctx, 0x7F0107D6, 4 + 4), 283);
+    EXPECT_EQ(PayloadAt<uint32_t>(*ctx, 0x7F0107D6, 4 + 8), 10u);
+    EXPECT_DOUBLE_EQ(PayloadAt<double>(*ctx, 0x7F0107D6, 4 + 28), Ecio48(1024));
+    // The data word holds the blob's address (or 0 where an address needs more than 32 bits).
+    StructRecordView copy = StructOf(*ctx, 0x7F0107D6);
+    const uintptr_t address = reinterpret_cast<uintptr_t>(copy.Payload());
+    EXPECT_EQ(copy.Data(), address <= UINT32_MAX ? static_cast<uint32_t>(address) : 0u);
+
+    EXPECT_EQ(PayloadAt<uint32_t>(*ctx, 0x7F0107D5, 0), 2u);
+    EXPECT_EQ(PayloadAt<uint16_t>(*ctx, 0x7F0107D5, 4), 10);
+    EXPECT_DOUBLE_EQ(PayloadAt<double>(*ctx, 0x7F0107D5, 4 + 2), -18.7);
+    EXPECT_EQ(PayloadAt<uint32_t>(*ctx, 0x7F0107D5, 4 + 10), 0xAABBCCDDu);
+}
+
+TEST(PilotSets119A, ReceiveChainAndChannelSelection) {
+    const struct {
+        int8_t agc0, agc1;
+        uint8_t flag0, flag1;
+        int32_t rx, channel;
+    } cases[] = {
+        {0, -110, 0, 0, -99988, 283},      // chain 0 silent: chain 1
+        {-100, 0, 0, 0, -96648, 283},      // chain 1 silent: chain 0
+        {-100, -90, 255, 0, -93308, 384},  // both: the larger; chain 0 unusable: channel 1
+        {0, 0, 255, 255, -63248, 0},       // neither channel usable: the record's 0 stays
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << int{c.agc0} << "/" << int{c.agc1});
+        auto ctx = NewContext();
+        Run119A(*ctx, {PowerSub(c.agc0, c.agc1, c.flag0, c.flag1)});
+        EXPECT_EQ(ValueOf(*ctx, 0x7F010001), c.rx);
+        EXPECT_EQ(ValueOf(*ctx, 0x7F010012), c.channel);
+    }
+}
+
+TEST(PilotSets119A, GainNotPresentGivesNoTransmitValues) {
+    auto ctx = NewContext();
+    ctx->channelState = 2;
+    Run119A(*ctx, {PowerSub(-100, -110, 0, 0, 127)});
+    // No finger: the channel, written from the power sub-record, is re-issued as well.
+    EXPECT_EQ(CurrentIds(*ctx), (Ids{0x7F010001, 0x7F010008, 0x7F010012, 0x7F010012}));
+}
+
+TEST(PilotSets119A, SubRecordWalkStopsAtShortOrOverlongRecord) {
+    const Bytes tooShort = {9, 0, 3, 0};  // length 3: below its own header
+    const Bytes overlong = {9, 0, 0xFF, 0x00};
+    for (const Bytes& bad : {tooShort, overlong}) {
+        auto ctx = NewContext();
+        Run119A(*ctx, {bad, PowerSub(), FingerSub({{10, 100}})});
+        // Nothing behind the bad record is read: no power, no finger.
+        ExpectCurrent(*ctx, {{0x7F010008, 0}, {0x7F010012, 0}, {0x7F010012, 0}});
+        EXPECT_EQ(ctx->item.curStructCount, 0);
+    }
+}
+
+TEST(PilotSets119A, FingerListRestartsWithEachFingerSubRecord) {
+    auto ctx = NewContext();
+    Run119A(*ctx, {PowerSub(), FingerSub({{10, 100}}), FingerSub({{20, 100}, {30, 100}})});
+    EXPECT_EQ(ValueOf(*ctx, 0x7F010008), 2);
+    ASSERT_EQ(ctx->pilotTable.count, 2);
+    EXPECT_EQ(ctx->pilotTable.entries[0].pn, 20u);
+    // The published finger list runs over all finger sub-records.
+    EXPECT_EQ(PayloadAt<uint32_t>(*ctx, 0x7F0107D5, 0), 3u);
+}
+
+TEST(PilotSets119A, FingerSubRecordWithoutLockedFingersStillPublishesEmptyList) {
+    auto ctx = NewContext();
+    // PN word 600 is out of the finger list's range, though its low 9 bits (88) make a pilot.
+    Run119A(*ctx, {PowerSub(), FingerSub({{10, 100, 0, 0}, {600, 100}})});
+    EXPECT_EQ(ctx->pilotTable.count, 1);
+    EXPECT_EQ(CurrentStructIds(*ctx), (Ids{0x7F0107D6, 0x7F0107D5}));
+    EXPECT_EQ(PayloadAt<uint32_t>(*ctx, 0x7F0107D5, 0), 0u);
+}
+
+TEST(PilotSets119A, PilotTableCarriesOverUntilANewActiveSet) {
+    auto ctx = NewContext();
+    Run119A(*ctx, {PowerSub(), FingerSub({{10, 1000}})});
+    // First PN 10 is known: PN 20 joins the table.
+    Run119A(*ctx, {PowerSub(), FingerSub({{10, 1000}, {20, 512}})});
+    ASSERT_EQ(ctx->pilotTable.count, 2);
+    EXPECT_EQ(ValueOf(*ctx, 0x7F010009), 2);
+    EXPECT_EQ(ctx->referencePilot, 10);
+    // First PN 30 is unknown: the table starts over, even though PN 20 follows.
+    Run119A(*ctx, {PowerSub(), FingerSub({{30, 1000}, {20, 512}})});
+    ASSERT_EQ(ctx->pilotTable.count, 2);
+    EXPECT_EQ(ctx->pilotTable.entries[0].pn, 30u);
+    EXPECT_EQ(ctx->pilotTable.entries[1].pn, 20u);
+    // Two pilots: the reference stays PN 10, which is gone, so no reference values.
+    EXPECT_EQ(ctx->referencePilot, 10);
+    EXPECT_EQ(ParamOf(*ctx, 0x7F01000E).state, TESSAVO_STATE_INHERITED);
+}
+
+TEST(PilotSets119A, UnknownReceivePowerKeepsPilotsOutOfTheTable) {
+    auto ctx = NewContext();
+    Run119A(*ctx, {FingerSub({{10, 1000}})});
+    EXPECT_EQ(ctx->pilotTable.count, 0);
+    EXPECT_EQ(ParamOf(*ctx, 0x7F010001).state, TESSAVO_STATE_CLEARED);  // never written
+    // The summary still runs over the (empty) table.
+    EXPECT_EQ(ParamOf(*ctx, 0x7F010009).state, TESSAVO_STATE_FRESH);
+    EXPECT_EQ(ValueOf(*ctx, 0x7F010009), 0);
+}
+
+}  // namespace
+}  // namespace tessavo::test
