@@ -23,6 +23,7 @@
 #include "decoders/first/state_byte.h"
 #include "decoders/first/structured_records.h"
 #include "decoders/first/sync_paging.h"
+#include "decoders/second/alternate_range.h"
 #include "decoders/second/flow_throughput.h"
 #include "decoders/second/multi_carrier_sectors.h"
 #include "decoders/second/rate_index.h"
@@ -167,12 +168,12 @@ constexpr LogRoute kRoutes[] = {
     Ignored(0x12B6),
     {0x3040, K::CommandWrapped, nullptr, HandlePilotSetsStatus, X::None, kNotSampled},
     {0x3063, K::CommandWrapped, HandleStatusParams, HandleStatusStruct, X::None, kNotSampled},
-    Bare(0x9068),
-    Bare(0x9192),
-    Bare(0x9193),
-    Bare(0x927D),
-    Bare(0x927E),
-    Bare(0x9280),
+    P(0x9068, HandleLoadRate9068),
+    P(0x9192, HandleSummedForwardStats9192),
+    P(0x9193, HandleSummedSecondTable9193),
+    P(0x927D, HandleRatioEntry927D),
+    P(0x927E, HandleReverseCounts927E),
+    P(0x9280, HandleQuarter9280),
     {0xFFFE, K::DirectParams, nullptr, nullptr, X::None, kNotSampled},
 };
 
