@@ -13,12 +13,12 @@ namespace {
 constexpr int32_t kSingle = 1;
 constexpr int32_t kMulti = 2;
 
-// A packet in a carrier mode, and the current list it leaves (flat: ID, value, ...).
+// A packet, the current list it leaves (flat: ID, value, ...) and the carrier mode.
 struct Row {
-    int32_t mode;
     uint16_t code;
     Bytes payload;
     std::vector<int64_t> current;
+    int32_t mode = kSingle;
 };
 
 void RunRows(const std::vector<Row>& rows) {
@@ -29,11 +29,8 @@ void RunRows(const std::vector<Row>& rows) {
         const LogRoute* route = FindLogRoute(r.code);
         ASSERT_TRUE(route != nullptr && route->param != nullptr);
         h.Ctx().carrierMode = r.mode;
-        if (route->structured != nullptr) {
-            h.Log(r.code, r.payload, {route->param, route->structured});
-        } else {
-            h.Log(r.code, r.payload, {route->param});
-        }
+        const LogHandler none = [](DecoderContext&, PacketView, int32_t) {};
+        h.Log(r.code, r.payload, {route->param, route->structured ? route->structured : none});
         IdValues expected;
         for (size_t k = 0; k + 1 < r.current.size(); k += 2) {
             expected.emplace_back(static_cast<uint32_t>(r.current[k]),
@@ -75,52 +72,36 @@ Bytes Counts927E(uint32_t a, uint32_t b, uint32_t d) {
     return p;
 }
 
+// clang-format off
 TEST(AlternateRange, LoadQuarterAndRatioEntries) {
     RunRows({
-        // Load 16384 / 16384 = 100 %; DRC index 9.
-        {kSingle,
-         0x9068,
-         Concat({U16s({16384}), {9, 0}}),
+        // Load 16384 / 16384 = 100 %; DRC index 9. 16385 is above 100 %; index 15 has no rate.
+        {0x9068, Concat({U16s({16384}), {9, 0}}),
          {0x7F018206, 10000, 0x7F018009, 9, 0x7F01800A, 1228800}},
-        // 16385 is above 100 %; index 15 has no rate.
-        {kSingle, 0x9068, Concat({U16s({16385}), {15, 0}}), {0x7F018009, 15, 0x7F01800A, 0}},
-        // 8193 x 100 / 16384 = 50.0061 %, truncated x 100.
-        {kSingle,
-         0x9068,
-         Concat({U16s({8193}), {13, 0}}),
-         {0x7F018206, 5000, 0x7F018009, 13, 0x7F01800A, 1536000}},
+        {0x9068, Concat({U16s({16385}), {15, 0}}), {0x7F018009, 15, 0x7F01800A, 0}},
         // Level only: the index beyond the payload reads 0, not a check byte.
-        {kSingle, 0x9068, U16s({16384}), {0x7F018206, 10000, 0x7F018009, 0, 0x7F01800A, 0}},
-        {kSingle, 0x9280, {7, 0x03}, {0x7F018507, 1, 0x7F018501, 1}},
-        {kSingle, 0x9280, {255, 0xFE}, {0x7F018507, 63, 0x7F018501, 0}},
+        {0x9068, U16s({16384}), {0x7F018206, 10000, 0x7F018009, 0, 0x7F01800A, 0}},
+        {0x9280, {7, 0x03}, {0x7F018507, 1, 0x7F018501, 1}},
+        {0x9280, {255, 0xFE}, {0x7F018507, 63, 0x7F018501, 0}},
         // 0x127D first entry: 2000 / 1000 is 6.0206 dB; 1024-bit packets.
-        {kSingle,
-         0x127D,
-         Ratios127D(5, {{2, 1000}, {5, 2000}}),
-         {0x7F018502, 6020, 0x7F018509, 1024}},
+        {0x127D, Ratios127D(5, {{2, 1000}, {5, 2000}}), {0x7F018502, 6020, 0x7F018509, 1024}},
         // Size index 0 (high nibble ignored): nothing, the 0x127D values stay inherited.
-        {kSingle, 0x927D, Entry927D(0xF0, {{2, 100}, {3, 1000}}), {}},
+        {0x927D, Entry927D(0xF0, {{2, 100}, {3, 1000}}), {}},
         // U3 / U2 = 10: 20 dB; U4 = U2: 0 dB, not published; U5 / U2 = 0.01: -40 dB held at
         // -16; U7 / U2 as an integer quotient, 3: 9.5424 dB. Size index 9: 4096 bits.
-        {kSingle,
-         0x927D,
-         Entry927D(0xA9, {{2, 100}, {3, 1000}, {4, 100}, {5, 1}, {7, 350}}),
+        {0x927D, Entry927D(0xA9, {{2, 100}, {3, 1000}, {4, 100}, {5, 1}, {7, 350}}),
          {0x7F018509, 4096, 0x7F018503, 20000, 0x7F018502, -16000, 0x7F018506, 9542}},
         // 0x127D without ratios lists the values 0x927D left as they stand.
-        {kSingle,
-         0x127D,
-         Ratios127D(0, {}),
+        {0x127D, Ratios127D(0, {}),
          {0x7F018502, -16000, 0x7F018503, 20000, 0x7F018506, 9542, 0x7F018509, 4096}},
         // U6 / U2 = 2: 6.0206 dB; U7 < U2: integer quotient 0, held at -16 dB.
-        {kSingle,
-         0x927D,
-         Entry927D(1, {{2, 100}, {6, 200}, {7, 50}}),
+        {0x927D, Entry927D(1, {{2, 100}, {6, 200}, {7, 50}}),
          {0x7F018509, 128, 0x7F018505, 6020, 0x7F018506, -16000}},
         // Size index 13 has no size; U7 / U2 = 1.5 gives the quotient 1: 0 dB.
-        {kSingle, 0x927D, Entry927D(13, {{2, 100}, {7, 150}}), {0x7F018509, 0}},
-        {kMulti, 0x927D, Entry927D(9, {{2, 100}, {3, 1000}}), {}},
-        {kMulti, 0x9280, {7, 0x03}, {}},
-        {kMulti, 0x9068, Concat({U16s({16384}), {9, 0}}), {}},
+        {0x927D, Entry927D(13, {{2, 100}, {7, 150}}), {0x7F018509, 0}},
+        {0x927D, Entry927D(9, {{2, 100}, {3, 1000}}), {}, kMulti},
+        {0x9280, {7, 0x03}, {}, kMulti},
+        {0x9068, Concat({U16s({16384}), {9, 0}}), {}, kMulti},
     });
 }
 
@@ -129,21 +110,16 @@ TEST(AlternateRange, LoadQuarterAndRatioEntries) {
 TEST(AlternateRange, ReverseCountsShareTheSingleCarrierHistory) {
     const auto entry4 = [](uint32_t good, uint32_t all) { return Entries{{{0, 4}, {good, all}}}; };
     RunRows({
-        {kSingle, 0x927E, Counts927E(90, 100, 10240), {}},  // the first packet primes
+        {0x927E, Counts927E(90, 100, 10240), {}},  // the first packet primes
         // 90 good of 100 new; 20 x 1024 - 10240 more bits.
-        {kSingle,
-         0x127E,
-         Payload127E(0, 0, entry4(180, 200)),
-         {0x7F018207, 9000, 0x7F018205, 10240}},
-        // a grew by 5 of 200 new packets: 2.5 %; d by 5000.
-        {kSingle, 0x927E, Counts927E(185, 400, 25480), {0x7F018207, 250, 0x7F018205, 5000}},
-        {kSingle, 0x927E, Counts927E(185, 400, 26480), {0x7F018205, 1000}},  // b unchanged
-        {kSingle, 0x927E, Counts927E(185, 500, 6240), {0x7F018207, 0, 0x7F018205, 0}},  // d fell
-        {kMulti, 0x927E, Counts927E(1, 2, 3), {}},  // multi-carrier: history untouched
+        {0x127E, Payload127E(0, 0, entry4(180, 200)), {0x7F018207, 9000, 0x7F018205, 10240}},
+        // a grew by 5 of 200 new packets: 2.5 %; d by 5000. Then b unchanged; then d fell.
+        {0x927E, Counts927E(185, 400, 25480), {0x7F018207, 250, 0x7F018205, 5000}},
+        {0x927E, Counts927E(185, 400, 26480), {0x7F018205, 1000}},
+        {0x927E, Counts927E(185, 500, 6240), {0x7F018207, 0, 0x7F018205, 0}},
+        {0x927E, Counts927E(1, 2, 3), {}, kMulti},  // history untouched
         // 100 good of 100 new; 315 x 1024 - 6240 bits; 322560 / 1000.
-        {kSingle,
-         0x127E,
-         Payload127E(1, 1000, entry4(285, 600)),
+        {0x127E, Payload127E(1, 1000, entry4(285, 600)),
          {0x7F018204, 322, 0x7F018207, 10000, 0x7F018205, 316320}},
     });
 }
@@ -153,43 +129,38 @@ TEST(AlternateRange, ReverseCountsShareTheSingleCarrierHistory) {
 // rates of 1024 x float(bits per packet / 1.67).
 TEST(AlternateRange, SummedForwardStatsShareHistoryAndTotals) {
     RunRows({
-        {kSingle, 0x1192, Payload1192(1000, {{3, 1000}}), {0x7F018401, 1048, 0x7F018403, 627889}},
+        {0x1192, Payload1192(1000, {{3, 1000}}), {0x7F018401, 1048, 0x7F018403, 627889}},
         // 2000 new A packets (2048000 bits) and 500 new B in 1000 units.
-        {kSingle,
-         0x9192,
-         Summed(2000, 3000, 3072000, 500),
+        {0x9192, Summed(2000, 3000, 3072000, 500),
          {0x7F018401, 1572, 0x7F018402, 2097, 0x7F018403, 627889, 0x7F018407, 2000}},
         // A sum above 2^32: 5e9 / 3000 = 1666666 per unit; 4996928000 bits in 1000 units;
         // 5e9 / 5177 per packet; 100 new B of 200.
-        {kSingle,
-         0x9192,
-         Summed(3000, 3100, 5000000000, 600),
+        {0x9192, Summed(3000, 3100, 5000000000, 600),
          {0x7F018401, 1706666, 0x7F018402, 5116854, 0x7F018403, 988989760, 0x7F018407, 5000}},
-        {kMulti, 0x9192, Summed(3500, 1, 1, 1), {}},
-        {kMulti, 0x9193, Summed(3500, 1, 1, 1), {}},
-        // The wide sum fell: no since-last rate. 1e6 / 5344 per packet.
-        {kSingle,
-         0x9192,
-         Summed(4000, 3200, 1000000, 700),
-         {0x7F018401, 256, 0x7F018403, 191616, 0x7F018407, 5000}},
+        {0x9192, Summed(3500, 1, 1, 1), {}, kMulti},
+        {0x9193, Summed(3500, 1, 1, 1), {}, kMulti},
+        // The wide sum fell: no since-last rate. 1e6 / 5010 per packet; A fell by 100 and B
+        // grew by 200: a share of 200 %, not held at 100 as 0x1192's.
+        {0x9192, Summed(4000, 3000, 1000000, 800),
+         {0x7F018401, 256, 0x7F018403, 204391, 0x7F018407, 20000}},
         // A count above 2^31: nothing published, and the last share is dropped.
-        {kSingle, 0x9192, Summed(5000, 0x80000001, 1, 1), {}},
+        {0x9192, Summed(5000, 0x80000001, 1, 1), {}},
         // T = 0 primes the second history: no own over-time rate; totals from 0x9192's last
-        // values (256, 5116854.5, 191616.77 + 627889.81) and no share.
-        {kSingle,
-         0x9193,
-         Summed(0, 1000, 1024000, 0),
-         {0x7F018406, 627889, 0x7F018201, 256, 0x7F018202, 5116854, 0x7F018203, 819506}},
+        // values (256, 5116854.5, 204391.22 + 627889.81) and no share.
+        {0x9193, Summed(0, 1000, 1024000, 0),
+         {0x7F018406, 627889, 0x7F018201, 256, 0x7F018202, 5116854, 0x7F018203, 832281}},
         // 0x1193 continues: 2000 new A, 500 new B; since last 2048000 x 1.024, not divided
         // by the time; totals 1572.86 + 256 and 2097152 + 5116854.5.
-        {kSingle,
-         0x1193,
-         Payload1193(2000, {{3, 3000}, {4, 500}}),
-         {0x7F018404, 1572,       0x7F018406, 627889,     0x7F018405, 2097152,    0x7F018408,
-          2000,       0x7F018201, 1828,       0x7F018202, 7214006,    0x7F018203, 819506,
-          0x7F018206, 2000,       0x7F018208, 500,        0x7F018209, 2500}},
+        {0x1193, Payload1193(2000, {{3, 3000}, {4, 500}}),
+
+                  {0x7F018404, 1572, 0x7F018406, 627889, 0x7F018405, 2097152, 0x7F018408, 2000,
+           0x7F018201, 1828,
+
+                    0x7F018202, 7214006, 0x7F018203, 832281, 0x7F018206, 2000, 0x7F018208, 500,
+            0x7F018209, 2500}},
     });
 }
+// clang-format on
 
 }  // namespace
 }  // namespace tessavo::test
