@@ -8,28 +8,29 @@
 #include <iterator>
 
 #include "decoders/cdma1x/access_traffic.h"
-#include "decoders/evdo/data_throughput.h"
 #include "decoders/cdma1x/event_records.h"
-#include "decoders/evdo/five_word_record.h"
 #include "decoders/cdma1x/forward_traffic.h"
 #include "decoders/cdma1x/frame_power_stats.h"
 #include "decoders/cdma1x/packed_logs.h"
 #include "decoders/cdma1x/pilot_sets.h"
 #include "decoders/cdma1x/pilot_status.h"
+#include "decoders/cdma1x/structured_records.h"
+#include "decoders/cdma1x/sync_paging.h"
+#include "decoders/evdo/alternate_range.h"
+#include "decoders/evdo/carrier_mode.h"
+#include "decoders/evdo/data_throughput.h"
+#include "decoders/evdo/five_word_record.h"
+#include "decoders/evdo/flow_throughput.h"
+#include "decoders/evdo/forward_packet_stats.h"
+#include "decoders/evdo/multi_carrier_sectors.h"
+#include "decoders/evdo/rate_index.h"
+#include "decoders/evdo/ratio_blocks.h"
+#include "decoders/evdo/reverse_packet_stats.h"
 #include "decoders/evdo/second_interface_records.h"
 #include "decoders/evdo/second_interface_signalling.h"
 #include "decoders/evdo/sector_sets.h"
 #include "decoders/evdo/small_records.h"
 #include "decoders/evdo/state_byte.h"
-#include "decoders/cdma1x/structured_records.h"
-#include "decoders/cdma1x/sync_paging.h"
-#include "decoders/evdo/flow_throughput.h"
-#include "decoders/evdo/multi_carrier_sectors.h"
-#include "decoders/evdo/rate_index.h"
-#include "decoders/evdo/ratio_blocks.h"
-#include "decoders/evdo/carrier_mode.h"
-#include "decoders/evdo/forward_packet_stats.h"
-#include "decoders/evdo/reverse_packet_stats.h"
 
 namespace tessavo {
 namespace {
@@ -167,12 +168,12 @@ constexpr LogRoute kRoutes[] = {
     Ignored(0x12B6),
     {0x3040, K::CommandWrapped, nullptr, HandlePilotSetsStatus, X::None, kNotSampled},
     {0x3063, K::CommandWrapped, HandleStatusParams, HandleStatusStruct, X::None, kNotSampled},
-    Bare(0x9068),
-    Bare(0x9192),
-    Bare(0x9193),
-    Bare(0x927D),
-    Bare(0x927E),
-    Bare(0x9280),
+    P(0x9068, HandleLoadRate9068),
+    P(0x9192, HandleSummedForwardStats9192),
+    P(0x9193, HandleSummedSecondTable9193),
+    P(0x927D, HandleRatioEntry927D),
+    P(0x927E, HandleReverseCounts927E),
+    P(0x9280, HandleQuarter9280),
     {0xFFFE, K::DirectParams, nullptr, nullptr, X::None, kNotSampled},
 };
 
@@ -201,12 +202,14 @@ static_assert(SamplingIndicesDistinct(), "each sampled code owns one sampling re
 
 const LogRoute* FindLogRoute(uint16_t logCode) {
     const LogRoute* end = std::end(kRoutes);
-    const LogRoute* it = std::lower_bound(
-        std::begin(kRoutes), end, logCode,
-        [](const LogRoute& r, uint16_t code) { return r.logCode < code; });
+    const LogRoute* it =
+        std::lower_bound(std::begin(kRoutes), end, logCode,
+                         [](const LogRoute& r, uint16_t code) { return r.logCode < code; });
     return (it != end && it->logCode == logCode) ? it : nullptr;
 }
 
-LogRouteSpan AllLogRoutes() { return {std::begin(kRoutes), std::end(kRoutes)}; }
+LogRouteSpan AllLogRoutes() {
+    return {std::begin(kRoutes), std::end(kRoutes)};
+}
 
 }  // namespace tessavo

@@ -199,11 +199,6 @@ inline constexpr StructParamRef kBlob1193 = StructParam(0x7F0107E5);
 inline constexpr int kBlobFrom1193 = 4;  // the blob is the payload from the counters on
 static_assert(kBlobFrom1193 + static_cast<int>(kBlob1193.capacity) == kPayloadBytes1193);
 
-// Rate in bit/s of `bits` over one time unit, with the 1024/1000 factor, in single precision.
-float Rate(float bits) {
-    return 1024.0f * bits / 1000.0f;
-}
-
 // Over-slots rate: bits per counted packet over 1.67 slots.
 float RateOverSlots(uint64_t bitsA, uint32_t countA) {
     return 1024.0f * static_cast<float>(static_cast<double>(bitsA) / (countA * 1.67));
@@ -216,13 +211,20 @@ float Total(float own, float last) {
     return own + last;
 }
 
-void Remember(PacketCountHistory& h, uint32_t countA, uint32_t countB, uint64_t bitsA,
-              uint32_t time) {
-    h.countA = countA;
-    h.countB = countB;
-    h.bitsA = bitsA;
-    h.time = time;
+void Remember(PacketCountHistory& h, const ForwardCounts& c) {
+    h.countA = c.countA;
+    h.countB = c.countB;
+    h.bitsA = c.bitsA;
+    h.secondSum = c.secondSum;
+    h.time = c.time;
     h.valid = 1;
+}
+
+inline constexpr ForwardRates kNoRates = {kNoValueF, kNoValueF, kNoValueF, kNoValueF};
+
+void PresetSecondTable(SecondTableValues& v) {
+    v.totals = v.rates = kNoRates;
+    v.totalDeltaB = v.totalDelta = kNoValue;
 }
 
 void SetIfKnown(ParamRun& run, ParamRef p, float v) {
@@ -260,7 +262,7 @@ int ParsePacketCounts12A2(ForwardPacketStatsState& state, PacketView packet,
         SumCounters([&](int k) { return LoadLE<uint32_t>(rec.table.data() + 4 * k); });
     if (rec.carrierIndex >= kCarrierCount) return 0;
     const uint32_t t = rec.time;
-    if (t != 0) rec.rateOverTime = Rate(static_cast<float>(s.bitsA / t));
+    if (t != 0) rec.rateOverTime = ForwardBitRate(static_cast<float>(s.bitsA / t));
     if (s.countA != 0) rec.rateOverSlots = RateOverSlots(s.bitsA, s.countA);
 
     PacketCountHistory& h = state.carriers[rec.carrierIndex];
@@ -271,10 +273,10 @@ int ParsePacketCounts12A2(ForwardPacketStatsState& state, PacketView packet,
         if (t != h.time) {
             const auto bits = static_cast<int64_t>(s.bitsA - h.bitsA);
             const auto dt = static_cast<int32_t>(t - h.time);
-            rec.rateSinceLast = Rate(static_cast<float>(bits / dt));
+            rec.rateSinceLast = ForwardBitRate(static_cast<float>(bits / dt));
         }
     }
-    Remember(h, s.countA, s.countB, s.bitsA, t);
+    Remember(h, {t, s.countA, s.countB, s.bitsA, 0});
     return 1;
 }
 
@@ -325,42 +327,111 @@ void HandleForwardStatsStruct12A2(DecoderContext& ctx, PacketView packet, int32_
     structs.Finish();
 }
 
-int ParsePacketCounts1192(ForwardPacketStatsState& state, PacketView packet, Record1192& rec,
-                          bool compute) {
-    if (packet.Data() == nullptr || packet.Length() < 1) return 0;
-    LogPayload(packet).Copy(0, rec.bytes.data(), rec.bytes.size());
-    rec.rateOverTime = rec.rateSinceLast = rec.rateOverSlots = rec.bShare = kNoValueF;
-    if (!compute) return 1;
-
-    const auto counter = [&](int k) {
-        return LoadLE<uint32_t>(rec.bytes.data() + kCounterOffset1192 + 4 * k);
-    };
-    const CounterSums s = SumCounters(counter);
-    const auto bitsA = static_cast<uint32_t>(s.bitsA);  // this log's bit sum wraps at 2^32
-    const uint32_t t = LoadLE<uint32_t>(rec.bytes.data());
+void DeriveSingleCarrierRates(ForwardPacketStatsState& state, const ForwardCounts& c,
+                              bool clampShare, ForwardRates& out) {
+    out = kNoRates;
     SingleCarrierLastValues& last = state.last;
     last.share = kNoValueF;
-    if (t != 0) rec.rateOverTime = last.overTime = Rate(static_cast<float>(bitsA / t));
-    if (s.countA != 0) rec.rateOverSlots = last.overSlots = RateOverSlots(bitsA, s.countA);
+    const uint32_t t = c.time;
+    if (t != 0) out.overTime = last.overTime = ForwardBitRate(static_cast<float>(c.bitsA / t));
+    if (c.countA != 0) out.overSlots = last.overSlots = RateOverSlots(c.bitsA, c.countA);
 
     PacketCountHistory& h = state.single;
     if (h.valid && static_cast<int32_t>(h.time) < static_cast<int32_t>(t)) {
-        const uint32_t dB = s.countB - h.countB;
-        const uint32_t d = s.countA - h.countA + dB;
+        const uint32_t dB = c.countB - h.countB;
+        const uint32_t d = c.countA - h.countA + dB;
         if (d != 0) {
             const auto share = static_cast<float>(dB * 100.0 / d);
-            rec.bShare = last.share = MaxFloat(0.0f, MinFloat(100.0f, share));
+            out.share = last.share = clampShare ? MaxFloat(0.0f, MinFloat(100.0f, share)) : share;
             last.deltaB = dB;
             last.delta = d;
         }
         const auto dt = static_cast<int32_t>(t - h.time);
         uint64_t growth = 0;
-        if (dt > 0 && BitSumGrowth(bitsA, h.bitsA, growth)) {
-            rec.rateSinceLast = last.sinceLast =
-                Rate(static_cast<float>(growth / static_cast<uint64_t>(dt)));
+        if (dt > 0 && BitSumGrowth(c.bitsA, h.bitsA, growth)) {
+            out.sinceLast = last.sinceLast =
+                ForwardBitRate(static_cast<float>(growth / static_cast<uint64_t>(dt)));
         }
     }
-    Remember(h, s.countA, s.countB, bitsA, t);
+    Remember(h, c);
+}
+
+void DeriveSecondTableValues(ForwardPacketStatsState& state, const ForwardCounts& c, float overTime,
+                             SecondTableValues& v) {
+    PresetSecondTable(v);
+    ForwardRates& own = v.rates;
+    own.overTime = overTime;
+    if (c.countA != 0) own.overSlots = RateOverSlots(c.bitsA, c.countA);
+
+    PacketCountHistory& h = state.second;
+    uint32_t dB = 0, d = 0;
+    if (h.valid && static_cast<int32_t>(h.time) < static_cast<int32_t>(c.time)) {
+        dB = c.countB - h.countB;
+        d = c.countA - h.countA + dB;
+        if (d != 0) own.share = static_cast<float>(dB * 100.0 / d);
+        // Bits since the previous packet, not divided by the time between them.
+        uint64_t growth = 0;
+        if (BitSumGrowth(c.bitsA, h.bitsA, growth))
+            own.sinceLast = ForwardBitRate(static_cast<float>(growth));
+    }
+    Remember(h, c);
+
+    const SingleCarrierLastValues& last = state.last;
+    v.totals.overTime = Total(own.overTime, last.overTime);
+    v.totals.sinceLast = Total(own.sinceLast, last.sinceLast);
+    v.totals.overSlots = Total(own.overSlots, last.overSlots);
+    const bool ownShare = own.share != kNoValueF;
+    const bool earlier = last.share != kNoValueF;
+    if (ownShare || earlier) {
+        const uint32_t nB = (ownShare ? dB : 0) + (earlier ? last.deltaB : 0);
+        const uint32_t nD = (ownShare ? d : 0) + (earlier ? last.delta : 0);
+        if (static_cast<int32_t>(nD) > 0) {
+            v.totals.share = static_cast<float>(nB * 100.0 / static_cast<int32_t>(nD));
+            v.totalDeltaB = static_cast<int32_t>(nB);
+            v.totalDelta = static_cast<int32_t>(nD);
+        }
+    }
+}
+
+void PublishSingleCarrierRates(ParamRun& run, const ForwardRates& r) {
+    SetIfKnown(run, Param(0x7F018401), r.overTime);
+    if (r.sinceLast != kNoValueF) run.Set(Param(0x7F018402), TruncToI32(ClampRate(r.sinceLast)));
+    SetIfKnown(run, Param(0x7F018403), r.overSlots);
+    if (r.share != kNoValueF) run.Set(Param(0x7F018407), TruncToI32(r.share * 100.0f));
+}
+
+void PublishSecondTableValues(ParamRun& run, const SecondTableValues& v) {
+    SetIfKnown(run, Param(0x7F018404), v.rates.overTime);
+    SetIfKnown(run, Param(0x7F018406), v.rates.overSlots);
+    if (v.rates.sinceLast != kNoValueF) {
+        run.Set(Param(0x7F018405), TruncToI32(ClampRate(v.rates.sinceLast)));
+    }
+    if (v.rates.share != kNoValueF) run.Set(Param(0x7F018408), TruncToI32(v.rates.share * 100.0f));
+    SetIfKnown(run, Param(0x7F018201), v.totals.overTime);
+    if (v.totals.sinceLast != kNoValueF) {
+        run.Set(Param(0x7F018202), TruncToI32(ClampRate(v.totals.sinceLast)));
+    }
+    SetIfKnown(run, Param(0x7F018203), v.totals.overSlots);
+    if (v.totals.share != kNoValueF) {
+        run.Set(Param(0x7F018206), TruncToI32(v.totals.share * 100.0f));
+    }
+    run.SetKnown(Param(0x7F018208), v.totalDeltaB);
+    run.SetKnown(Param(0x7F018209), v.totalDelta);
+}
+
+int ParsePacketCounts1192(ForwardPacketStatsState& state, PacketView packet, Record1192& rec,
+                          bool compute) {
+    if (packet.Data() == nullptr || packet.Length() < 1) return 0;
+    LogPayload(packet).Copy(0, rec.bytes.data(), rec.bytes.size());
+    rec.rates = kNoRates;
+    if (!compute) return 1;
+
+    const CounterSums s = SumCounters(
+        [&](int k) { return LoadLE<uint32_t>(rec.bytes.data() + kCounterOffset1192 + 4 * k); });
+    // This log's bit sum wraps at 2^32.
+    const ForwardCounts counts = {LoadLE<uint32_t>(rec.bytes.data()), s.countA, s.countB,
+                                  static_cast<uint32_t>(s.bitsA), 0};
+    DeriveSingleCarrierRates(state, counts, true, rec.rates);
     return 1;
 }
 
@@ -371,14 +442,8 @@ void HandleForwardStatsParams1192(DecoderContext& ctx, PacketView packet, int32_
     Record1192& rec = ctx.forwardPacketStats.record1192;
     ClearRecord(rec);
     ParsePacketCounts1192(ctx.forwardPacketStats, packet, rec, true);
-
     ParamRun run(ctx);
-    SetIfKnown(run, Param(0x7F018401), rec.rateOverTime);
-    if (rec.rateSinceLast != kNoValueF) {
-        run.Set(Param(0x7F018402), TruncToI32(ClampRate(rec.rateSinceLast)));
-    }
-    SetIfKnown(run, Param(0x7F018403), rec.rateOverSlots);
-    if (rec.bShare != kNoValueF) run.Set(Param(0x7F018407), TruncToI32(rec.bShare * 100.0f));
+    PublishSingleCarrierRates(run, rec.rates);
     run.Finish();
 }
 
@@ -406,55 +471,27 @@ int ParsePacketCounts1193(ForwardPacketStatsState& state, PacketView packet, Rec
                           bool compute) {
     if (packet.Data() == nullptr || packet.Length() < 1) return 0;
     LogPayload(packet).Copy(0, rec.bytes.data(), rec.bytes.size());
-    rec.totalOverTime = rec.totalSinceLast = rec.totalOverSlots = rec.totalShare = kNoValueF;
-    rec.totalDeltaB = rec.totalDelta = kNoValue;
-    rec.rateOverTime = rec.rateSinceLast = rec.rateOverSlots = rec.bShare = kNoValueF;
+    PresetSecondTable(rec.values);
     if (!compute) return 1;
 
-    uint32_t countA = 0, countB = 0, bitsA = 0;  // 32-bit sums
+    ForwardCounts counts;  // 32-bit sums
+    counts.time = LoadLE<uint32_t>(rec.bytes.data());
+    uint32_t bitsA = 0;
     for (size_t i = 0; i < std::size(kCounters1193); ++i) {
         const uint32_t c = LoadLE<uint32_t>(rec.bytes.data() + 4 + 4 * i);
         if (kCounters1193[i].isB) {
-            countB += c;
+            counts.countB += c;
         } else {
-            countA += c;
+            counts.countA += c;
             bitsA += c * static_cast<uint32_t>(kCounters1193[i].size);
         }
     }
-    const uint32_t t = LoadLE<uint32_t>(rec.bytes.data());
-    const auto st = static_cast<int32_t>(t);
-    if (st > 0)
-        rec.rateOverTime = static_cast<float>(1024.0 * (static_cast<double>(bitsA) / st) / 1000.0);
-    if (countA != 0) rec.rateOverSlots = RateOverSlots(bitsA, countA);
-
-    PacketCountHistory& h = state.second;
-    uint32_t dB = 0, d = 0;
-    if (h.valid && static_cast<int32_t>(h.time) < st) {
-        dB = countB - h.countB;
-        d = countA - h.countA + dB;
-        if (d != 0) rec.bShare = static_cast<float>(dB * 100.0 / d);
-        // Bits since the previous packet, not divided by the time between them.
-        uint64_t growth = 0;
-        if (BitSumGrowth(bitsA, h.bitsA, growth))
-            rec.rateSinceLast = Rate(static_cast<float>(growth));
-    }
-    Remember(h, countA, countB, bitsA, t);
-
-    const SingleCarrierLastValues& last = state.last;
-    rec.totalOverTime = Total(rec.rateOverTime, last.overTime);
-    rec.totalSinceLast = Total(rec.rateSinceLast, last.sinceLast);
-    rec.totalOverSlots = Total(rec.rateOverSlots, last.overSlots);
-    const bool own = rec.bShare != kNoValueF;
-    const bool earlier = last.share != kNoValueF;
-    if (own || earlier) {
-        const uint32_t nB = (own ? dB : 0) + (earlier ? last.deltaB : 0);
-        const uint32_t nD = (own ? d : 0) + (earlier ? last.delta : 0);
-        if (static_cast<int32_t>(nD) > 0) {
-            rec.totalShare = static_cast<float>(nB * 100.0 / static_cast<int32_t>(nD));
-            rec.totalDeltaB = static_cast<int32_t>(nB);
-            rec.totalDelta = static_cast<int32_t>(nD);
-        }
-    }
+    counts.bitsA = bitsA;
+    const auto st = static_cast<int32_t>(counts.time);
+    const float overTime =
+        st > 0 ? static_cast<float>(1024.0 * (static_cast<double>(bitsA) / st) / 1000.0)
+               : kNoValueF;
+    DeriveSecondTableValues(state, counts, overTime, rec.values);
     return 1;
 }
 
@@ -463,24 +500,8 @@ void HandleForwardStatsParams1193(DecoderContext& ctx, PacketView packet, int32_
     Record1193& rec = ctx.forwardPacketStats.record1193;
     ClearRecord(rec);
     ParsePacketCounts1193(ctx.forwardPacketStats, packet, rec, true);
-
     ParamRun run(ctx);
-    SetIfKnown(run, Param(0x7F018404), rec.rateOverTime);
-    SetIfKnown(run, Param(0x7F018406), rec.rateOverSlots);
-    if (rec.rateSinceLast != kNoValueF) {
-        run.Set(Param(0x7F018405), TruncToI32(ClampRate(rec.rateSinceLast)));
-    }
-    if (rec.bShare != kNoValueF) run.Set(Param(0x7F018408), TruncToI32(rec.bShare * 100.0f));
-    SetIfKnown(run, Param(0x7F018201), rec.totalOverTime);
-    if (rec.totalSinceLast != kNoValueF) {
-        run.Set(Param(0x7F018202), TruncToI32(ClampRate(rec.totalSinceLast)));
-    }
-    SetIfKnown(run, Param(0x7F018203), rec.totalOverSlots);
-    if (rec.totalShare != kNoValueF) {
-        run.Set(Param(0x7F018206), TruncToI32(rec.totalShare * 100.0f));
-    }
-    run.SetKnown(Param(0x7F018208), rec.totalDeltaB);
-    run.SetKnown(Param(0x7F018209), rec.totalDelta);
+    PublishSecondTableValues(run, rec.values);
     run.Finish();
 }
 

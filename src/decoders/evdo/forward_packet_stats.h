@@ -22,6 +22,7 @@
 namespace tessavo {
 
 struct DecoderContext;
+class ParamRun;
 
 // One carrier's counter sums at its last packet.
 struct PacketCountHistory {
@@ -57,20 +58,44 @@ struct PacketCountRecord {
     float rateSinceLast = 0, rateOverSlots = 0, rateOverTime = 0, bShare = 0;
 };
 
+// The four values a single-carrier packet yields (the no-value mark where one is not formed).
+struct ForwardRates {
+    float overTime = 0;   // `rateOverTime`
+    float sinceLast = 0;  // `rateSinceLast`
+    float overSlots = 0;  // `rateOverSlots`
+    float share = 0;      // `bShare`, percent
+};
+
+// What the second table (0x1193 and its summed form) yields: totals with the last
+// single-carrier values, the packets behind the total share, then its own values.
+struct SecondTableValues {
+    ForwardRates totals;
+    int32_t totalDeltaB = 0, totalDelta = 0;
+    ForwardRates rates;
+};
+
+// The counter sums of one single-carrier packet: formed from the counter table, or brought
+// already summed by the alternate range (whose bit sum is 64 bits wide).
+struct ForwardCounts {
+    uint32_t time = 0;  // interval base T
+    uint32_t countA = 0;
+    uint32_t countB = 0;
+    uint64_t bitsA = 0;
+    uint64_t secondSum = 0;  // summed form only; kept in the history, read by nothing
+};
+
 // 0x1192: payload bytes 0 to 1287 (T, then counter k at 4 + 4k, then further words).
 inline constexpr int kPayloadBytes1192 = 1288;
 struct Record1192 {
     std::array<uint8_t, kPayloadBytes1192> bytes{};
-    float rateOverTime = 0, rateSinceLast = 0, rateOverSlots = 0, bShare = 0;
+    ForwardRates rates;
 };
 
 // 0x1193: payload bytes 0 to 159 (T, the 13 counters from byte 4, eight arrays from byte 56).
 inline constexpr int kPayloadBytes1193 = 160;
 struct Record1193 {
     std::array<uint8_t, kPayloadBytes1193> bytes{};
-    float totalOverTime = 0, totalSinceLast = 0, totalOverSlots = 0, totalShare = 0;
-    int32_t totalDeltaB = 0, totalDelta = 0;
-    float rateOverTime = 0, rateSinceLast = 0, rateOverSlots = 0, bShare = 0;
+    SecondTableValues values;
 };
 
 // Per-log-code state of this family, a member of the decoder context.
@@ -87,6 +112,27 @@ struct ForwardPacketStatsState {
     Record1193 record1193;
     std::array<uint8_t, 1356> blob{};  // the larger of the 0x12A2 and 0x1192 blobs
 };
+
+// Rate in bit/s of `bits` per time unit, with the link layer's 1024/1000 factor, in single
+// precision.
+inline float ForwardBitRate(float bits) {
+    return 1024.0f * bits / 1000.0f;
+}
+
+// The single-carrier step shared by 0x1192 and its summed form: rates from `counts` and the
+// single-carrier history, which it then updates, and the last values kept for the totals. The
+// B share is held within 0 to 100 % when `clampShare` is set.
+void DeriveSingleCarrierRates(ForwardPacketStatsState& state, const ForwardCounts& counts,
+                              bool clampShare, ForwardRates& out);
+// The second-table step shared by 0x1193 and its summed form: own values against the second
+// history, then the totals with the last single-carrier values. `overTime` is the packet's
+// over-time rate (no-value mark when T is not positive), which the two forms round differently.
+void DeriveSecondTableValues(ForwardPacketStatsState& state, const ForwardCounts& counts,
+                             float overTime, SecondTableValues& out);
+// The single-carrier parameters (0x7F018401 to 0x7F018407) and the second-table ones
+// (0x7F018404 to 0x7F018408 and the totals), each when formed, in publishing order.
+void PublishSingleCarrierRates(ParamRun& run, const ForwardRates& r);
+void PublishSecondTableValues(ParamRun& run, const SecondTableValues& v);
 
 // Growth of a cumulative bit sum since `before`. Sums that fit 32 bits wrap at 2^32, so their
 // difference is taken modulo 2^32; a wider sum that fell since `before` gives none (false).

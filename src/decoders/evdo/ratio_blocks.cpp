@@ -11,25 +11,28 @@
 namespace tessavo {
 namespace {
 
-// The five ratios: counter U[num] over U[den], in dB.
+// The per-carrier IDs of a carrier-independent one: same low 12 bits.
+consteval CarrierIds PerCarrierOf(ParamRef any) {
+    return PerCarrier(any.id & 0xFFF);
+}
+
 struct RatioTarget {
     int num, den;
     CarrierIds ids;
     ParamRef any;
 };
-constexpr RatioTarget kRatios[] = {
-    {5, 2, PerCarrier(0x502), Param(0x7F018502)}, {3, 2, PerCarrier(0x503), Param(0x7F018503)},
-    {4, 2, PerCarrier(0x504), Param(0x7F018504)}, {6, 2, PerCarrier(0x505), Param(0x7F018505)},
-    {7, 2, PerCarrier(0x506), Param(0x7F018506)},
-};
+consteval RatioTarget Target(RatioSource s) {
+    return {s.num, kRatioDen, PerCarrierOf(s.any), s.any};
+}
+constexpr RatioTarget kRatios[] = {Target(kRatioSources[0]), Target(kRatioSources[1]),
+                                   Target(kRatioSources[2]), Target(kRatioSources[3]),
+                                   Target(kRatioSources[4])};
+static_assert(std::size(kRatios) == std::size(kRatioSources));
 constexpr int kRatioCount = static_cast<int>(std::size(kRatios));
-constexpr CarrierIds kPacketBits = PerCarrier(0x509);
-constexpr ParamRef kPacketBitsAny = Param(0x7F018509);
+constexpr CarrierIds kPacketBits = PerCarrierOf(kPacketBitsAny);
 
-constexpr CarrierIds kFlagBit = PerCarrier(0x501);
-constexpr ParamRef kFlagBitAny = Param(0x7F018501);
-constexpr CarrierIds kQuarter = PerCarrier(0x507);
-constexpr ParamRef kQuarterAny = Param(0x7F018507);
+constexpr CarrierIds kFlagBit = PerCarrierOf(kFlagBitAny);
+constexpr CarrierIds kQuarter = PerCarrierOf(kQuarterAny);
 constexpr uint16_t kNoQuarter = 65535;
 constexpr uint8_t kFlagBitMask = 0x10;
 
@@ -39,14 +42,6 @@ constexpr CarrierIds kEntryValue[kMaxEntries127F] = {
     PerCarrier(0x50A), PerCarrier(0x50B), PerCarrier(0x50C), PerCarrier(0x50D), PerCarrier(0x50E)};
 constexpr ParamRef kEntryValueAny[kMaxEntries127F] = {
     Param(0x7F01850A), Param(0x7F01850B), Param(0x7F01850C), Param(0x7F01850D), Param(0x7F01850E)};
-
-// 20 log10(a / b) in dB, kept within [-16, 30]; false when a counter is 0.
-bool RatioDb(uint16_t a, uint16_t b, float& db) {
-    if (a == 0 || b == 0) return false;
-    const float v = static_cast<float>(20.0 * std::log10(static_cast<double>(a) / b));
-    db = MaxFloat(MinFloat(v, 30.0f), -16.0f);
-    return true;
-}
 
 void ReadRatioEntry(FieldTemps& t, RatioEntry& e) {
     e.b0 = ReadLe<uint8_t>(t);
@@ -71,6 +66,17 @@ int Clamped(int count, int capacity) {
 }
 
 }  // namespace
+
+float ClampedDb(double ratio) {
+    const auto v = static_cast<float>(20.0 * std::log10(ratio));
+    return MaxFloat(MinFloat(v, 30.0f), -16.0f);
+}
+
+bool RatioDb(uint16_t a, uint16_t b, float& db) {
+    if (a == 0 || b == 0) return false;
+    db = ClampedDb(static_cast<double>(a) / b);
+    return true;
+}
 
 // ---- 0x127D ----
 

@@ -12,10 +12,33 @@
 #include <cstdint>
 
 #include "bits/packet_view.h"
+#include "params/param_table.h"
 
 namespace tessavo {
 
 struct DecoderContext;
+
+// Carrier-independent IDs of the block, also published by the alternate range's single-entry
+// logs (0x9280, 0x927D).
+inline constexpr ParamRef kFlagBitAny = Param(0x7F018501);
+inline constexpr ParamRef kQuarterAny = Param(0x7F018507);
+inline constexpr ParamRef kPacketBitsAny = Param(0x7F018509);
+// The five ratios: counter U[num] over U[kRatioDen], in dB.
+struct RatioSource {
+    int num;
+    ParamRef any;
+};
+inline constexpr int kRatioDen = 2;
+inline constexpr RatioSource kRatioSources[] = {
+    {5, Param(0x7F018502)}, {3, Param(0x7F018503)}, {4, Param(0x7F018504)},
+    {6, Param(0x7F018505)}, {7, Param(0x7F018506)},
+};
+
+// 20 log10(ratio) in dB, rounded to single precision and kept within [-16, 30] (a ratio of 0
+// gives -16).
+float ClampedDb(double ratio);
+// 20 log10(a / b) clamped as above; false when a counter is 0.
+bool RatioDb(uint16_t a, uint16_t b, float& db);
 
 inline constexpr int kMaxRatioEntries127D = 256;
 inline constexpr int kMaxRatioBlocks = 32;

@@ -96,14 +96,19 @@ double& RateSlot(DecoderContext& ctx, int carrier) {
     return ctx.rateHistory[static_cast<size_t>(kReverseRateSlot0 + kCarrierCount + carrier)];
 }
 
-void Remember(ReverseHistory& h, const ReverseTotals& s) {
+}  // namespace
+
+void RememberReverseTotals(ReverseHistory& h, const ReverseTotals& s) {
     h.lastBad = s.all - s.good;
     h.lastGood = s.good;
     h.lastX = s.badBits;
     h.lastY = s.goodBits;
 }
 
-}  // namespace
+void PublishReverseShareAndGrowth(ParamRun& run, float share, float growth) {
+    if (share != kNoValueF) run.Set(Param(0x7F018207), TruncToI32(ClampShare(share * 100.0f)));
+    if (growth != kNoValueF) run.Set(Param(0x7F018205), TruncToI32(ClampRate(growth)));
+}
 
 ReverseTotals SumReverseBlock(const uint8_t* block) {
     ReverseTotals s;
@@ -147,7 +152,7 @@ int ParseReverseStats127E(ReverseHistory& h, PacketView packet, Record127E& rec,
         }
     }
     h.valid = 1;
-    Remember(h, s);
+    RememberReverseTotals(h, s);
     return 1;
 }
 
@@ -160,10 +165,7 @@ void HandleReverseStatsParams127E(DecoderContext& ctx, PacketView packet, int32_
 
     ParamRun run(ctx);
     if (rec.groupRate != kNoValueF) run.Set(Param(0x7F018204), TruncToI32(rec.groupRate));
-    if (rec.share != kNoValueF) {
-        run.Set(Param(0x7F018207), TruncToI32(ClampShare(rec.share * 100.0f)));
-    }
-    if (rec.bitDelta != kNoValueF) run.Set(Param(0x7F018205), TruncToI32(ClampRate(rec.bitDelta)));
+    PublishReverseShareAndGrowth(run, rec.share, rec.bitDelta);
     run.Finish();
 }
 
@@ -228,7 +230,7 @@ int ParseReverseStats129F(ReversePacketStatsState& state, PacketView packet, Rec
     } else {
         h.valid = 1;  // first packet of the carrier, or its totals fell: start over
     }
-    Remember(h, s);
+    RememberReverseTotals(h, s);
     h.time = rec.time;
     return 1;
 }

@@ -20,6 +20,7 @@
 namespace tessavo {
 
 struct DecoderContext;
+class ParamRun;
 
 inline constexpr int kReverseGroups = 3;
 inline constexpr int kReverseEntries = 24;  // per group: 12 size classes, twice
@@ -79,6 +80,12 @@ struct ReversePacketStatsState {
 };
 
 ReverseTotals SumReverseBlock(const uint8_t* block);
+// Keeps a packet's totals as the history's last ones.
+void RememberReverseTotals(ReverseHistory& h, const ReverseTotals& s);
+// The single-carrier share of good packets (percent) and growth of the bits of packets not
+// good, as 0x7F018207 and 0x7F018205, each when formed; shared with the alternate range's
+// summed form.
+void PublishReverseShareAndGrowth(ParamRun& run, float share, float growth);
 
 // Parsers: 1 when they ran; 0 for an empty packet and, for 0x127E, a version other than 0 or
 // 1 (nothing read). With `compute` false they only read the record and leave the state alone.
