@@ -1,0 +1,57 @@
+"""The parameter catalogue: ID, name, unit, scale and meaning of every parameter.
+
+The same catalogue as `tessavo-decode --list-params`: the build writes it into _tables.py
+from the tool's JSON listing. IDs are the stable key; names are what `Item.params`, the
+DataFrame columns and the tool's CSV use.
+"""
+
+from typing import NamedTuple, Optional
+
+from . import _tables
+
+
+class Param(NamedTuple):
+    id: int
+    kind: str  # "scalar" or "struct"
+    name: str
+    unit: str
+    scale: int  # divisor of a scalar's stored value; 0 for structured parameters
+    payload_length: int  # payload bytes of a structured parameter; 0 for scalars
+    writers: tuple  # "0x102D" a log code, "cmd:0x60" a DIAG command response
+    description: str
+    values: dict  # value -> label of an enumeration
+
+
+class View(NamedTuple):
+    """A scalar read from a structured parameter (a CSV column of the tool)."""
+
+    name: str
+    unit: str
+    source: int  # ID of the structured parameter
+    description: str
+
+
+PARAMS = tuple(
+    Param(e["id"], e["kind"], e["name"], e.get("unit", ""), e.get("scale", 0),
+          e.get("payload_length", 0), tuple(e["writers"]), e["description"], e.get("values", {}))
+    for e in _tables.CATALOGUE if e["kind"] != "view")
+VIEWS = tuple(View(e["name"], e["unit"], e["source"], e["description"])
+              for e in _tables.CATALOGUE if e["kind"] == "view")
+# The scalars in the library's table slot order, then the structured parameters.
+SCALARS = tuple(p for p in PARAMS if p.kind == "scalar")
+STRUCTS = tuple(p for p in PARAMS if p.kind == "struct")
+
+_BY_ID = {p.id: p for p in PARAMS}
+_BY_NAME = {p.name: p for p in PARAMS}
+SCALAR_SLOT = {p.id: slot for slot, p in enumerate(SCALARS)}
+
+
+def find(key) -> Optional[Param]:
+    """The entry of an ID (int) or a name (str); None when the catalogue has none."""
+    return _BY_ID.get(key) if isinstance(key, int) else _BY_NAME.get(key)
+
+
+def name_of(param_id: int) -> str:
+    """The catalogue name, or "param_7f01031f" for an ID outside the catalogue."""
+    entry = _BY_ID.get(param_id)
+    return entry.name if entry else f"param_{param_id:08x}"
