@@ -248,13 +248,7 @@ int ParsePacketCounts12A2(ForwardPacketStatsState& state, PacketView packet,
                           PacketCountRecord& rec) {
     if (packet.Data() == nullptr || packet.Length() < 1) return 0;
     const PacketView p = LogPayload(packet);
-    rec.first = p.U8(0);
-    rec.time = p.U32(1);
-    rec.carrierCount = p.U8(5);
-    rec.carrierIndex = p.U8(6) & 0x0F;
-    const uint16_t channel = p.U16(7);
-    rec.fieldA = channel & 0x07FF;
-    rec.fieldB = static_cast<uint16_t>(channel >> 11);
+    ReadCarrierHeader(p, rec);
     p.Copy(kTableOffset12A2, rec.table.data(), rec.table.size());
     rec.rateSinceLast = rec.rateOverSlots = rec.rateOverTime = rec.bShare = kNoValueF;
 

@@ -48,4 +48,18 @@ inline PacketView LogPayload(PacketView packet) {
     return PacketView(packet.Data() + kLogOffsetPayload, n);
 }
 
+// The header the multi-carrier statistics logs (0x12A2, 0x129F) share: a first byte, the time,
+// the carrier count, the carrier index (low 4 bits) and the channel word, split into the 11-bit
+// channel and the band bits above it.
+template <typename Record>
+void ReadCarrierHeader(const PacketView& payload, Record& rec) {
+    rec.first = payload.U8(0);
+    rec.time = payload.U32(1);
+    rec.carrierCount = payload.U8(5);
+    rec.carrierIndex = payload.U8(6) & 0x0F;
+    const uint16_t channel = payload.U16(7);
+    rec.fieldA = channel & 0x07FF;
+    rec.fieldB = static_cast<uint16_t>(channel >> 11);
+}
+
 }  // namespace tessavo

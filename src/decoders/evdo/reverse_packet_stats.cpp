@@ -202,13 +202,7 @@ int ParseReverseStats129F(ReversePacketStatsState& state, PacketView packet, Rec
                           bool compute) {
     if (packet.Data() == nullptr || packet.Length() < 1) return 0;
     const PacketView p = LogPayload(packet);
-    rec.first = p.U8(0);
-    rec.time = p.U32(1);
-    rec.carrierCount = p.U8(5);
-    rec.carrierIndex = p.U8(6) & 0x0F;
-    const uint16_t channel = p.U16(7);
-    rec.fieldA = channel & 0x07FF;
-    rec.fieldB = static_cast<uint16_t>(channel >> 11);
+    ReadCarrierHeader(p, rec);
     p.Copy(kBlockAt129F, rec.block.data(), rec.block.size());
     rec.wholeBlock = p.Length() >= kBlockAt129F + kReverseBlockBytes;
     rec.share = rec.bitRate = kNoValueF;
