@@ -1,5 +1,5 @@
 # Convenience targets; everything is driven by CMake presets.
-.PHONY: all deps build test test-asan bench fuzz demo clean format
+.PHONY: all deps build test test-asan bench bench-python plot-sample fuzz demo clean format
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
@@ -38,6 +38,20 @@ bench: deps
 	cmake --preset bench
 	cmake --build --preset bench -j $(JOBS) --target tessavo_bench
 	./build-bench/bench/tessavo_bench
+
+# The Python package runs on Debian's Python and its packages (python3-pandas, ...), which a
+# python3 earlier on PATH (pyenv, a virtualenv) may not see.
+PYTHON ?= /usr/bin/python3
+BENCH_CAPTURE ?= ../shared/captures/sprint_2015.mi2log
+
+# to_dataframe against tessavo-decode --format csv on a real capture (throughput and ratio).
+bench-python: build
+	PYTHONPATH=build/python $(PYTHON) python/benchmarks/dataframe_throughput.py $(BENCH_CAPTURE)
+
+# Redraws docs/drive_test.png, the README's picture of the bundled sample.
+plot-sample: build
+	PYTHONPATH=build/python $(PYTHON) -m tessavo.plot samples/drive_test.bin \
+		-o docs/drive_test.png --title "samples/drive_test.bin"
 
 FUZZ_SECONDS ?= 120
 

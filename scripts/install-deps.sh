@@ -3,9 +3,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 packages=(cmake ninja-build g++ make libgtest-dev libgmock-dev libbenchmark-dev binutils)
-if [ -f .ci/apt-packages-tools.txt ]; then
-  while read -r p; do [ -n "$p" ] && packages+=("$p"); done < .ci/apt-packages-tools.txt
-fi
+# The tools' packages, and the Python package's (Debian's Python and its modules).
+for list in .ci/apt-packages-tools.txt .ci/apt-packages-python.txt; do
+  if [ -f "$list" ]; then
+    while read -r p; do [ -n "$p" ] && packages+=("$p"); done < "$list"
+  fi
+done
 if [ "${WITH_CLANG:-0}" = 1 ]; then packages+=(clang); fi
 missing=()
 for p in "${packages[@]}"; do

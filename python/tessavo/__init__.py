@@ -9,6 +9,12 @@
 `tessavo.campaign` decodes many captures on a Dask cluster.
 """
 
+try:
+    from . import _location, _tables  # written by the build
+except ImportError as error:
+    raise ImportError("tessavo: the build writes this package's tables; import it from the "
+                      "build tree (PYTHONPATH=build/python) or an installation") from error
+
 from . import catalogue
 from ._native import H as _H
 from .catalogue import Param, View

@@ -166,6 +166,8 @@ def decode_campaign(paths, client=None, out_dir=".", fmt="csv", module="B101", w
     summary = pd.DataFrame(rows)
     counts = sorted(c for c in summary.columns if c.startswith("items_"))
     summary[counts] = summary[counts].fillna(0).astype("int64")
+    for column in ("frames", "bad_frames"):
+        summary[column] = summary.get(column, pd.Series(dtype=float)).astype("Int64")
     fixed = ["capture", "output", "items", "first_time", "last_time", "span_s", "frames",
              "bad_frames", "error"]
     return summary.reindex(columns=fixed + counts)
@@ -189,8 +191,8 @@ def main(argv=None):
                               fmt=args.format, module=args.module, workers=args.workers)
     target = Path(args.output) / "summary.csv"
     summary.to_csv(target, index=False)
-    with pd.option_context("display.width", 160, "display.max_columns", 12):
-        print(summary.drop(columns=["output"]).to_string(index=False))
+    shown = summary[["capture", "items", "span_s", "frames", "bad_frames", "error"]]
+    print(shown.astype(object).fillna("").to_string(index=False))
     print(f"summary: {target}")
     return 1 if summary["error"].notna().any() else 0
 

@@ -66,6 +66,22 @@ def test_hand_worked_items():
         "neighbour": [{"pn": 21, "strength": 26, "ecio_db": -13.0}]}
 
 
+# GPS seconds around the leap second inserted before 2015-07-01 (16 -> 17 s).
+JUNE_2015 = 1435708800 - 315964800 + 16  # 2015-06-30T23:59:60
+
+
+@pytest.mark.parametrize("gps,utc,leap", [
+    (0, datetime(1980, 1, 6, tzinfo=timezone.utc), False),
+    (JUNE_2015 - 1, datetime(2015, 6, 30, 23, 59, 59, tzinfo=timezone.utc), False),
+    (JUNE_2015, datetime(2015, 6, 30, 23, 59, 59, tzinfo=timezone.utc), True),
+    (JUNE_2015 + 1, datetime(2015, 7, 1, tzinfo=timezone.utc), False),
+])
+def test_gps_to_utc(gps, utc, leap):
+    origin = tessavo.decoder.library_origin()
+    assert tessavo.decoder.utc_of((gps + origin, 0), origin) == (utc, leap)
+    assert tessavo.dataframe.utc_times(np.array([gps + origin]), np.array([0]), origin)[0] == utc
+
+
 def test_struct_layouts_and_identities_equal_the_cli_jsonl():
     expected = [json.loads(line) for line in cli("--format", "jsonl", SAMPLE).splitlines()]
     items = list(tessavo.decode_file(SAMPLE))
@@ -81,10 +97,14 @@ def test_struct_layouts_and_identities_equal_the_cli_jsonl():
     assert {"pilot_sets", "sector_table"} <= seen  # the sample has no position fix
 
 
-@pytest.mark.parametrize("layout", ["wide", "long"])
-def test_dataframe_equals_the_cli_csv(layout):
-    frame_ = tessavo.to_dataframe(SAMPLE, layout=layout, chunk_items=1000)
-    expected = pd.read_csv(io.BytesIO(cli("--format", "csv", "--csv-layout", layout, SAMPLE)))
+# The sample clears tx_power when a call ends; chunks of 1000 items split its 2376.
+@pytest.mark.parametrize("layout,params", [
+    ("wide", None), ("long", None), ("wide", ["tx_power", "active_best_pn", "rx_power"])])
+def test_dataframe_equals_the_cli_csv(layout, params):
+    frame_ = tessavo.to_dataframe(SAMPLE, layout=layout, params=params, chunk_items=1000)
+    selection = ["--params", ",".join(params)] if params else []
+    expected = pd.read_csv(io.BytesIO(
+        cli("--format", "csv", "--csv-layout", layout, *selection, SAMPLE)))
     assert list(frame_.columns) == list(expected.columns)
     assert (frame_["time"] == pd.to_datetime(expected["time"])).all()
     assert (frame_["log_code"].astype(str) == expected["log_code"].fillna("")).all()
@@ -129,6 +149,7 @@ def test_installed_package_finds_its_library(tmp_path):
                             capture_output=True, text=True, cwd=tmp_path)
     assert int(result.stdout) == sum(1 for _ in tessavo.decode_file(SAMPLE))
     # the installed copy, not the build tree's, was loaded
-    where = subprocess.run([sys.executable, "-c", "import tessavo._native as n; print(n.lib.path)"],
-                           env=env, check=True, capture_output=True, text=True, cwd=tmp_path)
+    code = "import tessavo._native as native; print(native.lib.path)"
+    where = subprocess.run([sys.executable, "-c", code], env=env, check=True,
+                           capture_output=True, text=True, cwd=tmp_path)
     assert where.stdout.startswith(str(tmp_path))
