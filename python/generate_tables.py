@@ -152,6 +152,7 @@ def main():
     for name, value in tables.items():
         lines.append(f"{name} = {pprint.pformat(value, width=100, sort_dicts=False)}\n")
     text = "".join(lines)
+    args.output.parent.mkdir(parents=True, exist_ok=True)
     if not args.output.exists() or args.output.read_text(encoding="utf-8") != text:
         args.output.write_text(text, encoding="utf-8")
 

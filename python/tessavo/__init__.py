@@ -10,7 +10,7 @@
 """
 
 try:
-    from . import _location, _tables  # written by the build
+    from . import _location, _tables  # noqa: F401 (written by the build)
 except ImportError as error:
     raise ImportError("tessavo: the build writes this package's tables; import it from the "
                       "build tree (PYTHONPATH=build/python) or an installation") from error

@@ -209,6 +209,9 @@ class Decoder:
             raise ValueError(f"unknown blocks {sorted(unknown)}; of {', '.join(BLOCKS)}")
         self.module = module
         self.inherited = inherited
+        # In the raw-packet and whole-frame modes every call carries exactly one frame.
+        self.one_frame = whole_buffer or whole_frame
+        self.drop_terminator = whole_frame and not whole_buffer
         self.blocks = tuple(blocks)
         self.items = 0  # items collected so far
         self._index = 0
@@ -243,7 +246,8 @@ class Decoder:
     def feed(self, data, host_time=None):
         """Decodes bytes and yields their items. host_time: capture time of the bytes as
         Unix seconds (float) or a (seconds, microseconds) pair; 0 by default, as the
-        command-line decoder gives it (the library uses it only for command 0xDD)."""
+        command-line decoder gives it (the library uses it only for command 0xDD).
+        With whole_buffer or whole_frame, `data` is one frame with its closing 0x7E."""
         for raw in self.feed_raw(data, host_time):
             yield self._item(raw)
 
@@ -256,9 +260,9 @@ class Decoder:
         seconds, micros = _host_pair(host_time)
         data = bytes(data)
         address = ctypes.cast(ctypes.c_char_p(data), ctypes.c_void_p).value
-        done, total = 0, len(data)
+        done, total = 0, len(data) - (self.drop_terminator and len(data) > 0)
         while done < total:
-            length = min(total - done, CHUNK_SIZE)
+            length = total if self.one_frame else min(total - done, CHUNK_SIZE)
             result = lib.DecodeMsgProc_NoDynamic(self._handle, address + done, length,
                                                  seconds, micros)
             collected = self._collect()

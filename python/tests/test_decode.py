@@ -66,6 +66,27 @@ def test_hand_worked_items():
         "neighbour": [{"pn": 21, "strength": 26, "ecio_db": -13.0}]}
 
 
+def test_feed_collects_and_refeeds_past_a_full_ring():
+    # 700 position frames in one call fill the 300-node ring twice; the same bytes cut at
+    # every 997th byte (frames split between calls) give the same items.
+    stream = b"".join(frame(log_packet(0x1014, POSITION, GPS_2016 + i)) for i in range(700))
+    with tessavo.Decoder() as whole, tessavo.Decoder() as pieces:
+        one_call = [item.time_raw[0] for item in whole.feed(stream)]
+        cut = [item.time_raw[0] for start in range(0, len(stream), 997)
+               for item in pieces.feed(stream[start:start + 997])]
+    expected = [GPS_2016 + 315964800 + i for i in range(700)]
+    assert one_call == expected and cut == expected
+
+
+def test_side_blocks_and_inherited_values():
+    packets = [log_packet(0x102D, POWER, GPS_2016), log_packet(0x1014, POSITION, GPS_2016 + 1)]
+    with tessavo.Decoder(inherited=True, blocks=("frame", "payload")) as decoder:
+        power, position = decoder.feed(b"".join(map(frame, packets)))
+    assert power.blocks["frame"] == frame(packets[0])
+    assert position.blocks["payload"] == POSITION  # the log record after its header
+    assert position.params == {} and position.inherited["rx_power"] == pytest.approx(-98.581)
+
+
 # GPS seconds around the leap second inserted before 2015-07-01 (16 -> 17 s).
 JUNE_2015 = 1435708800 - 315964800 + 16  # 2015-06-30T23:59:60
 
