@@ -1,8 +1,9 @@
 #include "bits/conversions.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
+
+#include "bits/portable_math.h"
 
 namespace tessavo {
 
@@ -47,25 +48,25 @@ double ConvertTxThird(int32_t x) {
 
 double ConvertLog255(uint16_t x) {
     if (x == 0) return kLogFloor;
-    return 10.0 * std::log10(static_cast<double>(std::min<uint16_t>(x, 255))) - 24.6;
+    return 10.0 * Log10(static_cast<double>(std::min<uint16_t>(x, 255))) - 24.6;
 }
 
 double ConvertLog48(uint16_t x) {
     if (x == 0) return kLogFloor;
-    return 10.0 * std::log10(static_cast<double>(x)) - 48.7;
+    return 10.0 * Log10(static_cast<double>(x)) - 48.7;
 }
 
 double ConvertLog512(int32_t x) {
     if (x < 1) return -9999.0;
-    return 10.0 * std::log10(x / 512.0);
+    return 10.0 * Log10(x / 512.0);
 }
 
 float ConvertSinrShare(float x) {
-    float y = static_cast<float>(std::pow(10.0, static_cast<double>(x / 10.0f)));
+    float y = static_cast<float>(Exp10(static_cast<double>(x / 10.0f)));
     if (y != 0.0f) y = 1.0f / y;
     if (y + 1.0f != 0.0f) {
         const float share = 1.0f / (y + 1.0f);
-        y = static_cast<float>(10.0 * std::log10(static_cast<double>(share)));
+        y = static_cast<float>(10.0 * Log10(static_cast<double>(share)));
     }
     return y;
 }
@@ -106,10 +107,9 @@ uint8_t DecodeMnc(uint8_t v) {
 
 uint32_t DecodeThreeDigits(uint32_t e) {
     uint32_t v = e + 111u;
-    for (int i = 1; i <= 3; ++i) {
-        const auto p = static_cast<uint32_t>(std::pow(10.0, i - 1) + 0.5);
-        const auto q = static_cast<uint32_t>(std::pow(10.0, i) + 0.5);
-        // A 0 digit at position i - 1 was sent as 10: take the carry back out.
+    for (uint32_t p = 1; p <= 100; p *= 10) {
+        const uint32_t q = p * 10;
+        // A 0 digit in the place of p was sent as 10: take the carry back out.
         if ((v / p) * p % q == 0) v -= q;
     }
     return v;

@@ -1,9 +1,8 @@
 #include "decoders/cdma1x/frame_power_stats.h"
 
-#include <cmath>
-
 #include "bits/conversions.h"
 #include "bits/diag_time.h"
+#include "bits/portable_math.h"
 #include "decoders/decoder_context.h"
 #include "params/param_lists.h"
 
@@ -253,10 +252,10 @@ PowerFrameTerms ReadPowerFrame(PacketView packet, int64_t record, uint8_t mask, 
         if (!Present(mask, c)) continue;
         const int16_t v = packet.S16(record + 5 + 2 * k);
         level[static_cast<size_t>(c)] = v;
-        if (v != 32767) load += std::pow(10.0, (v / 80) / 10.0);
+        if (v != 32767) load += Exp10((v / 80) / 10.0);
         ++k;
     }
-    const double txShare = 10.0 * std::log10(std::pow(10.0, tx / 10.0) / (1.0 + load));
+    const double txShare = 10.0 * Log10(Exp10(tx / 10.0) / (1.0 + load));
     for (int c = 0; c < kChannels; ++c) {
         const int16_t v = level[static_cast<size_t>(c)];
         if (!Present(mask, c) || v == 32767) continue;

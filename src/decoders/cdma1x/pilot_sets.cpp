@@ -1,9 +1,9 @@
 #include "decoders/cdma1x/pilot_sets.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "bits/conversions.h"
+#include "bits/portable_math.h"
 #include "common/le.h"
 
 namespace tessavo {
@@ -199,14 +199,14 @@ void PublishPilotSummary(DecoderContext& ctx, ParamRun& run) {
         ++active;
         if (e.ecio == kNoValueD) continue;
         if (best < 0 || e.ecio > table.entries[static_cast<size_t>(best)].ecio) best = i;
-        linearSum += std::pow(10.0, e.ecio / 10.0);
+        linearSum += Exp10(e.ecio / 10.0);
         channel = e.channel;
     }
     ctx.activePilotCount = active;
 
     // A total or best Ec/Io above 0 dB is not physical; it is reported as -0.1 dB.
     if (linearSum != kNoValueD && linearSum != 0.0) {
-        const double total = 10.0 * std::log10(linearSum);
+        const double total = 10.0 * Log10(linearSum);
         const int32_t totalMilli = Scale1000(total > 0.0 ? -0.1 : total);
         run.Set(kTotalEcio, totalMilli);
         if (ctx.rxPowerX1000 != kNoValueD) {

@@ -1,9 +1,9 @@
 #include "decoders/evdo/ratio_blocks.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "bits/conversions.h"
+#include "bits/portable_math.h"
 #include "decoders/record_reader.h"
 #include "decoders/evdo/carrier_params.h"
 #include "params/param_lists.h"
@@ -68,7 +68,7 @@ int Clamped(int count, int capacity) {
 }  // namespace
 
 float ClampedDb(double ratio) {
-    const auto v = static_cast<float>(20.0 * std::log10(ratio));
+    const auto v = static_cast<float>(20.0 * Log10(ratio));
     return MaxFloat(MinFloat(v, 30.0f), -16.0f);
 }
 

@@ -1,0 +1,176 @@
+#include "bits/portable_math.h"
+
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+namespace tessavo {
+
+namespace {
+
+// A double-double value hi + lo with |lo| <= ulp(hi) / 2.
+struct Dd {
+    double hi;
+    double lo;
+};
+
+// Sum of two doubles without error (Knuth).
+constexpr Dd TwoSum(double a, double b) {
+    const double s = a + b;
+    const double bb = s - a;
+    return {s, (a - (s - bb)) + (b - bb)};
+}
+
+// The same for |a| >= |b| (Dekker).
+constexpr Dd FastTwoSum(double a, double b) {
+    const double s = a + b;
+    return {s, b - (s - a)};
+}
+
+// Product of two doubles without error, by Veltkamp splitting (no fused multiply-add needed).
+// Valid for |a|, |b| below 2^995, far above any argument here.
+constexpr Dd TwoProduct(double a, double b) {
+    constexpr double kSplitter = 134217729.0;  // 2^27 + 1
+    const double ta = kSplitter * a;
+    const double ah = ta - (ta - a);
+    const double al = a - ah;
+    const double tb = kSplitter * b;
+    const double bh = tb - (tb - b);
+    const double bl = b - bh;
+    const double p = a * b;
+    return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
+}
+
+constexpr Dd Add(Dd a, Dd b) {
+    Dd s = TwoSum(a.hi, b.hi);
+    const Dd t = TwoSum(a.lo, b.lo);
+    s = FastTwoSum(s.hi, s.lo + t.hi);
+    return FastTwoSum(s.hi, s.lo + t.lo);
+}
+
+constexpr Dd Neg(Dd a) {
+    return {-a.hi, -a.lo};
+}
+
+constexpr Dd Mul(Dd a, Dd b) {
+    const Dd p = TwoProduct(a.hi, b.hi);
+    return FastTwoSum(p.hi, p.lo + (a.hi * b.lo + a.lo * b.hi));
+}
+
+constexpr Dd Div(Dd a, Dd b) {
+    const double q1 = a.hi / b.hi;
+    const Dd r1 = Add(a, Neg(Mul(b, {q1, 0.0})));
+    const double q2 = r1.hi / b.hi;
+    const Dd r2 = Add(r1, Neg(Mul(b, {q2, 0.0})));
+    const double q3 = r2.hi / b.hi;
+    return Add(FastTwoSum(q1, q2), {q3, 0.0});
+}
+
+// Constants to 106 bits: each is hi + lo, hi the nearest double.
+constexpr Dd kLn2{0x1.62e42fefa39efp-1, 0x1.abc9e3b39803fp-56};
+constexpr Dd kLn10{0x1.26bb1bbb55516p+1, -0x1.f48ad494ea3e9p-53};
+constexpr Dd kInvLn10{0x1.bcb7b1526e50ep-2, 0x1.95355baaafad3p-57};
+
+// ln(m) = 2 atanh(s) = 2 s (1 + s^2/3 + s^4/5 + ...), s = (m - 1) / (m + 1). For m within
+// [sqrt(1/2), sqrt(2)], s^2 < 0.0295 and 22 terms bring the tail below 2^-108.
+constexpr int kAtanhTerms = 22;
+// exp(r) = sum r^n / n!. For |r| <= ln(2) / 2, 24 terms bring the tail below 2^-108.
+constexpr int kExpTerms = 24;
+
+constexpr std::array<Dd, kAtanhTerms> MakeAtanhCoefficients() {
+    std::array<Dd, kAtanhTerms> c{};
+    for (int j = 0; j < kAtanhTerms; ++j)
+        c[static_cast<std::size_t>(j)] = Div({1.0, 0.0}, {2.0 * j + 1.0, 0.0});
+    return c;
+}
+
+constexpr std::array<Dd, kExpTerms> MakeExpCoefficients() {
+    std::array<Dd, kExpTerms> c{};
+    c[0] = {1.0, 0.0};
+    for (std::size_t n = 1; n < kExpTerms; ++n) c[n] = Div(c[n - 1], {static_cast<double>(n), 0.0});
+    return c;
+}
+
+constexpr auto kAtanhCoefficients = MakeAtanhCoefficients();
+constexpr auto kExpCoefficients = MakeExpCoefficients();
+
+template <std::size_t N>
+Dd Horner(const std::array<Dd, N>& c, Dd x) {
+    Dd p = c[N - 1];
+    for (std::size_t j = N - 1; j-- > 0;) p = Add(Mul(p, x), c[j]);
+    return p;
+}
+
+constexpr int kMantissaBits = 52;
+constexpr int kExponentBias = 1023;
+constexpr uint64_t kMantissaMask = (uint64_t{1} << kMantissaBits) - 1;
+
+// 2^e as a double for -1022 <= e <= 1023.
+double PowerOfTwo(int e) {
+    return std::bit_cast<double>(static_cast<uint64_t>(e + kExponentBias) << kMantissaBits);
+}
+
+// x * 2^e, in steps that stay within the normal exponent range.
+double Scale(double x, int e) {
+    while (e > 1023) {
+        x *= PowerOfTwo(1023);
+        e -= 1023;
+    }
+    while (e < -1022) {
+        x *= PowerOfTwo(-1022);
+        e += 1022;
+    }
+    return x * PowerOfTwo(e);
+}
+
+// Nearest integer of |x| < 2^31, halves away from zero.
+int NearestInt(double x) {
+    return static_cast<int>(x < 0.0 ? x - 0.5 : x + 0.5);
+}
+
+}  // namespace
+
+double Log10(double x) {
+    if (x != x || x < 0.0) return std::numeric_limits<double>::quiet_NaN();
+    if (x == 0.0) return -std::numeric_limits<double>::infinity();
+    if (x == std::numeric_limits<double>::infinity()) return x;
+
+    // x = m 2^k with m in [sqrt(1/2), sqrt(2)).
+    int k = 0;
+    if (x < std::numeric_limits<double>::min()) {  // subnormal: make it normal first
+        x *= PowerOfTwo(kMantissaBits + 2);
+        k -= kMantissaBits + 2;
+    }
+    const auto bits = std::bit_cast<uint64_t>(x);
+    k += static_cast<int>(bits >> kMantissaBits) - kExponentBias;
+    double m = std::bit_cast<double>((bits & kMantissaMask) |
+                                     (static_cast<uint64_t>(kExponentBias) << kMantissaBits));
+    if (m > 0x1.6a09e667f3bcdp+0) {  // sqrt(2)
+        m *= 0.5;
+        ++k;
+    }
+
+    // m - 1 is exact for m in [1/2, 2]; m + 1 is carried exactly as a pair.
+    const Dd s = Div({m - 1.0, 0.0}, TwoSum(m, 1.0));
+    const Dd lnM = Mul(Mul({2.0, 0.0}, s), Horner(kAtanhCoefficients, Mul(s, s)));
+    const Dd ln = Add(Mul({static_cast<double>(k), 0.0}, kLn2), lnM);
+    const Dd r = Mul(ln, kInvLn10);
+    return r.hi + r.lo;
+}
+
+double Exp10(double y) {
+    if (y != y) return y;
+    if (y > 308.5) return std::numeric_limits<double>::infinity();
+    if (y < -324.0) return 0.0;
+
+    // y ln 10 = k ln 2 + r with |r| <= ln(2) / 2, then 10^y = 2^k exp(r).
+    const Dd t = Mul({y, 0.0}, kLn10);
+    const int k = NearestInt(t.hi / kLn2.hi);
+    const Dd r = Add(t, Neg(Mul({static_cast<double>(k), 0.0}, kLn2)));
+    const Dd e = Horner(kExpCoefficients, r);
+    return Scale(e.hi + e.lo, k);
+}
+
+}  // namespace tessavo
