@@ -59,7 +59,7 @@ bool ApplyConfiguration(DecoderObject& obj, int32_t code) {
         case TESSAVO_CFG_OUTFILE_OFF: obj.outFileEnabled = 0; break;
         case TESSAVO_CFG_DTLOG_ON:
             // Text built before the output went off belongs to packets long gone.
-            if (obj.dtLogEnabled == 0) ClearDtLogBlock(obj.ctx.item.dtlog);
+            if (obj.dtLogEnabled == 0) ClearDtLogBlock(obj.ctx);
             obj.dtLogEnabled = 1;
             break;
         case TESSAVO_CFG_DTLOG_OFF: obj.dtLogEnabled = 0; break;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "params/report_item.h"
+#include "params/param_store.h"
 
 namespace tessavo {
 
@@ -21,9 +21,11 @@ public:
     // Allocates and constructs the nodes. On an allocation failure prints the fixed message,
     // frees the nodes already built and returns false: an incomplete ring is never used.
     bool Build();
-    // Copies the item into the node at the write cursor; when 300 items are uncollected the
-    // oldest is dropped. Returns the uncollected count after the append.
-    int32_t Append(const ReportItem& item);
+    // Copies the store's item into the node at the write cursor; when 300 items are
+    // uncollected the oldest is dropped. Returns the uncollected count after the append.
+    // A node keeps its bytes between uses, so it takes only the lines of the item written
+    // since it was last filled (all of them the first time); the store's generation advances.
+    int32_t Append(ParamStore& store);
     // Moves every uncollected item, oldest first, into `out` (which is emptied first).
     int32_t Collect(std::vector<ReportItem*>& out);
     // Drops the uncollected items; items already collected stay readable.
@@ -41,7 +43,11 @@ private:
     struct Node {
         ReportItem item;
         Node* next;
+        uint32_t generation;  // of the item copy it holds; 0 while it holds none
     };
+
+    void CopyChangedLines(Node& node, const ParamStore& store);
+    void ForgetGenerations(ParamStore& store);
 
     Node* head_ = nullptr;
     Node* write_ = nullptr;

@@ -65,6 +65,8 @@ void TakeStructEntry(DecoderContext& ctx, BitReader& reader, uint32_t id, uint32
     SkipBytes(reader, static_cast<uint64_t>(size) - take);
     rec.SetState(TESSAVO_STATE_FRESH);
     rec.SetLength(take);
+    ctx.Mark(rec.record, kStructHeaderSize + take);
+    ctx.Mark(&ctx.item.curStructList[runs.structured], sizeof offset);
     ctx.item.curStructList[runs.structured++] = offset;
     ctx.touchedStructParams.Insert(offset);
 }
@@ -93,8 +95,10 @@ bool DecodeParamSection(DecoderContext& ctx, BitReader& reader) {
     }
 
     ctx.item.curStructCount = runs.structured;
+    ctx.Mark(&ctx.item.curStructCount, sizeof ctx.item.curStructCount);
     BuildStructParamLists(ctx);
     ctx.item.curParamCount = runs.scalar;
+    ctx.Mark(&ctx.item.curParamCount, sizeof ctx.item.curParamCount);
     BuildParamLists(ctx);
     return true;
 }

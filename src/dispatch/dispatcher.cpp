@@ -1,6 +1,7 @@
 #include "dispatch/dispatcher.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "bits/diag_time.h"
@@ -32,9 +33,21 @@ constexpr int32_t kMinStatusLength = 39;
 constexpr uint32_t kTimeFixedCodes[] = {0xDD4B0000, 0x01FFB000, 0xDD3F0000, 0x30200000};
 
 // Bytes [from, from + count) of the packet, with count clamped at 0 and to the block.
-void CopyPacketBytes(Block& block, const DecoderContext& ctx, int32_t from, int64_t count) {
+void CopyPacketBytes(Block& block, DecoderContext& ctx, int32_t from, int64_t count) {
     const int64_t avail = std::max<int64_t>(0, ctx.packetLength - from);
-    block.Assign(ctx.packet.data() + from, static_cast<size_t>(std::clamp<int64_t>(count, 0, avail)));
+    block.Assign(ctx.packet.data() + from,
+                 static_cast<size_t>(std::clamp<int64_t>(count, 0, avail)));
+    ctx.MarkBlock(block);
+}
+
+// The OutFile block is only ever written from its start up to its length, so its bytes past
+// the length are still zero: clearing up to the length empties it.
+void ClearOutFile(DecoderContext& ctx) {
+    Block& out = ctx.item.outFile;
+    const size_t written = ctx.plainWrites ? kBlockCapacity : std::min(out.length, kBlockCapacity);
+    ctx.Mark(&out, sizeof out.length + written);
+    out.length = 0;
+    std::memset(out.bytes, 0, written);
 }
 
 uint32_t Reject(DecoderContext& ctx) {
@@ -55,6 +68,7 @@ void SynthesizeOutFile(DecoderContext& ctx, uint8_t command) {
     std::memcpy(head + 4, ctx.lastDiagStamp.data(), ctx.lastDiagStamp.size());
     out.Assign(head, sizeof head);
     if (l > 2) out.Append(ctx.packet.data() + 1, static_cast<size_t>(l - 2));
+    ctx.MarkBlock(out);
 }
 
 void RunHandlers(DecoderContext& ctx, const LogRoute& route, int subPacket) {
@@ -87,6 +101,7 @@ void RebuildAsCommand(DecoderContext& ctx, uint8_t command) {
 void RebuildCompactPayload(DecoderContext& ctx) {
     std::memset(ctx.item.payload.bytes, 0, kBlockCapacity);
     AssignCompactPayload(ctx.item.payload, ctx.packet.data(), ctx.packetLength);
+    ctx.Mark(&ctx.item.payload, sizeof ctx.item.payload);
 }
 
 uint32_t DispatchCommand(DecoderContext& ctx, TimePair host) {
@@ -182,7 +197,11 @@ uint32_t DispatchLog(DecoderContext& ctx, TimePair host, int subPacket) {
 uint32_t Dispatch(DecoderContext& ctx, const uint8_t* frame, uint32_t frameLength, TimePair host,
                   int subPacket) {
     ReportItem& item = ctx.item;
+    // Time, message code and direction are set by many steps of a packet: always taken.
+    ctx.Mark(&item, offsetof(ReportItem, payload));
+    ctx.Mark(&item.direction, sizeof item.direction);
     item.zelFilter.Assign(frame, frameLength);
+    ctx.MarkBlock(item.zelFilter);
 
     if (ctx.rawPacketMode) {
         const size_t n = std::min<size_t>(frameLength, kFrameCapacity);
@@ -194,8 +213,7 @@ uint32_t Dispatch(DecoderContext& ctx, const uint8_t* frame, uint32_t frameLengt
     }
     CopyPacketBytes(item.packetCopy, ctx, 0, ctx.packetLength);
     if (ctx.firstHostTime.seconds == kNoValue) ctx.firstHostTime = host;
-    item.outFile.length = 0;
-    std::memset(item.outFile.bytes, 0, kBlockCapacity);
+    ClearOutFile(ctx);
     ResetParamLists(ctx);
 
     const int32_t l = ctx.packetLength;

@@ -124,6 +124,7 @@ void Reencode(DecoderContext& ctx, const uint8_t* frame, uint32_t frameLength) {
     ReportItem& item = ctx.item;
     if (IsPassThroughIdentity(ReencodeIdentity(item.msgCode))) {
         item.zelSimple.Assign(frame, frame != nullptr ? frameLength : 0);
+        ctx.MarkBlock(item.zelSimple);
         return;
     }
 
@@ -143,7 +144,9 @@ void Reencode(DecoderContext& ctx, const uint8_t* frame, uint32_t frameLength) {
         item.zelSimple.bytes[kBlockCapacity - 1] = kFrameFlag;
         item.zelSimple.length = kBlockCapacity;
     }
+    ctx.MarkBlock(item.zelSimple);
     AssignCompactPayload(item.payload, item.zelSimple.bytes, item.zelSimple.length);
+    ctx.MarkBlock(item.payload);
 }
 
 }  // namespace tessavo

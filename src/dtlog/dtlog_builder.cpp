@@ -23,9 +23,9 @@ void DtLogBuilder::Store(DtRecord r, int field, std::span<const uint8_t> bytes) 
     ++counts_[static_cast<size_t>(r)];
 }
 
-void DtLogBuilder::Serialize(Block& block) const {
+void DtLogBuilder::Serialize(Block& block, size_t written) const {
     block.length = 0;
-    std::memset(block.bytes, 0, kBlockCapacity);
+    std::memset(block.bytes, 0, std::min<size_t>(written, kBlockCapacity));
     constexpr uint8_t kTab = 0x09;
     constexpr uint8_t kLf = 0x0A;
     for (int r = 0; r < kDtRecordCount; ++r) {

@@ -79,8 +79,9 @@ class DtLogBuilder {
 
     // Writes the records that were stored into, in record order, into `block`: the tag, a TAB
     // and the text of each field, then LF. The block is emptied first and the text is cut at
-    // its capacity.
-    void Serialize(Block& block) const;
+    // its capacity. `written`: how many leading bytes may be non-zero (the rest are known
+    // zero and left alone).
+    void Serialize(Block& block, size_t written = kBlockCapacity) const;
 
     int32_t Count(DtRecord r) const { return counts_[static_cast<size_t>(r)]; }
 

@@ -1,8 +1,8 @@
 // Renders the parameters freshly set by a packet as DTLog text into the current item.
 #pragma once
 
-#include "dtlog/dtlog_builder.h"
 #include "decoders/decoder_context.h"
+#include "dtlog/dtlog_builder.h"
 
 namespace tessavo {
 
@@ -12,6 +12,6 @@ namespace tessavo {
 void RunDtLogBuilder(DecoderContext& ctx, DtLogBuilder& builder);
 
 // Empties the block, so that an item never carries text built before the output was last off.
-void ClearDtLogBlock(Block& block);
+void ClearDtLogBlock(DecoderContext& ctx);
 
 }  // namespace tessavo

@@ -24,7 +24,7 @@ std::unique_ptr<FrameWorkBuffers> MakeFrameWorkBuffers() {
 namespace {
 
 void PostDecode(DecoderObject& obj) {
-    obj.ringFillAfterPush = obj.ring.Append(obj.ctx.item);
+    obj.ringFillAfterPush = obj.ring.Append(obj.ctx);
     if (obj.dtLogEnabled && obj.dtLog) RunDtLogBuilder(obj.ctx, *obj.dtLog);
 }
 

@@ -43,24 +43,44 @@ bool InGroup(const IdSpan (&spans)[N], uint32_t id) {
     return false;
 }
 
-void ClearIfValid(DecodeParam& p) {
+void ClearIfValid(ParamStore& ctx, DecodeParam& p) {
     if (p.state == TESSAVO_STATE_FRESH || p.state == TESSAVO_STATE_INHERITED) {
         p.state = TESSAVO_STATE_CLEARED;
+        ctx.Mark(&p.state, sizeof p.state);
     }
+}
+
+// A record's state word changes, when it does, through here.
+void SetStructState(ParamStore& ctx, StructRecordView rec, int32_t state) {
+    rec.SetState(state);
+    ctx.Mark(rec.record, sizeof state);
+}
+
+void MarkLists(ParamStore& ctx) {
+    ReportItem& item = ctx.item;
+    ctx.Mark(&item.curParamCount, sizeof item.curParamCount + sizeof item.inhParamCount);
+    ctx.Mark(item.inhParamList, sizeof item.inhParamList[0] * item.inhParamCount);
+    ctx.Mark(&item.curStructCount, sizeof item.curStructCount + sizeof item.inhStructCount);
+    ctx.Mark(item.inhStructList, sizeof item.inhStructList[0] * item.inhStructCount);
 }
 
 template <size_t N>
 void ClearGroup(ParamStore& ctx, const IdSpan (&spans)[N]) {
     for (int i = 0; i < ctx.touchedParamCount; ++i) {
         DecodeParam& p = ctx.item.ParamAt(ctx.touchedParams[static_cast<size_t>(i)]);
-        if (InGroup(spans, ParamIdOfSlot(ctx.touchedParams[static_cast<size_t>(i)] / kParamRecordSize))) {
-            ClearIfValid(p);
+        if (InGroup(spans,
+                    ParamIdOfSlot(ctx.touchedParams[static_cast<size_t>(i)] / kParamRecordSize))) {
+            ClearIfValid(ctx, p);
         }
     }
 }
 
-void AppendCurrent(ReportItem& item, uint16_t offset) {
-    if (item.curParamCount < kParamCount) item.curParamList[item.curParamCount++] = offset;
+void AppendCurrent(ParamStore& ctx, uint16_t offset) {
+    ReportItem& item = ctx.item;
+    if (item.curParamCount >= kParamCount) return;
+    ctx.Mark(&item.curParamList[item.curParamCount], sizeof offset);
+    item.curParamList[item.curParamCount++] = offset;
+    ctx.Mark(&item.curParamCount, sizeof item.curParamCount);
 }
 
 }  // namespace
@@ -70,7 +90,11 @@ void SetParam(ParamStore& ctx, uint16_t offset, uint32_t id, int32_t value, uint
     p.state = TESSAVO_STATE_FRESH;
     p.id = id;
     p.value = value;
-    if (runCount < kParamCount) ctx.item.curParamList[runCount] = offset;
+    ctx.Mark(&p, sizeof p);
+    if (runCount < kParamCount) {
+        ctx.item.curParamList[runCount] = offset;
+        ctx.Mark(&ctx.item.curParamList[runCount], sizeof offset);
+    }
     if (!IsParamTouched(ctx, offset) && ctx.touchedParamCount < kParamCount) {
         ctx.touchedParams[ctx.touchedParamCount++] = offset;
     }
@@ -87,7 +111,11 @@ void SetStructParam(ParamStore& ctx, uint16_t offset, uint32_t id, const uint8_t
     const size_t take = std::min<size_t>(payloadLength, capacity);
     if (take != 0) std::memcpy(rec.Payload(), payload, take);
     if (take < capacity) std::memset(rec.Payload() + take, 0, capacity - take);
-    if (runCount < kStructParamCount) ctx.item.curStructList[runCount] = offset;
+    ctx.Mark(rec.record, kStructHeaderSize + capacity);
+    if (runCount < kStructParamCount) {
+        ctx.item.curStructList[runCount] = offset;
+        ctx.Mark(&ctx.item.curStructList[runCount], sizeof offset);
+    }
     ctx.touchedStructParams.Insert(offset);
     if (runCount < UINT16_MAX) ++runCount;
 }
@@ -106,11 +134,15 @@ void ResetParamLists(ParamStore& ctx) {
     for (int i = 0; i < ctx.touchedParamCount; ++i) {
         const uint16_t off = ctx.touchedParams[static_cast<size_t>(i)];
         DecodeParam& p = item.ParamAt(off);
-        if (p.state == TESSAVO_STATE_FRESH) p.state = TESSAVO_STATE_INHERITED;
+        if (p.state == TESSAVO_STATE_FRESH) {
+            p.state = TESSAVO_STATE_INHERITED;
+            ctx.Mark(&p.state, sizeof p.state);
+        }
         if (p.state == TESSAVO_STATE_INHERITED) {
             item.inhParamList[item.inhParamCount++] = off;
         } else if (p.state == TESSAVO_STATE_CLEARED) {
             p.state = TESSAVO_STATE_RETIRED;
+            ctx.Mark(&p.state, sizeof p.state);
         }
     }
     item.curStructCount = 0;
@@ -121,14 +153,15 @@ void ResetParamLists(ParamStore& ctx) {
         int32_t state = rec.State();
         if (state == TESSAVO_STATE_FRESH) {
             state = TESSAVO_STATE_INHERITED;
-            rec.SetState(state);
+            SetStructState(ctx, rec, state);
         }
         if (state == TESSAVO_STATE_INHERITED) {
             item.inhStructList[item.inhStructCount++] = off;
         } else if (state == TESSAVO_STATE_CLEARED) {
-            rec.SetState(TESSAVO_STATE_RETIRED);
+            SetStructState(ctx, rec, TESSAVO_STATE_RETIRED);
         }
     }
+    MarkLists(ctx);
 }
 
 void BuildParamLists(ParamStore& ctx) {
@@ -140,14 +173,15 @@ void BuildParamLists(ParamStore& ctx) {
         if (state == TESSAVO_STATE_INHERITED) {
             item.inhParamList[item.inhParamCount++] = off;
         } else if (state == TESSAVO_STATE_CLEARED) {
-            AppendCurrent(item, off);
+            AppendCurrent(ctx, off);
         }
     }
     if (item.ParamAt(kOffset7F010014).state == TESSAVO_STATE_FRESH) {
         const uint16_t* begin = item.curParamList;
         const uint16_t* end = begin + item.curParamCount;
-        if (std::find(begin, end, kOffset7F010014) == end) AppendCurrent(item, kOffset7F010014);
+        if (std::find(begin, end, kOffset7F010014) == end) AppendCurrent(ctx, kOffset7F010014);
     }
+    MarkLists(ctx);
 }
 
 void BuildStructParamLists(ParamStore& ctx) {
@@ -159,13 +193,15 @@ void BuildStructParamLists(ParamStore& ctx) {
         if (state == TESSAVO_STATE_INHERITED) {
             item.inhStructList[item.inhStructCount++] = off;
         } else if (state == TESSAVO_STATE_CLEARED && item.curStructCount < kStructParamCount) {
+            ctx.Mark(&item.curStructList[item.curStructCount], sizeof off);
             item.curStructList[item.curStructCount++] = off;
         }
     }
+    MarkLists(ctx);
 }
 
 void ClearParam(ParamStore& ctx, uint16_t offset) {
-    if (IsParamTouched(ctx, offset)) ClearIfValid(ctx.item.ParamAt(offset));
+    if (IsParamTouched(ctx, offset)) ClearIfValid(ctx, ctx.item.ParamAt(offset));
 }
 
 void ClearParamGroupA(ParamStore& ctx) { ClearGroup(ctx, kGroupA); }
@@ -199,6 +235,7 @@ void ParamRun::Finish() {
     if (finished_) return;
     finished_ = true;
     ctx_.item.curParamCount = std::min<uint16_t>(runCount_, kParamCount);
+    ctx_.Mark(&ctx_.item.curParamCount, sizeof ctx_.item.curParamCount);
     BuildParamLists(ctx_);
 }
 
@@ -206,6 +243,7 @@ void StructRun::Finish() {
     if (finished_) return;
     finished_ = true;
     ctx_.item.curStructCount = std::min<uint16_t>(runCount_, kStructParamCount);
+    ctx_.Mark(&ctx_.item.curStructCount, sizeof ctx_.item.curStructCount);
     BuildStructParamLists(ctx_);
 }
 

@@ -80,7 +80,11 @@ public:
                        runCount_);
     }
     // The header's data word of the record, for the decoders that publish the blob address.
-    void SetDataToPayload(StructParamRef p) { ctx_.item.StructAt(p.offset).SetDataToPayload(); }
+    void SetDataToPayload(StructParamRef p) {
+        StructRecordView rec = ctx_.item.StructAt(p.offset);
+        rec.SetDataToPayload();
+        ctx_.Mark(rec.record, kStructHeaderSize);
+    }
     uint16_t Count() const { return runCount_; }
 
     void Finish();

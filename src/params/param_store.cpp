@@ -15,6 +15,7 @@ void OffsetSet::Insert(uint16_t offset) {
 
 ParamStore::ParamStore() {
     ConstructReportItem(item);
+    MarkAll();
 }
 
 }  // namespace tessavo

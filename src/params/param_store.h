@@ -2,7 +2,9 @@
 // have ever been written. The decoder context builds on it; the store knows no decoder.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "params/report_item.h"
@@ -26,9 +28,40 @@ class OffsetSet {
     int count_ = 0;
 };
 
+// The report item seen as lines of 256 bytes, each stamped with the generation of its last
+// write. A generation is the span between two appends to the ring; a ring node remembers the
+// generation it was filled in, so it needs only the lines stamped later than that.
+inline constexpr size_t kItemLineBytes = 256;
+inline constexpr size_t kItemLineCount = (sizeof(ReportItem) + kItemLineBytes - 1) / kItemLineBytes;
+
+struct ItemWrites {
+    std::array<uint32_t, kItemLineCount> lineGeneration{};
+    uint32_t generation = 1;  // stamp of the writes since the last append; 0 is never used
+};
+
 struct ParamStore {
     // The report item the dispatcher and decoders fill; copied into the ring when accepted.
     ReportItem item;
+    ItemWrites writes;
+    // Set only by tests: appends copy the whole item and blocks are cleared over their whole
+    // capacity, the plain behaviour the faster paths are checked against.
+    bool plainWrites = false;
+
+    // Every write into `item` goes through here: stamps the lines holding [at, at + n).
+    void Mark(const void* at, size_t n) {
+        const auto base = reinterpret_cast<uintptr_t>(&item);
+        const auto from = reinterpret_cast<uintptr_t>(at) - base;
+        if (n == 0 || from >= sizeof item) return;
+        const size_t last = std::min<size_t>(from + n, sizeof item) - 1;
+        for (size_t l = from / kItemLineBytes; l <= last / kItemLineBytes; ++l) {
+            writes.lineGeneration[l] = writes.generation;
+        }
+    }
+    // A block written from its start: the length word and the bytes up to the length.
+    void MarkBlock(const Block& block) {
+        Mark(&block, sizeof block.length + std::min<size_t>(block.length, kBlockCapacity));
+    }
+    void MarkAll() { Mark(&item, sizeof item); }
 
     // Every scalar offset written since creation, in order of first write.
     std::array<uint16_t, kParamCount> touchedParams{};

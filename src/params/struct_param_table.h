@@ -14,6 +14,7 @@ inline constexpr int kStructParamCount = TESSAVO_STRUCT_PARAM_COUNT;
 inline constexpr uint32_t kStructParamAreaSize = TESSAVO_SPARAM_TABLE_SIZE;
 inline constexpr uint32_t kFirstStructParamId = 0x7F0107D0;
 inline constexpr int kStructHeaderSize = 16;
+inline constexpr size_t kStructDataOffset = 12;  // the header's data word
 // IDs with index below this are mapped by GetSParamOffset; the rest only by their own decoders.
 inline constexpr int kMappedStructParams = 40;
 
@@ -21,7 +22,7 @@ static_assert(sizeof(DecodeStructParam) == 16);
 static_assert(offsetof(DecodeStructParam, state) == 0);
 static_assert(offsetof(DecodeStructParam, id) == 4);
 static_assert(offsetof(DecodeStructParam, length) == 8);
-static_assert(offsetof(DecodeStructParam, data) == 12);
+static_assert(offsetof(DecodeStructParam, data) == kStructDataOffset);
 
 // Record offsets in ID order (index = ID - 0x7F0107D0). The offsets do not follow the IDs.
 inline constexpr std::array<uint16_t, kStructParamCount> kStructParamOffsets = {
@@ -87,8 +88,8 @@ struct StructRecordView {
     void SetId(uint32_t id) { StoreLE(record + 4, id); }
     uint32_t Length() const { return LoadLE<uint32_t>(record + 8); }
     void SetLength(uint32_t n) { StoreLE(record + 8, n); }
-    uint32_t Data() const { return LoadLE<uint32_t>(record + 12); }
-    void SetData(uint32_t d) { StoreLE(record + 12, d); }
+    uint32_t Data() const { return LoadLE<uint32_t>(record + kStructDataOffset); }
+    void SetData(uint32_t d) { StoreLE(record + kStructDataOffset, d); }
     uint8_t* Payload() { return record + kStructHeaderSize; }
     // Stores the payload address when it fits in 32 bits, else 0 (never a truncated pointer).
     void SetDataToPayload();

@@ -24,7 +24,10 @@ float Clamp(float v, float lo, float hi) {
 // A withdrawn share or average: listed as cleared, and the slot holds the no-value mark.
 void ClearToNoValue(ParamRun& run, ParamRef p) {
     run.Clear(p);
-    run.Context().item.ParamAt(p.offset).value = kNoValue;
+    ParamStore& store = run.Context();
+    DecodeParam& slot = store.item.ParamAt(p.offset);
+    slot.value = kNoValue;
+    store.Mark(&slot.value, sizeof slot.value);
 }
 
 TimePair PacketTime(PacketView packet) {

@@ -13,6 +13,8 @@ void HandlePackedLog(DecoderContext& ctx, PacketView packet, int32_t subPacket) 
     // A sub-packet is never re-encoded and carries no side forms of its own.
     item.zelFilter.length = 0;
     item.zelSimple.length = 0;
+    ctx.Mark(&item.zelFilter.length, sizeof item.zelFilter.length);
+    ctx.Mark(&item.zelSimple.length, sizeof item.zelSimple.length);
 
     BitReader reader;
     AttachLogPayload(reader, packet);

@@ -1,0 +1,181 @@
+#include "support/twin_decoders.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "api/decoder_object.h"
+#include "params/struct_param_table.h"
+#include "tessavo/tessavo.h"
+
+namespace tessavo::test {
+namespace {
+
+// Item offsets of the structured records' data words, ascending.
+const std::array<size_t, kStructParamCount> kDataWords = [] {
+    std::array<size_t, kStructParamCount> at{};
+    for (size_t k = 0; k < at.size(); ++k) {
+        at[k] = TESSAVO_OFFSET_SPARAM_TABLE + kStructParamOffsets[k] + kStructDataOffset;
+    }
+    std::sort(at.begin(), at.end());
+    return at;
+}();
+
+// A data word holding an address in both items is the address of each object's own record.
+bool DataWordsAgree(const uint8_t* a, const uint8_t* b, size_t word) {
+    uint32_t x = 0;
+    uint32_t y = 0;
+    std::memcpy(&x, a + word, 4);
+    std::memcpy(&y, b + word, 4);
+    return x == y || (x != 0 && y != 0);
+}
+
+// First offset where the items differ, or -1.
+long FirstDifference(const uint8_t* a, const uint8_t* b) {
+    size_t from = 0;
+    auto differsIn = [&](size_t to) -> long {
+        if (std::memcmp(a + from, b + from, to - from) == 0) return -1;
+        for (size_t i = from; i < to; ++i) {
+            if (a[i] != b[i]) return static_cast<long>(i);
+        }
+        return -1;
+    };
+    for (size_t word : kDataWords) {
+        if (long d = differsIn(word); d >= 0) return d;
+        if (!DataWordsAgree(a, b, word)) return static_cast<long>(word);
+        from = word + 4;
+    }
+    return differsIn(TESSAVO_REPORT_ITEM_SIZE);
+}
+
+// Offset of an accessor's answer inside its item, -1 for null.
+long OffsetIn(const void* item, const void* p) {
+    if (p == nullptr) return -1;
+    return static_cast<const uint8_t*>(p) - static_cast<const uint8_t*>(item);
+}
+
+}  // namespace
+
+TwinDecoders::TwinDecoders(uint32_t moduleType) {
+    for (void*& h : handles_) h = CreateDecoderObjectProc(moduleType);
+    if (!Valid()) return;
+    static_cast<DecoderObject*>(handles_[1])->ctx.plainWrites = true;
+    // Every node of the first object is filled once and dropped, so that even a short input
+    // reuses nodes: from the first item on, appends copy only the lines marked as written.
+    auto* incremental = static_cast<DecoderObject*>(handles_[0]);
+    for (int i = 0; i < kRingSize; ++i) incremental->ring.Append(incremental->ctx);
+    incremental->ring.Clear();
+}
+
+TwinDecoders::~TwinDecoders() {
+    for (void*& h : handles_) FreeDecoderObjectProc(&h);
+}
+
+void TwinDecoders::Note(const std::string& what) {
+    if (mismatch_.empty()) mismatch_ = what;
+}
+
+void TwinDecoders::Configure(int32_t code) {
+    for (void* h : handles_) SetDecoderConfiguration(h, code);
+}
+
+int32_t TwinDecoders::DecodeNoDynamic(const uint8_t* bytes, int32_t length, int32_t hostSeconds) {
+    const int32_t a = DecodeMsgProc_NoDynamic(handles_[0], bytes, length, hostSeconds, 0);
+    const int32_t b = DecodeMsgProc_NoDynamic(handles_[1], bytes, length, hostSeconds, 0);
+    if (a != b) Note("DecodeMsgProc_NoDynamic results differ");
+    return a;
+}
+
+bool TwinDecoders::Decode(const uint8_t* bytes, int32_t length, int32_t hostSeconds) {
+    const bool a = DecodeMsgProc(handles_[0], bytes, length, hostSeconds, 0);
+    const bool b = DecodeMsgProc(handles_[1], bytes, length, hostSeconds, 0);
+    if (a != b) Note("DecodeMsgProc results differ");
+    return a;
+}
+
+bool TwinDecoders::DecodeOne(const uint8_t* bytes, int32_t length, int32_t hostSeconds) {
+    const bool a = DecodeMsgProc_One(handles_[0], bytes, length, hostSeconds, 0);
+    const bool b = DecodeMsgProc_One(handles_[1], bytes, length, hostSeconds, 0);
+    if (a != b) Note("DecodeMsgProc_One results differ");
+    return a;
+}
+
+void TwinDecoders::Clear() {
+    for (void* h : handles_) ClearReportItemsProc(h);
+}
+
+int32_t TwinDecoders::CollectAndCompare() {
+    const int32_t n = GetReportItemCountProc(handles_[0]);
+    if (GetReportItemCountProc(handles_[1]) != n) Note("collected counts differ");
+    for (int32_t i = 0; i < n && mismatch_.empty(); ++i) CompareItem(i);
+    return n;
+}
+
+void TwinDecoders::CompareItem(int32_t i) {
+    ++compared_;
+    const std::string where = "item " + std::to_string(compared_ - 1) + ": ";
+    void* const* h = handles_;
+    const auto* a = static_cast<const uint8_t*>(GetReportItemProc(h[0], i));
+    const auto* b = static_cast<const uint8_t*>(GetReportItemProc(h[1], i));
+    if (a == nullptr || b == nullptr) return Note(where + "no item address");
+    if (const long d = FirstDifference(a, b); d >= 0) {
+        return Note(where + "bytes differ at offset " + std::to_string(d));
+    }
+    if (GetReportItemMsgCode(h[0], i) != GetReportItemMsgCode(h[1], i) ||
+        GetReportItemMsgDirection(h[0], i) != GetReportItemMsgDirection(h[1], i)) {
+        return Note(where + "message code or direction differs");
+    }
+    using BlockAccessor = void* (*)(void*, int32_t);
+    for (BlockAccessor get :
+         {BlockAccessor{GetReportItemMsgTime}, BlockAccessor{GetReportItemBinary},
+          BlockAccessor{GetReportItemBinaryToZelFilter},
+          BlockAccessor{GetReportItemBinaryToZelSimple}, BlockAccessor{GetReportItemDTLogBinary}}) {
+        const long at = OffsetIn(a, get(h[0], i));
+        if (at != OffsetIn(b, get(h[1], i)))
+            return Note(where + "a block accessor answers differently");
+        uint32_t length = 0;
+        if (at > TESSAVO_OFFSET_ITEM_TIME) std::memcpy(&length, a + at, 4);
+        if (length > TESSAVO_BLOCK_CAPACITY)
+            return Note(where + "a block length passes its capacity");
+    }
+    int32_t status[2] = {0, 0};
+    const long outA = OffsetIn(a, GetReportItemOutFileBinary(h[0], &status[0], i));
+    const long outB = OffsetIn(b, GetReportItemOutFileBinary(h[1], &status[1], i));
+    if (outA != outB || status[0] != status[1]) return Note(where + "OutFile answers differ");
+
+    for (bool current : {true, false}) {
+        const uint32_t count = current ? GetReportItemCurDecodeParamCount(h[0], i)
+                                       : GetReportItemInheritDecodeParamCount(h[0], i);
+        for (uint32_t k = 0; k < count; ++k) {
+            const auto idx = static_cast<int32_t>(k);
+            auto get =
+                current ? GetReportItemCurDecodeParamList : GetReportItemInheritDecodeParamList;
+            if (OffsetIn(a, get(h[0], i, idx)) != OffsetIn(b, get(h[1], i, idx))) {
+                return Note(where + "scalar list entries differ");
+            }
+        }
+        const uint32_t structs = current ? GetReportItemCurDecodeStructParamCount(h[0], i)
+                                         : GetReportItemInheritDecodeStructParamCount(h[0], i);
+        for (uint32_t k = 0; k < structs; ++k) {
+            const auto idx = static_cast<int32_t>(k);
+            auto get = current ? GetReportItemCurDecodeStructParamList
+                               : GetReportItemInheritDecodeStructParamList;
+            const DecodeStructParam* sa = get(h[0], i, idx);
+            const DecodeStructParam* sb = get(h[1], i, idx);
+            const long at = OffsetIn(a, sa);
+            if (at != OffsetIn(b, sb)) return Note(where + "structured entries differ");
+            if (sa == nullptr) continue;
+            if (!DataWordsAgree(a, b, static_cast<size_t>(at) + kStructDataOffset)) {
+                return Note(where + "a structured record's data word differs");
+            }
+            DecodeStructParam header{};
+            std::memcpy(&header, sa, sizeof header);
+            if (static_cast<uint64_t>(at) + sizeof header + header.length >
+                TESSAVO_REPORT_ITEM_SIZE) {
+                return Note(where + "a structured record's length passes the item");
+            }
+        }
+    }
+}
+
+}  // namespace tessavo::test
