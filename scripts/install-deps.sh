@@ -10,6 +10,11 @@ for list in .ci/apt-packages-tools.txt .ci/apt-packages-python.txt; do
   fi
 done
 if [ "${WITH_CLANG:-0}" = 1 ]; then packages+=(clang); fi
+# The Windows stage: mingw-w64 cross compilers, wine64 to run the 64-bit programs, and a 32-bit
+# Linux build under qemu-i386 standing in for 32-bit Windows.
+if [ "${WITH_WINDOWS:-0}" = 1 ]; then
+  packages+=(mingw-w64 wine64 qemu-user gcc-multilib g++-multilib)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

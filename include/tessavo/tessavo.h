@@ -29,14 +29,21 @@
 #define TESSAVO_VERSION_MINOR 1
 #define TESSAVO_VERSION_PATCH 0
 
+/* On Windows the library is Tessavo.dll: hosts import the functions (TESSAVO_API), and on
+ * 32-bit Windows every function uses the C calling convention (TESSAVO_CALL, __cdecl: the
+ * caller removes the arguments). A host that declares the functions itself must use __cdecl
+ * too; __stdcall declarations corrupt its stack. Results declared bool are the one-byte C/C++
+ * bool (only the low byte of the return register is set), not the four-byte Windows BOOL. */
 #if defined(_WIN32)
 #if defined(TESSAVO_BUILDING)
 #define TESSAVO_API __declspec(dllexport)
 #else
 #define TESSAVO_API __declspec(dllimport)
 #endif
+#define TESSAVO_CALL __cdecl
 #else
 #define TESSAVO_API __attribute__((visibility("default")))
+#define TESSAVO_CALL
 #endif
 
 #ifdef __cplusplus
@@ -129,11 +136,11 @@ typedef struct DecodeStructParam {
 #define TESSAVO_OFFSET_PACKET_COPY 68108
 
 /* Lifecycle. CreateDecoderObjectProc returns null for an unsupported module type. */
-TESSAVO_API void* CreateDecoderObjectProc(uint32_t moduleType);
-TESSAVO_API bool SetDecoderConfiguration(void* h, int32_t code);
-TESSAVO_API bool ClearReportItemsProc(void* h);
+TESSAVO_API void* TESSAVO_CALL CreateDecoderObjectProc(uint32_t moduleType);
+TESSAVO_API bool TESSAVO_CALL SetDecoderConfiguration(void* h, int32_t code);
+TESSAVO_API bool TESSAVO_CALL ClearReportItemsProc(void* h);
 /* Frees the object and sets *handleVariable to null. */
-TESSAVO_API bool FreeDecoderObjectProc(void** handleVariable);
+TESSAVO_API bool TESSAVO_CALL FreeDecoderObjectProc(void** handleVariable);
 
 /* Decoding. Host time = capture time of the bytes (seconds, microseconds).
  * A call stops before a frame when the ring is full (300 uncollected items), and
@@ -149,39 +156,41 @@ TESSAVO_API bool FreeDecoderObjectProc(void** handleVariable);
  * DecodeMsgProc_NoDynamic returns 0 when all input was consumed, a positive count of
  * trailing input bytes to pass again after collecting when the ring filled, and -1
  * on a bad handle / null bytes or a caught decoding failure (0 for length <= 0). */
-TESSAVO_API bool DecodeMsgProc(void* h, const uint8_t* bytes, int32_t length, int32_t hostSeconds,
-                               int32_t hostMicroseconds);
-TESSAVO_API int32_t DecodeMsgProc_NoDynamic(void* h, const uint8_t* bytes, int32_t length,
+TESSAVO_API bool TESSAVO_CALL DecodeMsgProc(void* h, const uint8_t* bytes, int32_t length,
                                             int32_t hostSeconds, int32_t hostMicroseconds);
-TESSAVO_API uint32_t DecodeMsgProc_One(void* h, const uint8_t* frame, int32_t length,
-                                       int32_t hostSeconds, int32_t hostMicroseconds);
+TESSAVO_API int32_t TESSAVO_CALL DecodeMsgProc_NoDynamic(void* h, const uint8_t* bytes,
+                                                         int32_t length, int32_t hostSeconds,
+                                                         int32_t hostMicroseconds);
+TESSAVO_API uint32_t TESSAVO_CALL DecodeMsgProc_One(void* h, const uint8_t* frame, int32_t length,
+                                                    int32_t hostSeconds, int32_t hostMicroseconds);
 
 /* Collection: moves the items decoded since the last call into the collected list
  * and returns their number (-1 for a null handle). Indices below refer to it. */
-TESSAVO_API int32_t GetReportItemCountProc(void* h);
+TESSAVO_API int32_t TESSAVO_CALL GetReportItemCountProc(void* h);
 
-TESSAVO_API void* GetReportItemProc(void* h, int32_t i);
-TESSAVO_API uint32_t GetReportItemMsgCode(void* h, int32_t i);
-TESSAVO_API uint32_t GetReportItemMsgDirection(void* h, int32_t i);
-TESSAVO_API void* GetReportItemMsgTime(void* h, int32_t i); /* -> ItemTime */
-TESSAVO_API void* GetReportItemBinary(void* h, int32_t i);  /* -> u32 length + bytes */
-TESSAVO_API void* GetReportItemBinaryToZelFilter(void* h, int32_t i);
-TESSAVO_API void* GetReportItemBinaryToZelSimple(void* h, int32_t i);
+TESSAVO_API void* TESSAVO_CALL GetReportItemProc(void* h, int32_t i);
+TESSAVO_API uint32_t TESSAVO_CALL GetReportItemMsgCode(void* h, int32_t i);
+TESSAVO_API uint32_t TESSAVO_CALL GetReportItemMsgDirection(void* h, int32_t i);
+TESSAVO_API void* TESSAVO_CALL GetReportItemMsgTime(void* h, int32_t i); /* -> ItemTime */
+TESSAVO_API void* TESSAVO_CALL GetReportItemBinary(void* h, int32_t i);  /* -> u32 length + bytes */
+TESSAVO_API void* TESSAVO_CALL GetReportItemBinaryToZelFilter(void* h, int32_t i);
+TESSAVO_API void* TESSAVO_CALL GetReportItemBinaryToZelSimple(void* h, int32_t i);
 /* Null unless DTLog output is on (TESSAVO_CFG_DTLOG_ON). */
-TESSAVO_API void* GetReportItemDTLogBinary(void* h, int32_t i);
+TESSAVO_API void* TESSAVO_CALL GetReportItemDTLogBinary(void* h, int32_t i);
 /* *status becomes -1, and 1 only when a block pointer is returned; status may be null. */
-TESSAVO_API void* GetReportItemOutFileBinary(void* h, int32_t* status, int32_t i);
-TESSAVO_API uint32_t GetReportItemCurDecodeParamCount(void* h, int32_t i);
-TESSAVO_API uint32_t GetReportItemInheritDecodeParamCount(void* h, int32_t i);
-TESSAVO_API DecodeParam* GetReportItemCurDecodeParamList(void* h, int32_t nodeIdx, int32_t paramIdx);
-TESSAVO_API DecodeParam* GetReportItemInheritDecodeParamList(void* h, int32_t nodeIdx,
-                                                             int32_t paramIdx);
-TESSAVO_API uint32_t GetReportItemCurDecodeStructParamCount(void* h, int32_t i);
-TESSAVO_API uint32_t GetReportItemInheritDecodeStructParamCount(void* h, int32_t i);
-TESSAVO_API DecodeStructParam* GetReportItemCurDecodeStructParamList(void* h, int32_t nodeIdx,
-                                                                     int32_t paramIdx);
-TESSAVO_API DecodeStructParam* GetReportItemInheritDecodeStructParamList(void* h, int32_t nodeIdx,
-                                                                         int32_t paramIdx);
+TESSAVO_API void* TESSAVO_CALL GetReportItemOutFileBinary(void* h, int32_t* status, int32_t i);
+TESSAVO_API uint32_t TESSAVO_CALL GetReportItemCurDecodeParamCount(void* h, int32_t i);
+TESSAVO_API uint32_t TESSAVO_CALL GetReportItemInheritDecodeParamCount(void* h, int32_t i);
+TESSAVO_API DecodeParam* TESSAVO_CALL GetReportItemCurDecodeParamList(void* h, int32_t nodeIdx,
+                                                                      int32_t paramIdx);
+TESSAVO_API DecodeParam* TESSAVO_CALL GetReportItemInheritDecodeParamList(void* h, int32_t nodeIdx,
+                                                                          int32_t paramIdx);
+TESSAVO_API uint32_t TESSAVO_CALL GetReportItemCurDecodeStructParamCount(void* h, int32_t i);
+TESSAVO_API uint32_t TESSAVO_CALL GetReportItemInheritDecodeStructParamCount(void* h, int32_t i);
+TESSAVO_API DecodeStructParam* TESSAVO_CALL
+GetReportItemCurDecodeStructParamList(void* h, int32_t nodeIdx, int32_t paramIdx);
+TESSAVO_API DecodeStructParam* TESSAVO_CALL
+GetReportItemInheritDecodeStructParamList(void* h, int32_t nodeIdx, int32_t paramIdx);
 
 #ifdef __cplusplus
 }

@@ -81,6 +81,7 @@ DecodeStructParam* StructEntry(void* h, int32_t nodeIdx, int32_t paramIdx, bool 
     }
     tessavo::StructRecordView record = item->StructAt(offset);
     record.SetDataToPayload();
+    tessavo::ReportRing::NoteDataWordWritten(*item);
     return reinterpret_cast<DecodeStructParam*>(record.record);
 }
 
@@ -109,7 +110,7 @@ bool RingFilledByPending(const DecoderObject& obj, int32_t pendingLeft) {
 
 extern "C" {
 
-TESSAVO_API void* CreateDecoderObjectProc(uint32_t moduleType) {
+TESSAVO_API void* TESSAVO_CALL CreateDecoderObjectProc(uint32_t moduleType) {
     try {
         return tessavo::CreateDecoderObject(moduleType);
     } catch (...) {
@@ -117,13 +118,13 @@ TESSAVO_API void* CreateDecoderObjectProc(uint32_t moduleType) {
     }
 }
 
-TESSAVO_API bool SetDecoderConfiguration(void* h, int32_t code) {
+TESSAVO_API bool TESSAVO_CALL SetDecoderConfiguration(void* h, int32_t code) {
     if (h == nullptr) return false;
     return tessavo::ApplyConfiguration(*Obj(h), code);
 }
 
-TESSAVO_API bool DecodeMsgProc(void* h, const uint8_t* bytes, int32_t length, int32_t hostSeconds,
-                               int32_t hostMicroseconds) {
+TESSAVO_API bool TESSAVO_CALL DecodeMsgProc(void* h, const uint8_t* bytes, int32_t length,
+                                            int32_t hostSeconds, int32_t hostMicroseconds) {
     DecoderObject* obj = Obj(h);
     if (obj == nullptr || bytes == nullptr || length <= 0) return false;
     const TimePair host{hostSeconds, hostMicroseconds};
@@ -149,8 +150,9 @@ TESSAVO_API bool DecodeMsgProc(void* h, const uint8_t* bytes, int32_t length, in
     }
 }
 
-TESSAVO_API int32_t DecodeMsgProc_NoDynamic(void* h, const uint8_t* bytes, int32_t length,
-                                            int32_t hostSeconds, int32_t hostMicroseconds) {
+TESSAVO_API int32_t TESSAVO_CALL DecodeMsgProc_NoDynamic(void* h, const uint8_t* bytes,
+                                                         int32_t length, int32_t hostSeconds,
+                                                         int32_t hostMicroseconds) {
     DecoderObject* obj = Obj(h);
     if (obj == nullptr || bytes == nullptr) return -1;
     if (length <= 0) return 0;
@@ -169,8 +171,8 @@ TESSAVO_API int32_t DecodeMsgProc_NoDynamic(void* h, const uint8_t* bytes, int32
     }
 }
 
-TESSAVO_API uint32_t DecodeMsgProc_One(void* h, const uint8_t* frame, int32_t length,
-                                       int32_t hostSeconds, int32_t hostMicroseconds) {
+TESSAVO_API uint32_t TESSAVO_CALL DecodeMsgProc_One(void* h, const uint8_t* frame, int32_t length,
+                                                    int32_t hostSeconds, int32_t hostMicroseconds) {
     DecoderObject* obj = Obj(h);
     if (obj == nullptr || frame == nullptr || length < 1) return 0;
     try {
@@ -180,48 +182,48 @@ TESSAVO_API uint32_t DecodeMsgProc_One(void* h, const uint8_t* frame, int32_t le
     }
 }
 
-TESSAVO_API int32_t GetReportItemCountProc(void* h) {
+TESSAVO_API int32_t TESSAVO_CALL GetReportItemCountProc(void* h) {
     DecoderObject* obj = Obj(h);
     if (obj == nullptr) return -1;
     obj->collectedCount = obj->ring.Collect(obj->collected);
     return obj->collectedCount;
 }
 
-TESSAVO_API void* GetReportItemProc(void* h, int32_t i) {
+TESSAVO_API void* TESSAVO_CALL GetReportItemProc(void* h, int32_t i) {
     return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it; });
 }
 
-TESSAVO_API uint32_t GetReportItemMsgCode(void* h, int32_t i) {
+TESSAVO_API uint32_t TESSAVO_CALL GetReportItemMsgCode(void* h, int32_t i) {
     return ItemWord(h, i, [](ReportItem& it) { return it.msgCode; });
 }
 
-TESSAVO_API uint32_t GetReportItemMsgDirection(void* h, int32_t i) {
+TESSAVO_API uint32_t TESSAVO_CALL GetReportItemMsgDirection(void* h, int32_t i) {
     return ItemWord(h, i, [](ReportItem& it) { return static_cast<uint32_t>(it.direction); });
 }
 
-TESSAVO_API void* GetReportItemMsgTime(void* h, int32_t i) {
+TESSAVO_API void* TESSAVO_CALL GetReportItemMsgTime(void* h, int32_t i) {
     return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.time; });
 }
 
-TESSAVO_API void* GetReportItemBinary(void* h, int32_t i) {
+TESSAVO_API void* TESSAVO_CALL GetReportItemBinary(void* h, int32_t i) {
     return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.payload; });
 }
 
-TESSAVO_API void* GetReportItemBinaryToZelFilter(void* h, int32_t i) {
+TESSAVO_API void* TESSAVO_CALL GetReportItemBinaryToZelFilter(void* h, int32_t i) {
     return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.zelFilter; });
 }
 
-TESSAVO_API void* GetReportItemBinaryToZelSimple(void* h, int32_t i) {
+TESSAVO_API void* TESSAVO_CALL GetReportItemBinaryToZelSimple(void* h, int32_t i) {
     return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.zelSimple; });
 }
 
-TESSAVO_API void* GetReportItemDTLogBinary(void* h, int32_t i) {
+TESSAVO_API void* TESSAVO_CALL GetReportItemDTLogBinary(void* h, int32_t i) {
     DecoderObject* obj = Obj(h);
     if (obj == nullptr || obj->dtLogEnabled == 0) return nullptr;
     return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.dtlog; });
 }
 
-TESSAVO_API void* GetReportItemOutFileBinary(void* h, int32_t* status, int32_t i) {
+TESSAVO_API void* TESSAVO_CALL GetReportItemOutFileBinary(void* h, int32_t* status, int32_t i) {
     if (status != nullptr) *status = -1;
     DecoderObject* obj = Obj(h);
     if (obj == nullptr || obj->outFileEnabled == 0) return nullptr;
@@ -230,50 +232,50 @@ TESSAVO_API void* GetReportItemOutFileBinary(void* h, int32_t* status, int32_t i
     return block;
 }
 
-TESSAVO_API uint32_t GetReportItemCurDecodeParamCount(void* h, int32_t i) {
+TESSAVO_API uint32_t TESSAVO_CALL GetReportItemCurDecodeParamCount(void* h, int32_t i) {
     return ItemWord(h, i, [](ReportItem& it) { return static_cast<uint32_t>(it.curParamCount); });
 }
 
-TESSAVO_API uint32_t GetReportItemInheritDecodeParamCount(void* h, int32_t i) {
+TESSAVO_API uint32_t TESSAVO_CALL GetReportItemInheritDecodeParamCount(void* h, int32_t i) {
     return ItemWord(h, i, [](ReportItem& it) { return static_cast<uint32_t>(it.inhParamCount); });
 }
 
-TESSAVO_API DecodeParam* GetReportItemCurDecodeParamList(void* h, int32_t nodeIdx,
-                                                         int32_t paramIdx) {
+TESSAVO_API DecodeParam* TESSAVO_CALL GetReportItemCurDecodeParamList(void* h, int32_t nodeIdx,
+                                                                      int32_t paramIdx) {
     return ScalarEntry(h, nodeIdx, paramIdx, true);
 }
 
-TESSAVO_API DecodeParam* GetReportItemInheritDecodeParamList(void* h, int32_t nodeIdx,
-                                                             int32_t paramIdx) {
+TESSAVO_API DecodeParam* TESSAVO_CALL GetReportItemInheritDecodeParamList(void* h, int32_t nodeIdx,
+                                                                          int32_t paramIdx) {
     return ScalarEntry(h, nodeIdx, paramIdx, false);
 }
 
-TESSAVO_API uint32_t GetReportItemCurDecodeStructParamCount(void* h, int32_t i) {
+TESSAVO_API uint32_t TESSAVO_CALL GetReportItemCurDecodeStructParamCount(void* h, int32_t i) {
     return ItemWord(h, i, [](ReportItem& it) { return static_cast<uint32_t>(it.curStructCount); });
 }
 
-TESSAVO_API uint32_t GetReportItemInheritDecodeStructParamCount(void* h, int32_t i) {
+TESSAVO_API uint32_t TESSAVO_CALL GetReportItemInheritDecodeStructParamCount(void* h, int32_t i) {
     return ItemWord(h, i, [](ReportItem& it) { return static_cast<uint32_t>(it.inhStructCount); });
 }
 
-TESSAVO_API DecodeStructParam* GetReportItemCurDecodeStructParamList(void* h, int32_t nodeIdx,
-                                                                     int32_t paramIdx) {
+TESSAVO_API DecodeStructParam* TESSAVO_CALL
+GetReportItemCurDecodeStructParamList(void* h, int32_t nodeIdx, int32_t paramIdx) {
     return StructEntry(h, nodeIdx, paramIdx, true);
 }
 
-TESSAVO_API DecodeStructParam* GetReportItemInheritDecodeStructParamList(void* h, int32_t nodeIdx,
-                                                                         int32_t paramIdx) {
+TESSAVO_API DecodeStructParam* TESSAVO_CALL
+GetReportItemInheritDecodeStructParamList(void* h, int32_t nodeIdx, int32_t paramIdx) {
     return StructEntry(h, nodeIdx, paramIdx, false);
 }
 
-TESSAVO_API bool ClearReportItemsProc(void* h) {
+TESSAVO_API bool TESSAVO_CALL ClearReportItemsProc(void* h) {
     DecoderObject* obj = Obj(h);
     if (obj == nullptr) return false;
     obj->ring.Clear();
     return true;
 }
 
-TESSAVO_API bool FreeDecoderObjectProc(void** handleVariable) {
+TESSAVO_API bool TESSAVO_CALL FreeDecoderObjectProc(void** handleVariable) {
     if (handleVariable == nullptr || *handleVariable == nullptr) return false;
     delete Obj(*handleVariable);
     *handleVariable = nullptr;

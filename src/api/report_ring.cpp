@@ -1,6 +1,7 @@
 #include "api/report_ring.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstring>
 #include <new>
@@ -39,6 +40,7 @@ bool ReportRing::Build() {
         Node* node = new (storage) Node;
         node->next = nullptr;
         node->generation = 0;
+        node->dataWordWritten = false;
         if (first == nullptr) first = node;
         if (last != nullptr) last->next = node;
         last = node;
@@ -49,29 +51,56 @@ bool ReportRing::Build() {
     return true;
 }
 
+namespace {
+
+// Item offsets of the structured records' data words.
+constexpr std::array<uint32_t, kStructParamCount> kDataWordOffsets = [] {
+    std::array<uint32_t, kStructParamCount> at{};
+    for (size_t k = 0; k < at.size(); ++k) {
+        at[k] = static_cast<uint32_t>(offsetof(ReportItem, structArea) + kStructParamOffsets[k] +
+                                      kStructDataOffset);
+    }
+    return at;
+}();
+
+}  // namespace
+
 void ReportRing::CopyChangedLines(Node& node, const ParamStore& store) {
     const auto* src = reinterpret_cast<const uint8_t*>(&store.item);
     auto* dst = reinterpret_cast<uint8_t*>(&node.item);
     const auto& lines = store.writes.lineGeneration;
     const uint32_t held = node.generation;
+    // Lines to take, flagged in one branch-free pass; runs of them are then copied at once,
+    // skipping eight untouched lines at a time.
+    std::array<uint8_t, kItemLineCount + 8> take{};
+    for (size_t l = 0; l < kItemLineCount; ++l) take[l] = lines[l] > held ? 1 : 0;
     for (size_t l = 0; l < kItemLineCount;) {
-        if (lines[l] <= held) {
+        uint64_t eight = 0;
+        std::memcpy(&eight, take.data() + l, sizeof eight);
+        if (eight == 0) {
+            l += 8;
+            continue;
+        }
+        if (take[l] == 0) {
             ++l;
             continue;
         }
         size_t end = l + 1;
-        while (end < kItemLineCount && lines[end] > held) ++end;
+        while (end < kItemLineCount && take[end] != 0) ++end;
         const size_t from = l * kItemLineBytes;
         const size_t to = std::min(end * kItemLineBytes, sizeof(ReportItem));
         std::memcpy(dst + from, src + from, to - from);
         l = end;
     }
-    // The structured records' data words are also written by the accessors into collected
-    // items (the payload address), outside the store: they are taken on every append.
-    for (uint16_t offset : kStructParamOffsets) {
-        const size_t at = offsetof(ReportItem, structArea) + offset + kStructDataOffset;
-        std::memcpy(dst + at, src + at, sizeof(uint32_t));
+    if (node.dataWordWritten) {
+        for (uint32_t at : kDataWordOffsets) std::memcpy(dst + at, src + at, sizeof(uint32_t));
     }
+}
+
+void ReportRing::NoteDataWordWritten(ReportItem& collected) {
+    // Every item handed out is the first member of its node.
+    static_assert(offsetof(Node, item) == 0);
+    reinterpret_cast<Node*>(&collected)->dataWordWritten = true;
 }
 
 // After 2^32 appends the stamps could be mistaken for old ones: every node starts again from
@@ -96,6 +125,7 @@ int32_t ReportRing::Append(ParamStore& store) {
         CopyChangedLines(node, store);
     }
     node.generation = store.writes.generation;
+    node.dataWordWritten = false;
     if (++store.writes.generation == 0) ForgetGenerations(store);
     write_ = write_->next;
     return count_;

@@ -34,6 +34,10 @@ public:
 
     int32_t Count() const { return count_; }
 
+    // The structured accessors write a payload address into a collected item's record header,
+    // outside the store's marks: the node takes the item's data words again at its next fill.
+    static void NoteDataWordWritten(ReportItem& collected);
+
     // Node storage source; tests replace it to exercise an allocation failure. Must return
     // memory that ::operator delete releases, or null.
     using NodeAllocator = void* (*)(size_t bytes);
@@ -43,7 +47,8 @@ private:
     struct Node {
         ReportItem item;
         Node* next;
-        uint32_t generation;  // of the item copy it holds; 0 while it holds none
+        uint32_t generation;   // of the item copy it holds; 0 while it holds none
+        bool dataWordWritten;  // by an accessor since the node was filled
     };
 
     void CopyChangedLines(Node& node, const ParamStore& store);

@@ -1,8 +1,9 @@
 #include "bits/diag_time.h"
 
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
-#include <string>
 
 #include "bits/conversions.h"
 #include "common/le.h"
@@ -27,18 +28,24 @@ time_t TickOrigin() {
 // The origin depends on the process's zone. mktime re-reads the zone on every call (a file
 // look-up when TZ is unset), which cost more than all the rest of a packet's decoding, so the
 // origin is kept per thread and recomputed only when the TZ variable changes.
+// The cache is trivially destructible: a thread_local with a destructor would be registered
+// (and, on some C++ runtimes, allocated) at its first use inside a decode call. A TZ value too
+// long for it is never taken as unchanged.
 time_t CachedTickOrigin() {
+    constexpr size_t kTzCapacity = 256;
     thread_local bool valid = false;
     thread_local bool hadTz = false;
-    thread_local std::string lastTz;
+    thread_local char lastTz[kTzCapacity] = {};
     thread_local time_t origin = 0;
     const char* tz = std::getenv("TZ");
     const bool hasTz = tz != nullptr;
-    if (!valid || hasTz != hadTz || (hasTz && lastTz != tz)) {
+    const bool sameTz = !hasTz || std::strncmp(lastTz, tz, kTzCapacity) == 0;
+    if (!valid || hasTz != hadTz || !sameTz) {
         origin = TickOrigin();
         hadTz = hasTz;
-        lastTz = hasTz ? tz : "";
-        valid = true;
+        const size_t length = hasTz ? std::strlen(tz) : 0;
+        valid = length < kTzCapacity;
+        if (valid) std::memcpy(lastTz, hasTz ? tz : "", length + 1);
     }
     return origin;
 }
@@ -46,7 +53,9 @@ time_t CachedTickOrigin() {
 // The time stamp is normalised through broken-down local time and back. localtime_r keeps the
 // daylight-saving flag of the instant, so mktime of its result gives the instant back: the
 // round trip is the identity and is not run per packet.
-time_t LocalRoundTrip(time_t seconds) { return seconds; }
+time_t LocalRoundTrip(time_t seconds) {
+    return seconds;
+}
 
 // The 32-bit seconds word of a pair holds the low 32 bits of the 64-bit time.
 int32_t NarrowSeconds(time_t seconds) {

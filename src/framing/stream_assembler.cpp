@@ -25,8 +25,10 @@ uint8_t DecodeWholeFramePlusOne(DecoderObject& obj, const uint8_t* bytes, int32_
 // the ring has a free node for every item it may yield, so none of them overwrites an
 // uncollected item and the items never depend on how the host cut its input.
 bool RingHasRoomFor(const DecoderObject& obj, const uint8_t* frame, int32_t length) {
+    const int32_t room = kRingSize - obj.ring.Count();
+    if (room >= kMaxItemsPerPackedLog) return true;  // room for any frame: no need to look
     const int32_t items = MaxItemsOfFrame(frame, length);
-    return items <= 1 || kRingSize - obj.ring.Count() >= items;
+    return items <= 1 || room >= items;
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "drive_test.h"
+#include "support/time_zone.h"
 
 namespace {
 
@@ -111,8 +112,7 @@ uint32_t SourceOf(uint32_t msgCode) {
 class DriveTestSample : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        setenv("TZ", "CST-8", 1);
-        tzset();
+        tessavo::test::SetTimeZone("CST-8");
         capture_ = new Bytes(ReadFile(TESSAVO_SAMPLE_FILE));
         items_ = new std::vector<Item>(DecodeAll(*capture_, 65536));
         ledger_ = new tessavo::sample::SampleLedger(tessavo::sample::MakeDriveTest().ledger);
@@ -143,8 +143,14 @@ TEST(DriveTestSampleFile, GeneratorReproducesTheCommittedCapture) {
     const std::filesystem::path out =
         std::filesystem::temp_directory_path() /
         ("tessavo_sample_" + std::to_string(static_cast<long>(getpid())) + ".bin");
+#if defined(_WIN32)
+    // cmd.exe takes the outer pair of quotes off a command line that starts with one.
+    const std::string command =
+        std::string("\"\"") + TESSAVO_MAKE_SAMPLE_BINARY + "\" \"" + out.string() + "\" >NUL\"";
+#else
     const std::string command =
         std::string("\"") + TESSAVO_MAKE_SAMPLE_BINARY + "\" \"" + out.string() + "\" >/dev/null";
+#endif
     ASSERT_EQ(std::system(command.c_str()), 0);
     const Bytes made = ReadFile(out.string());
     std::filesystem::remove(out);

@@ -3,32 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <ctime>
-#include <optional>
-#include <string>
+
+#include "support/time_zone.h"
 
 namespace tessavo {
 namespace {
 
-// Sets the process's time zone for one test and puts the previous one back.
-class ScopedTimeZone {
-  public:
-    explicit ScopedTimeZone(const char* tz) {
-        if (const char* old = std::getenv("TZ")) previous_ = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        previous_ ? setenv("TZ", previous_->c_str(), 1) : unsetenv("TZ");
-        tzset();
-    }
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
-  private:
-    std::optional<std::string> previous_;
-};
+using test::ScopedTimeZone;
 
 uint64_t Stamp(uint64_t ticks, uint16_t low = 0) {
     return (ticks << 16) | low;
@@ -43,9 +24,14 @@ TEST(DiagTime, TicksToPairsInThreeZones) {
         uint64_t stamp;
         int32_t seconds, microseconds;
     };
-    // Southern-hemisphere zone: daylight saving is in effect on 1980-01-06, but the origin is
-    // taken without it, as 08:00 at UTC+10 (22:00 UTC the day before).
+    // A zone with daylight saving at UTC+10: the origin is taken without it, as 08:00 at UTC+10
+    // (22:00 UTC the day before), whether saving is in effect then (southern-hemisphere rules)
+    // or half a year later (the United States rules, all the Windows C library knows).
+#if defined(_WIN32)
+    const char* kAest = "AES-10ADT";
+#else
     const char* kAest = "AEST-10AEDT,M10.1.0,M4.1.0/3";
+#endif
     const Case cases[] = {
         {"CST-8", Stamp(0), kGpsEpochUtc, 0},  // 1980-01-06 08:00 local is the GPS epoch
         {"CST-8", Stamp(799), kGpsEpochUtc, 998750},

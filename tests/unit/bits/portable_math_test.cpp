@@ -36,6 +36,20 @@ double ErrorInUlps(double a, long double reference) {
 }
 
 constexpr bool kReferenceIsWider = LDBL_MANT_DIG > DBL_MANT_DIG;
+// The powl of the mingw-w64 runtime loses bits for large results (0.75 ulp of a double seen);
+// glibc's powl and both libraries' log10l are accurate to a small fraction of a double's ulp.
+#if defined(_WIN32)
+constexpr bool kPowReferenceIsAccurate = false;
+#else
+constexpr bool kPowReferenceIsAccurate = true;
+#endif
+// glibc's log10 is within two units and its pow within one; the Windows C library's pow is
+// not (hundreds of units for 10^y near the top of the range under wine).
+#if defined(__GLIBC__)
+constexpr bool kCLibraryIsClose = true;
+#else
+constexpr bool kCLibraryIsClose = false;
+#endif
 
 struct Family {
     const char* name;
@@ -78,6 +92,8 @@ TEST(PortableMath, NearestDoubleAndTheCLibraryOnMillionsOfArguments) {
         int differing = 0;
         int64_t largest = 0;
         double worst = 0.0;
+        const bool checked =
+            kReferenceIsWider && f.checkReference && (f.isLog || kPowReferenceIsAccurate);
         for (int i = 0; i < f.count; ++i) {
             const double x = f.argument(i, rng);
             const double ours = f.isLog ? Log10(x) : Exp10(x);
@@ -85,7 +101,7 @@ TEST(PortableMath, NearestDoubleAndTheCLibraryOnMillionsOfArguments) {
             const int64_t d = UlpDistance(ours, theirs);
             differing += d != 0;
             largest = std::max(largest, d);
-            if (kReferenceIsWider && f.checkReference) {
+            if (checked) {
                 const long double r = f.isLog ? std::log10(static_cast<long double>(x))
                                               : std::pow(10.0L, static_cast<long double>(x));
                 worst = std::max(worst, ErrorInUlps(ours, r));
@@ -93,12 +109,13 @@ TEST(PortableMath, NearestDoubleAndTheCLibraryOnMillionsOfArguments) {
         }
         std::printf("%-32s %8d arguments: %6d differ from the C library, by at most %lld ulp",
                     f.name, f.count, differing, static_cast<long long>(largest));
-        if (kReferenceIsWider && f.checkReference) std::printf("; largest error %.4f ulp", worst);
+        if (checked) std::printf("; largest error %.4f ulp", worst);
         std::printf("\n");
         // Nearest double, up to the reference's own error (about 2^-11 ulp).
         EXPECT_LE(worst, 0.5 + 1.0 / 64) << f.name;
-        // No C library in use is further than two units from the exact value either.
-        EXPECT_LE(largest, 2) << f.name;
+        if (kCLibraryIsClose) {
+            EXPECT_LE(largest, 2) << f.name;
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <locale.h>
 
+#include <clocale>
 #include <cstdio>
 #include <limits>
 #include <memory>
@@ -30,17 +31,30 @@ TEST(DtLogNumber, Styles) {
 }
 
 TEST(DtLogNumber, FixedStyleIgnoresACommaLocale) {
+    char probe[16];
+#if defined(_WIN32)
+    // The Windows C library has no per-thread locale objects: the process's is switched.
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    const char* comma = nullptr;
+    for (const char* name : {"de-DE", "German_Germany.1252", "fr-FR"}) {
+        if (comma == nullptr) comma = std::setlocale(LC_NUMERIC, name);
+    }
+    if (comma == nullptr) GTEST_SKIP() << "no locale with a decimal comma installed";
+    std::snprintf(probe, sizeof probe, "%0.2f", 1.5);
+    const std::string text(FormatDtLogNumber(12.345f, DtLogStyle::kFixed).View());
+    std::setlocale(LC_NUMERIC, previous.c_str());
+#else
     locale_t comma = nullptr;
     for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8", "ru_RU.UTF-8"}) {
         if (comma == nullptr) comma = newlocale(LC_NUMERIC_MASK, name, nullptr);
     }
     if (comma == nullptr) GTEST_SKIP() << "no locale with a decimal comma installed";
     const locale_t previous = uselocale(comma);
-    char probe[16];
     std::snprintf(probe, sizeof probe, "%0.2f", 1.5);
     const std::string text(FormatDtLogNumber(12.345f, DtLogStyle::kFixed).View());
     uselocale(previous);
     freelocale(comma);
+#endif
     ASSERT_EQ(std::string(probe), "1,50");  // the locale was in force
     EXPECT_EQ(text, "12.35");
 }
