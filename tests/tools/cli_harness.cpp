@@ -1,8 +1,12 @@
 #include "cli_harness.h"
 
+#if defined(_WIN32)
+#include <process.h>
+#else
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <filesystem>
@@ -28,6 +32,7 @@ CliRun RunTool(const std::vector<std::string>& args, const std::string& stdinByt
     return run;
 }
 
+#if !defined(_WIN32)
 CliRun RunProgram(const std::vector<std::string>& args, const std::string& stdinBytes) {
     TempFile in(Bytes(stdinBytes.begin(), stdinBytes.end()));
     TempFile out;
@@ -56,11 +61,16 @@ CliRun RunProgram(const std::vector<std::string>& args, const std::string& stdin
     run.err.assign(errBytes.begin(), errBytes.end());
     return run;
 }
+#endif
 
 TempFile::TempFile() {
     static const std::filesystem::path directory = [] {
         auto path = std::filesystem::temp_directory_path() /
+#if defined(_WIN32)
+                    ("tessavo_cli_tests_" + std::to_string(_getpid()));
+#else
                     ("tessavo_cli_tests_" + std::to_string(getpid()));
+#endif
         std::filesystem::create_directories(path);
         return path;
     }();

@@ -22,8 +22,8 @@ struct CliRun {
 CliRun RunTool(const std::vector<std::string>& args, const std::string& stdinBytes = "",
                bool stdinIsTerminal = false);
 
-// The built program in a child process, `stdinBytes` on its standard input; `status` is the
-// exit status (128 + the signal number when a signal ended it).
+// The built program in a child process (not on Windows), `stdinBytes` on its standard input;
+// `status` is the exit status (128 + the signal number when a signal ended it).
 CliRun RunProgram(const std::vector<std::string>& args, const std::string& stdinBytes = "");
 
 // A file in a per-process temporary directory, removed when the object goes. Without

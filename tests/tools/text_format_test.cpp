@@ -12,6 +12,7 @@
 
 #include "item_time.h"
 #include "progress_meter.h"
+#include "support/time_zone.h"
 
 namespace tessavo::cli {
 namespace {
@@ -75,12 +76,10 @@ TEST(TextFormat, ItemTimesAreTrueInstantsWhateverTheZone) {
     };
     const std::string saved = std::getenv("TZ") != nullptr ? std::getenv("TZ") : "";
     for (const Case& c : cases) {
-        setenv("TZ", c.zone, 1);
-        tzset();
+        tessavo::test::SetTimeZone(c.zone);
         EXPECT_EQ(ItemClock(c.local).Format(c.raw), c.text) << c.zone << " " << c.raw.seconds;
     }
-    setenv("TZ", saved.c_str(), 1);
-    tzset();
+    tessavo::test::SetTimeZone(saved.c_str());
     EXPECT_EQ(LeapSecondsAtGps(0), 0);
     EXPECT_DOUBLE_EQ(SecondsBetween({12, 500000}, {10, 0}), -2.5);
     EXPECT_NEAR(SecondsBetween({10, 999999}, {11, 0}), 0.000001, 1e-12);

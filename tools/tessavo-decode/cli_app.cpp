@@ -1,7 +1,5 @@
 #include "cli_app.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,6 +18,7 @@
 #include "frame_scan.h"
 #include "jsonl_sink.h"
 #include "output_file.h"
+#include "platform.h"
 #include "progress_meter.h"
 #include "run_control.h"
 #include "summary_sink.h"
@@ -43,27 +42,28 @@ class InputSource {
             source->stream_ = &io.in;
             source->fd_ = io.inFd;
             source->ownsFd_ = false;
-            struct stat info {};
-            if (io.inFd >= 0 && ::fstat(io.inFd, &info) == 0 && S_ISREG(info.st_mode)) {
-                source->identity_ = FileIdentity{info.st_dev, info.st_ino};
+            FileStatus status;
+            if (io.inFd >= 0 && StatusOfDescriptor(io.inFd, status) && status.regular &&
+                status.hasIdentity) {
+                source->identity_ = status.identity;
             }
             return source;
         }
         source->name_ = "'" + path + "'";
-        source->fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        source->fd_ = OpenForReading(path);
         if (source->fd_ < 0) {
             error = "cannot open '" + path + "': " + std::strerror(errno);
             return nullptr;
         }
-        struct stat info {};
-        if (::fstat(source->fd_, &info) != 0 || S_ISDIR(info.st_mode)) {
-            error = "cannot read '" + path +
-                    "': " + std::strerror(S_ISDIR(info.st_mode) ? EISDIR : errno);
+        FileStatus status;
+        if (!StatusOfDescriptor(source->fd_, status) || status.directory) {
+            error =
+                "cannot read '" + path + "': " + std::strerror(status.directory ? EISDIR : errno);
             return nullptr;
         }
-        source->identity_ = FileIdentity{info.st_dev, info.st_ino};
-        if (S_ISREG(info.st_mode)) {
-            source->size_ = static_cast<uint64_t>(info.st_size);
+        if (status.hasIdentity) source->identity_ = status.identity;
+        if (status.regular) {
+            source->size_ = status.size;
             source->rewindable_ = true;
         }
         return source;
@@ -123,17 +123,10 @@ class TimeZoneScope {
     explicit TimeZoneScope(const std::string& zone) : active_(!zone.empty()) {
         if (!active_) return;
         if (const char* old = std::getenv("TZ")) saved_ = old;
-        ::setenv("TZ", zone.c_str(), 1);
-        ::tzset();
+        SetTimeZoneVariable(zone.c_str());
     }
     ~TimeZoneScope() {
-        if (!active_) return;
-        if (saved_) {
-            ::setenv("TZ", saved_->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
+        if (active_) SetTimeZoneVariable(saved_ ? saved_->c_str() : nullptr);
     }
 
   private:

@@ -1,13 +1,14 @@
 #include "cli_options.h"
 
-#include <sys/stat.h>
-
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <sstream>
 
 #include "param_catalogue.h"
+#include "platform.h"
 #include "struct_views.h"
 
 namespace tessavo::cli {
@@ -138,6 +139,35 @@ bool IsKnownTimeZone(const std::string& name, std::string* why) {
         if (why != nullptr) *why = reason;
         return false;
     };
+#if defined(_WIN32)
+    // The Windows C library reads only NAMEoffset[DST]: three letters, the hours west of UTC
+    // (optionally signed, with :mm), and an optional three-letter daylight-saving name.
+    auto letters = [&](size_t at) {
+        return at + 3 <= name.size() &&
+               std::all_of(name.begin() + static_cast<long>(at),
+                           name.begin() + static_cast<long>(at) + 3,
+                           [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; });
+    };
+    size_t at = 3;
+    if (letters(0) && at < name.size() && (name[at] == '+' || name[at] == '-')) ++at;
+    const size_t digits = at;
+    while (at < name.size() && at < digits + 2 &&
+           std::isdigit(static_cast<unsigned char>(name[at])) != 0)
+        ++at;
+    bool valid = letters(0) && at > digits;
+    if (valid && at + 3 <= name.size() && name[at] == ':') {
+        valid = std::isdigit(static_cast<unsigned char>(name[at + 1])) != 0 &&
+                std::isdigit(static_cast<unsigned char>(name[at + 2])) != 0;
+        at += 3;
+    }
+    if (valid && at < name.size()) valid = letters(at) && at + 3 == name.size();
+    if (!valid) {
+        return fail(
+            "not a zone the Windows C library reads: give NAMEoffset[DST], such as CST-8, "
+            "UTC0 or EST5EDT");
+    }
+    return true;
+#else
     if (name.empty() || name[0] == '/' || name.find("..") != std::string::npos ||
         name.find_first_of(" ,:") != std::string::npos) {
         return fail("not an IANA zone name such as Europe/Paris or America/Chicago");
@@ -145,12 +175,13 @@ bool IsKnownTimeZone(const std::string& name, std::string* why) {
     const char* directory = std::getenv("TZDIR");
     std::string path =
         std::string(directory != nullptr ? directory : "/usr/share/zoneinfo") + "/" + name;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    FileStatus status;
+    if (!StatusOfPath(path, status) || !status.regular) {
         return fail("no such zone in the time zone database (" + path +
                     "); give an IANA name such as Europe/Paris");
     }
     return true;
+#endif
 }
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {

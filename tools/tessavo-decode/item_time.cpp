@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform.h"
+
 namespace tessavo::cli {
 namespace {
 
@@ -103,10 +105,10 @@ std::string ItemClock::FormatUtc(const ItemTime& time) const {
 std::string FormatInstant(const UtcInstant& instant, bool local) {
     std::time_t clock = static_cast<std::time_t>(instant.seconds);
     std::tm parts{};
-    if ((local ? localtime_r(&clock, &parts) : gmtime_r(&clock, &parts)) == nullptr) return "";
+    if (!BreakDownTime(clock, local, parts)) return "";
     char zone[48] = "Z";
     if (local) {
-        long offset = parts.tm_gmtoff;
+        long offset = UtcOffsetSeconds(clock, parts);
         char sign = offset < 0 ? '-' : '+';
         if (offset < 0) offset = -offset;
         std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", sign, offset / 3600, (offset / 60) % 60);

@@ -7,6 +7,7 @@
 
 #include "cli_app.h"
 #include "output_file.h"
+#include "platform.h"
 #include "run_control.h"
 
 int main(int argc, char** argv) {
@@ -18,11 +19,14 @@ int main(int argc, char** argv) {
     tessavo::cli::LibraryOutput library;
     std::string error;
     if (!library.Redirect(error)) std::cerr << "tessavo-decode: warning: " << error << '\n';
+    // Captures and outputs are bytes: no line-end translation on Windows.
+    tessavo::cli::UseBinaryMode(STDIN_FILENO);
+    tessavo::cli::UseBinaryMode(library.DataDescriptor());
     tessavo::cli::FdStreamBuf dataBuffer(library.DataDescriptor());
     std::ostream data(&dataBuffer);
-    tessavo::cli::CliStreams io{std::cin, data, std::cerr, isatty(STDERR_FILENO) == 1};
+    tessavo::cli::CliStreams io{std::cin, data, std::cerr, tessavo::cli::IsTerminal(STDERR_FILENO)};
     io.inFd = STDIN_FILENO;
-    io.inIsTerminal = isatty(STDIN_FILENO) == 1;
+    io.inIsTerminal = tessavo::cli::IsTerminal(STDIN_FILENO);
     io.outBuffer = &dataBuffer;
     io.library = &library;
     int status = tessavo::cli::RunCli(args, io);

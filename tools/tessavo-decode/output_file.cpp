@@ -1,11 +1,8 @@
 #include "output_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -66,10 +63,9 @@ std::streamsize FdStreamBuf::xsputn(const char* data, std::streamsize count) {
 }
 
 bool IdentifyFile(const std::string& path, FileIdentity& identity) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return false;
-    identity.device = info.st_dev;
-    identity.inode = info.st_ino;
+    FileStatus status;
+    if (!StatusOfPath(path, status) || !status.hasIdentity) return false;
+    identity = status.identity;
     return true;
 }
 
@@ -88,33 +84,25 @@ bool AtomicOutputFile::Open(const std::string& path, std::string& error) {
     path_ = path;
     // An existing target that is not a regular file (a terminal, a pipe, /dev/null) is
     // written in place: renaming over it would replace the device or the link to it.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    FileStatus status;
+    if (StatusOfPath(path, status) && !status.regular) {
+        fd_ = OpenInPlace(path);
         if (fd_ < 0) {
             error = "cannot write '" + path + "': " + std::strerror(errno);
             return false;
         }
     } else {
         // A link to a regular file stays a link: the file it names is replaced.
-        std::vector<char> resolved(PATH_MAX + 1, '\0');
-        target_ = ::realpath(path.c_str(), resolved.data()) != nullptr ? resolved.data() : path;
-        size_t slash = target_.rfind('/');
-        std::string folder = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
-        std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-        std::string pattern = folder + "." + base + ".XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        fd_ = ::mkstemp(name.data());
+        target_ = ResolvedPath(path);
+        size_t nameStart = FileNameStart(target_);
+        std::string name =
+            target_.substr(0, nameStart) + "." + target_.substr(nameStart) + ".XXXXXX";
+        fd_ = CreateTemporaryFile(name);
         if (fd_ < 0) {
             error = "cannot write '" + path + "': " + std::strerror(errno);
             return false;
         }
-        temporary_ = name.data();
-        // mkstemp makes the file private; give it the mode a newly created file would get.
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd_, 0666 & ~mask);
+        temporary_ = name;
     }
     buffer_ = std::make_unique<FdStreamBuf>(fd_);
     stream_ = std::make_unique<std::ostream>(buffer_.get());
@@ -134,7 +122,7 @@ bool AtomicOutputFile::Commit(std::string& error) {
         committed_ = true;  // written in place
         return true;
     }
-    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    if (!RenameOver(temporary_, target_)) {
         error = "cannot write '" + path_ + "': " + std::strerror(errno);
         return false;
     }

@@ -7,13 +7,13 @@
 // pipes) are written in place.
 #pragma once
 
-#include <sys/types.h>
-
 #include <memory>
 #include <ostream>
 #include <streambuf>
 #include <string>
 #include <vector>
+
+#include "platform.h"
 
 namespace tessavo::cli {
 
@@ -40,11 +40,7 @@ class FdStreamBuf : public std::streambuf {
     int error_ = 0;
 };
 
-// The device and inode of an existing path; false when it does not exist.
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-};
+// The identity of an existing path; false when it does not exist.
 bool IdentifyFile(const std::string& path, FileIdentity& identity);
 bool SameFile(const FileIdentity& a, const FileIdentity& b);
 
