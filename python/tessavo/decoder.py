@@ -262,6 +262,8 @@ class Decoder:
         address = ctypes.cast(ctypes.c_char_p(data), ctypes.c_void_p).value
         done, total = 0, len(data) - (self.drop_terminator and len(data) > 0)
         while done < total:
+            if not self._handle:  # closed while this generator was suspended
+                raise ValueError("the decoder is closed")
             length = total if self.one_frame else min(total - done, CHUNK_SIZE)
             result = lib.DecodeMsgProc_NoDynamic(self._handle, address + done, length,
                                                  seconds, micros)
