@@ -62,20 +62,6 @@ TEST(DirectParamsRoundTrip, CompactFormsRestoreTheItemsAndPassThroughKeepsTheFra
     EXPECT_EQ(target.Inherited(1), expected);
 }
 
-TEST(DirectParamsRoundTrip, BadTimeEntryAndOneShotCode) {
-    // A time entry of size 4: no item. Then code 0x127E0000 twice: the first section is dropped.
-    const Bytes badTime = Words({0xFF0F0003, 4, 0xB1011020, 0xFF0F0001, 4, 0});
-    const Bytes oneShot = Words({0xFF0F0003, 4, 0x127E0000, 0xFF0F0010, 4, 1, 0x7F010014, 4, 1});
-    const Bytes oneShotFrame = Frame(LogPacket(0xFFFE, oneShot, kOneSecond));
-    TestHost host;
-    ASSERT_EQ(host.FeedAndCollect(Concat(
-                  {Frame(LogPacket(0xFFFE, badTime, kOneSecond)), oneShotFrame, oneShotFrame})),
-              2);
-    EXPECT_EQ(host.MsgCode(0), 0x127E0000u);
-    EXPECT_TRUE(host.Current(0).empty());
-    EXPECT_EQ(host.Current(1), (std::vector<ParamValue>{{0x7F010014, 1, 1}}));
-}
-
 // ---- Command responses through the exports ----
 
 Bytes LogFirst() {
