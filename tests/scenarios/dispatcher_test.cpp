@@ -56,11 +56,6 @@ TEST(Sampling, TimeGoingBackwardsIsAcceptedAndBecomesTheReference) {
     EXPECT_EQ(host.FeedAndCollect(stream), 3);
 }
 
-TEST(Sampling, SectorSetsAreNotSampledOutsideState5) {
-    TestHost host;
-    EXPECT_EQ(host.FeedAndCollect(Concat({Log(0x108A, 0), Log(0x108A, 8)})), 2);
-}
-
 TEST(Blocks, PayloadOutFileAndZelFilterOfALogPacket) {
     TestHost host;
     host.Configure(0x20001);
@@ -99,7 +94,8 @@ TEST(Blocks, StatusResponseNeedsThirtyNineBytesAndGetsASynthesizedRecord) {
 
 TEST(Routing, CommandWrappedLogCodesUseThePresentItemTime) {
     TestHost host;
-    ASSERT_EQ(host.FeedAndCollect(Concat({Log(0x1000, 8000), Log(0x3040, 80000, Bytes(20, 0))})), 2);
+    ASSERT_EQ(host.FeedAndCollect(Concat({Log(0x1000, 8000), Log(0x3040, 80000, Bytes(20, 0))})),
+              2);
     EXPECT_EQ(host.MsgCode(1), 0xB1013040u);
     EXPECT_EQ(host.Time(1).seconds, kDiagEpochCst + 10);
 }
@@ -121,8 +117,8 @@ TEST(Routing, CompactFormIsAcceptedWithForeignCheckBytes) {
 TEST(PackedLogs, EachEntryBecomesASubPacketOfItsOwn) {
     TestHost host;
     // n = 0, two carried bytes, count byte 0x21: two first-kind entries, one second-kind.
-    const Bytes payload = {0x00, 0xAA, 0xBB, 0x21, 0x03, 1, 0x11, 0x05, 2, 0x22, 0x33,
-                           0x07, 0, 0x7E, 0x7D};
+    const Bytes payload = {0x00, 0xAA, 0xBB, 0x21, 0x03, 1,    0x11, 0x05,
+                           2,    0x22, 0x33, 0x07, 0,    0x7E, 0x7D};
     ASSERT_EQ(host.FeedAndCollect(Log(0x1036, 800, payload)), 4);
     EXPECT_EQ(host.MsgCode(0), 0xB1011036u);
     EXPECT_EQ(host.MsgCode(1), 0x10360000u + 256 + 3);
