@@ -96,20 +96,6 @@ TEST(FirstRangeScenario, CounterRatesAcrossPacketsAndAReset) {
     EXPECT_EQ(host.Inherited(2).size(), 2u);
 }
 
-TEST(FirstRangeScenario, ThroughputOverOneSecond) {
-    const auto record = [](uint64_t c49) {
-        Bytes p(137, 0);
-        StoreLE(p.data() + 1, StampFromTicks(90 * kSecond));
-        StoreLE(p.data() + 49, c49);
-        return p;
-    };
-    TestHost host;
-    ASSERT_EQ(host.FeedAndCollect(Stream(
-                  {{0x1070, record(5000), 100 * kSecond}, {0x1070, record(6000), 101 * kSecond}})),
-              2);
-    EXPECT_EQ(Find(host.Current(1), 0x7F018102)->value, 8192);  // 1024 x 8000 / 1 / 1000
-}
-
 TEST(FirstRangeScenario, StatusResponseAsLogAndAsCommand) {
     // Body after the command byte: MCC 310 (sent 209), MNC 00 (sent 99), IMSI_S of
     // 1234567890, channel 283.
