@@ -106,14 +106,14 @@ int ParsePosition(PacketView packet, PositionRecord& rec) {
         t.Reader().Skip(48);
         // Each text field is taken as exactly the bytes read; a failed read leaves it empty.
         auto readText = [&](uint8_t* out, int n) { t.Reader().ReadLsbFirst(out, n, 8 * n); };
-        uint8_t lat[9] = {};
-        uint8_t lon[8] = {};
+        uint8_t lon[9] = {};
+        uint8_t lat[8] = {};
         uint8_t f16[3] = {};
         uint8_t f20[3] = {};
-        readText(lat, sizeof lat);
-        rec.latitude = TextToDouble(lat, sizeof lat) / 100000.0;
         readText(lon, sizeof lon);
         rec.longitude = TextToDouble(lon, sizeof lon) / 100000.0;
+        readText(lat, sizeof lat);
+        rec.latitude = TextToDouble(lat, sizeof lat) / 100000.0;
         readText(f16, sizeof f16);
         rec.field16 = TruncToI32(TextToDouble(f16, sizeof f16));
         readText(f20, sizeof f20);
@@ -127,8 +127,8 @@ void HandlePosition(DecoderContext& ctx, PacketView packet, int32_t) {
     PositionRecord rec;
     ParsePosition(packet, rec);
     uint8_t blob[24];
-    StoreLE(blob, rec.latitude);
-    StoreLE(blob + 8, rec.longitude);
+    StoreLE(blob, rec.longitude);
+    StoreLE(blob + 8, rec.latitude);
     StoreLE(blob + 16, rec.field16);
     StoreLE(blob + 20, rec.field20);
     StructRun srun(ctx);

@@ -24,10 +24,11 @@ struct Record1013 {
     std::array<uint8_t, 10> bytes{};
 };
 
-// 0x1014: a position given as decimal text fields.
+// 0x1014: a position given as decimal text fields, degrees x 100000. The first field is nine
+// characters wide and the second eight: longitude needs the extra digit (up to 180 degrees).
 struct PositionRecord {
-    double latitude = 0;   // text / 100000
     double longitude = 0;  // text / 100000
+    double latitude = 0;   // text / 100000
     int32_t field16 = 0;   // text, truncated
     int32_t field20 = 0;   // text, truncated
     uint8_t b24 = 0, b25 = 0;

@@ -27,20 +27,20 @@ TEST(LeadingByteRecords, PublishTheirFirstBytes) {
 
 // ---- 0x1014 ----
 
-Bytes PositionPayload(const std::string& lat, const std::string& lon, const std::string& f16,
+Bytes PositionPayload(const std::string& lon, const std::string& lat, const std::string& f16,
                       const std::string& f20) {
-    const std::string text = lat + lon + f16 + f20;
+    const std::string text = lon + lat + f16 + f20;
     return Concat({Zeros(6), Bytes(text.begin(), text.end()), {1, 2}});
 }
 
 TEST(Position, TextFieldsAsNumbers) {
     struct Case {
-        std::string lat, lon, f16, f20;
-        double latitude, longitude;
+        std::string lon, lat, f16, f20;
+        double longitude, latitude;
         int32_t field16, field20;
     };
     const Case cases[] = {
-        {"3412345.6", "11712345", "123", "-45", 34.123456, 117.12345, 123, -45},
+        {"11712345.", "3412345.", "123", "-45", 117.12345, 34.12345, 123, -45},
         // Leading blanks and a plus sign are taken; text that is no number gives 0; a zero
         // byte ends the text early.
         {"  +100000",
@@ -54,12 +54,12 @@ TEST(Position, TextFieldsAsNumbers) {
     };
     for (const Case& c : cases) {
         RecordHarness h;
-        h.Log(0x1014, PositionPayload(c.lat, c.lon, c.f16, c.f20), {HandlePosition});
+        h.Log(0x1014, PositionPayload(c.lon, c.lat, c.f16, c.f20), {HandlePosition});
         EXPECT_TRUE(h.Current().empty());
         EXPECT_EQ(h.CurrentStructs(), Ids{0x7F0107FC});
         EXPECT_EQ(h.Struct(0x7F0107FC).Length(), 24u);
-        EXPECT_DOUBLE_EQ(h.StructAt<double>(0x7F0107FC, 0), c.latitude) << c.lat;
-        EXPECT_DOUBLE_EQ(h.StructAt<double>(0x7F0107FC, 8), c.longitude) << c.lon;
+        EXPECT_DOUBLE_EQ(h.StructAt<double>(0x7F0107FC, 0), c.longitude) << c.lon;
+        EXPECT_DOUBLE_EQ(h.StructAt<double>(0x7F0107FC, 8), c.latitude) << c.lat;
         EXPECT_EQ(h.StructAt<int32_t>(0x7F0107FC, 16), c.field16) << c.f16;
         EXPECT_EQ(h.StructAt<int32_t>(0x7F0107FC, 20), c.field20) << c.f20;
     }
@@ -69,9 +69,9 @@ TEST(Position, DecimalPointIndependentOfTheHostLocale) {
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
     const char* german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
     RecordHarness h;
-    h.Log(0x1014, PositionPayload("3412345.6", "11712345", "123", "-45"), {HandlePosition});
+    h.Log(0x1014, PositionPayload("11712345.", "3412345.", "123", "-45"), {HandlePosition});
     std::setlocale(LC_NUMERIC, saved.c_str());
-    EXPECT_DOUBLE_EQ(h.StructAt<double>(0x7F0107FC, 0), 34.123456)
+    EXPECT_DOUBLE_EQ(h.StructAt<double>(0x7F0107FC, 0), 117.12345)
         << "locale " << (german ? german : "C");
 }
 
