@@ -1,6 +1,7 @@
 #include "framing/frame_decoder.h"
 
 #include <array>
+#include <cstring>
 
 #include "api/decoder_object.h"
 #include "bits/packet_view.h"
@@ -38,6 +39,10 @@ void DispatchAndAppend(DecoderObject& obj, const uint8_t* frame, int32_t length,
 // Unescapes just enough of the frame to read the log code of its header; -1 when the frame is
 // too short to hold one.
 int32_t PeekLogCode(const uint8_t* frame, int32_t length) {
+    // Usually no escape falls in the header: its bytes are then read where they are.
+    if (length >= kLogOffsetPayload && std::memchr(frame, kEscape, kLogOffsetPayload) == nullptr) {
+        return frame[kLogOffsetCode] | (frame[kLogOffsetCode + 1] << 8);
+    }
     uint8_t header[kLogOffsetPayload];
     int n = 0;
     for (int32_t i = 0; i < length && n < kLogOffsetPayload; ++i) {
