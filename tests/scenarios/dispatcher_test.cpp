@@ -14,15 +14,6 @@ Bytes Log(uint16_t code, uint64_t ticks, Bytes payload = {0, 0, 0, 0}) {
     return Frame(LogPacket(code, payload, ticks));
 }
 
-TEST(ItemTime, FromTheLogTimeStamp) {
-    TestHost host;
-    ASSERT_EQ(host.FeedAndCollect(Concat({Log(0x1000, 800), Log(0x1000, 801)})), 2);
-    EXPECT_EQ(host.Time(0).seconds, kDiagEpochCst + 1);
-    EXPECT_EQ(host.Time(0).microseconds, 0);
-    EXPECT_EQ(host.Time(1).seconds, kDiagEpochCst + 1);
-    EXPECT_EQ(host.Time(1).microseconds, 1250);
-}
-
 TEST(ItemTime, NeverMovesBackwardsThroughLogPackets) {
     TestHost host;
     ASSERT_EQ(host.FeedAndCollect(Concat({Log(0x1000, 8000), Log(0x1000, 800)})), 2);
