@@ -8,11 +8,14 @@
 #  4. this kernel cannot run 32-bit wine, so a 32-bit x86 Linux build of the library and the
 #     host (gcc -m32, SSE2 as on Windows) runs under qemu-i386 as a stand-in for the same
 #     digest check.
-# Build folders: build-win64, build-win32, build-m32. JOBS (default 2) sets the parallelism.
+# Build folders: build-win64, build-win32, build-m32; the Linux host is taken from LINUX_BUILD
+# (default build, the folder of make test), built there when missing. JOBS (default 2) sets
+# the parallelism.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$(date +%s)
 JOBS="${JOBS:-2}"
+LINUX_BUILD="${LINUX_BUILD:-build}"
 
 WITH_WINDOWS=1 scripts/install-deps.sh
 
@@ -50,11 +53,11 @@ step "64-bit Windows: tests under wine64"
 (cd build-win64 && ctest -j "$JOBS" --output-on-failure)
 
 step "64-bit Windows: digests against the Linux host"
-if [ ! -x build/tests/host/tessavo-digest ]; then
-  cmake --preset default >/dev/null
-  cmake --build build -j "$JOBS" --target tessavo-digest
+if [ ! -x "$LINUX_BUILD/tests/host/tessavo-digest" ]; then
+  [ -f "$LINUX_BUILD/CMakeCache.txt" ] || cmake --preset default -B "$LINUX_BUILD" >/dev/null
+  cmake --build "$LINUX_BUILD" -j "$JOBS" --target tessavo-digest
 fi
-build/tests/host/tessavo-digest "${inputs[@]}" > build-win64/digest-linux.txt
+"$LINUX_BUILD/tests/host/tessavo-digest" "${inputs[@]}" > build-win64/digest-linux.txt
 "$wine" build-win64/bin/tessavo-digest.exe "${inputs[@]}" > build-win64/digest-win64.txt
 cat build-win64/digest-linux.txt
 cmp build-win64/digest-linux.txt build-win64/digest-win64.txt
