@@ -1,6 +1,9 @@
 #include "frame_scan.h"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
+#include <cstring>
 
 namespace tessavo::cli {
 namespace {
@@ -47,6 +50,12 @@ uint16_t Crc16X25(std::span<const uint8_t> bytes) {
 
 std::vector<uint8_t> UnescapeFrame(std::span<const uint8_t> frame) {
     std::vector<uint8_t> packet;
+    UnescapeFrameInto(frame, packet);
+    return packet;
+}
+
+void UnescapeFrameInto(std::span<const uint8_t> frame, std::vector<uint8_t>& packet) {
+    packet.clear();
     packet.reserve(frame.size());
     for (size_t i = 0; i < frame.size(); ++i) {
         uint8_t byte = frame[i];
@@ -58,7 +67,6 @@ std::vector<uint8_t> UnescapeFrame(std::span<const uint8_t> frame) {
             packet.push_back(byte);
         }
     }
-    return packet;
 }
 
 bool PacketCrcIsGood(std::span<const uint8_t> packetWithCrc) {
@@ -82,13 +90,20 @@ void FrameScanner::Feed(std::span<const uint8_t> bytes) {
     // Mirrors the library's reassembly: a frame that reaches the limit is dropped and
     // collecting starts again with the very next byte, so the rest of a long frame shows up
     // as a frame of its own (which then fails its CRC, as it does in the library).
-    for (uint8_t byte : bytes) {
-        ++position_;
-        frame_.push_back(byte);
+    // Bytes are taken up to the next terminator or up to the limit, whichever comes first.
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t room = std::min(bytes.size() - i, kMaxFrameLength - frame_.size());
+        const auto* at =
+            static_cast<const uint8_t*>(std::memchr(bytes.data() + i, kTerminator, room));
+        const size_t take = at != nullptr ? static_cast<size_t>(at - (bytes.data() + i)) + 1 : room;
+        frame_.insert(frame_.end(), bytes.begin() + static_cast<std::ptrdiff_t>(i),
+                      bytes.begin() + static_cast<std::ptrdiff_t>(i + take));
+        position_ += take;
+        i += take;
         if (frame_.size() >= kMaxFrameLength) {
             ++counts_.oversized;
             frame_.clear();
-        } else if (byte == kTerminator) {
+        } else if (at != nullptr) {
             CompleteFrame();
         }
     }
@@ -107,7 +122,8 @@ void FrameScanner::CompleteFrame() {
     }
     if (handler_) handler_(frame_, position_ - frame_.size());
     ++counts_.frames;
-    std::vector<uint8_t> packet = UnescapeFrame(frame_);
+    std::vector<uint8_t>& packet = packet_;
+    UnescapeFrameInto(frame_, packet);
     packet.pop_back();  // the terminator
     bool compact = packet.size() > kLogCodeOffset + 1 && packet[0] == kLogCommand &&
                    (packet[kLogCodeOffset] | (packet[kLogCodeOffset + 1] << 8)) == kCompactLogCode;

@@ -26,6 +26,8 @@ uint16_t Crc16X25(std::span<const uint8_t> bytes);
 // Removes the 0x7D escaping of a frame: 0x7D 0x5D -> 0x7D, 0x7D 0x5E -> 0x7E; a 0x7D
 // followed by anything else (or at the end) is kept as it is. The terminator is kept.
 std::vector<uint8_t> UnescapeFrame(std::span<const uint8_t> frame);
+// The same into `packet`, whose storage is reused from frame to frame.
+void UnescapeFrameInto(std::span<const uint8_t> frame, std::vector<uint8_t>& packet);
 
 // True when the unescaped packet (check bytes included, terminator excluded) leaves the
 // CRC register at the fixed residue 0xF0B8.
@@ -70,7 +72,8 @@ class FrameScanner {
 
     FrameHandler handler_;
     std::vector<uint8_t> frame_;
-    uint64_t position_ = 0;  // bytes fed so far
+    std::vector<uint8_t> packet_;  // the frame unescaped
+    uint64_t position_ = 0;        // bytes fed so far
     FrameCounts counts_;
     bool sawLog_ = false;
 };
