@@ -115,6 +115,7 @@ BENCHMARK_CAPTURE(BM_HostLoop, sample_whole_copy, &kSample, true)->Unit(benchmar
 // Floor of the whole-item copy: the capture's items (46,581) copied into a ring of 300.
 void BM_RingCopyFloor(benchmark::State& state) {
     const Input& in = Load(kCapture);
+    if (in.bytes.empty()) return state.SkipWithError("capture absent");
     constexpr int64_t kItems = 46581;
     auto source = std::make_unique<tessavo::ReportItem>();
     tessavo::ConstructReportItem(*source);
