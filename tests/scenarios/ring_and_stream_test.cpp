@@ -175,6 +175,26 @@ TEST(Stream, FrameReachingTheLimitWithItsFlagIsDropped) {
     EXPECT_EQ(Number(host, 0), 8u);
 }
 
+// A frame collected over several calls obeys the same limit as one in a single call: 7167
+// bytes with the flag decode, 7168 are dropped.
+TEST(Stream, FrameLimitHoldsAcrossCalls) {
+    for (size_t total : {size_t{7167}, size_t{7168}}) {
+        Bytes frame;
+        // Header, payload, check bytes and flag, with a first payload byte that leaves the
+        // check bytes unescaped.
+        for (uint8_t first = 0; frame.size() != total; ++first) {
+            Bytes payload(total - 19, 0x11);
+            payload[0] = first;
+            frame = Frame(LogPacket(0x1000, payload));
+        }
+        TestHost host;
+        for (size_t at = 0; at < total; at += 3000) {
+            host.Feed(Bytes(frame.begin() + at, frame.begin() + std::min(total, at + 3000)));
+        }
+        EXPECT_EQ(host.Collect(), total < 7168 ? 1 : 0) << total;
+    }
+}
+
 TEST(Stream, WholeBufferModeTakesRawFramesWithoutCrc) {
     TestHost host;
     host.Configure(8);
