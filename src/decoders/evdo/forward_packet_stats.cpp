@@ -277,7 +277,7 @@ int ParsePacketCounts12A2(ForwardPacketStatsState& state, PacketView packet,
 void HandleForwardStatsParams12A2(DecoderContext& ctx, PacketView packet, int32_t) {
     if (!IsMultiCarrier(ctx)) return;
     PacketCountRecord& rec = ctx.forwardPacketStats.record12A2;
-    ClearRecord(rec);
+    ZeroRecord(rec);
     ParsePacketCounts12A2(ctx.forwardPacketStats, packet, rec);
 
     ParamRun run(ctx);
@@ -302,7 +302,7 @@ void HandleForwardStatsParams12A2(DecoderContext& ctx, PacketView packet, int32_
 void HandleForwardStatsStruct12A2(DecoderContext& ctx, PacketView packet, int32_t) {
     ForwardPacketStatsState& state = ctx.forwardPacketStats;
     PacketCountRecord& rec = state.record12A2;
-    ClearRecord(rec);
+    ZeroRecord(rec);
     ParsePacketCounts12A2(state, packet, rec);
 
     uint8_t* blob = state.blob.data();
@@ -434,7 +434,7 @@ void HandleForwardStatsParams1192(DecoderContext& ctx, PacketView packet, int32_
     // 0x1068 leaves the total share to this log from now on.
     ctx.flag1068And1192 = 1;
     Record1192& rec = ctx.forwardPacketStats.record1192;
-    ClearRecord(rec);
+    ZeroRecord(rec);
     ParsePacketCounts1192(ctx.forwardPacketStats, packet, rec, true);
     ParamRun run(ctx);
     PublishSingleCarrierRates(run, rec.rates);
@@ -445,7 +445,7 @@ void HandleForwardStatsStruct1192(DecoderContext& ctx, PacketView packet, int32_
     if (IsMultiCarrier(ctx)) return;
     ForwardPacketStatsState& state = ctx.forwardPacketStats;
     Record1192& rec = state.record1192;
-    ClearRecord(rec);
+    ZeroRecord(rec);
     ParsePacketCounts1192(state, packet, rec, false);
 
     uint8_t* blob = state.blob.data();
@@ -492,7 +492,7 @@ int ParsePacketCounts1193(ForwardPacketStatsState& state, PacketView packet, Rec
 void HandleForwardStatsParams1193(DecoderContext& ctx, PacketView packet, int32_t) {
     if (IsMultiCarrier(ctx)) return;
     Record1193& rec = ctx.forwardPacketStats.record1193;
-    ClearRecord(rec);
+    ZeroRecord(rec);
     ParsePacketCounts1193(ctx.forwardPacketStats, packet, rec, true);
     ParamRun run(ctx);
     PublishSecondTableValues(run, rec.values);
@@ -502,7 +502,7 @@ void HandleForwardStatsParams1193(DecoderContext& ctx, PacketView packet, int32_
 void HandleForwardStatsStruct1193(DecoderContext& ctx, PacketView packet, int32_t) {
     if (IsMultiCarrier(ctx)) return;
     Record1193& rec = ctx.forwardPacketStats.record1193;
-    ClearRecord(rec);
+    ZeroRecord(rec);
     ParsePacketCounts1193(ctx.forwardPacketStats, packet, rec, false);
     StructRun structs(ctx);
     structs.Set(kBlob1193, rec.bytes.data() + kBlobFrom1193, kBlob1193.capacity);

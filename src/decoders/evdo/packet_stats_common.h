@@ -5,8 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstring>
-#include <type_traits>
 
 #include "bits/conversions.h"
 #include "bits/packet_view.h"
@@ -30,14 +28,6 @@ inline float ClampRate(float v) {
 }
 inline float ClampShare(float v) {
     return MaxFloat(0.0f, MinFloat(v, kMaxPublishedShare));
-}
-
-// Sets a parse record kept in the context to zero in place (no temporary record on the stack).
-// Every field of these records is zero when its bytes are.
-template <typename Record>
-void ClearRecord(Record& rec) {
-    static_assert(std::is_trivially_copyable_v<Record>);
-    std::memset(static_cast<void*>(&rec), 0, sizeof rec);
 }
 
 // The log record's payload alone: packet byte 16 up to the check bytes. A fixed-layout field

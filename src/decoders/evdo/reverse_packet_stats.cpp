@@ -160,7 +160,7 @@ void HandleReverseStatsParams127E(DecoderContext& ctx, PacketView packet, int32_
     if (IsMultiCarrier(ctx)) return;
     ReversePacketStatsState& state = ctx.reversePacketStats;
     Record127E& rec = state.record127E;
-    ClearRecord(rec);
+    ZeroRecord(rec);
     if (ParseReverseStats127E(state.single, packet, rec, true) == 0) return;
 
     ParamRun run(ctx);
@@ -173,7 +173,7 @@ void HandleReverseStatsStruct127E(DecoderContext& ctx, PacketView packet, int32_
     if (IsMultiCarrier(ctx)) return;
     ReversePacketStatsState& state = ctx.reversePacketStats;
     Record127E& rec = state.record127E;
-    ClearRecord(rec);
+    ZeroRecord(rec);
     if (ParseReverseStats127E(state.single, packet, rec, false) == 0) return;
 
     const uint8_t* block = rec.block.data();
@@ -233,7 +233,7 @@ void HandleReverseStatsParams129F(DecoderContext& ctx, PacketView packet, int32_
     if (!IsMultiCarrier(ctx)) return;
     ReversePacketStatsState& state = ctx.reversePacketStats;
     Record129F& rec = state.record129F;
-    ClearRecord(rec);
+    ZeroRecord(rec);
     ParseReverseStats129F(state, packet, rec, true);
 
     ParamRun run(ctx);
@@ -273,7 +273,7 @@ void HandleReverseStatsParams129F(DecoderContext& ctx, PacketView packet, int32_
 void HandleReverseStatsStruct129F(DecoderContext& ctx, PacketView packet, int32_t) {
     ReversePacketStatsState& state = ctx.reversePacketStats;
     Record129F& rec = state.record129F;
-    ClearRecord(rec);
+    ZeroRecord(rec);
     ParseReverseStats129F(state, packet, rec, false);
 
     uint8_t* blob = state.blob.data();
