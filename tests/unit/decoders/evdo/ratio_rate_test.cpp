@@ -20,10 +20,16 @@ Bytes Ratio(uint8_t sizeIndex, std::initializer_list<std::pair<int, uint16_t>> u
     return b;
 }
 
+constexpr std::pair<uint16_t, LogHandler> kHandlers[] = {
+    {0x127D, HandleRatios127D},        {0x1280, HandleQuarter1280},
+    {0x127F, HandleEntryValues127F},   {0x129D, HandleRatios129D},
+    {0x129A, HandleQuarter129A},       {0x1299, HandleEntryValues1299},
+    {0x1296, HandleRateIndex1296},     {0x1298, HandleFlagWordParams1298},
+    {0x1282, HandleFlagWordParams1282}};
+
 struct Step {
     int32_t mode;
     uint16_t logCode;
-    LogHandler handler;
     Bytes payload;
     IdValues expected;
 };
@@ -34,9 +40,31 @@ void RunSteps(const std::vector<Step>& steps) {
     for (size_t i = 0; i < steps.size(); ++i) {
         SCOPED_TRACE(i);
         h.Ctx().carrierMode = steps[i].mode;
-        h.Log(steps[i].logCode, steps[i].payload, {steps[i].handler});
+        for (const auto& [code, handler] : kHandlers) {
+            if (code == steps[i].logCode) h.Log(code, steps[i].payload, {handler});
+        }
         h.ExpectCurrent(steps[i].expected);
     }
+}
+
+IdValues Concat3(IdValues a, const IdValues& b, const IdValues& c) {
+    a.insert(a.end(), b.begin(), b.end());
+    a.insert(a.end(), c.begin(), c.end());
+    return a;
+}
+
+// The normalised value at `first` + 5, then entry values `base` .. `base` + 4 from `first`.
+IdValues EntryValues(uint32_t first, int32_t normalised, int32_t base) {
+    IdValues r = {{first + 5, normalised}};
+    for (uint32_t i = 0; i < 5; ++i) r.emplace_back(first + i, base + static_cast<int32_t>(i));
+    return r;
+}
+
+// 29-byte sub-entries, each value in its byte +10.
+Bytes ValueEntries(std::initializer_list<int> values) {
+    Bytes b;
+    for (int v : values) b = Concat({b, Zeros(10), {static_cast<uint8_t>(v)}, Zeros(18)});
+    return b;
 }
 
 TEST(RatioBlocks, SingleCarrierLogs) {
@@ -45,42 +73,24 @@ TEST(RatioBlocks, SingleCarrierLogs) {
     const Bytes ratios = Concat({{0x03, 2},
                                  Ratio(5, {{2, 1000}, {3, 1000}, {4, 100}, {5, 2000}, {7, 65535}}),
                                  Ratio(1, {})});
+    const IdValues published = {
+        {0x7F018502, 6020}, {0x7F018504, -16000}, {0x7F018506, 30000}, {0x7F018509, 1024}};
     RunSteps({
-        {1,
-         0x127D,
-         HandleRatios127D,
-         ratios,
-         {{0x7F018502, 6020}, {0x7F018504, -16000}, {0x7F018506, 30000}, {0x7F018509, 1024}}},
+        {1, 0x127D, ratios, published},
         // U2 = 0 and size index 0: the earlier values are listed again as they stand.
-        {1,
-         0x127D,
-         HandleRatios127D,
-         Concat({{0, 1}, Ratio(0, {{5, 9}})}),
-         {{0x7F018502, 6020}, {0x7F018504, -16000}, {0x7F018506, 30000}, {0x7F018509, 1024}}},
-        {1, 0x127D, HandleRatios127D, {0, 0}, {}},
-        {2, 0x127D, HandleRatios127D, ratios, {}},
+        {1, 0x127D, Concat({{0, 1}, Ratio(0, {{5, 9}})}), published},
+        {1, 0x127D, {0, 0}, {}},
+        {2, 0x127D, ratios, {}},
         // Flag bit (bit 4 of byte 4) and the quarter value 4003 / 4.
         {kNoValue,
          0x1280,
-         HandleQuarter1280,
          Concat({{0, 9, 0xFF, 0x0F, 0x1F}, U16s({4003, 0}), {0}}),
          {{0x7F018501, 1}, {0x7F018507, 1000}}},
-        {0,
-         0x1280,
-         HandleQuarter1280,
-         Concat({{1, 9, 0xFF, 0x0F, 0x1F}, U16s({4003, 0}), {0}}),
-         {}},
+        {0, 0x1280, Concat({{1, 9, 0xFF, 0x0F, 0x1F}, U16s({4003, 0}), {0}}), {}},
         // 16383 / 32767 = 0.49998; seven entries, the first five published.
         {1,
          0x127F,
-         HandleEntryValues127F,
-         [] {
-             Bytes p = Concat({{0}, Zeros(14), U16s({16383}), {7}});
-             for (int8_t v : {-1, 2, 3, 4, 5, 6, 7}) {
-                 p = Concat({p, Zeros(10), {static_cast<uint8_t>(v)}, Zeros(18)});
-             }
-             return p;
-         }(),
+         Concat({{0}, Zeros(14), U16s({16383}), {7}, ValueEntries({-1, 2, 3, 4, 5, 6, 7})}),
          {{0x7F01850F, 499},
           {0x7F01850A, -1},
           {0x7F01850B, 2},
@@ -104,11 +114,11 @@ Bytes Block129A(uint8_t carrier, uint16_t channel, uint16_t quarter, uint8_t fla
 
 // 0x1299 carrier block with six sub-entries whose values are base + 0..5.
 Bytes Block1299(uint8_t carrier, uint16_t channel, int16_t norm, int8_t base) {
-    Bytes b = Concat({{carrier}, U16s({channel}), Zeros(13), U16s({static_cast<uint16_t>(norm)})});
-    for (int i = 0; i < 6; ++i) {
-        b = Concat({b, Zeros(10), {static_cast<uint8_t>(base + i)}, Zeros(18)});
-    }
-    return b;
+    return Concat({{carrier},
+                   U16s({channel}),
+                   Zeros(13),
+                   U16s({static_cast<uint16_t>(norm)}),
+                   ValueEntries({base, base + 1, base + 2, base + 3, base + 4, base + 5})});
 }
 
 TEST(RatioBlocks, MultiCarrierLogs) {
@@ -118,7 +128,6 @@ TEST(RatioBlocks, MultiCarrierLogs) {
         // U4 / U2 = 10, 20 dB; size 7, 2048 bits.
         {2,
          0x129D,
-         HandleRatios129D,
          Concat({{1, 1, 3},
                  Zeros(7),
                  Block129D(0, 50, Ratio(3, {{2, 1000}, {5, 2000}})),
@@ -129,17 +138,12 @@ TEST(RatioBlocks, MultiCarrierLogs) {
           {0x7F018509, 512},
           {0x7F01A504, 20000},
           {0x7F01A509, 2048}}},
-        {2,
-         0x129D,
-         HandleRatios129D,
-         Concat({{0, 1, 1}, Zeros(7), Block129D(0, 50, Ratio(3, {}))}),
-         {}},
-        {1, 0x129D, HandleRatios129D, Concat({{1, 0, 1}, Block129D(0, 50, {})}), {}},
+        {2, 0x129D, Concat({{0, 1, 1}, Zeros(7), Block129D(0, 50, Ratio(3, {}))}), {}},
+        {1, 0x129D, Concat({{1, 0, 1}, Block129D(0, 50, {})}), {}},
         // No quarter value before the first block that has one; a block without one repeats it.
         // 0x7F018501 is written twice (1, then 0); its record holds the last write.
         {2,
          0x129A,
-         HandleQuarter129A,
          Concat({{0, 0, 3, 1, 0, 0},
                  Zeros(7),
                  Block129A(0, kReference, 65535, 0x10),
@@ -154,33 +158,11 @@ TEST(RatioBlocks, MultiCarrierLogs) {
           {0x7F018501, 0},
           {0x7F018507, 2}}},
         // 32767: 1 per carrier and 1000 for the reference; -16384: -0.50002 rounds to -1.
-        {2,
-         0x1299,
-         HandleEntryValues1299,
+        {2, 0x1299,
          Concat({{1, 0, 2, 6}, Block1299(0, kReference, 32767, 10), Block1299(2, 5, -16384, -3)}),
-         {{0x7F01950F, 1},
-          {0x7F01950A, 10},
-          {0x7F01950B, 11},
-          {0x7F01950C, 12},
-          {0x7F01950D, 13},
-          {0x7F01950E, 14},
-          {0x7F01850F, 1000},
-          {0x7F01850A, 10},
-          {0x7F01850B, 11},
-          {0x7F01850C, 12},
-          {0x7F01850D, 13},
-          {0x7F01850E, 14},
-          {0x7F01B50F, -1},
-          {0x7F01B50A, -3},
-          {0x7F01B50B, -2},
-          {0x7F01B50C, -1},
-          {0x7F01B50D, 0},
-          {0x7F01B50E, 1}}},
-        {kNoValue,
-         0x1299,
-         HandleEntryValues1299,
-         Concat({{1, 0, 1, 0}, Block1299(0, 1, 1, 0)}),
-         {}},
+         Concat3(EntryValues(0x7F01950A, 1, 10), EntryValues(0x7F01850A, 1000, 10),
+                 EntryValues(0x7F01B50A, -1, -3))},
+        {kNoValue, 0x1299, Concat({{1, 0, 1, 0}, Block1299(0, 1, 1, 0)}), {}},
     });
 }
 
@@ -202,13 +184,13 @@ Bytes Block1298(uint8_t carrier, uint16_t word, uint8_t lastGroupByte, uint16_t 
 
 // 0x1282: version, then two 56-byte blocks of 16 elements, a byte and the flag word.
 Bytes Packet1282(uint8_t version, uint16_t lastElement, uint16_t flagWord) {
-    Bytes first = Concat({U16s({0x2001, 0x0012}), Zeros(52)});
-    std::vector<uint16_t> elements(16, 0);
-    elements[15] = lastElement;
-    Bytes second;
-    for (uint16_t e : elements) PutU16(second, e);
-    second = Concat({second, {0}, U16s({flagWord}), Zeros(21)});
-    return Concat({{version}, first, second});
+    return Concat({{version},
+                   U16s({0x2001, 0x0012}),
+                   Zeros(52 + 30),
+                   U16s({lastElement}),
+                   {0},
+                   U16s({flagWord}),
+                   Zeros(21)});
 }
 
 TEST(RateIndex, HighestRateAndFlagFields) {
@@ -216,7 +198,6 @@ TEST(RateIndex, HighestRateAndFlagFields) {
         // Indexes 13 (1536000) and 12 (2457600): 12 wins; all 0xFF: index 0, rate 0.
         {2,
          0x1296,
-         HandleRateIndex1296,
          Concat({{1, 2, 0, 0}, Block1296(0, 0x0800 | kReference, {0xDC}), Block1296(1, 5, {})}),
          {{0x7F019109, 12},
           {0x7F01910A, 2457600},
@@ -224,26 +205,17 @@ TEST(RateIndex, HighestRateAndFlagFields) {
           {0x7F01800A, 2457600},
           {0x7F01A109, 0},
           {0x7F01A10A, 0}}},
-        {1, 0x1296, HandleRateIndex1296, Concat({{1, 1, 0, 0}, Block1296(0, 5, {})}), {}},
+        {1, 0x1296, Concat({{1, 1, 0, 0}, Block1296(0, 5, {})}), {}},
         // Group byte 0x77: 7 stands for 0, and 7.
         {2,
          0x1298,
-         HandleFlagWordParams1298,
          Concat({{0, 2, 0}, Block1298(0, kReference, 0x77, 0), Block1298(5, 9, 0x21, 0)}),
          {{0x7F01910B, 0}, {0x7F019508, 7}, {0x7F01800B, 0}, {0x7F018508, 7}}},
         // Element 0x2035: 5 and 3; 0x0007: 0 and 0; bits 0-2 of 0: no first field.
-        {1,
-         0x1282,
-         HandleFlagWordParams1282,
-         Packet1282(0, 0x2035, 0),
-         {{0x7F01800B, 5}, {0x7F018508, 3}}},
-        {1,
-         0x1282,
-         HandleFlagWordParams1282,
-         Packet1282(0, 0x0007, 0),
-         {{0x7F01800B, 0}, {0x7F018508, 0}}},
-        {1, 0x1282, HandleFlagWordParams1282, Packet1282(1, 0x2035, 0), {{0x7F018508, 0}}},
-        {2, 0x1282, HandleFlagWordParams1282, Packet1282(0, 0x2035, 0), {}},
+        {1, 0x1282, Packet1282(0, 0x2035, 0), {{0x7F01800B, 5}, {0x7F018508, 3}}},
+        {1, 0x1282, Packet1282(0, 0x0007, 0), {{0x7F01800B, 0}, {0x7F018508, 0}}},
+        {1, 0x1282, Packet1282(1, 0x2035, 0), {{0x7F018508, 0}}},
+        {2, 0x1282, Packet1282(0, 0x2035, 0), {}},
     });
 }
 
