@@ -1,8 +1,8 @@
 // Sector table decoders: 0x12A1, 0x1295, 0x129C (multi-carrier) and 0x108B, 0x108A (single).
 #include <gtest/gtest.h>
 
-#include "decoders/evdo/sector_sets.h"
 #include "decoders/evdo/multi_carrier_sectors.h"
+#include "decoders/evdo/sector_sets.h"
 #include "support/bit_writer.h"
 #include "unit/decoders/record_decoder_harness.h"
 
@@ -17,6 +17,17 @@ uint16_t Word(uint16_t channel, uint16_t band) {
     return static_cast<uint16_t>(band << 11 | channel);
 }
 
+uint8_t N(const std::vector<Bytes>& parts) {
+    return static_cast<uint8_t>(parts.size());
+}
+// `head`, then each of `parts` in order.
+Bytes Joined(Bytes head, std::initializer_list<const std::vector<Bytes>*> parts) {
+    for (const auto* set : parts) {
+        for (const Bytes& e : *set) head.insert(head.end(), e.begin(), e.end());
+    }
+    return head;
+}
+
 // A set entry of 0x12A1: sector, E1, E2, byte +6, channel word, then the set's own bytes.
 Bytes SetEntry(uint16_t sector, uint16_t e1, uint16_t channelWord, Bytes tail, uint16_t e2 = 0) {
     return Concat({U16s({sector, e1, e2}), {0x5A}, U16s({channelWord}), tail});
@@ -28,17 +39,7 @@ Bytes EntryA(uint16_t sector, uint16_t e1, uint16_t channelWord, bool flagged) {
 }
 Bytes Packet12A1(const std::vector<Bytes>& a, const std::vector<Bytes>& b,
                  const std::vector<Bytes>& c) {
-    Bytes p = {1,    0x11,
-               0x22, static_cast<uint8_t>(a.size()),
-               0x44, 0,
-               0,    static_cast<uint8_t>(b.size()),
-               0x88, static_cast<uint8_t>(c.size()),
-               0,    0,
-               0};
-    for (const auto* set : {&a, &b, &c}) {
-        for (const Bytes& e : *set) p.insert(p.end(), e.begin(), e.end());
-    }
-    return p;
+    return Joined({1, 0x11, 0x22, N(a), 0x44, 0, 0, N(b), 0x88, N(c), 0, 0, 0}, {&a, &b, &c});
 }
 
 // A 0x1295 carrier block and its 22-byte sub-entries.
@@ -51,14 +52,10 @@ Bytes Serving(uint16_t sector, uint16_t e0, uint8_t flags, uint16_t e1 = 0) {
                    Zeros(8)});
 }
 Bytes ServingBlock(uint8_t carrier, uint16_t word, const std::vector<Bytes>& subs) {
-    Bytes b = Concat({{carrier}, U16s({word}), {0, static_cast<uint8_t>(subs.size())}});
-    for (const Bytes& s : subs) b.insert(b.end(), s.begin(), s.end());
-    return b;
+    return Joined(Concat({{carrier}, U16s({word}), {0, N(subs)}}), {&subs});
 }
 Bytes Packet1295(const std::vector<Bytes>& blocks) {
-    Bytes p = Concat({{1, 0}, Zeros(6), {0, 0, static_cast<uint8_t>(blocks.size())}});
-    for (const Bytes& b : blocks) p.insert(p.end(), b.begin(), b.end());
-    return p;
+    return Joined(Concat({{1, 0}, Zeros(6), {0, 0, N(blocks)}}), {&blocks});
 }
 
 // Row `i` of the published sector table (0x7F0107D8): kind, channel, sector, then the levels.
@@ -229,11 +226,7 @@ Bytes Packet108B(uint16_t channel, const std::vector<Bytes>& s1, const std::vect
     BitWriter w;
     w.Lsb(7, 8).Lsb(s1.size(), 8).Lsb(0x22, 8).Lsb(channel, 11).Lsb(1, 5).Lsb(0x66, 8);
     w.Lsb(s2.size(), 8).Lsb(0x88, 8).Lsb(s3.size(), 8).Lsb(0xABCD, 16);
-    Bytes p = w.Bytes();
-    for (const auto* set : {&s1, &s2, &s3}) {
-        for (const Bytes& e : *set) p.insert(p.end(), e.begin(), e.end());
-    }
-    return p;
+    return Joined(w.Bytes(), {&s1, &s2, &s3});
 }
 
 // 0x108A entry: W, 18 bits, two alignments, E, 1-1-1-4 bits, 3-3 bits, a, b.
@@ -245,9 +238,7 @@ Bytes Strength(uint16_t word, uint16_t e, uint16_t a = 5120) {
     return w.Bytes();
 }
 Bytes Packet108A(const std::vector<Bytes>& entries) {
-    Bytes p = Concat({{0x0A}, {1, 2, 3, 4}, U16s({8, 10}), {static_cast<uint8_t>(entries.size())}});
-    for (const Bytes& e : entries) p.insert(p.end(), e.begin(), e.end());
-    return p;
+    return Joined(Concat({{0x0A, 1, 2, 3, 4}, U16s({8, 10}), {N(entries)}}), {&entries});
 }
 
 constexpr auto kP108A = HandleSectorStrengthParams108A;
