@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "unit/decoders/record_decoder_harness.h"
 
 namespace tessavo::test {
@@ -51,23 +53,18 @@ struct Step {
     IdValues expected;
 };
 
+constexpr std::tuple<uint16_t, LogHandler, LogHandler> kHandlers[] = {
+    {0x1276, HandleFlowParams1276, HandleFlowStruct1276},
+    {0x1275, HandleFlowParams1275, HandleFlowStruct1275},
+    {0x12A5, HandleFlowParams12A5, HandleFlowStruct12A5}};
+
 void RunSteps(RecordHarness& h, const std::vector<Step>& steps) {
     for (size_t i = 0; i < steps.size(); ++i) {
         SCOPED_TRACE(i);
         const Step& s = steps[i];
         h.Ctx().carrierMode = s.mode;
-        switch (s.logCode) {
-            case 0x1276:
-                h.Log(s.logCode, s.payload, {HandleFlowParams1276, HandleFlowStruct1276}, 0,
-                      Ticks(s.now));
-                break;
-            case 0x1275:
-                h.Log(s.logCode, s.payload, {HandleFlowParams1275, HandleFlowStruct1275}, 0,
-                      Ticks(s.now));
-                break;
-            default:
-                h.Log(s.logCode, s.payload, {HandleFlowParams12A5, HandleFlowStruct12A5}, 0,
-                      Ticks(s.now));
+        for (const auto& [code, params, structured] : kHandlers) {
+            if (code == s.logCode) h.Log(code, s.payload, {params, structured}, 0, Ticks(s.now));
         }
         h.ExpectCurrent(s.expected);
     }
@@ -88,9 +85,8 @@ TEST(FlowThroughput, RoundsOfFlowsAcrossPackets) {
             // Flow 1 reports alone: 125000 bytes in 2 s, 512000; share 0. Nothing published.
             {1, 0x1276, 1003, Flow1276(1, 1001, 0, 125000), {}},
             // Flow 0 again: 500000 bytes in 6 s, 666666.69 x 1.024 = 682666.69, plus flow 1's
-            // 512000;
-            // share (3500 - 1000) / (500000 - 250000) = 1 %, averaged with flow 1's 0; interval
-            // 250000 bytes in 4 s = 512000 (0x1276 lists it before the share).
+            // 512000; share (3500 - 1000) / (500000 - 250000) = 1 %, averaged with flow 1's 0;
+            // interval 250000 bytes in 4 s = 512000 (0x1276 lists it before the share).
             {2,
              0x1276,
              1006,
@@ -99,9 +95,9 @@ TEST(FlowThroughput, RoundsOfFlowsAcrossPackets) {
             // A start stamp in another second restarts the counting: 1000 bytes in 2 s, 4096;
             // share 10 / 1000. The byte counter went down: no interval rate.
             {1, 0x1276, 1012, Flow1276(0, 1010, 10, 1000), {{0x7F018101, 4096}, {0x7F018106, 100}}},
-            // The reverse link keeps its own history: 1000 bytes in 1 s, 8192; then 1001000 bytes
-            // in
-            // 2 s, 4100096, and 1000000 bytes in the last second, 8192000, clamped to 5670000.
+            // The reverse link keeps its own history: 1000 bytes in 1 s, 8192; then 1001000
+            // bytes in 2 s, 4100096, and 1000000 bytes in the last second, 8192000, clamped to
+            // 5670000.
             {1, 0x1275, 1020, Flow1275(0, 1019, 0, 1000), {{0x7F018103, 8192}, {0x7F018107, 0}}},
             {1,
              0x1275,
