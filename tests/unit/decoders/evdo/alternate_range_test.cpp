@@ -31,12 +31,7 @@ void RunRows(const std::vector<Row>& rows) {
         h.Ctx().carrierMode = r.mode;
         const LogHandler none = [](DecoderContext&, PacketView, int32_t) {};
         h.Log(r.code, r.payload, {route->param, route->structured ? route->structured : none});
-        IdValues expected;
-        for (size_t k = 0; k + 1 < r.current.size(); k += 2) {
-            expected.emplace_back(static_cast<uint32_t>(r.current[k]),
-                                  static_cast<int32_t>(r.current[k + 1]));
-        }
-        h.ExpectCurrent(expected);
+        h.ExpectCurrent(Pairs(r.current));
     }
 }
 
@@ -152,12 +147,9 @@ TEST(AlternateRange, SummedForwardStatsShareHistoryAndTotals) {
         // 0x1193 continues: 2000 new A, 500 new B; since last 2048000 x 1.024, not divided
         // by the time; totals 1572.86 + 256 and 2097152 + 5116854.5.
         {0x1193, Payload1193(2000, {{3, 3000}, {4, 500}}),
-
-                  {0x7F018404, 1572, 0x7F018406, 627889, 0x7F018405, 2097152, 0x7F018408, 2000,
-           0x7F018201, 1828,
-
-                    0x7F018202, 7214006, 0x7F018203, 832281, 0x7F018206, 2000, 0x7F018208, 500,
-            0x7F018209, 2500}},
+         {0x7F018404, 1572, 0x7F018406, 627889, 0x7F018405, 2097152, 0x7F018408, 2000,
+          0x7F018201, 1828, 0x7F018202, 7214006, 0x7F018203, 832281, 0x7F018206, 2000,
+          0x7F018208, 500, 0x7F018209, 2500}},
     });
 }
 // clang-format on

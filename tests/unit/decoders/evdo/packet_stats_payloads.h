@@ -19,17 +19,21 @@ struct Step {
     std::vector<int64_t> current;
 };
 
+// ID, value, ID, value, ... as pairs.
+inline IdValues Pairs(const std::vector<int64_t>& flat) {
+    IdValues pairs;
+    for (size_t k = 0; k + 1 < flat.size(); k += 2) {
+        pairs.emplace_back(static_cast<uint32_t>(flat[k]), static_cast<int32_t>(flat[k + 1]));
+    }
+    return pairs;
+}
+
 inline void RunSteps(RecordHarness& h, uint16_t code, std::initializer_list<LogHandler> handlers,
                      const std::vector<Step>& steps) {
     for (size_t i = 0; i < steps.size(); ++i) {
         SCOPED_TRACE(testing::Message() << std::hex << code << " step " << std::dec << i);
         h.Log(code, steps[i].payload, handlers);
-        IdValues expected;
-        for (size_t k = 0; k + 1 < steps[i].current.size(); k += 2) {
-            expected.emplace_back(static_cast<uint32_t>(steps[i].current[k]),
-                                  static_cast<int32_t>(steps[i].current[k + 1]));
-        }
-        h.ExpectCurrent(expected);
+        h.ExpectCurrent(Pairs(steps[i].current));
     }
 }
 
