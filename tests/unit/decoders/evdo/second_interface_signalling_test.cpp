@@ -114,7 +114,7 @@ TEST(SignallingMessages, ValueMessagesOfTheOtherLogs) {
     h.ExpectCurrent({{0x7F01C102, 0}, {0x7F010014, 1}, {0x7F018011, 7}});
 }
 
-TEST(SignallingMessages, Log1078RestatesTheCarrierMode) {
+TEST(SignallingMessages, Log1078RestatesTheCarrierModeAndIdleClearsTheTrafficValues) {
     RecordHarness h;
     h.Log(0x1078, Message({}), {HandleSignalling1078}, 0x10780000);
     EXPECT_EQ(h.Current(), (Ids{0x7F01C102, 0x7F010014}));
@@ -122,16 +122,10 @@ TEST(SignallingMessages, Log1078RestatesTheCarrierMode) {
     h.Log(0x1078, Message({}), {HandleSignalling1078}, 0x10780000);
     h.ExpectCurrent({{0x7F01C102, 0}, {0x7F010014, 1}, {0x7F01830A, 2}});
     EXPECT_EQ(h.State(0x7F01830A), 1);
-    // The other two logs leave it inherited.
-    h.Log(0x1079, Message({}), {HandleSignalling1079}, 0x10790000);
-    EXPECT_EQ(h.State(0x7F01830A), 0);
-}
-
-TEST(SignallingMessages, IdleClearsTheTrafficValues) {
-    RecordHarness h;
     h.Preset(0x7F010003, 20000);
     h.Ctx().channelState = 2;
     h.Log(0x1079, Message({}), {HandleSignalling1079}, 0x10790000);
+    EXPECT_EQ(h.State(0x7F01830A), 0);  // the other two logs leave it inherited
     EXPECT_EQ(h.Ctx().channelState, 0);
     EXPECT_EQ(h.Current(), (Ids{0x7F01C102, 0x7F010014, 0x7F010003}));
     EXPECT_EQ(h.State(0x7F010003), -1);
