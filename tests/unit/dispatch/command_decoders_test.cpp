@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "params/param_lists.h"
@@ -37,32 +38,16 @@ Outcome RunCommand(uint8_t command, const Bytes& body, uint32_t module = 0xB101)
     ctx.item.msgCode = kPreset;
     const Bytes packet = Dispatched(CommandPacket(command, body));
     const PacketView view(packet.data(), static_cast<int32_t>(packet.size()));
-    switch (command) {
-        case 0x20:
-            run.result = DecodeCommand20(ctx, view);
-            break;
-        case 0x3F:
-            run.result = DecodeCommand3F(ctx, view);
-            break;
-        case 0x4B:
-            run.result = DecodeCommand4B(ctx, view);
-            break;
-        case 0x5D:
-            run.result = DecodeCommand5D(ctx, view);
-            break;
-        case 0x60:
-            run.result = DecodeCommand60(ctx, view);
-            break;
-        case 0x73:
-            run.result = DecodeCommand73(ctx, view);
-            break;
-        case 0x79:
-            run.result = DecodeCommand79(ctx, view);
-            break;
-        default:
-            run.result = DecodeCommandDD(ctx, view);
-            break;
+    using Decoder = uint32_t (*)(DecoderContext&, PacketView);
+    const std::pair<uint8_t, Decoder> decoders[] = {
+        {0x20, DecodeCommand20}, {0x3F, DecodeCommand3F}, {0x4B, DecodeCommand4B},
+        {0x5D, DecodeCommand5D}, {0x60, DecodeCommand60}, {0x73, DecodeCommand73},
+        {0x79, DecodeCommand79}};
+    Decoder decode = DecodeCommandDD;
+    for (const auto& [code, d] : decoders) {
+        if (code == command) decode = d;
     }
+    run.result = decode(ctx, view);
     for (int i = 0; i < ctx.item.curParamCount; ++i) {
         const DecodeParam& p = ctx.item.ParamAt(ctx.item.curParamList[i]);
         EXPECT_EQ(p.state, TESSAVO_STATE_FRESH);
