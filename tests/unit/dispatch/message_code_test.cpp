@@ -36,18 +36,9 @@ Bytes AccessOrder(uint8_t typeByte, uint32_t order, uint32_t qualifier, uint32_t
 
 // Log code 0x1005: 8, 8 (type), 3, 3, 1, 2, 6 (order), 3 (qualifier), [8 (R)].
 Bytes ReverseTrafficOrder(uint8_t type, uint32_t order, uint32_t qualifier, uint32_t r = 0) {
-    return BitWriter()
-        .Msb(0x20, 8)
-        .Msb(type, 8)
-        .Msb(0x7, 3)
-        .Msb(0x0, 3)
-        .Msb(1, 1)
-        .Msb(0x2, 2)
-        .Msb(order, 6)
-        .Msb(qualifier, 3)
-        .Msb(r, 8)
-        .AlignZero()
-        .Bytes();
+    BitWriter w;
+    w.Msb(0x20, 8).Msb(type, 8).Msb(0x7, 3).Msb(0x0, 3).Msb(1, 1).Msb(0x2, 2);
+    return w.Msb(order, 6).Msb(qualifier, 3).Msb(r, 8).AlignZero().Bytes();
 }
 
 // Log code 0x1007: 8, 8 (type), 8, 3, 4 (n), n bytes, 6 (order), 3 (qualifier), [8 (R)].
@@ -61,16 +52,9 @@ Bytes PagingOrder(uint8_t type, uint32_t order, uint32_t qualifier, uint32_t r =
 
 // Log code 0x1008: 8, 8 (type), 8, 8, 6 (order), 3 (qualifier), [8 (R)].
 Bytes ForwardTrafficOrder(uint8_t type, uint32_t order, uint32_t qualifier, uint32_t r = 0) {
-    return BitWriter()
-        .Msb(0x20, 8)
-        .Msb(type, 8)
-        .Msb(0x11, 8)
-        .Msb(0x22, 8)
-        .Msb(order, 6)
-        .Msb(qualifier, 3)
-        .Msb(r, 8)
-        .AlignZero()
-        .Bytes();
+    BitWriter w;
+    w.Msb(0x20, 8).Msb(type, 8).Msb(0x11, 8).Msb(0x22, 8);
+    return w.Msb(order, 6).Msb(qualifier, 3).Msb(r, 8).AlignZero().Bytes();
 }
 
 // Second-interface signalling record: packet bytes 23, 27 and 28 are payload bytes 7, 11, 12.
