@@ -20,12 +20,9 @@ namespace {
 Bytes EscapeForTest(const Bytes& in) {
     Bytes out;
     for (uint8_t b : in) {
-        if (b == 0x7D || b == 0x7E) {
-            out.push_back(0x7D);
-            out.push_back(static_cast<uint8_t>(b ^ 0x20));
-        } else {
-            out.push_back(b);
-        }
+        const bool escaped = b == 0x7D || b == 0x7E;
+        if (escaped) out.push_back(0x7D);
+        out.push_back(escaped ? static_cast<uint8_t>(b ^ 0x20) : b);
     }
     out.push_back(0x7E);
     return out;
