@@ -1,8 +1,6 @@
-// The library's Log10 and Exp10 on a few million arguments: the ranges the decoders meet
-// (integer counts, x/512 levels, counter ratios, tenths of dB) and the whole double range.
-// Each result is checked against an extended-precision reference (nearest double, within
-// the reference's own error) and compared with the C library's log10 / pow(10, y); the
-// number of results differing from the C library and the largest difference are printed.
+// The library's Log10 and Exp10 on a few million arguments (the decoders' ranges and the
+// whole double range): each result within the nearest double of an extended-precision
+// reference, and its distance from the C library's log10 / pow(10, y) printed.
 #include "bits/portable_math.h"
 
 #include <gtest/gtest.h>
