@@ -37,6 +37,11 @@ struct SequenceCase {
     Bytes buffer = kSample;
 };
 
+const Bytes kWide = {0x0F, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66,
+                     0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD};
+const Bytes kLsbWide = {0xF8, 0x10, 0x20, 0x40, 0x80, 0x08, 0x18, 0x28, 0x38, 0x48, 0xFF, 0x00};
+const Bytes kLsbWideOut = {0x1F, 0x02, 0x04, 0x08, 0x10, 0x01, 0x03, 0x05, 0x07, 0x09, 0x07};
+
 const std::vector<SequenceCase> kSequences = {
     // MSB-first: the field's value right-aligned, most significant byte first.
     {"msb 4, 8", {{Op::Msb, 4, 1, true, {0x0B}, 5, 12}, {Op::Msb, 8, 1, true, {0x53}, 13, 4}}},
@@ -96,29 +101,17 @@ const std::vector<SequenceCase> kSequences = {
       {Op::Skip, -5, 0, true, {}, 5, 0},
       {Op::Msb, 1, 1, false, {kU}, 5, 0}}},
     {"huge skip does not wrap", {{Op::Skip, INT64_MAX, 0, true, {}, 17, 0}}},
-    // Fields wider than 64 bits.
+    // Fields wider than 64 bits. MSB: the 100 bits after the first nibble, right-aligned,
+    // are the first 13 bytes again.
     {"msb 100 bits from bit 5",
      {{Op::Msb, 4, 1, true, {0x00}, 5, 108},
-      {Op::Msb,
-       100,
-       13,
-       true,
-       {0x0F, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC},
-       105,
-       8}},
-     {0x0F, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD}},
+      {Op::Msb, 100, 13, true, Bytes(kWide.begin(), kWide.end() - 1), 105, 8}},
+     kWide},
     // Offset 3, 80 bits: eleven bytes touched, each but the last shifted right by 3, the last
     // keeping its low 3 bits.
     {"lsb 80 bits from bit 4",
-     {{Op::Skip, 3, 0, true, {}, 4, 93},
-      {Op::Lsb,
-       80,
-       11,
-       true,
-       {0x1F, 0x02, 0x04, 0x08, 0x10, 0x01, 0x03, 0x05, 0x07, 0x09, 0x07},
-       84,
-       13}},
-     {0xF8, 0x10, 0x20, 0x40, 0x80, 0x08, 0x18, 0x28, 0x38, 0x48, 0xFF, 0x00}},
+     {{Op::Skip, 3, 0, true, {}, 4, 93}, {Op::Lsb, 80, 11, true, kLsbWideOut, 84, 13}},
+     kLsbWide},
 };
 
 TEST(BitReader, ReadSequences) {
