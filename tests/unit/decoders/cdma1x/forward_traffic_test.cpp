@@ -247,20 +247,6 @@ TEST(ForwardTraffic, UniversalHandoffWithoutPilotListHasNoKind) {
     ExpectCurrent(*ctx, {{0x7F01001A, 5}}, kPrologue);
 }
 
-TEST(ForwardTraffic, HandoffKindAfterAChannelChange) {
-    auto ctx = NewContext();
-    ctx->lastChannel = 283;
-    BitWriter first;
-    WriteGeneralHdm(first, {true, 384, {1, 1}});
-    RunForward(*ctx, kMsgGeneralHandoffDirection, first);
-    EXPECT_EQ(ValueOf(*ctx, 0x7F010015), 9);
-    // The new channel is now the last one: the same CDMA_FREQ again is a same-frequency handoff.
-    BitWriter second;
-    WriteUniversalHdm(second, {true, 384, {1, 1}}, 0x22);
-    RunForward(*ctx, kMsgUniversalHandoffDirection, second);
-    ExpectCurrent(*ctx, {{0x7F010015, 8}, {0x7F01001A, 5}}, kPrologue);
-}
-
 struct ScamParts {
     bool reverse = true;
     int reverseEntries = 2;
