@@ -54,7 +54,6 @@ TEST(AccessChannel, OriginationDialledNumber) {
         AccessHeader header;
         int32_t high, low;
     } cases[] = {
-        {"5 5 0 1", false, {5, 5, 10, 1}, -1, plain, 0, 5501},
         {"with service option", false, {5, 5, 10, 1}, 33, plain, 0, 5501},
         {"authentication fields", false, {1, 2, 3}, 0x8021, auth, 0, 123},
         {"negative header rest", false, {4, 2}, -1, negativeRest, 0, 42},
