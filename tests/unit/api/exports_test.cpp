@@ -21,11 +21,19 @@ std::string Printed(const std::function<void()>& fn) {
 
 const Bytes kOneItem = Frame(LogPacket(0x1000, {1, 2, 3}));
 
+// Log 0x1062 of the words 1..5: five scalar parameters and one structured record.
+Bytes FiveWords() {
+    Bytes words;
+    for (uint32_t w = 1; w <= 5; ++w) PutU32(words, w);
+    return words;
+}
+
 TEST(Create, AcceptsTheFourModuleTypesOnly) {
     for (uint32_t type : {0xB101u, 0xB200u, 0xB20Au, 0xB20Bu}) {
         void* h = CreateDecoderObjectProc(type);
         EXPECT_NE(h, nullptr) << std::hex << type;
         EXPECT_TRUE(FreeDecoderObjectProc(&h));
+        EXPECT_EQ(h, nullptr);  // the handle variable is cleared
     }
     for (uint32_t type : {0u, 0xB201u, 0xB100u, 0xFFFFFFFFu}) {
         void* h = reinterpret_cast<void*>(1);
@@ -33,12 +41,6 @@ TEST(Create, AcceptsTheFourModuleTypesOnly) {
                   "The moduletype is not a supported chip type\n");
         EXPECT_EQ(h, nullptr);
     }
-}
-
-TEST(Create, ModuleTypeFormsTheMessageCode) {
-    TestHost host(0xB20A);
-    ASSERT_EQ(host.FeedAndCollect(kOneItem), 1);
-    EXPECT_EQ(host.MsgCode(0), 0xB20A1000u);
 }
 
 TEST(Create, RingAllocationFailureFailsCreationWhole) {
@@ -107,8 +109,8 @@ TEST(Decode, FailureInKeptBytesIsReportedAsFailure) {
 
     auto* obj = static_cast<DecoderObject*>(host.Handle());
     obj->frameObserver = [](void*, const uint8_t*, int32_t) { throw 1; };
-    EXPECT_FALSE(DecodeMsgProc(host.Handle(), kOneItem.data(),
-                               static_cast<int32_t>(kOneItem.size()), 0, 0));
+    EXPECT_FALSE(
+        DecodeMsgProc(host.Handle(), kOneItem.data(), static_cast<int32_t>(kOneItem.size()), 0, 0));
     obj->frameObserver = nullptr;
     EXPECT_EQ(host.Collect(), 0);
 
@@ -116,101 +118,70 @@ TEST(Decode, FailureInKeptBytesIsReportedAsFailure) {
     EXPECT_EQ(host.FeedAndCollect(kOneItem), 1);
 }
 
-TEST(Free, ClearsTheHandleVariable) {
-    void* h = CreateDecoderObjectProc(0xB101);
-    EXPECT_TRUE(FreeDecoderObjectProc(&h));
-    EXPECT_EQ(h, nullptr);
-    EXPECT_FALSE(FreeDecoderObjectProc(&h));
+// Failure values: null, or 0xFFFFFFFF for the codes and counts.
+template <auto F>
+bool Null(void* h, int32_t i) {
+    return F(h, i) == nullptr;
 }
-
-// Each accessor with a bad index prints its message and returns its failure value.
-struct AccessorCase {
-    const char* name;
-    std::function<bool(void*, int32_t)> failsWith;  // true when the failure value came back
-    const char* message;
-};
-
-class BadIndex : public ::testing::TestWithParam<AccessorCase> {};
-
-TEST_P(BadIndex, PrintsMessageAndFails) {
-    TestHost host;
-    host.Configure(0x20001);
-    host.Configure(0xA0001);
-    ASSERT_EQ(host.FeedAndCollect(kOneItem), 1);
-    for (int32_t i : {-1, 1, INT32_MIN, INT32_MAX}) {
-        bool failed = false;
-        EXPECT_EQ(Printed([&] { failed = GetParam().failsWith(host.Handle(), i); }),
-                  GetParam().message)
-            << "index " << i;
-        EXPECT_TRUE(failed) << "index " << i;
-    }
-    // A null handle fails silently.
-    bool failed = false;
-    EXPECT_EQ(Printed([&] { failed = GetParam().failsWith(nullptr, 0); }), "");
-    EXPECT_TRUE(failed);
+template <auto F>
+bool NullAtZero(void* h, int32_t i) {
+    return F(h, i, 0) == nullptr;
+}
+template <auto F>
+bool Fail(void* h, int32_t i) {
+    return F(h, i) == 0xFFFFFFFFu;
+}
+bool OutFileFails(void* h, int32_t i) {
+    int32_t status = 7;
+    return GetReportItemOutFileBinary(h, &status, i) == nullptr && status == -1;
 }
 
 const char* kI = "Entry parameter 'i' is bound violation\n";
 const char* kNode = "Entry parameter 'nodeIdx' is bound violation\n";
-constexpr uint32_t kFail = 0xFFFFFFFFu;
 
-INSTANTIATE_TEST_SUITE_P(
-    Accessors, BadIndex,
-    ::testing::Values(
-        AccessorCase{"Item", [](void* h, int32_t i) { return !GetReportItemProc(h, i); }, kI},
-        AccessorCase{"Code", [](void* h, int32_t i) { return GetReportItemMsgCode(h, i) == kFail; },
-                     kI},
-        AccessorCase{"Direction",
-                     [](void* h, int32_t i) { return GetReportItemMsgDirection(h, i) == kFail; }, kI},
-        AccessorCase{"Time", [](void* h, int32_t i) { return !GetReportItemMsgTime(h, i); }, kI},
-        AccessorCase{"Payload", [](void* h, int32_t i) { return !GetReportItemBinary(h, i); }, kI},
-        AccessorCase{"ZelFilter",
-                     [](void* h, int32_t i) { return !GetReportItemBinaryToZelFilter(h, i); }, kI},
-        AccessorCase{"ZelSimple",
-                     [](void* h, int32_t i) { return !GetReportItemBinaryToZelSimple(h, i); }, kI},
-        AccessorCase{"DtLog", [](void* h, int32_t i) { return !GetReportItemDTLogBinary(h, i); }, kI},
-        AccessorCase{"OutFile",
-                     [](void* h, int32_t i) {
-                         int32_t status = 7;
-                         void* p = GetReportItemOutFileBinary(h, &status, i);
-                         return p == nullptr && status == -1;
-                     },
-                     kI},
-        AccessorCase{"CurCount",
-                     [](void* h, int32_t i) { return GetReportItemCurDecodeParamCount(h, i) == kFail; },
-                     kI},
-        AccessorCase{"InhCount",
-                     [](void* h, int32_t i) {
-                         return GetReportItemInheritDecodeParamCount(h, i) == kFail;
-                     },
-                     kI},
-        AccessorCase{"CurStructCount",
-                     [](void* h, int32_t i) {
-                         return GetReportItemCurDecodeStructParamCount(h, i) == kFail;
-                     },
-                     kI},
-        AccessorCase{"InhStructCount",
-                     [](void* h, int32_t i) {
-                         return GetReportItemInheritDecodeStructParamCount(h, i) == kFail;
-                     },
-                     kI},
-        AccessorCase{"CurList",
-                     [](void* h, int32_t i) { return !GetReportItemCurDecodeParamList(h, i, 0); },
-                     kNode},
-        AccessorCase{"InhList",
-                     [](void* h, int32_t i) { return !GetReportItemInheritDecodeParamList(h, i, 0); },
-                     kNode},
-        AccessorCase{"CurStructList",
-                     [](void* h, int32_t i) {
-                         return !GetReportItemCurDecodeStructParamList(h, i, 0);
-                     },
-                     kNode},
-        AccessorCase{"InhStructList",
-                     [](void* h, int32_t i) {
-                         return !GetReportItemInheritDecodeStructParamList(h, i, 0);
-                     },
-                     kNode}),
-    [](const auto& info) { return info.param.name; });
+// Each accessor with a bad index prints its message and returns its failure value; with a
+// null handle it fails silently.
+TEST(Accessors, BadIndexPrintsMessageAndFails) {
+    const struct {
+        const char* name;
+        bool (*failsWith)(void*, int32_t);
+        const char* message;
+    } rows[] = {
+        {"Item", Null<GetReportItemProc>, kI},
+        {"Code", Fail<GetReportItemMsgCode>, kI},
+        {"Direction", Fail<GetReportItemMsgDirection>, kI},
+        {"Time", Null<GetReportItemMsgTime>, kI},
+        {"Payload", Null<GetReportItemBinary>, kI},
+        {"ZelFilter", Null<GetReportItemBinaryToZelFilter>, kI},
+        {"ZelSimple", Null<GetReportItemBinaryToZelSimple>, kI},
+        {"DtLog", Null<GetReportItemDTLogBinary>, kI},
+        {"OutFile", OutFileFails, kI},
+        {"CurCount", Fail<GetReportItemCurDecodeParamCount>, kI},
+        {"InhCount", Fail<GetReportItemInheritDecodeParamCount>, kI},
+        {"CurStructCount", Fail<GetReportItemCurDecodeStructParamCount>, kI},
+        {"InhStructCount", Fail<GetReportItemInheritDecodeStructParamCount>, kI},
+        {"CurList", NullAtZero<GetReportItemCurDecodeParamList>, kNode},
+        {"InhList", NullAtZero<GetReportItemInheritDecodeParamList>, kNode},
+        {"CurStructList", NullAtZero<GetReportItemCurDecodeStructParamList>, kNode},
+        {"InhStructList", NullAtZero<GetReportItemInheritDecodeStructParamList>, kNode},
+    };
+    TestHost host;
+    host.Configure(0x20001);
+    host.Configure(0xA0001);
+    ASSERT_EQ(host.FeedAndCollect(kOneItem), 1);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (int32_t i : {-1, 1, INT32_MIN, INT32_MAX}) {
+            bool failed = false;
+            EXPECT_EQ(Printed([&] { failed = row.failsWith(host.Handle(), i); }), row.message)
+                << "index " << i;
+            EXPECT_TRUE(failed) << "index " << i;
+        }
+        bool failed = false;
+        EXPECT_EQ(Printed([&] { failed = row.failsWith(nullptr, 0); }), "");
+        EXPECT_TRUE(failed);
+    }
+}
 
 TEST(Accessors, FreshObjectHasNoItems) {
     TestHost host;
@@ -222,48 +193,38 @@ TEST(Accessors, FreshObjectHasNoItems) {
 
 TEST(Accessors, ParamIndexChecksAgainstEachListCount) {
     TestHost host;
-    Bytes words;
-    for (uint32_t w = 1; w <= 5; ++w) PutU32(words, w);
-    ASSERT_EQ(host.FeedAndCollect(Frame(LogPacket(0x1062, words))), 1);
+    ASSERT_EQ(host.FeedAndCollect(Frame(LogPacket(0x1062, FiveWords()))), 1);
     const char* kParam = "Entry parameter 'paramIdx' is bound violation\n";
     void* h = host.Handle();
     EXPECT_NE(GetReportItemCurDecodeParamList(h, 0, 4), nullptr);
     for (int32_t k : {5, -1}) {
         EXPECT_EQ(Printed([&] { EXPECT_EQ(GetReportItemCurDecodeParamList(h, 0, k), nullptr); }),
                   kParam);
-        EXPECT_EQ(Printed([&] { EXPECT_EQ(GetReportItemInheritDecodeParamList(h, 0, 0), nullptr); }),
-                  kParam);
+        EXPECT_EQ(
+            Printed([&] { EXPECT_EQ(GetReportItemInheritDecodeParamList(h, 0, 0), nullptr); }),
+            kParam);
     }
     EXPECT_EQ(Printed([&] { EXPECT_EQ(GetReportItemCurDecodeStructParamList(h, 0, 1), nullptr); }),
               kParam);
 }
 
-TEST(Accessors, OutFileStatusProtocol) {
+TEST(Accessors, SideBlocksOnlyWhenEnabledAndOutFileStatus) {
     TestHost host;
     ASSERT_EQ(host.FeedAndCollect(kOneItem), 1);
+    EXPECT_EQ(GetReportItemDTLogBinary(host.Handle(), 0), nullptr);
+    host.Configure(0xA0001);
+    EXPECT_NE(GetReportItemDTLogBinary(host.Handle(), 0), nullptr);
     int32_t status = 0;
     EXPECT_EQ(GetReportItemOutFileBinary(host.Handle(), &status, 0), nullptr);
     EXPECT_EQ(status, -1);
     host.Configure(0x20001);
     void* block = GetReportItemOutFileBinary(host.Handle(), &status, 0);
     EXPECT_EQ(status, 1);
-    ASSERT_NE(block, nullptr);
-    // Record length, log code, time stamp and payload: the packet from byte 4.
-    const Bytes packet = LogPacket(0x1000, {1, 2, 3});
-    const Bytes expected(packet.begin() + 4, packet.end());
-    EXPECT_EQ(host.BlockBytes(block), expected);
+    ASSERT_NE(block, nullptr);  // its bytes: Blocks.PayloadOutFileAndZelFilterOfALogPacket
     EXPECT_NE(GetReportItemOutFileBinary(host.Handle(), nullptr, 0), nullptr);  // no write
     host.Configure(0x20002);
     EXPECT_EQ(GetReportItemOutFileBinary(host.Handle(), &status, 0), nullptr);
     EXPECT_EQ(status, -1);
-}
-
-TEST(Accessors, DtLogOnlyWhenEnabled) {
-    TestHost host;
-    ASSERT_EQ(host.FeedAndCollect(kOneItem), 1);
-    EXPECT_EQ(GetReportItemDTLogBinary(host.Handle(), 0), nullptr);
-    host.Configure(0xA0001);
-    EXPECT_NE(GetReportItemDTLogBinary(host.Handle(), 0), nullptr);
 }
 
 TEST(Accessors, ConstructedFillValuesOfAnItem) {
@@ -283,8 +244,7 @@ TEST(Accessors, ConstructedFillValuesOfAnItem) {
 
 TEST(Accessors, StructDataWordPointsAtPayloadOrIsZero) {
     TestHost host;
-    Bytes words;
-    for (uint32_t w = 1; w <= 5; ++w) PutU32(words, w);
+    const Bytes words = FiveWords();
     ASSERT_EQ(host.FeedAndCollect(Frame(LogPacket(0x1062, words))), 1);
     const DecodeStructParam* rec = GetReportItemCurDecodeStructParamList(host.Handle(), 0, 0);
     ASSERT_NE(rec, nullptr);
