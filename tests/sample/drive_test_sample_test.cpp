@@ -311,25 +311,6 @@ TEST_F(DriveTestSample, ItemTimesSpanTheDrive) {
     }
 }
 
-// Receive power follows the distance to the sites: it moves by more than 10 dB over the drive
-// and stays within what the handset's AGC reports.
-TEST_F(DriveTestSample, ReceivePowerChangesAlongTheDrive) {
-    int32_t low = 0;
-    int32_t high = -200000;
-    bool any = false;
-    for (const Item& item : *items_) {
-        if (auto rx = item.Current(0x7F010001)) {
-            low = any ? std::min(low, *rx) : *rx;
-            high = any ? std::max(high, *rx) : *rx;
-            any = true;
-        }
-    }
-    ASSERT_TRUE(any);
-    EXPECT_GT(high - low, 10000);
-    EXPECT_GE(low, -105000);
-    EXPECT_LE(high, -63000);
-}
-
 // The EV-DO session: carrier mode 1, 2 (from 273 s), 1 (from 304 s). Each statistics log
 // publishes only in its own mode. Forward traffic is 1.6 to 2.4 Mbit/s per carrier, published
 // in kbit/s x 1.024 (1638 to 2458) and summed over two carriers in multi-carrier mode; about
