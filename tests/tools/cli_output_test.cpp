@@ -27,11 +27,6 @@ TEST(CliOutput, JsonlFieldsOfALogPacket) {
     ASSERT_EQ(first["params"].size(), 5u);
     EXPECT_EQ(first["params"][0], Json::parse(R"({"id": "0x7f018328", "name": "log1062_word1",
         "unit": "", "value": 1, "raw": 1, "scale": 1, "state": "fresh"})"));
-    for (int i = 1; i < 5; ++i) {
-        EXPECT_EQ(first["params"][i]["id"], std::string("0x7f01832") + "9abc"[i - 1]);
-        EXPECT_EQ(first["params"][i]["name"], "log1062_word" + std::to_string(i + 1));
-        EXPECT_EQ(first["params"][i]["value"], i + 1);
-    }
     first.erase("params");
     EXPECT_EQ(first, Json::parse(R"({"index": 0, "time": "1980-01-06T00:00:01.000000Z",
         "time_utc": "1980-01-06T00:00:01.000000Z", "time_raw": [315964801, 0],
