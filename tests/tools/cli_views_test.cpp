@@ -91,6 +91,16 @@ TEST(CliViews, FiltersChooseItemsAndParameters) {
     EXPECT_EQ(items[1]["struct_params"], Json::array());
 }
 
+std::vector<std::string> Split(const std::string& row) {
+    std::vector<std::string> cells;
+    for (size_t start = 0;;) {
+        const size_t comma = row.find(',', start);
+        cells.push_back(row.substr(start, comma - start));
+        if (comma == std::string::npos) return cells;
+        start = comma + 1;
+    }
+}
+
 // Rebuilding the wide table from the long rows (each row a freshly set value) gives the
 // wide CSV's cells; on the bundled sample, which sets, clears and re-sets values.
 TEST(CliViews, LongCsvRoundTripsToTheWideTable) {
@@ -109,22 +119,10 @@ TEST(CliViews, LongCsvRoundTripsToTheWideTable) {
     size_t next = 1;
     size_t matched = 0;
     for (size_t row = 1; row < wideRows.size(); ++row) {
-        std::vector<std::string> cells;
-        for (size_t start = 0;;) {
-            size_t comma = wideRows[row].find(',', start);
-            cells.push_back(wideRows[row].substr(start, comma - start));
-            if (comma == std::string::npos) break;
-            start = comma + 1;
-        }
+        const std::vector<std::string> cells = Split(wideRows[row]);
         while (next < longRows.size() &&
                longRows[next].substr(0, cells[0].size() + 1) == cells[0] + ",") {
-            std::vector<std::string> fields;
-            for (size_t start = 0;;) {
-                size_t comma = longRows[next].find(',', start);
-                fields.push_back(longRows[next].substr(start, comma - start));
-                if (comma == std::string::npos) break;
-                start = comma + 1;
-            }
+            const std::vector<std::string> fields = Split(longRows[next]);
             EXPECT_EQ(fields[1], cells[1]);  // the same time
             state[fields[3]] = fields[4];
             ++next;
