@@ -64,7 +64,7 @@ class InputSource {
         if (status.hasIdentity) source->identity_ = status.identity;
         if (status.regular) {
             source->size_ = status.size;
-            source->rewindable_ = true;
+            source->regularFile_ = true;
         }
         return source;
     }
@@ -95,11 +95,9 @@ class InputSource {
         return count;
     }
 
-    bool Rewind() { return rewindable_ && ::lseek(fd_, 0, SEEK_SET) == 0; }
-
     const std::string& Name() const { return name_; }  // quoted path or "standard input"
     uint64_t Size() const { return size_; }            // 0 when unknown
-    bool Rewindable() const { return rewindable_; }
+    bool RegularFile() const { return regularFile_; }
     const std::optional<FileIdentity>& Identity() const { return identity_; }
 
   private:
@@ -110,7 +108,7 @@ class InputSource {
     bool ownsFd_ = true;
     std::istream* stream_ = nullptr;
     uint64_t size_ = 0;
-    bool rewindable_ = false;
+    bool regularFile_ = false;
     std::optional<FileIdentity> identity_;
 };
 
@@ -141,7 +139,6 @@ struct PassHooks {
     RunStats* stats = nullptr;
     std::ostream* flushAfterChunk = nullptr;
     LibraryOutput* library = nullptr;
-    bool forwardLibrary = true;
     std::ostream* warnings = nullptr;
 };
 
@@ -168,7 +165,7 @@ bool RunPass(Inputs& inputs, const CliOptions& options, DecoderSession& session,
             scanner.Feed(chunk);  // in the frame modes this also feeds the library
             if (!frameByFrame) session.FeedStream(chunk, input->Name(), offset);
             if (hooks.library != nullptr) {
-                uint64_t lines = hooks.library->Drain(hooks.forwardLibrary);
+                uint64_t lines = hooks.library->Drain();
                 if (hooks.stats != nullptr) hooks.stats->libraryMessages += lines;
             }
             offset += count;
@@ -191,37 +188,18 @@ bool RunPass(Inputs& inputs, const CliOptions& options, DecoderSession& session,
     return true;
 }
 
-// The columns a wide CSV needs: those named by --params; else, when every input is a file
-// that can be read twice, those a first decoding pass finds set; else the whole catalogue.
-std::vector<CsvColumn> ChooseCsvColumns(Inputs& inputs, const CliOptions& options,
-                                        LibraryOutput* library, std::string& error) {
-    if (!options.filter.params.empty()) return ColumnsFromNames(options.filter.params);
+// A wide CSV finds its columns in the items (the parameters set anywhere in the inputs)
+// unless --params names them or an input is read as it arrives (standard input, a pipe):
+// there the whole catalogue is shown and rows are written at once.
+bool FindsCsvColumns(const Inputs& inputs, const CliOptions& options) {
+    if (options.format != OutputFormat::kCsv || options.csvLayout != CsvLayout::kWide ||
+        !options.filter.params.empty()) {
+        return false;
+    }
     for (const auto& input : inputs) {
-        if (!input->Rewindable()) return ColumnsFromNames({});
+        if (!input->RegularFile()) return false;
     }
-    ColumnDiscovery discovery;
-    std::ostream quiet(nullptr);
-    DecoderSession session(
-        options, ItemSelection{},
-        [&](const ItemView& item) {
-            if (options.filter.Accepts(item)) discovery.Consume(item);
-        },
-        quiet);
-    if (!session.Open()) {
-        error = "the library could not create a decoder object";
-        return {};
-    }
-    PassHooks hooks;
-    hooks.library = library;
-    hooks.forwardLibrary = false;  // the real pass reports them
-    if (!RunPass(inputs, options, session, hooks, error)) return {};
-    for (auto& input : inputs) {
-        if (!input->Rewind()) {
-            error = "cannot read " + input->Name() + " again: " + std::strerror(errno);
-            return {};
-        }
-    }
-    return discovery.Columns();
+    return true;
 }
 
 int WriteCatalogue(const CliOptions& options, std::ostream& out) {
@@ -304,15 +282,6 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
         outputs.push_back(*path);
     }
 
-    std::vector<CsvColumn> csvColumns;
-    if (options.format == OutputFormat::kCsv && options.csvLayout == CsvLayout::kWide) {
-        csvColumns = ChooseCsvColumns(inputs, options, io.library, error);
-        if (!error.empty()) return fail(error);
-        if (StopSignal() != 0) return StopExitStatus(StopSignal());
-    } else if (options.format == OutputFormat::kCsv) {
-        csvColumns = ColumnsFromNames(options.filter.params);
-    }
-
     AtomicOutputFile outputFile;
     AtomicOutputFile outfileRecords;
     AtomicOutputFile compact;
@@ -338,8 +307,12 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
                 clock, options.filter);
             break;
         case OutputFormat::kCsv:
-            mainSink = std::make_unique<CsvSink>(out, csvColumns,
-                                                 options.csvLayout == CsvLayout::kLong, clock);
+            if (FindsCsvColumns(inputs, options)) {
+                mainSink = std::make_unique<CsvSink>(out, clock);
+            } else {
+                mainSink = std::make_unique<CsvSink>(out, ColumnsFromNames(options.filter.params),
+                                                     options.csvLayout == CsvLayout::kLong, clock);
+            }
             break;
         case OutputFormat::kSummary:
             mainSink = std::make_unique<SummarySink>(out, clock);
@@ -401,6 +374,7 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     mainSink->Finish(stats);
     for (auto& sink : sideSinks) sink->Finish(stats);
+    if (std::string sinkError = mainSink->Error(); !sinkError.empty()) return fail(sinkError);
 
     // A stopped run keeps what it wrote: every output ends on a complete line.
     if (!options.outputPath.empty() && !outputFile.Commit(error)) return fail(error);

@@ -1,5 +1,6 @@
 #include "csv_sink.h"
 
+#include <charconv>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,9 @@ std::optional<uint16_t> ScalarIndex(uint32_t id) {
     if (info == nullptr || info->kind != ParamKind::kScalar) return std::nullopt;
     return static_cast<uint16_t>(info - ScalarParams().data());
 }
+
+// A view's key in the changed list: after every scalar index.
+constexpr uint32_t kViewKey = 0x10000;
 
 bool IsSet(int32_t state) {
     return state == TESSAVO_STATE_FRESH || state == TESSAVO_STATE_INHERITED;
@@ -92,6 +96,10 @@ CsvSink::CsvSink(std::ostream& out, std::vector<CsvColumn> columns, bool longLay
     }
 }
 
+CsvSink::CsvSink(std::ostream& out, const ItemClock& clock) : CsvSink(out, {}, false, clock) {
+    discovery_.emplace();
+}
+
 void CsvSink::WriteHeader() {
     headerWritten_ = true;
     if (long_) {
@@ -118,15 +126,23 @@ void CsvSink::UpdateState(const ItemView& item) {
             scalars_[*index] = ScaledValueText(param.value, catalogue[*index].scale);
         } else if (param.state == TESSAVO_STATE_CLEARED || param.state == TESSAVO_STATE_RETIRED) {
             scalars_[*index].clear();
+        } else {
+            continue;
         }
+        changed_.push_back(*index);
     }
     for (const StructParamRecord& record : item.currentStructs) {
         if (IsSet(record.state)) {
             ComputeViews(record.id, record.payload, views_);
-            continue;
+        } else {
+            for (size_t v = 0; v < kViewCount; ++v) {
+                if (ScalarViews()[v].source == record.id) views_[v].reset();
+            }
         }
         for (size_t v = 0; v < kViewCount; ++v) {
-            if (ScalarViews()[v].source == record.id) views_[v].reset();
+            if (ScalarViews()[v].source == record.id) {
+                changed_.push_back(kViewKey + static_cast<uint32_t>(v));
+            }
         }
     }
 }
@@ -155,34 +171,97 @@ void CsvSink::WriteLongRows(const ItemView& item) {
     }
 }
 
-void CsvSink::Consume(const ItemView& item) {
-    if (!headerWritten_) WriteHeader();
-    if (long_) {
-        WriteLongRows(item);
-        return;
-    }
-    UpdateState(item);
-    line_.clear();
-    line_ += std::to_string(item.index);
+void CsvSink::AppendRowStart(const ItemView& item) {
+    char number[24];
+    line_.append(number, std::to_chars(number, number + sizeof number, item.index).ptr);
     line_ += ',';
-    line_ += clock_.Format(item.time);
+    line_ += clock_.Format(item.time, time_);
     line_ += ',';
     line_ += HexNumber(item.msgCode, 8);
     line_ += ',';
     line_ += LogCodeText(item.identity);
     line_ += ',';
-    line_ += std::to_string(item.direction);
+    line_.append(number, std::to_chars(number, number + sizeof number, item.direction).ptr);
+}
+
+void CsvSink::WriteRow() {
     for (const CsvColumn& column : columns_) {
         line_ += ',';
-        line_ +=
-            column.view ? views_[column.index].value_or(std::string()) : scalars_[column.index];
+        if (column.view) {
+            if (views_[column.index]) line_ += *views_[column.index];
+        } else {
+            line_ += scalars_[column.index];
+        }
     }
     line_ += '\n';
-    out_ << line_;
+    out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
+}
+
+// A spooled row: its first five fields as text, then each changed cell as its key and text.
+void CsvSink::SpoolRow() {
+    spool_.AppendText(line_);
+    spool_.AppendU32(static_cast<uint32_t>(changed_.size()));
+    for (uint32_t key : changed_) {
+        spool_.AppendU32(key);
+        if (key >= kViewKey) {
+            const std::optional<std::string>& view = views_[key - kViewKey];
+            spool_.AppendText(view ? std::string_view(*view) : std::string_view());
+        } else {
+            spool_.AppendText(scalars_[key]);
+        }
+    }
+}
+
+void CsvSink::ReplaySpool() {
+    columns_ = discovery_->Columns();
+    WriteHeader();
+    for (std::string& text : scalars_) text.clear();
+    for (std::optional<std::string>& view : views_) view.reset();
+    spool_.Rewind();
+    uint32_t count = 0;
+    std::string cell;
+    while (spool_.ReadText(line_) && spool_.ReadU32(count)) {
+        for (uint32_t i = 0; i < count; ++i) {
+            uint32_t key = 0;
+            if (!spool_.ReadU32(key) || !spool_.ReadText(cell)) break;
+            if (key >= kViewKey && key - kViewKey < kViewCount) {
+                views_[key - kViewKey] = cell.empty() ? std::nullopt : std::optional(cell);
+            } else if (key < scalars_.size()) {
+                scalars_[key] = cell;
+            }
+        }
+        WriteRow();
+    }
+    if (spool_.Failed()) error_ = "cannot read back the temporary file of the CSV rows";
+}
+
+void CsvSink::Consume(const ItemView& item) {
+    if (discovery_) {
+        discovery_->Consume(item);
+    } else if (!headerWritten_) {
+        WriteHeader();
+    }
+    if (long_) {
+        WriteLongRows(item);
+        return;
+    }
+    changed_.clear();
+    UpdateState(item);
+    line_.clear();
+    AppendRowStart(item);
+    if (discovery_) {
+        SpoolRow();
+    } else {
+        WriteRow();
+    }
 }
 
 void CsvSink::Finish(const RunStats&) {
-    if (!headerWritten_) WriteHeader();
+    if (discovery_) {
+        ReplaySpool();
+    } else if (!headerWritten_) {
+        WriteHeader();
+    }
     out_.flush();
 }
 

@@ -1,11 +1,12 @@
-// CSV output, written row by row as items arrive, in memory that does not grow with the
-// capture.
+// CSV output, in memory that does not grow with the capture.
 //
 // Wide layout: one row per report item and one column per chosen parameter. A cell holds
 // the parameter's last-known value, carried forward from the item that set it, as the
 // library's inherited lists do; a cleared parameter leaves its cells empty until it is set
-// again. The columns are fixed before the first row: the parameters a first pass found set
-// (for files), the ones named by --params, or the whole catalogue (standard input).
+// again. The columns are either fixed before the first row (the ones named by --params, or
+// the whole catalogue for standard input) and the rows written as items arrive, or found
+// while decoding (the parameters set anywhere in the files): then each item's changes are
+// spooled and the rows written at the end, from one decoding pass.
 //
 // Long layout: one row per freshly set value: index, time, log code, parameter, value,
 // unit. Tidy data for tools that pivot themselves.
@@ -13,6 +14,7 @@
 // Besides the scalar parameters there are the views of structured ones (struct_views.h).
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,6 +22,7 @@
 #include "item_filter.h"
 #include "item_sink.h"
 #include "item_time.h"
+#include "row_spool.h"
 #include "struct_views.h"
 
 namespace tessavo::cli {
@@ -50,14 +53,21 @@ class CsvSink : public ItemSink {
   public:
     CsvSink(std::ostream& out, std::vector<CsvColumn> columns, bool longLayout,
             const ItemClock& clock);
+    // Wide layout with the columns found in the items themselves.
+    CsvSink(std::ostream& out, const ItemClock& clock);
 
     void Consume(const ItemView& item) override;
     void Finish(const RunStats& stats) override;
+    std::string Error() const override { return error_; }
 
   private:
     void WriteHeader();
     void UpdateState(const ItemView& item);
     void WriteLongRows(const ItemView& item);
+    void AppendRowStart(const ItemView& item);
+    void WriteRow();
+    void SpoolRow();
+    void ReplaySpool();
 
     std::ostream& out_;
     std::vector<CsvColumn> columns_;
@@ -68,6 +78,14 @@ class CsvSink : public ItemSink {
     std::vector<std::string> scalars_;  // last-known text by scalar index
     ViewValues views_;
     std::string line_;  // reused row buffer
+    TimeText time_;
+
+    // Found columns: what is set so far, the keys (scalar index, or kViewKey + view) each
+    // item changed, and the spooled rows.
+    std::optional<ColumnDiscovery> discovery_;
+    std::vector<uint32_t> changed_;
+    RowSpool spool_;
+    std::string error_;
 };
 
 }  // namespace tessavo::cli

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
 
 #include "frame_scan.h"
 #include "report_item_reader.h"
@@ -29,6 +30,8 @@ class ItemSink {
     // Called right after each collection; the views in `item` die at the next decode call.
     virtual void Consume(const ItemView& item) = 0;
     virtual void Finish(const RunStats& stats) = 0;
+    // What went wrong in Finish beyond writing the stream (empty if nothing).
+    virtual std::string Error() const { return {}; }
 };
 
 }  // namespace tessavo::cli

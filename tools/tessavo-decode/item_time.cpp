@@ -102,23 +102,67 @@ std::string ItemClock::FormatUtc(const ItemTime& time) const {
     return FormatInstant(ToUtc(time), false);
 }
 
+std::string_view ItemClock::Format(const ItemTime& time, TimeText& cache) const {
+    return FormatInstant(ToUtc(time), local_, cache);
+}
+
+std::string_view ItemClock::FormatUtc(const ItemTime& time, TimeText& cache) const {
+    return FormatInstant(ToUtc(time), false, cache);
+}
+
 std::string FormatInstant(const UtcInstant& instant, bool local) {
-    std::time_t clock = static_cast<std::time_t>(instant.seconds);
-    std::tm parts{};
-    if (!BreakDownTime(clock, local, parts)) return "";
-    char zone[48] = "Z";
-    if (local) {
-        long offset = UtcOffsetSeconds(clock, parts);
-        char sign = offset < 0 ? '-' : '+';
-        if (offset < 0) offset = -offset;
-        std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", sign, offset / 3600, (offset / 60) % 60);
+    TimeText cache;
+    return std::string(FormatInstant(instant, local, cache));
+}
+
+std::string_view FormatInstant(const UtcInstant& instant, bool local, TimeText& cache) {
+    // "YYYY-MM-DDTHH:MM:SS." is 20 characters; the microseconds follow, then the zone.
+    constexpr size_t kFractionAt = 20;
+    const bool outOfRange = instant.microseconds < 0 || instant.microseconds > 999999;
+    if (outOfRange || cache.second != instant.seconds || cache.leapSecond != instant.leapSecond ||
+        cache.local != local) {
+        std::time_t clock = static_cast<std::time_t>(instant.seconds);
+        std::tm parts{};
+        if (!BreakDownTime(clock, local, parts)) {
+            cache.second = INT64_MIN;
+            cache.text.clear();
+            return cache.text;
+        }
+        char zone[48] = "Z";
+        if (local) {
+            long offset = UtcOffsetSeconds(clock, parts);
+            char sign = offset < 0 ? '-' : '+';
+            if (offset < 0) offset = -offset;
+            std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", sign, offset / 3600,
+                          (offset / 60) % 60);
+        }
+        char text[128];
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.000000%s",
+                      parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+                      parts.tm_min, instant.leapSecond ? 60 : parts.tm_sec, zone);
+        cache.text = text;
+        // A year past 9999 widens the date and the fraction then sits elsewhere; such
+        // texts, and microseconds out of range, are written whole and not kept.
+        if (outOfRange || cache.text.size() < kFractionAt + 6 ||
+            cache.text[kFractionAt - 1] != '.') {
+            cache.second = INT64_MIN;
+            std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06d%s",
+                          parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+                          parts.tm_min, instant.leapSecond ? 60 : parts.tm_sec,
+                          static_cast<int>(instant.microseconds), zone);
+            cache.text = text;
+            return cache.text;
+        }
+        cache.second = instant.seconds;
+        cache.leapSecond = instant.leapSecond;
+        cache.local = local;
     }
-    char text[128];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06d%s", parts.tm_year + 1900,
-                  parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min,
-                  instant.leapSecond ? 60 : parts.tm_sec, static_cast<int>(instant.microseconds),
-                  zone);
-    return text;
+    int32_t micros = instant.microseconds;
+    for (size_t i = kFractionAt + 6; i-- > kFractionAt;) {
+        cache.text[i] = static_cast<char>('0' + micros % 10);
+        micros /= 10;
+    }
+    return cache.text;
 }
 
 double SecondsBetween(const ItemTime& a, const ItemTime& b) {

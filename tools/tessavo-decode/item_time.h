@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "tessavo/tessavo.h"
 
@@ -29,6 +30,15 @@ struct UtcInstant {
 // A GPS time (seconds since the GPS epoch) as UTC.
 UtcInstant GpsToUtc(int64_t gpsSeconds, int32_t microseconds);
 
+// A formatted instant kept for the next one: items come many to a second, so only the
+// microseconds change between most of them.
+struct TimeText {
+    int64_t second = INT64_MIN;  // Unix second of `text`, INT64_MIN before the first
+    bool leapSecond = false;
+    bool local = false;
+    std::string text;
+};
+
 class ItemClock {
   public:
     // Reads the library's origin in the process's zone as it stands now, so the zone must
@@ -43,6 +53,9 @@ class ItemClock {
     // "2015-08-16T18:57:02.000000Z", or "2015-08-16T11:57:02.000000-07:00" with `local`.
     std::string Format(const ItemTime& time) const;
     std::string FormatUtc(const ItemTime& time) const;
+    // The same texts in `cache`, valid until its next use.
+    std::string_view Format(const ItemTime& time, TimeText& cache) const;
+    std::string_view FormatUtc(const ItemTime& time, TimeText& cache) const;
 
   private:
     int64_t origin_;  // the library's origin in Unix seconds
@@ -52,6 +65,7 @@ class ItemClock {
 // ISO-8601 with microseconds: UTC with "Z", or the process's local time with its offset;
 // an inserted leap second reads 23:59:60.
 std::string FormatInstant(const UtcInstant& instant, bool local);
+std::string_view FormatInstant(const UtcInstant& instant, bool local, TimeText& cache);
 
 // Seconds from a to b (b - a) as a double, as the library forms pair differences.
 double SecondsBetween(const ItemTime& a, const ItemTime& b);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "item_time.h"
+#include "json_writer.h"
 #include "param_catalogue.h"
 #include "struct_views.h"
 #include "text_format.h"
@@ -11,60 +12,90 @@
 namespace tessavo::cli {
 namespace {
 
-using Json = nlohmann::ordered_json;
+// Hex text without a heap string: IDs and codes.
+void HexValue(JsonWriter& json, uint32_t value, int digits) {
+    char text[16] = {'0', 'x'};
+    static constexpr char kDigits[] = "0123456789abcdef";
+    int length = 1;
+    while (length < 8 && (value >> (4 * length)) != 0) ++length;
+    if (length < digits) length = digits;
+    for (int i = 0; i < length; ++i) text[2 + i] = kDigits[(value >> (4 * (length - 1 - i))) & 0xF];
+    json.String(std::string_view(text, static_cast<size_t>(2 + length)));
+}
 
-Json ScalarJson(const DecodeParam& param) {
+void ScalarJson(JsonWriter& json, const DecodeParam& param) {
     const ParamInfo* info = FindParam(param.id);
-    Json entry;
-    entry["id"] = HexNumber(param.id, 8);
-    entry["name"] = info != nullptr ? std::string(info->name) : GenericParamName(param.id);
-    entry["unit"] = info != nullptr ? std::string(info->unit) : std::string();
-    if (param.scale == 1 || param.scale == 0) {
-        entry["value"] = param.value;
+    json.BeginObject();
+    json.Key("id");
+    HexValue(json, param.id, 8);
+    if (info != nullptr) {
+        json.Key("name").String(info->name);
+        json.Key("unit").String(info->unit);
     } else {
-        entry["value"] = static_cast<double>(param.value) / static_cast<double>(param.scale);
+        json.Key("name").String(GenericParamName(param.id));
+        json.Key("unit").String("");
     }
-    entry["raw"] = param.value;
-    entry["scale"] = param.scale;
-    entry["state"] = ParamStateName(param.state);
+    if (param.scale == 1 || param.scale == 0) {
+        json.Key("value").Int(param.value);
+    } else {
+        json.Key("value").Double(static_cast<double>(param.value) /
+                                 static_cast<double>(param.scale));
+    }
+    json.Key("raw").Int(param.value);
+    json.Key("scale").Int(param.scale);
+    json.Key("state").String(ParamStateName(param.state));
     if (info != nullptr && !info->labels.empty()) {
         std::string_view label = ValueLabelOf(*info, param.value);
-        entry["label"] = label.empty() ? Json() : Json(std::string(label));
+        json.Key("label");
+        if (label.empty()) {
+            json.Null();
+        } else {
+            json.String(label);
+        }
     }
-    return entry;
+    json.EndObject();
 }
 
-Json StructJson(const StructParamRecord& record) {
-    Json entry;
-    entry["id"] = HexNumber(record.id, 8);
-    entry["name"] = ParamName(record.id);
-    entry["length"] = record.length;
-    entry["state"] = ParamStateName(record.state);
+void StructJson(JsonWriter& json, const StructParamRecord& record) {
+    json.BeginObject();
+    json.Key("id");
+    HexValue(json, record.id, 8);
+    json.Key("name").String(ParamName(record.id));
+    json.Key("length").Int(record.length);
+    json.Key("state").String(ParamStateName(record.state));
     // A cleared record keeps stale bytes; only a set one is shown.
     bool set = record.state == TESSAVO_STATE_FRESH || record.state == TESSAVO_STATE_INHERITED;
-    Json fields = set ? StructFields(record.id, record.payload) : Json();
+    nlohmann::ordered_json fields =
+        set ? StructFields(record.id, record.payload) : nlohmann::ordered_json();
     if (fields.is_null()) {
-        entry["hex"] = HexBytes(record.payload);
+        json.Key("hex").String(HexBytes(record.payload));
     } else {
-        entry["fields"] = std::move(fields);
+        json.Key("fields").Raw(
+            fields.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
     }
-    return entry;
+    json.EndObject();
 }
 
-Json ScalarList(const std::vector<DecodeParam>& params, const ItemFilter& filter) {
-    Json list = Json::array();
+void ScalarList(JsonWriter& json, const std::vector<DecodeParam>& params,
+                const ItemFilter& filter) {
+    json.BeginArray();
     for (const DecodeParam& param : params) {
-        if (filter.ShowsParam(param.id)) list.push_back(ScalarJson(param));
+        if (filter.ShowsParam(param.id)) ScalarJson(json, param);
     }
-    return list;
+    json.EndArray();
 }
 
-Json StructList(const std::vector<StructParamRecord>& records, const ItemFilter& filter) {
-    Json list = Json::array();
+void StructList(JsonWriter& json, const std::vector<StructParamRecord>& records,
+                const ItemFilter& filter) {
+    json.BeginArray();
     for (const StructParamRecord& record : records) {
-        if (filter.ShowsParam(record.id)) list.push_back(StructJson(record));
+        if (filter.ShowsParam(record.id)) StructJson(json, record);
     }
-    return list;
+    json.EndArray();
+}
+
+void HexField(JsonWriter& json, std::span<const uint8_t> bytes) {
+    json.String(HexBytes(bytes));
 }
 
 }  // namespace
@@ -96,31 +127,67 @@ std::string_view DirectionName(uint32_t direction) {
 }
 
 void JsonlSink::Consume(const ItemView& item) {
-    Json line;
-    line["index"] = item.index;
-    line["time"] = clock_.Format(item.time);
-    line["time_utc"] = clock_.FormatUtc(item.time);
+    line_.clear();
+    JsonWriter json(line_);
+    json.BeginObject();
+    json.Key("index").Int(item.index);
+    json.Key("time").String(clock_.Format(item.time, time_));
+    json.Key("time_utc").String(clock_.FormatUtc(item.time, timeUtc_));
     // The pair as the library gave it (its seconds count from 08:00 local time).
-    line["time_raw"] = {item.time.seconds, item.time.microseconds};
-    line["msg_code"] = HexNumber(item.msgCode, 8);
-    line["log_code"] = item.identity.logCode ? Json(HexNumber(*item.identity.logCode, 4)) : Json();
-    line["command"] = item.identity.command ? Json(HexNumber(*item.identity.command, 2)) : Json();
-    line["direction"] = item.direction;
+    json.Key("time_raw").BeginArray();
+    json.Int(item.time.seconds);
+    json.Int(item.time.microseconds);
+    json.EndArray();
+    json.Key("msg_code");
+    HexValue(json, item.msgCode, 8);
+    json.Key("log_code");
+    if (item.identity.logCode) {
+        HexValue(json, *item.identity.logCode, 4);
+    } else {
+        json.Null();
+    }
+    json.Key("command");
+    if (item.identity.command) {
+        HexValue(json, *item.identity.command, 2);
+    } else {
+        json.Null();
+    }
+    json.Key("direction").Int(item.direction);
     std::string_view direction = DirectionName(item.direction);
-    line["direction_label"] = direction.empty() ? Json() : Json(std::string(direction));
-    line["params"] = ScalarList(item.currentParams, filter_);
-    line["struct_params"] = StructList(item.currentStructs, filter_);
+    json.Key("direction_label");
+    if (direction.empty()) {
+        json.Null();
+    } else {
+        json.String(direction);
+    }
+    json.Key("params");
+    ScalarList(json, item.currentParams, filter_);
+    json.Key("struct_params");
+    StructList(json, item.currentStructs, filter_);
     if (fields_.inherited) {
-        line["inherited_params"] = ScalarList(item.inheritedParams, filter_);
-        line["inherited_struct_params"] = StructList(item.inheritedStructs, filter_);
+        json.Key("inherited_params");
+        ScalarList(json, item.inheritedParams, filter_);
+        json.Key("inherited_struct_params");
+        StructList(json, item.inheritedStructs, filter_);
     }
     if (fields_.dtlog) {
-        line["dtlog"] = std::string(item.dtlog.begin(), item.dtlog.end());
+        // Text copied from packets need not be UTF-8; what is not is replaced rather than
+        // failing the line.
+        json.Key("dtlog").Raw(
+            nlohmann::ordered_json(std::string(item.dtlog.begin(), item.dtlog.end()))
+                .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
     }
-    if (fields_.outFile) line["outfile"] = HexBytes(item.outFile);
-    if (fields_.compact) line["compact"] = HexBytes(item.compact);
-    // Text copied from packets need not be UTF-8; replace what is not rather than fail.
-    out_ << line.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
+    if (fields_.outFile) {
+        json.Key("outfile");
+        HexField(json, item.outFile);
+    }
+    if (fields_.compact) {
+        json.Key("compact");
+        HexField(json, item.compact);
+    }
+    json.EndObject();
+    line_ += '\n';
+    out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
 }
 
 void JsonlSink::Finish(const RunStats&) {

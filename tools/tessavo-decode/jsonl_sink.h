@@ -2,6 +2,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
 #include "item_filter.h"
 #include "item_sink.h"
@@ -30,6 +31,9 @@ class JsonlSink : public ItemSink {
     JsonlFields fields_;
     const ItemClock& clock_;
     const ItemFilter& filter_;
+    std::string line_;  // reused line buffer
+    TimeText time_;
+    TimeText timeUtc_;
 };
 
 // "fresh", "inherited", "cleared", "retired", or the number for any other state.

@@ -67,16 +67,12 @@ bool LibraryOutput::Redirect(std::string& error) {
     return true;
 }
 
-uint64_t LibraryOutput::Drain(bool forward) {
+uint64_t LibraryOutput::Drain() {
     if (scratchFd_ < 0) return 0;
     // The library flushes after each message, so the scratch file holds whole messages.
     std::fflush(stdout);
     int64_t end = SeekDescriptor(STDOUT_FILENO, 0, SEEK_CUR);
     if (end <= 0) return 0;
-    if (!forward) {
-        if (TruncateToEmpty(scratchFd_)) SeekDescriptor(STDOUT_FILENO, 0, SEEK_SET);
-        return 0;
-    }
     uint64_t lines = 0;
     char buffer[4096];
     for (int64_t at = 0; at < end;) {

@@ -35,9 +35,8 @@ class LibraryOutput {
     // descriptor 1 as before.
     bool Redirect(std::string& error);
     int DataDescriptor() const { return dataFd_; }  // the original standard output
-    // New lines since the last call; `forward` false drops them uncounted (a first pass
-    // whose messages the real pass repeats).
-    uint64_t Drain(bool forward = true);
+    // Passes on the lines written since the last call; returns how many.
+    uint64_t Drain();
     uint64_t Lines() const { return lines_; }
 
   private:
