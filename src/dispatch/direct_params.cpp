@@ -63,6 +63,7 @@ void TakeStructEntry(DecoderContext& ctx, BitReader& reader, uint32_t id, uint32
         return;  // the blob is not all there: nothing is written
     }
     SkipBytes(reader, static_cast<uint64_t>(size) - take);
+    ctx.inheritedStructs.NoteFresh(offset, rec.State());
     rec.SetState(TESSAVO_STATE_FRESH);
     rec.SetLength(take);
     ctx.Mark(rec.record, kStructHeaderSize + take);

@@ -14,9 +14,10 @@ struct IdSpan {
     uint32_t last;
 };
 
-constexpr IdSpan kGroupA[] = {
-    {0x7F010002, 0x7F010004}, {0x7F010006, 0x7F010006}, {0x7F010101, 0x7F01010C},
-    {0x7F010201, 0x7F010206}};
+constexpr IdSpan kGroupA[] = {{0x7F010002, 0x7F010004},
+                              {0x7F010006, 0x7F010006},
+                              {0x7F010101, 0x7F01010C},
+                              {0x7F010201, 0x7F010206}};
 constexpr IdSpan kGroupC[] = {{0x7F01000C, 0x7F01000E}};
 constexpr IdSpan kGroupB[] = {{0x7F010101, 0x7F01010C}, {0x7F010201, 0x7F010206}};
 constexpr IdSpan kGroupD[] = {
@@ -45,6 +46,7 @@ bool InGroup(const IdSpan (&spans)[N], uint32_t id) {
 
 void ClearIfValid(ParamStore& ctx, DecodeParam& p) {
     if (p.state == TESSAVO_STATE_FRESH || p.state == TESSAVO_STATE_INHERITED) {
+        ctx.inheritedParams.NoteCleared();
         p.state = TESSAVO_STATE_CLEARED;
         ctx.Mark(&p.state, sizeof p.state);
     }
@@ -87,6 +89,7 @@ void AppendCurrent(ParamStore& ctx, uint16_t offset) {
 
 void SetParam(ParamStore& ctx, uint16_t offset, uint32_t id, int32_t value, uint16_t& runCount) {
     DecodeParam& p = ctx.item.ParamAt(offset);
+    ctx.inheritedParams.NoteFresh(offset, p.state);
     p.state = TESSAVO_STATE_FRESH;
     p.id = id;
     p.value = value;
@@ -105,6 +108,7 @@ void SetStructParam(ParamStore& ctx, uint16_t offset, uint32_t id, const uint8_t
                     size_t payloadLength, uint16_t& runCount) {
     const uint32_t capacity = StructCapacityAtOffset(offset);
     StructRecordView rec = ctx.item.StructAt(offset);
+    ctx.inheritedStructs.NoteFresh(offset, rec.State());
     rec.SetState(TESSAVO_STATE_FRESH);
     rec.SetId(id);
     rec.SetLength(capacity);
@@ -127,9 +131,11 @@ bool IsParamTouched(const ParamStore& ctx, uint16_t offset) {
     return false;
 }
 
-void ResetParamLists(ParamStore& ctx) {
+namespace {
+
+// The full walk of a packet start over every record ever written.
+void WalkParams(ParamStore& ctx) {
     ReportItem& item = ctx.item;
-    item.curParamCount = 0;
     item.inhParamCount = 0;
     for (int i = 0; i < ctx.touchedParamCount; ++i) {
         const uint16_t off = ctx.touchedParams[static_cast<size_t>(i)];
@@ -145,7 +151,10 @@ void ResetParamLists(ParamStore& ctx) {
             ctx.Mark(&p.state, sizeof p.state);
         }
     }
-    item.curStructCount = 0;
+}
+
+void WalkStructs(ParamStore& ctx) {
+    ReportItem& item = ctx.item;
     item.inhStructCount = 0;
     for (int i = 0; i < ctx.touchedStructParams.Size(); ++i) {
         const uint16_t off = ctx.touchedStructParams[i];
@@ -161,6 +170,60 @@ void ResetParamLists(ParamStore& ctx) {
             SetStructState(ctx, rec, TESSAVO_STATE_RETIRED);
         }
     }
+}
+
+// Only the records written in the last packet change (all fresh: a clear makes the cache
+// stale); the list is the cached one.
+void RestartParams(ParamStore& ctx) {
+    auto& cache = ctx.inheritedParams;
+    ReportItem& item = ctx.item;
+    for (uint16_t i = 0; i < cache.writtenCount; ++i) {
+        DecodeParam& p = item.ParamAt(cache.written[i]);
+        if (p.state == TESSAVO_STATE_FRESH) {
+            p.state = TESSAVO_STATE_INHERITED;
+            ctx.Mark(&p.state, sizeof p.state);
+        }
+    }
+    std::copy_n(cache.list.begin(), cache.count, item.inhParamList);
+    item.inhParamCount = cache.count;
+}
+
+void RestartStructs(ParamStore& ctx) {
+    auto& cache = ctx.inheritedStructs;
+    ReportItem& item = ctx.item;
+    for (uint16_t i = 0; i < cache.writtenCount; ++i) {
+        StructRecordView rec = item.StructAt(cache.written[i]);
+        if (rec.State() == TESSAVO_STATE_FRESH) SetStructState(ctx, rec, TESSAVO_STATE_INHERITED);
+    }
+    std::copy_n(cache.list.begin(), cache.count, item.inhStructList);
+    item.inhStructCount = cache.count;
+}
+
+}  // namespace
+
+void ResetParamLists(ParamStore& ctx) {
+    ReportItem& item = ctx.item;
+    item.curParamCount = 0;
+    if (ctx.inheritedParams.stale || ctx.plainWrites) {
+        WalkParams(ctx);
+        std::copy_n(item.inhParamList, item.inhParamCount, ctx.inheritedParams.list.begin());
+        ctx.inheritedParams.count = item.inhParamCount;
+        ctx.inheritedParams.stale = false;
+    } else {
+        RestartParams(ctx);
+    }
+    ctx.inheritedParams.writtenCount = 0;
+
+    item.curStructCount = 0;
+    if (ctx.inheritedStructs.stale || ctx.plainWrites) {
+        WalkStructs(ctx);
+        std::copy_n(item.inhStructList, item.inhStructCount, ctx.inheritedStructs.list.begin());
+        ctx.inheritedStructs.count = item.inhStructCount;
+        ctx.inheritedStructs.stale = false;
+    } else {
+        RestartStructs(ctx);
+    }
+    ctx.inheritedStructs.writtenCount = 0;
     MarkLists(ctx);
 }
 
@@ -204,7 +267,9 @@ void ClearParam(ParamStore& ctx, uint16_t offset) {
     if (IsParamTouched(ctx, offset)) ClearIfValid(ctx, ctx.item.ParamAt(offset));
 }
 
-void ClearParamGroupA(ParamStore& ctx) { ClearGroup(ctx, kGroupA); }
+void ClearParamGroupA(ParamStore& ctx) {
+    ClearGroup(ctx, kGroupA);
+}
 
 void ClearParamGroupC(ParamStore& ctx) {
     if (ctx.lastValue018309 == 0) ClearGroup(ctx, kGroupC);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "params/inherited_list_cache.h"
 #include "params/report_item.h"
 
 namespace tessavo {
@@ -43,8 +44,9 @@ struct ParamStore {
     // The report item the dispatcher and decoders fill; copied into the ring when accepted.
     ReportItem item;
     ItemWrites writes;
-    // Set only by tests: appends copy the whole item and blocks are cleared over their whole
-    // capacity, the plain behaviour the faster paths are checked against.
+    // Set only by tests: appends copy the whole item, blocks are cleared over their whole
+    // capacity and the inherited lists are rebuilt at every packet, the plain behaviour the
+    // faster paths are checked against.
     bool plainWrites = false;
 
     // Every write into `item` goes through here: stamps the lines holding [at, at + n).
@@ -67,6 +69,9 @@ struct ParamStore {
     std::array<uint16_t, kParamCount> touchedParams{};
     uint16_t touchedParamCount = 0;
     OffsetSet touchedStructParams;
+    // The inherited lists between packets; every state change of a record is noted here.
+    InheritedListCache<kParamCount> inheritedParams;
+    InheritedListCache<kStructParamCount> inheritedStructs;
 
     // Values that the shared publishing steps read as well as the decoders.
     uint16_t channelState = 0;     // published as 0x7F01C102
