@@ -13,7 +13,6 @@
 #include <tuple>
 #include <vector>
 
-#include "common/le.h"
 #include "support/packet_builder.h"
 #include "support/test_host.h"
 #include "unit/decoders/decoder_test_util.h"

@@ -178,27 +178,17 @@ void DecodeTwice(TwinDecoders& twins, const Bytes& bytes) {
     }
 }
 
-struct Corpus {
-    const char* name;
-    std::vector<fs::path> files;
-};
-
-std::vector<Corpus> Corpora() {
-    return {
-        {"captures", FilesIn(TESSAVO_CAPTURES_DIR)},
-        {"sample", {fs::path(TESSAVO_SOURCE_DIR) / "samples" / "drive_test.bin"}},
-        {"fuzz seeds", FilesIn(TESSAVO_FUZZ_SEEDS_DIR)},
-        {"fuzz regressions", FilesIn(fs::path(TESSAVO_SOURCE_DIR) / "fuzz" / "regressions")},
-    };
-}
-
 class AppendPaths : public ::testing::TestWithParam<int> {};
 
 TEST_P(AppendPaths, IncrementalAppendGivesTheWholeCopysItems) {
-    const Corpus corpus = Corpora()[static_cast<size_t>(GetParam())];
-    if (corpus.files.empty() || !fs::exists(corpus.files.front())) {
-        GTEST_SKIP() << corpus.name << " absent";
-    }
+    const fs::path source = TESSAVO_SOURCE_DIR;
+    const std::pair<const char*, std::vector<fs::path>> corpora[] = {
+        {"captures", FilesIn(TESSAVO_CAPTURES_DIR)},
+        {"sample", {source / "samples" / "drive_test.bin"}},
+        {"fuzz seeds", FilesIn(TESSAVO_FUZZ_SEEDS_DIR)},
+        {"fuzz regressions", FilesIn(source / "fuzz" / "regressions")}};
+    const auto& [name, files] = corpora[GetParam()];
+    if (files.empty() || !fs::exists(files.front())) GTEST_SKIP() << name << " absent";
     for (bool sideForms : {false, true}) {
         // One pair of objects takes the corpus's files one after the other.
         TwinDecoders twins(TESSAVO_MODULE_B101);
@@ -207,13 +197,13 @@ TEST_P(AppendPaths, IncrementalAppendGivesTheWholeCopysItems) {
              {TESSAVO_CFG_REENCODE_ON, TESSAVO_CFG_OUTFILE_ON, TESSAVO_CFG_DTLOG_ON}) {
             if (sideForms) twins.Configure(code);
         }
-        for (const fs::path& file : corpus.files) {
+        for (const fs::path& file : files) {
             DecodeTwice(twins, ReadFile(file));
             EXPECT_EQ(twins.Mismatch(), "") << file << (sideForms ? " (side forms on)" : "");
             if (!twins.Mismatch().empty()) break;
         }
         // Every corpus yields items; a loop that compared nothing would prove nothing.
-        EXPECT_GT(twins.ItemsCompared(), 0) << corpus.name;
+        EXPECT_GT(twins.ItemsCompared(), 0) << name;
     }
 }
 
