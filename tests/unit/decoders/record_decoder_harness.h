@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "bits/packet_view.h"
 #include "common/le.h"
 #include "decoders/decoder.h"
+#include "dispatch/log_routes.h"
 #include "params/param_lists.h"
 #include "support/packet_builder.h"
 
@@ -20,6 +22,27 @@ namespace tessavo::test {
 
 using Ids = std::vector<uint32_t>;
 using IdValues = std::vector<std::pair<uint32_t, int32_t>>;
+
+// ID, value, ID, value, ... as pairs.
+inline IdValues Pairs(const std::vector<int64_t>& flat) {
+    IdValues pairs;
+    for (size_t k = 0; k + 1 < flat.size(); k += 2) {
+        pairs.emplace_back(static_cast<uint32_t>(flat[k]), static_cast<int32_t>(flat[k + 1]));
+    }
+    return pairs;
+}
+
+// One packet of a sequence: log code, payload, the current list it must leave (flat: ID, value,
+// ...), the carrier mode set before it (kKeepMode: unchanged), its time and message code.
+inline constexpr int32_t kKeepMode = INT32_MIN;
+struct Step {
+    uint16_t code;
+    Bytes payload;
+    std::vector<int64_t> current;
+    int32_t mode = kKeepMode;
+    uint64_t ticks = 0;
+    uint32_t msgCode = 0;
+};
 
 class RecordHarness {
   public:
@@ -29,6 +52,27 @@ class RecordHarness {
     void Log(uint16_t logCode, const Bytes& payload, std::initializer_list<LogHandler> handlers,
              uint32_t msgCode = 0, uint64_t ticks = 0, int32_t extra = 0) {
         Packet(LogPacket(logCode, payload, ticks), handlers, msgCode, extra);
+    }
+
+    // A log packet through the handlers its route names, parameters first, as the dispatcher
+    // runs them.
+    void Routed(uint16_t logCode, const Bytes& payload, uint32_t msgCode = 0, uint64_t ticks = 0) {
+        const LogRoute* r = FindLogRoute(logCode);
+        ASSERT_TRUE(r != nullptr) << std::hex << logCode;
+        const LogHandler none = [](DecoderContext&, PacketView, int32_t) {};
+        Log(logCode, payload, {r->param ? r->param : none, r->structured ? r->structured : none},
+            msgCode, ticks);
+    }
+
+    // Each step routed in turn, its current list checked.
+    void Steps(const std::vector<Step>& steps) {
+        for (size_t i = 0; i < steps.size(); ++i) {
+            const Step& s = steps[i];
+            SCOPED_TRACE(testing::Message() << "step " << i << " code " << std::hex << s.code);
+            if (s.mode != kKeepMode) ctx_->carrierMode = s.mode;
+            Routed(s.code, s.payload, s.msgCode, s.ticks);
+            ExpectCurrent(Pairs(s.current));
+        }
     }
 
     // Any packet (without check bytes) through `handlers`.
@@ -87,6 +131,13 @@ class RecordHarness {
         std::vector<uint32_t> words;
         for (size_t i = 0; i < n; ++i) words.push_back(StructAt<uint32_t>(id, offset + 4 * i));
         return words;
+    }
+    // The structure holds `words` (little-endian 32-bit) or `bytes` from `offset`.
+    void ExpectWords(uint32_t id, size_t offset, const std::vector<uint32_t>& words) const {
+        EXPECT_EQ(StructWords(id, offset, words.size()), words) << std::hex << id << " +" << offset;
+    }
+    void ExpectBytes(uint32_t id, size_t offset, const Bytes& bytes) const {
+        EXPECT_EQ(StructBytes(id, offset, bytes.size()), bytes) << std::hex << id << " +" << offset;
     }
 
   private:
