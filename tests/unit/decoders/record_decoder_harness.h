@@ -1,5 +1,5 @@
-// Runs 1x record decoders the way the dispatcher does (list reset, message code, handlers on
-// the dispatched packet) and reads the current report item back by parameter ID.
+// Runs record decoders the way the dispatcher does (list reset, message code, handlers on the
+// dispatched packet) and reads the current report item back by parameter ID.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,6 +22,41 @@ namespace tessavo::test {
 
 using Ids = std::vector<uint32_t>;
 using IdValues = std::vector<std::pair<uint32_t, int32_t>>;
+
+inline const DecodeParam& ParamOf(const DecoderContext& ctx, uint32_t id) {
+    return ctx.item.ParamAt(static_cast<uint16_t>(ParamSlotOf(id) * kParamRecordSize));
+}
+inline int32_t ValueOf(const DecoderContext& ctx, uint32_t id) {
+    return ParamOf(ctx, id).value;
+}
+template <typename List>
+Ids ParamIds(const DecoderContext& ctx, const List& list, int count) {
+    Ids ids;
+    for (int i = 0; i < count; ++i) ids.push_back(ctx.item.ParamAt(list[i]).id);
+    return ids;
+}
+inline Ids CurrentIds(const DecoderContext& ctx) {
+    return ParamIds(ctx, ctx.item.curParamList, ctx.item.curParamCount);
+}
+inline Ids CurrentStructIds(DecoderContext& ctx) {
+    Ids ids;
+    for (int i = 0; i < ctx.item.curStructCount; ++i) {
+        ids.push_back(ctx.item.StructAt(ctx.item.curStructList[i]).Id());
+    }
+    return ids;
+}
+inline StructRecordView StructOf(DecoderContext& ctx, uint32_t id) {
+    return ctx.item.StructAt(kStructParamOffsets[id - kFirstStructParamId]);
+}
+template <typename T>
+T PayloadAt(DecoderContext& ctx, uint32_t id, size_t offset) {
+    return LoadLE<T>(StructOf(ctx, id).Payload() + offset);
+}
+// `count` payload bytes of a structured record from `offset`.
+inline Bytes PayloadBytes(DecoderContext& ctx, uint32_t id, size_t offset, size_t count) {
+    const uint8_t* p = StructOf(ctx, id).Payload() + offset;
+    return Bytes(p, p + count);
+}
 
 // ID, value, ID, value, ... as pairs.
 inline IdValues Pairs(const std::vector<int64_t>& flat) {
@@ -89,20 +124,16 @@ class RecordHarness {
     void Preset(uint32_t id, int32_t value) {
         ResetParamLists(*ctx_);
         uint16_t run = 0;
-        SetParam(*ctx_, Offset(id), id, value, run);
+        SetParam(*ctx_, static_cast<uint16_t>(ParamSlotOf(id) * kParamRecordSize), id, value, run);
         ctx_->item.curParamCount = run;
         BuildParamLists(*ctx_);
     }
 
-    Ids Current() const { return ParamIds(ctx_->item.curParamList, ctx_->item.curParamCount); }
-    Ids Inherited() const { return ParamIds(ctx_->item.inhParamList, ctx_->item.inhParamCount); }
-    Ids CurrentStructs() const {
-        Ids ids;
-        for (int i = 0; i < ctx_->item.curStructCount; ++i) {
-            ids.push_back(ctx_->item.StructAt(ctx_->item.curStructList[i]).Id());
-        }
-        return ids;
+    Ids Current() const { return CurrentIds(*ctx_); }
+    Ids Inherited() const {
+        return ParamIds(*ctx_, ctx_->item.inhParamList, ctx_->item.inhParamCount);
     }
+    Ids CurrentStructs() const { return CurrentStructIds(*ctx_); }
 
     // The current list holds exactly the IDs of `expected`, in order, with these values.
     void ExpectCurrent(const IdValues& expected) const {
@@ -112,19 +143,16 @@ class RecordHarness {
         for (const auto& [id, value] : expected) EXPECT_EQ(Value(id), value) << std::hex << id;
     }
 
-    int32_t Value(uint32_t id) const { return Record(id).value; }
-    int32_t State(uint32_t id) const { return Record(id).state; }
+    int32_t Value(uint32_t id) const { return ValueOf(*ctx_, id); }
+    int32_t State(uint32_t id) const { return ParamOf(*ctx_, id).state; }
 
-    StructRecordView Struct(uint32_t id) const {
-        return ctx_->item.StructAt(kStructParamOffsets[id - kFirstStructParamId]);
-    }
+    StructRecordView Struct(uint32_t id) const { return StructOf(*ctx_, id); }
     template <typename T>
     T StructAt(uint32_t id, size_t offset) const {
-        return LoadLE<T>(Struct(id).Payload() + offset);
+        return PayloadAt<T>(*ctx_, id, offset);
     }
     Bytes StructBytes(uint32_t id, size_t offset, size_t n) const {
-        const uint8_t* p = Struct(id).Payload() + offset;
-        return Bytes(p, p + n);
+        return PayloadBytes(*ctx_, id, offset, n);
     }
     // `n` little-endian 32-bit words of a structure from `offset`.
     std::vector<uint32_t> StructWords(uint32_t id, size_t offset, size_t n) const {
@@ -141,26 +169,19 @@ class RecordHarness {
     }
 
   private:
-    template <typename List>
-    Ids ParamIds(const List& list, int count) const {
-        Ids ids;
-        for (int i = 0; i < count; ++i) ids.push_back(ctx_->item.ParamAt(list[i]).id);
-        return ids;
-    }
-    static uint16_t Offset(uint32_t id) {
-        return static_cast<uint16_t>(ParamSlotOf(id) * kParamRecordSize);
-    }
-    const DecodeParam& Record(uint32_t id) const { return ctx_->item.ParamAt(Offset(id)); }
-
     std::unique_ptr<DecoderContext> ctx_ = std::make_unique<DecoderContext>();
     Bytes packet_;
 };
 
 // Little-endian payload pieces.
-inline Bytes U16s(std::initializer_list<uint16_t> values) {
-    Bytes b;
-    for (uint16_t v : values) PutU16(b, v);
+template <typename T>
+Bytes Le(std::initializer_list<T> values) {
+    Bytes b(values.size() * sizeof(T));
+    for (size_t i = 0; i < values.size(); ++i) StoreLE(b.data() + i * sizeof(T), values.begin()[i]);
     return b;
+}
+inline Bytes U16s(std::initializer_list<uint16_t> values) {
+    return Le(values);
 }
 inline Bytes Zeros(size_t n) {
     return Bytes(n, 0);
