@@ -41,9 +41,7 @@ Bytes Numbered(size_t size, size_t at, size_t n, const Counters& counters, const
 }
 // 0x12A2 and 0x129F share the header: first byte, T, carrier count, carrier index, channel word.
 Bytes Header(uint32_t time, uint8_t count, uint8_t index, uint16_t word) {
-    Bytes b{0x5A};
-    PutU32(b, time);
-    return Concat({b, {count, index}, U16s({word})});
+    return Concat({{0x5A}, Le<uint32_t>({time}), {count, index}, U16s({word})});
 }
 // 0x12A2: the header and the 1285-byte table with the 56 counters first (payload byte p holds
 // p & 0xFF beyond them).
@@ -55,12 +53,8 @@ Bytes P12A2(uint32_t time, uint8_t count, uint8_t index, const Counters& c, uint
 }
 // 0x1192: T, the 56 counters and the further words (1288 bytes); 0x1193: T, then the 13
 // counters (A128, A256, A512, A1024, B1024, ...) and the arrays (160 bytes).
-Bytes P1192(uint32_t time, const Counters& c) {
-    return Numbered(1288, 4, 56, c, &time);
-}
-Bytes P1193(uint32_t time, const Counters& c) {
-    return Numbered(160, 4, 13, c, &time);
-}
+const auto P1192 = [](uint32_t time, const Counters& c) { return Numbered(1288, 4, 56, c, &time); };
+const auto P1193 = [](uint32_t time, const Counters& c) { return Numbered(160, 4, 13, c, &time); };
 
 // The reverse-link block: 3 groups of 24 entries of six words and a trailing word. Keys are
 // {group, entry}; values {w4, w5} (the other words 0). Trailing word of group g: 0xAAAA0000 + g.
@@ -75,13 +69,9 @@ Bytes ReverseBlock(const Entries& entries) {
     }
     return b;
 }
-Entries E4(uint32_t good, uint32_t all) {
-    return {{{0, 4}, {good, all}}};
-}
+const auto E4 = [](uint32_t good, uint32_t all) -> Entries { return {{{0, 4}, {good, all}}}; };
 Bytes P127E(uint8_t version, uint32_t duration, const Entries& e) {
-    Bytes b{version};
-    if (version == 1) PutU32(b, duration);
-    return Concat({b, ReverseBlock(e)});
+    return Concat({{version}, version == 1 ? Le<uint32_t>({duration}) : Bytes{}, ReverseBlock(e)});
 }
 Bytes P129F(uint32_t time, uint8_t count, uint8_t index, const Entries& e, uint16_t word = 0) {
     return Concat({Header(time, count, index, word), ReverseBlock(e)});
@@ -91,30 +81,19 @@ Bytes P129F(uint32_t time, uint8_t count, uint8_t index, const Entries& e, uint1
 Bytes P128A(uint8_t version, uint16_t selector,
             const std::vector<std::pair<uint8_t, uint16_t>>& entries) {
     Bytes b = Concat({{version}, U16s({selector}), {static_cast<uint8_t>(entries.size())}});
-    for (const auto& [id, mode] : entries) {
-        Bytes e(65, 0xEE);
-        e[0] = id;
-        StoreLE(e.data() + 9, mode);
-        b = Concat({b, e});
-    }
+    for (const auto& [id, mode] : entries)
+        b = Concat({b, {id}, Bytes(8, 0xEE), U16s({mode}), Bytes(54, 0xEE)});
     return b;
 }
 
 // The alternate-range summed form: T, A count, 64-bit A bit sum, B count, a filler word.
 Bytes Summed(uint32_t time, uint32_t countA, uint64_t bitsA, uint32_t countB) {
-    Bytes b;
-    PutU32(b, time);
-    PutU32(b, countA);
-    PutU64(b, bitsA);
-    PutU32(b, countB);
-    PutU64(b, 0x0102030405060708);
-    return b;
+    return Concat({Le<uint32_t>({time, countA}), Le<uint64_t>({bitsA}), Le<uint32_t>({countB}),
+                   Le<uint64_t>({0x0102030405060708})});
 }
 // 0x927E: a (good), b (all), a filler, d (bits of packets not good).
 Bytes Counts927E(uint32_t a, uint32_t b, uint32_t d) {
-    Bytes p;
-    for (uint32_t v : {a, b, 7u, d}) PutU32(p, v);
-    return p;
+    return Le<uint32_t>({a, b, 7, d});
 }
 
 // clang-format off

@@ -48,10 +48,7 @@ Bytes Block129A(uint8_t carrier, uint16_t channel, uint16_t quarter, uint8_t fla
 }
 // 0x1299 carrier block with six sub-entries whose values are base + 0..5.
 Bytes Block1299(uint8_t carrier, uint16_t channel, int16_t norm, int8_t base) {
-    return Concat({{carrier},
-                   U16s({channel}),
-                   Zeros(13),
-                   U16s({static_cast<uint16_t>(norm)}),
+    return Concat({Bytes{carrier}, U16s({channel}), Zeros(13), U16s({static_cast<uint16_t>(norm)}),
                    ValueEntries({base, base + 1, base + 2, base + 3, base + 4, base + 5})});
 }
 // 0x1296 carrier block: carrier, channel word, 16 (rate byte, u32) pairs, 55 more bytes.
@@ -69,7 +66,7 @@ Bytes Block1298(uint8_t carrier, uint16_t word, uint8_t lastGroupByte, uint16_t 
 }
 // 0x1282: version, then two 56-byte blocks of 16 elements, a byte and the flag word.
 Bytes Packet1282(uint8_t version, uint16_t lastElement, uint16_t flagWord) {
-    return Concat({{version},
+    return Concat({Bytes{version},
                    U16s({0x2001, 0x0012}),
                    Zeros(52 + 30),
                    U16s({lastElement}),

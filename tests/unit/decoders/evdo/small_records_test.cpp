@@ -39,7 +39,7 @@ Bytes Entry1069(int16_t y, int16_t z, int16_t x, int16_t p, int16_t q1, int16_t 
     return w.Bytes();
 }
 Bytes P1183(uint8_t h5, uint32_t w25) {
-    return Concat({{1, 2, 3, 4, 5, h5, 0x01},
+    return Concat({Bytes{1, 2, 3, 4, 5, h5, 0x01},
                    Bytes(12, 0x77),
                    Bytes(6, 0x66),
                    {uint8_t(w25), uint8_t(w25 >> 8), uint8_t(w25 >> 16), 0x29},

@@ -7,30 +7,24 @@
 namespace tessavo::test {
 namespace {
 
-uint64_t Ticks(double seconds) {
-    return TicksFromMs(seconds * 1000.0);
-}
+const auto Ticks = [](double seconds) -> uint64_t { return TicksFromMs(seconds * 1000.0); };
 // 0x1276 (0x1275: without the last word): flow, start stamp, counter N at 22, bytes B at 38.
 Bytes Flow1276(uint8_t flow, double startSeconds, uint64_t count, uint64_t bytes,
                size_t size = 66) {
-    Bytes p = {0xC0, flow};
-    PutU64(p, StampFromTicks(Ticks(startSeconds)));
-    PutU32(p, 0x0A0B0C0D);
-    for (uint64_t v : {uint64_t{14}, count, uint64_t{30}, bytes}) PutU64(p, v);
-    for (uint32_t w : {46u, 50u, 54u, 58u, 62u}) PutU32(p, w);
+    Bytes p = Concat({Bytes{0xC0, flow}, Le<uint64_t>({StampFromTicks(Ticks(startSeconds))}),
+                      Le<uint32_t>({0x0A0B0C0D}), Le<uint64_t>({14, count, 30, bytes}),
+                      Le<uint32_t>({46, 50, 54, 58, 62})});
     p.resize(size);
     return p;
 }
 // 0x12A5: the index word (flow in bits 0-4, skip flag bit 5), start stamp at 5, N at 45, B at 61.
 Bytes Flow12A5(uint16_t indexWord, double startSeconds, uint64_t count, uint64_t bytes) {
-    Bytes p = Concat({{0xC5}, U16s({indexWord}), {3, 4}});
-    for (int i = 0; i < 13; ++i) {
-        PutU64(p, i == 0   ? StampFromTicks(Ticks(startSeconds))
-                  : i == 5 ? count
-                  : i == 7 ? bytes
-                           : 0);
-    }
-    return Concat({p, Zeros(49)});
+    const uint64_t start = StampFromTicks(Ticks(startSeconds));
+    return Concat({Bytes{0xC5},
+                   U16s({indexWord}),
+                   {3, 4},
+                   Le<uint64_t>({start, 0, 0, 0, 0, count, 0, bytes}),
+                   Zeros(40 + 49)});
 }
 
 // clang-format off
