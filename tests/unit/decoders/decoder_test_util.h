@@ -2,8 +2,6 @@
 // the dispatcher does, and read the report item back by parameter ID.
 #pragma once
 
-#include <initializer_list>
-#include <memory>
 #include <string>
 
 #include "unit/decoders/record_decoder_harness.h"

@@ -160,11 +160,23 @@ TEST(ForwardStats, CounterGroupsAndCarriedBytes) {
     h.ExpectBytes(0x7F0107E5, 0, Bytes(payload.begin() + 4, payload.end()));
 }
 
-TEST(ForwardStats, SingleCarrierRatesAcrossPackets) {
+// 0x1192 across packets, with 0x1193 between them (0x1192's last values join its totals). The
+// since-last value of 0x1193 is the bit growth itself: 2048000 x 1.024 = 2097152.
+TEST(ForwardStats, SingleCarrierRatesAndSecondTableTotals) {
+    RecordHarness alone;  // no single-carrier values: the totals are its own
+    alone.Steps({{0x1193, P1193(1000, kFirst), {0x7F018404, 1048, 0x7F018406, 627889, 0x7F018201, 1048, 0x7F018203, 627889}}});
     RecordHarness h;
     h.Steps({
         {0x1192, P1192(1000, kFirst), {0x7F018401, 1048, 0x7F018403, 627889}},
         {0x1192, P1192(2000, kSecond), {0x7F018401, 1572, 0x7F018402, 2097, 0x7F018403, 627889, 0x7F018407, 2000}},
+        // 1048.576 + 1572.864; 2 x 627889.8125; the share of 0x1192 alone.
+        {0x1193, P1193(1000, kFirst),
+         {0x7F018404, 1048, 0x7F018406, 627889, 0x7F018201, 2621, 0x7F018202, 2097, 0x7F018203, 1255779,
+          0x7F018206, 2000, 0x7F018208, 500, 0x7F018209, 2500}},
+        // 2097152 + 2097.152; (500 + 500) B of (2500 + 2500) packets.
+        {0x1193, P1193(2000, kSecond),
+         {0x7F018404, 1572, 0x7F018406, 627889, 0x7F018405, 2097152, 0x7F018408, 2000, 0x7F018201, 3145,
+          0x7F018202, 2099249, 0x7F018203, 1255779, 0x7F018206, 2000, 0x7F018208, 1000, 0x7F018209, 5000}},
         // Not later than the last packet: primes the history again (4096000 bits).
         {0x1192, P1192(2000, {{3, 4000}, {4, 500}}), {0x7F018401, 2097, 0x7F018403, 627889}},
         // B counter restarted: the share is held at 100 %.
@@ -186,27 +198,6 @@ TEST(ForwardStats, SingleCarrierRatesAcrossPackets) {
     EXPECT_FALSE(BitSumGrowth(100, 5000000000, growth));
     EXPECT_TRUE(BitSumGrowth(5000000010, 5000000000, growth));
     EXPECT_EQ(growth, 10u);
-}
-
-// 0x1193 alone, and after two 0x1192 packets whose last values join the totals. Its
-// since-last value is the bit growth itself: 2048000 x 1.024 = 2097152.
-TEST(ForwardStats, SecondTableOwnValuesAndTotals) {
-    RecordHarness alone;  // no single-carrier values: the totals are its own
-    alone.Steps({{0x1193, P1193(1000, kFirst),
-                  {0x7F018404, 1048, 0x7F018406, 627889, 0x7F018201, 1048, 0x7F018203, 627889}}});
-    RecordHarness h;
-    h.Steps({
-        {0x1192, P1192(1000, kFirst), {0x7F018401, 1048, 0x7F018403, 627889}},
-        {0x1192, P1192(2000, kSecond), {0x7F018401, 1572, 0x7F018402, 2097, 0x7F018403, 627889, 0x7F018407, 2000}},
-        // 1048.576 + 1572.864; 2 x 627889.8125; the share of 0x1192 alone.
-        {0x1193, P1193(1000, kFirst),
-         {0x7F018404, 1048, 0x7F018406, 627889, 0x7F018201, 2621, 0x7F018202, 2097, 0x7F018203, 1255779,
-          0x7F018206, 2000, 0x7F018208, 500, 0x7F018209, 2500}},
-        // 2097152 + 2097.152; (500 + 500) B of (2500 + 2500) packets.
-        {0x1193, P1193(2000, kSecond),
-         {0x7F018404, 1572, 0x7F018406, 627889, 0x7F018405, 2097152, 0x7F018408, 2000, 0x7F018201, 3145,
-          0x7F018202, 2099249, 0x7F018203, 1255779, 0x7F018206, 2000, 0x7F018208, 1000, 0x7F018209, 5000}},
-    });
 }
 
 TEST(ReverseStats, SingleCarrierShareBitGrowthAndRate) {
@@ -259,9 +250,9 @@ TEST(ReverseStats, BlobGroupsSumsAndRatios) {
     h.ExpectWords(e6, 1840, {90, 100});             // sums, position 4
     h.ExpectWords(e6, 2128, {1, 3});                // sums, position 16
     h.ExpectWords(e6, 2304, {0, 0, 0, 0, 103, 7});  // all, per size class
-    EXPECT_EQ(h.StructAt<double>(e6, 2352 + 8 * 4), 0.0);  // 91 / 103 as an integer quotient
-    EXPECT_EQ(h.StructAt<double>(e6, 2352 + 8 * 5), 1.0);
-    EXPECT_EQ(h.StructAt<double>(e6, 2352), 0.0);  // no packets of the class
+    // Good share per size class: class 4 91 / 103 as an integer quotient, class 5 7 / 7, class 0 none.
+    EXPECT_EQ(std::tuple(h.StructAt<double>(e6, 2352 + 8 * 4), h.StructAt<double>(e6, 2352 + 8 * 5), h.StructAt<double>(e6, 2352)),
+              std::tuple(0.0, 1.0, 0.0));
     h.ExpectWords(e6, 2448, {107, 0, 3, 0xAAAA0000, 0xAAAA0001, 0xAAAA0002});
     h.Routed(0x129F, P129F(5, 1, 1, entries, 0xACD2));
     h.ExpectWords(f1, 0, {1234, 1, 21});
@@ -387,7 +378,6 @@ TEST(CarrierMode, SwitchesTheHandlersBothWays) {
         EXPECT_EQ(h.CurrentStructs(), structs);
     }
 }
-// clang-format on
 
 }  // namespace
 }  // namespace tessavo::test

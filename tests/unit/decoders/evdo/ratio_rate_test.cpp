@@ -197,7 +197,6 @@ TEST(AlternateRange, LoadQuarterAndRatioEntries) {
         {0x9068, Concat({U16s({16384}), {9, 0}}), {}},
     });
 }
-// clang-format on
 
 }  // namespace
 }  // namespace tessavo::test

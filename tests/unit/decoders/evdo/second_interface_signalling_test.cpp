@@ -9,12 +9,8 @@ namespace {
 
 struct HeaderFields {
     uint8_t band = 1;
-    uint16_t channel = 225;
-    uint16_t sector = 78;
-    uint8_t byte7 = 0;
-    uint8_t b8 = 0xFF, b9 = 0xFF;
-    uint8_t identifier = 0;
-    uint8_t subKind = 0;
+    uint16_t channel = 225, sector = 78;
+    uint8_t byte7 = 0, b8 = 0xFF, b9 = 0xFF, identifier = 0, subKind = 0;
 };
 void PutHeader(BitWriter& w, const HeaderFields& f) {
     w.Lsb(f.band, 8).Lsb(f.channel, 16).Lsb(f.sector, 16).Lsb(0x0400, 16).Lsb(f.byte7, 8);
@@ -96,7 +92,6 @@ TEST(SignallingMessages, ValueMessagesOfTheOtherLogs) {
     EXPECT_EQ(h.Current(), (Ids{0x7F01C102, 0x7F010014, 0x7F010003}));
     EXPECT_EQ(h.State(0x7F010003), -1);
 }
-// clang-format on
 
 // Multi-pilot assignment: sets of a channel and pilots {pn, softer, mac, drc}.
 struct PilotBits {

@@ -62,9 +62,9 @@ void ExpectRows(const RecordHarness& h, const std::vector<Row>& rows) {
     ASSERT_EQ(h.StructAt<uint32_t>(kTable, 0), rows.size());
     for (size_t i = 0; i < rows.size(); ++i) {
         const size_t at = 4 + 56 * i;
-        EXPECT_EQ(h.StructAt<int32_t>(kTable, at), rows[i].kind) << i;
-        EXPECT_EQ(h.StructAt<int32_t>(kTable, at + 4), rows[i].channel) << i;
-        EXPECT_EQ(h.StructAt<int32_t>(kTable, at + 8), rows[i].sector) << i;
+        h.ExpectWords(
+            kTable, at,
+            {uint32_t(rows[i].kind), uint32_t(rows[i].channel), uint32_t(rows[i].sector)});
         EXPECT_NEAR(h.StructAt<double>(kTable, at + 12), rows[i].carrierLevel, 1e-4) << i;
         EXPECT_NEAR(h.StructAt<double>(kTable, at + 28), rows[i].level, 1e-4) << i;
     }
@@ -106,11 +106,9 @@ TEST(MultiCarrierSectors, LevelsSetsAndServingSectorsShareTheirState) {
     const size_t second = 40 + 13 + 36;  // the record of sector 5, flags 0x11, byte +9 0x53
     EXPECT_EQ(h.StructAt<uint8_t>(kEA, 0), 2);
     h.ExpectWords(kEA, 4, {200, 1, 2, 300, 3, 0});
-    EXPECT_EQ(h.StructAt<uint8_t>(kEA, 40 + 12), 2);
-    EXPECT_EQ(h.StructAt<uint8_t>(kEA, 40 + 445 + 12), 0);
+    EXPECT_EQ(std::tuple(h.StructAt<uint8_t>(kEA, 40 + 12), h.StructAt<uint8_t>(kEA, 40 + 445 + 12)), std::tuple(2, 0));
     EXPECT_EQ(h.StructAt<uint16_t>(kEA, second), 5);
-    EXPECT_EQ(h.StructAt<double>(kEA, second + 2), 10000.0);
-    EXPECT_EQ(h.StructAt<double>(kEA, second + 10), -9999.0);
+    EXPECT_EQ(std::tuple(h.StructAt<double>(kEA, second + 2), h.StructAt<double>(kEA, second + 10)), std::tuple(10000.0, -9999.0));
     h.ExpectWords(kEA, second + 26, {0x12345678u});
     h.ExpectBytes(kEA, second + 30, {3, 5, 1, 0, 0, 1});
     // Single carrier: the multi-carrier handlers stay silent and keep the table; 0x12A1 still
@@ -139,7 +137,6 @@ TEST(MultiCarrierSectors, SetBlobsByteForByte) {
     h.ExpectBytes(0x7F0107EE, 0, {0x11, 1});
     h.ExpectWords(0x7F0107EE, 2, {0x125, 0, 0x109, static_cast<uint32_t>(-9999), 0, 0x5A, 5, 0, 0x1234});
 }
-// clang-format on
 
 TEST(MultiCarrierSectors, FullSetsFillTheTableAndTheRun) {
     // 255 entries in each set, all distinct, every set A entry flagged: 511 writes in one run
@@ -196,7 +193,6 @@ Bytes Packet108A(const std::vector<Bytes>& entries) {
     return Joined(Concat({{0x0A, 1, 2, 3, 4}, U16s({8, 10}), {N(entries)}}), {&entries});
 }
 
-// clang-format off
 TEST(SingleCarrierSectors, SetsRebuildTheTableAndStrengthsAddToIt) {
     RecordHarness h;
     h.Ctx().lastValue018001 = -85000;  // carrier level -85 dBm
@@ -232,7 +228,6 @@ TEST(SingleCarrierSectors, SetsRebuildTheTableAndStrengthsAddToIt) {
     EXPECT_EQ(t.count, 2);
     EXPECT_EQ(h.Ctx().referenceValue, 283);
 }
-// clang-format on
 
 TEST(SingleCarrierSectors, EdgeCounts) {
     RecordHarness h;

@@ -79,7 +79,7 @@ TEST(SmallRecords, LeadingBytesLevelsAndTwentyFourBitValue) {
     EXPECT_EQ(empty.Ctx().lastValue018001, kNoValueD);
 }
 
-TEST(Position, TextFieldsAsNumbers) {
+TEST(Position, TextFieldsAsNumbersWhateverTheLocale) {
     // Longitude (9 characters), latitude (8), two 3-character numbers.
     const std::tuple<std::string, double, double, int32_t, int32_t> cases[] = {
         {"11712345.3412345.123-45", 117.12345, 34.12345, 123, -45},
@@ -98,18 +98,15 @@ TEST(Position, TextFieldsAsNumbers) {
         EXPECT_EQ(h.Struct(0x7F0107FC).Length(), 24u);
         EXPECT_DOUBLE_EQ(h.StructAt<double>(0x7F0107FC, 0), longitude);
         EXPECT_DOUBLE_EQ(h.StructAt<double>(0x7F0107FC, 8), latitude);
-        EXPECT_EQ(h.StructAt<int32_t>(0x7F0107FC, 16), field16);
-        EXPECT_EQ(h.StructAt<int32_t>(0x7F0107FC, 20), field20);
+        EXPECT_EQ(std::tuple(h.StructAt<int32_t>(0x7F0107FC, 16), h.StructAt<int32_t>(0x7F0107FC, 20)), std::tuple(field16, field20));
     }
-}
-
-TEST(Position, DecimalPointIndependentOfTheHostLocale) {
+    // The decimal point does not depend on the host's locale.
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
     const char* german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-    RecordHarness h;
-    h.Routed(0x1014, PositionPayload("11712345.3412345.123-45"));
+    RecordHarness g;
+    g.Routed(0x1014, PositionPayload("11712345.3412345.123-45"));
     std::setlocale(LC_NUMERIC, saved.c_str());
-    EXPECT_DOUBLE_EQ(h.StructAt<double>(0x7F0107FC, 0), 117.12345) << "locale " << (german ? german : "C");
+    EXPECT_DOUBLE_EQ(g.StructAt<double>(0x7F0107FC, 0), 117.12345) << "locale " << (german ? german : "C");
 }
 
 TEST(Record1064, EntryLayoutAndCountLimit) {
@@ -123,8 +120,7 @@ TEST(Record1064, EntryLayoutAndCountLimit) {
     const Bytes packet = Dispatched(LogPacket(0x1064, w.Bytes()));
     Record1064 rec;
     ASSERT_EQ(ParseRecord1064(View(packet), rec), 1);
-    EXPECT_EQ(rec.w0, 0xCAFEBABEu);
-    EXPECT_EQ(rec.count, 32);
+    EXPECT_EQ(std::tuple(rec.w0, rec.count), std::tuple(0xCAFEBABEu, 32));
     const Entry1064& e = rec.entries[0];
     EXPECT_EQ(std::tuple(e.f0, e.f2, e.f6, e.f8, e.f9, e.f10, e.f11, e.f12, e.f13, e.f14, e.f16),
               std::tuple(100, 0x2ABCDu, 0x0606, 1, 0, 1, 9, 5, 6, 0x1414, 0));
@@ -244,38 +240,31 @@ TEST(StateBytes, PublishesTheNineBytesAndLessForSubState4AndState255) {
     EXPECT_EQ(s.Current(), Ids{0x7F01C103});
     EXPECT_EQ(std::tuple(s.Ctx().lastValue018302, s.Ctx().lastValue018309), std::tuple(4, 7));
 }
-// clang-format on
 
-TEST(StateBytes, State5ClearsTheFrameStatistics) {
+TEST(StateBytes, State5ClearsTheFrameStatisticsState0TheSecondInterfaceValues) {
     RecordHarness h;
     h.Preset(0x7F010101, 50000);
     h.Preset(0x7F010205, 1500);
     h.Preset(0x7F010001, -80000);  // not in the group
     h.Routed(0x107E, States(5, 0));
-    EXPECT_EQ(h.Ctx().modeC103, 2);
-    EXPECT_EQ(h.Value(0x7F01C103), 2);
-    EXPECT_EQ(std::tuple(h.State(0x7F01C103), h.State(0x7F010101), h.State(0x7F010205),
-                         h.State(0x7F010001)),
+    EXPECT_EQ(std::tuple(h.Ctx().modeC103, h.Value(0x7F01C103)), std::tuple(2, 2));
+    EXPECT_EQ(std::tuple(h.State(0x7F01C103), h.State(0x7F010101), h.State(0x7F010205), h.State(0x7F010001)),
               std::tuple(1, -1, -1, 0));
     const Ids current = h.Current();  // the ten state values, then the cleared ones
     ASSERT_EQ(current.size(), kPublished.size() / 2 + 2);
     EXPECT_EQ(Ids(current.end() - 2, current.end()), (Ids{0x7F010101, 0x7F010205}));
     EXPECT_EQ(h.Ctx().lastValue018302, 5);
-}
-
-TEST(StateBytes, ModeZeroWithdrawsTheSecondInterfaceValues) {
     // A packet in state 0 keeps mode 0: values of the second interface written before are
     // cleared in the same packet; with r8 = 0, 0x7F01000C to 0x7F01000E go too, not otherwise.
     for (uint8_t r8 : {0, 1}) {
-        RecordHarness h;
-        h.Preset(0x7F018003, -5000);
-        h.Preset(0x7F01A501, 3);
-        h.Preset(0x7F01000C, 100);
-        h.Preset(0x7F018001, -90000);  // not in the group
-        h.Routed(0x107E, States(0, 2, 0, r8));
-        EXPECT_EQ(h.Ctx().modeC103, 0);
-        EXPECT_EQ(std::tuple(h.State(0x7F018003), h.State(0x7F01A501), h.State(0x7F01000C),
-                             h.State(0x7F018001)),
+        RecordHarness z;
+        z.Preset(0x7F018003, -5000);
+        z.Preset(0x7F01A501, 3);
+        z.Preset(0x7F01000C, 100);
+        z.Preset(0x7F018001, -90000);  // not in the group
+        z.Routed(0x107E, States(0, 2, 0, r8));
+        EXPECT_EQ(z.Ctx().modeC103, 0);
+        EXPECT_EQ(std::tuple(z.State(0x7F018003), z.State(0x7F01A501), z.State(0x7F01000C), z.State(0x7F018001)),
                   std::tuple(-1, -1, r8 == 0 ? -1 : 0, 0));
     }
 }
