@@ -2,24 +2,13 @@
 // the dispatcher does, and read the report item back by parameter ID.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <memory>
 #include <string>
-#include <utility>
-#include <vector>
 
-#include "bits/packet_view.h"
-#include "common/le.h"
-#include "decoders/decoder.h"
-#include "params/param_lists.h"
-#include "support/packet_builder.h"
+#include "unit/decoders/record_decoder_harness.h"
 
 namespace tessavo::test {
 
-using Ids = std::vector<uint32_t>;
-using Values = std::vector<std::pair<uint32_t, int32_t>>;
+using Values = IdValues;
 
 inline std::unique_ptr<DecoderContext> NewContext() {
     return std::make_unique<DecoderContext>();
@@ -36,22 +25,6 @@ inline void RunLog(DecoderContext& ctx, uint16_t logCode, const Bytes& payload,
     for (LogHandler h : handlers) h(ctx, view, 0);
 }
 
-inline const DecodeParam& ParamOf(const DecoderContext& ctx, uint32_t id) {
-    return ctx.item.ParamAt(static_cast<uint16_t>(ParamSlotOf(id) * kParamRecordSize));
-}
-
-inline int32_t ValueOf(const DecoderContext& ctx, uint32_t id) {
-    return ParamOf(ctx, id).value;
-}
-
-inline Ids CurrentIds(const DecoderContext& ctx) {
-    Ids ids;
-    for (int i = 0; i < ctx.item.curParamCount; ++i) {
-        ids.push_back(ctx.item.ParamAt(ctx.item.curParamList[i]).id);
-    }
-    return ids;
-}
-
 // The current scalar list is `prefix`, then the IDs of `expected` with those values.
 inline void ExpectCurrent(const DecoderContext& ctx, const Values& expected, Ids prefix = {}) {
     for (const auto& [id, value] : expected) {
@@ -59,29 +32,6 @@ inline void ExpectCurrent(const DecoderContext& ctx, const Values& expected, Ids
         EXPECT_EQ(ValueOf(ctx, id), value) << std::hex << id;
     }
     EXPECT_EQ(CurrentIds(ctx), prefix);
-}
-
-inline Ids CurrentStructIds(DecoderContext& ctx) {
-    Ids ids;
-    for (int i = 0; i < ctx.item.curStructCount; ++i) {
-        ids.push_back(ctx.item.StructAt(ctx.item.curStructList[i]).Id());
-    }
-    return ids;
-}
-
-inline StructRecordView StructOf(DecoderContext& ctx, uint32_t id) {
-    return ctx.item.StructAt(kStructParamOffsets[id - kFirstStructParamId]);
-}
-
-template <typename T>
-T PayloadAt(DecoderContext& ctx, uint32_t id, size_t offset) {
-    return LoadLE<T>(StructOf(ctx, id).Payload() + offset);
-}
-
-// `count` payload bytes of a structured record from `offset`.
-inline Bytes PayloadBytes(DecoderContext& ctx, uint32_t id, size_t offset, size_t count) {
-    const uint8_t* p = StructOf(ctx, id).Payload() + offset;
-    return Bytes(p, p + count);
 }
 
 inline Bytes FromHex(const std::string& hex) {

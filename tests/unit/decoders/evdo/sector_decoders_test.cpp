@@ -9,8 +9,6 @@
 namespace tessavo::test {
 namespace {
 
-constexpr auto kP12A1 = HandleSectorSetsParams12A1;
-constexpr auto kS12A1 = HandleSectorSetsStruct12A1;
 constexpr double k3dB = 3.0103;  // ConvertLog512(1024), dB
 
 uint16_t Word(uint16_t channel, uint16_t band) {
@@ -44,12 +42,8 @@ Bytes Packet12A1(const std::vector<Bytes>& a, const std::vector<Bytes>& b,
 
 // A 0x1295 carrier block and its 22-byte sub-entries.
 Bytes Serving(uint16_t sector, uint16_t e0, uint8_t flags, uint16_t e1 = 0) {
-    return Concat({U16s({sector}),
-                   {0x78, 0x56, 0x34, 0x12},
-                   U16s({e0}),
-                   {flags, 0x53},
-                   U16s({e1, 0}),
-                   Zeros(8)});
+    const Bytes word = {0x78, 0x56, 0x34, 0x12};
+    return Concat({U16s({sector}), word, U16s({e0}), {flags, 0x53}, U16s({e1, 0}), Zeros(8)});
 }
 Bytes ServingBlock(uint8_t carrier, uint16_t word, const std::vector<Bytes>& subs) {
     return Joined(Concat({{carrier}, U16s({word}), {0, N(subs)}}), {&subs});
@@ -68,95 +62,61 @@ void ExpectRows(const RecordHarness& h, const std::vector<Row>& rows) {
     ASSERT_EQ(h.StructAt<uint32_t>(kTable, 0), rows.size());
     for (size_t i = 0; i < rows.size(); ++i) {
         const size_t at = 4 + 56 * i;
-        EXPECT_EQ(h.StructAt<int32_t>(kTable, at), rows[i].kind) << i;
-        EXPECT_EQ(h.StructAt<int32_t>(kTable, at + 4), rows[i].channel) << i;
-        EXPECT_EQ(h.StructAt<int32_t>(kTable, at + 8), rows[i].sector) << i;
+        h.ExpectWords(
+            kTable, at,
+            {uint32_t(rows[i].kind), uint32_t(rows[i].channel), uint32_t(rows[i].sector)});
         EXPECT_NEAR(h.StructAt<double>(kTable, at + 12), rows[i].carrierLevel, 1e-4) << i;
         EXPECT_NEAR(h.StructAt<double>(kTable, at + 28), rows[i].level, 1e-4) << i;
     }
 }
 
+// clang-format off
 TEST(MultiCarrierSectors, LevelsSetsAndServingSectorsShareTheirState) {
-    RecordHarness h;
-    h.Ctx().carrierMode = 2;
-    // Carrier 0 serves sector 7 on channel 100 at 3 dB (E0 1024); the reference is not known
-    // yet, so nothing carrier-independent is published.
-    h.Log(0x1295, Packet1295({ServingBlock(0, Word(100, 1), {Serving(7, 1024, 0x01)})}),
-          {HandleServingSectorsParams1295});
-    h.ExpectCurrent({{0x7F01910C, 100},
-                     {0x7F01910D, 1},
-                     {0x7F01910E, 7},
-                     {0x7F019107, 3010},
-                     {0x7F019108, 3010}});
     // Carrier 0 levels: L1 0x7FFF clamps to 127, L4 -23040 / 256 = -90 dBm, L5 0 clamps to -30.
-    const Bytes levels = Concat({{1, 0, 0, 0, 0, 0, 0, 1, 0x30},
-                                 U16s({Word(100, 1)}),
-                                 {0},
+    const Bytes levels = Concat({{1, 0, 0, 0, 0, 0, 0, 1, 0x30}, U16s({Word(100, 1)}), {0},
                                  U16s({0, 0x7FFF, 0, 0, static_cast<uint16_t>(-23040), 0})});
-    h.Log(0x129C, levels, {HandleCarrierLevels129C});
-    h.ExpectCurrent({{0x7F019104, 0},
-                     {0x7F019105, 0},
-                     {0x7F019106, 127000},
-                     {0x7F019103, 0},
-                     {0x7F019101, -90000},
-                     {0x7F019102, -30000}});
-
     // Two flagged set A entries move the reference to 100 and then 200; the third entry has the
     // key of the first and replaces its values. A set B entry without strength makes no row.
-    const Bytes sets = Packet12A1(
-        {EntryA(7, 1024, Word(100, 1), true), EntryA(8, 512, Word(200, 2), true),
-         EntryA(7, 5120, Word(100, 1), false)},
-        {SetEntry(9, 0, Word(100, 0), {0, 0, 0}), SetEntry(10, 256, Word(300, 0), {0, 0, 0})},
-        {SetEntry(11, 512, Word(100, 0), Zeros(5))});
-    h.Log(0x12A1, sets, {kP12A1, kS12A1});
-    h.ExpectCurrent(
-        {{0x7F01800D, 200}, {0x7F01800E, 2}, {0x7F01800D, 200}, {0x7F01800E, 2}, {0x7F01800C, 2}});
+    const Bytes sets = Packet12A1({EntryA(7, 1024, Word(100, 1), true), EntryA(8, 512, Word(200, 2), true),
+                                   EntryA(7, 5120, Word(100, 1), false)},
+                                  {SetEntry(9, 0, Word(100, 0), {0, 0, 0}), SetEntry(10, 256, Word(300, 0), {0, 0, 0})},
+                                  {SetEntry(11, 512, Word(100, 0), Zeros(5))});
+    RecordHarness h;
+    h.Steps({
+        // Carrier 0 serves sector 7 on channel 100 at 3 dB (E0 1024); the reference is not known
+        // yet, so nothing carrier-independent is published.
+        {0x1295, Packet1295({ServingBlock(0, Word(100, 1), {Serving(7, 1024, 0x01)})}),
+         {0x7F01910C, 100, 0x7F01910D, 1, 0x7F01910E, 7, 0x7F019107, 3010, 0x7F019108, 3010}, 2},
+        {0x129C, levels, {0x7F019104, 0, 0x7F019105, 0, 0x7F019106, 127000, 0x7F019103, 0, 0x7F019101, -90000, 0x7F019102, -30000}},
+        {0x12A1, sets, {0x7F01800D, 200, 0x7F01800E, 2, 0x7F01800D, 200, 0x7F01800E, 2, 0x7F01800C, 2}},
+    });
     EXPECT_EQ(h.Ctx().referenceValue, 200);
     EXPECT_EQ(h.CurrentStructs(), (Ids{0x7F0107EC, 0x7F0107ED, 0x7F0107EE}));
-
     // Carrier 1 on the reference channel: the last flagged sub-entry names the sector, the
     // strongest gives the level. Block 2 (carrier 3, nothing flagged) publishes nothing.
-    h.Log(
-        0x1295,
-        Packet1295({ServingBlock(1, Word(200, 2), {Serving(8, 512, 0x01), Serving(5, 5120, 0x11)}),
-                    ServingBlock(3, Word(300, 0), {Serving(0xFFFF, 0, 0x00)})}),
-        {HandleServingSectorsParams1295, HandleServingSectorsStruct1295});
-    h.ExpectCurrent({{0x7F01A10C, 200},
-                     {0x7F01A10D, 2},
-                     {0x7F01A10E, 5},
-                     {0x7F01A107, 10000},
-                     {0x7F01A108, 10000},
-                     {0x7F01800D, 200},
-                     {0x7F01800E, 2},
-                     {0x7F018007, 10000},
-                     {0x7F018008, 10000}});
+    h.Steps({{0x1295, Packet1295({ServingBlock(1, Word(200, 2), {Serving(8, 512, 0x01), Serving(5, 5120, 0x11)}),
+                                  ServingBlock(3, Word(300, 0), {Serving(0xFFFF, 0, 0x00)})}),
+              {0x7F01A10C, 200, 0x7F01A10D, 2, 0x7F01A10E, 5, 0x7F01A107, 10000, 0x7F01A108, 10000, 0x7F01800D, 200,
+               0x7F01800E, 2, 0x7F018007, 10000, 0x7F018008, 10000}}});
     EXPECT_EQ(h.Ctx().bestLevelX1000, 10000.0);
     // Rows carry the level of the carrier last seen on their channel (carrier 0, -90 dBm).
-    ExpectRows(h, {{0, 100, 7, -90.0, 10.0},
-                   {0, 200, 8, -9999.0, 0.0},
-                   {1, 300, 10, -9999.0, -k3dB},
-                   {2, 100, 11, -90.0, 0.0}});
+    ExpectRows(h, {{0, 100, 7, -90.0, 10.0}, {0, 200, 8, -9999.0, 0.0}, {1, 300, 10, -9999.0, -k3dB}, {2, 100, 11, -90.0, 0.0}});
     // 0x7F0107EA: block count, carrier headers, per block the valid sub-entries.
     constexpr uint32_t kEA = 0x7F0107EA;
-    EXPECT_EQ(h.StructAt<uint8_t>(kEA, 0), 2);
-    EXPECT_EQ(h.StructWords(kEA, 4, 6), (std::vector<uint32_t>{200, 1, 2, 300, 3, 0}));
-    EXPECT_EQ(h.StructAt<uint8_t>(kEA, 40 + 12), 2);
-    EXPECT_EQ(h.StructAt<uint8_t>(kEA, 40 + 445 + 12), 0);
     const size_t second = 40 + 13 + 36;  // the record of sector 5, flags 0x11, byte +9 0x53
+    EXPECT_EQ(h.StructAt<uint8_t>(kEA, 0), 2);
+    h.ExpectWords(kEA, 4, {200, 1, 2, 300, 3, 0});
+    EXPECT_EQ(std::tuple(h.StructAt<uint8_t>(kEA, 40 + 12), h.StructAt<uint8_t>(kEA, 40 + 445 + 12)), std::tuple(2, 0));
     EXPECT_EQ(h.StructAt<uint16_t>(kEA, second), 5);
-    EXPECT_EQ(h.StructAt<double>(kEA, second + 2), 10000.0);
-    EXPECT_EQ(h.StructAt<double>(kEA, second + 10), -9999.0);
-    EXPECT_EQ(h.StructAt<uint32_t>(kEA, second + 26), 0x12345678u);
-    EXPECT_EQ(h.StructBytes(kEA, second + 30, 6), (Bytes{3, 5, 1, 0, 0, 1}));
-
+    EXPECT_EQ(std::tuple(h.StructAt<double>(kEA, second + 2), h.StructAt<double>(kEA, second + 10)), std::tuple(10000.0, -9999.0));
+    h.ExpectWords(kEA, second + 26, {0x12345678u});
+    h.ExpectBytes(kEA, second + 30, {3, 5, 1, 0, 0, 1});
     // Single carrier: the multi-carrier handlers stay silent and keep the table; 0x12A1 still
     // publishes its blobs.
     h.Ctx().carrierMode = 1;
-    h.Log(0x12A1, Packet12A1({}, {}, {}), {kP12A1, kS12A1});
+    h.Routed(0x12A1, Packet12A1({}, {}, {}));
     EXPECT_EQ(h.CurrentStructs(), (Ids{0x7F0107EC, 0x7F0107ED, 0x7F0107EE}));
-    h.Log(0x1295, Packet1295({ServingBlock(1, Word(200, 2), {Serving(8, 512, 1)})}),
-          {HandleServingSectorsParams1295, HandleServingSectorsStruct1295});
-    EXPECT_TRUE(h.Current().empty());
+    h.Steps({{0x1295, Packet1295({ServingBlock(1, Word(200, 2), {Serving(8, 512, 1)})}), {}}});
     EXPECT_TRUE(h.CurrentStructs().empty());
     EXPECT_EQ(h.Ctx().sectorTable.count, 4);
 }
@@ -164,25 +124,18 @@ TEST(MultiCarrierSectors, LevelsSetsAndServingSectorsShareTheirState) {
 TEST(MultiCarrierSectors, SetBlobsByteForByte) {
     // Flag byte 0xBE: bits 0-1 2, bit 2 1, bits 3-4 3, bits 5-7 5. Byte +12 0x16: 6, 0, 1.
     // 10-bit value 0x2A5 from byte +13 0xA5 and byte +14 0x76 (bits 0-1 2, 2-4 5, 5-7 3).
-    const Bytes a = SetEntry(0x107, 1024, Word(0x123, 3),
-                             {0x44, 0xBE, 0xC3, 0x16, 0xA5, 0x76, 0xFF, 0x99, 0xEF, 0xBE});
+    const Bytes a = SetEntry(0x107, 1024, Word(0x123, 3), {0x44, 0xBE, 0xC3, 0x16, 0xA5, 0x76, 0xFF, 0x99, 0xEF, 0xBE});
     const Bytes b = SetEntry(0x108, 512, Word(0x124, 4), {0x02, 0x34, 0x12}, 5120);
     const Bytes c = SetEntry(0x109, 0, Word(0x125, 5), {0x11, 0x22, 0xFD, 0x34, 0x12}, 512);
     RecordHarness h;
-    h.Log(0x12A1, Packet12A1({a}, {b}, {c}), {kP12A1, kS12A1});
+    h.Routed(0x12A1, Packet12A1({a}, {b}, {c}));
     const uint32_t noLevel = static_cast<uint32_t>(-9999000);
-    EXPECT_EQ(h.StructBytes(0x7F0107EC, 0, 7), (Bytes{0x11, 1, 0x44, 0x22, 0, 0, 0}));
-    EXPECT_EQ(
-        h.StructWords(0x7F0107EC, 7, 22),
-        (std::vector<uint32_t>{0x123, 3, 0x107, 3010, noLevel, 0, 0x44, 2,    1,    3,     5, 3,
-                               12,    6, 0,     1,    0x2A5,   5, 3,    0x7F, 0x23, 0xBEEF}));
-    EXPECT_EQ(h.StructBytes(0x7F0107ED, 0, 3), (Bytes{0x11, 1, 0x88}));
-    EXPECT_EQ(h.StructWords(0x7F0107ED, 3, 9),
-              (std::vector<uint32_t>{0x124, 4, 0x108, 0, 10000, 0x5A, 1, 0, 0x1234}));
-    EXPECT_EQ(h.StructBytes(0x7F0107EE, 0, 2), (Bytes{0x11, 1}));
-    EXPECT_EQ(h.StructWords(0x7F0107EE, 2, 9),
-              (std::vector<uint32_t>{0x125, 0, 0x109, static_cast<uint32_t>(-9999), 0, 0x5A, 5, 0,
-                                     0x1234}));
+    h.ExpectBytes(0x7F0107EC, 0, {0x11, 1, 0x44, 0x22, 0, 0, 0});
+    h.ExpectWords(0x7F0107EC, 7, {0x123, 3, 0x107, 3010, noLevel, 0, 0x44, 2, 1, 3, 5, 3, 12, 6, 0, 1, 0x2A5, 5, 3, 0x7F, 0x23, 0xBEEF});
+    h.ExpectBytes(0x7F0107ED, 0, {0x11, 1, 0x88});
+    h.ExpectWords(0x7F0107ED, 3, {0x124, 4, 0x108, 0, 10000, 0x5A, 1, 0, 0x1234});
+    h.ExpectBytes(0x7F0107EE, 0, {0x11, 1});
+    h.ExpectWords(0x7F0107EE, 2, {0x125, 0, 0x109, static_cast<uint32_t>(-9999), 0, 0x5A, 5, 0, 0x1234});
 }
 
 TEST(MultiCarrierSectors, FullSetsFillTheTableAndTheRun) {
@@ -196,15 +149,14 @@ TEST(MultiCarrierSectors, FullSetsFillTheTableAndTheRun) {
     }
     RecordHarness h;
     h.Ctx().carrierMode = 2;
-    h.Log(0x12A1, Packet12A1(a, b, c), {kP12A1});
+    h.Routed(0x12A1, Packet12A1(a, b, c));
     EXPECT_EQ(h.Ctx().item.curParamCount, 384);  // the list holds what fits
     EXPECT_EQ(h.Value(0x7F01800C), 6);           // the 511th write still landed
     EXPECT_EQ(h.State(0x7F01800C), 1);
     EXPECT_EQ(h.Ctx().referenceValue, 254);
     const SectorTable& t = h.Ctx().sectorTable;
     ASSERT_EQ(t.count, 512);
-    EXPECT_EQ(t.rows[511].sector, 2001);
-    EXPECT_EQ(t.rows[511].kind, 2);
+    EXPECT_EQ(std::tuple(t.rows[511].sector, t.rows[511].kind), std::tuple(2001, 2));
 }
 
 // ---- single carrier: 0x108B, 0x108A ----
@@ -241,59 +193,38 @@ Bytes Packet108A(const std::vector<Bytes>& entries) {
     return Joined(Concat({{0x0A, 1, 2, 3, 4}, U16s({8, 10}), {N(entries)}}), {&entries});
 }
 
-constexpr auto kP108A = HandleSectorStrengthParams108A;
-constexpr auto kS108A = HandleSectorStrengthStruct108A;
-
 TEST(SingleCarrierSectors, SetsRebuildTheTableAndStrengthsAddToIt) {
     RecordHarness h;
     h.Ctx().lastValue018001 = -85000;  // carrier level -85 dBm
     // Set 1: a sector at 3 dB and one without strength (no best level yet: no level); set 2:
     // one row (field 10 from channel 300: 1), one without strength; set 3: channel 1000.
-    h.Log(0x108B,
-          Packet108B(283, {Set1(40, 1024, 5), Set1(41, 0, 2)},
-                     {Set2(50, 512, 300), Set2(51, 0, 300)}, {Set2(60, 256, 1000)}),
-          {HandleSectorSetsParams108B, HandleSectorSetsStruct108B});
-    h.ExpectCurrent({{0x7F01800D, 283}, {0x7F01800E, 1}, {0x7F01800C, 2}});
+    h.Steps({{0x108B, Packet108B(283, {Set1(40, 1024, 5), Set1(41, 0, 2)}, {Set2(50, 512, 300), Set2(51, 0, 300)}, {Set2(60, 256, 1000)}),
+              {0x7F01800D, 283, 0x7F01800E, 1, 0x7F01800C, 2}}});
     EXPECT_EQ(h.Ctx().referenceValue, 283);
     const SectorTable& t = h.Ctx().sectorTable;
     ASSERT_EQ(t.count, 4);
-    EXPECT_EQ(t.rows[0].field10, 5);
+    EXPECT_EQ(std::tuple(t.rows[0].field10, t.rows[0].carrierLevel, t.rows[1].level, t.rows[1].convertedLevel),
+              std::tuple(5, -85.0, -9999.0, -9999.0));
     EXPECT_NEAR(t.rows[0].level, k3dB, 1e-4);
-    EXPECT_EQ(t.rows[0].carrierLevel, -85.0);
-    EXPECT_EQ(t.rows[1].level, -9999.0);
-    EXPECT_EQ(t.rows[1].convertedLevel, -9999.0);
-    EXPECT_EQ((std::vector<int32_t>{t.rows[2].kind, t.rows[2].channel, t.rows[2].field10,
-                                    t.rows[3].kind, t.rows[3].channel, t.rows[3].field10}),
+    EXPECT_EQ((std::vector<int32_t>{t.rows[2].kind, t.rows[2].channel, t.rows[2].field10, t.rows[3].kind, t.rows[3].channel, t.rows[3].field10}),
               (std::vector<int32_t>{1, 300, 1, 2, 1000, 3}));
-    EXPECT_EQ(h.StructWords(0x7F0107D9, 13, 9),
-              (std::vector<uint32_t>{40, 3010, 5, 2, 1, 0, 1, 4, 0x0606}));
-    EXPECT_EQ(h.StructAt<uint32_t>(0x7F0107D9, 13 + 36 + 4), static_cast<uint32_t>(-9999));
-    EXPECT_EQ(h.StructWords(0x7F0107DA, 3, 7),
-              (std::vector<uint32_t>{50, 0, 300, 9, static_cast<uint32_t>(-9999),
-                                     static_cast<uint32_t>(-9999), static_cast<uint32_t>(-9999)}));
+    h.ExpectWords(0x7F0107D9, 13, {40, 3010, 5, 2, 1, 0, 1, 4, 0x0606});
+    h.ExpectWords(0x7F0107D9, 13 + 36 + 4, {static_cast<uint32_t>(-9999)});
+    const uint32_t none = static_cast<uint32_t>(-9999);
+    h.ExpectWords(0x7F0107DA, 3, {50, 0, 300, 9, none, none, none});
     EXPECT_EQ(h.StructAt<uint16_t>(0x7F0107DB, 2), 0xABCD);
-
     // Two entries of sector 41 (the second with high bits above the 9-bit number) sum to 512,
     // 0 dB; one sector other than the reference empties the table and becomes the reference.
-    h.Log(0x108A, Packet108A({Strength(41, 300), Strength(0x229, 212), Strength(0xFFFF, 50)}),
-          {kP108A, kS108A});
-    h.ExpectCurrent({{0x7F01800F, 41}, {0x7F018007, 0}, {0x7F018008, 0}});
+    h.Steps({{0x108A, Packet108A({Strength(41, 300), Strength(0x229, 212), Strength(0xFFFF, 50)}), {0x7F01800F, 41, 0x7F018007, 0, 0x7F018008, 0}}});
     ExpectRows(h, {{0, 283, 41, -85.0, 0.0}});
     EXPECT_EQ(h.StructAt<uint8_t>(0x7F0107D7, 12), 2);  // the 0xFFFF entry is dropped
-    EXPECT_EQ(h.StructBytes(0x7F0107D7, 13, 18), (Bytes{41, 0, 0x2C, 0x01, 0x10, 0x27, 0x68, 0x6D,
-                                                        0xCD, 0xAB, 0x02, 0, 3, 6, 9, 1, 0, 1}));
-
+    h.ExpectBytes(0x7F0107D7, 13, {41, 0, 0x2C, 0x01, 0x10, 0x27, 0x68, 0x6D, 0xCD, 0xAB, 0x02, 0, 3, 6, 9, 1, 0, 1});
     // Two sectors: the table grows; the best level is that of the reference sector.
-    h.Log(0x108A, Packet108A({Strength(42, 1024), Strength(41, 256), Strength(41, 256)}), {kP108A});
-    h.ExpectCurrent({{0x7F018007, 0}, {0x7F018008, 0}});
+    h.Steps({{0x108A, Packet108A({Strength(42, 1024), Strength(41, 256), Strength(41, 256)}), {0x7F018007, 0, 0x7F018008, 0}}});
     EXPECT_EQ(t.count, 2);
     EXPECT_NEAR(t.rows[1].level, k3dB, 1e-4);
-
-    // Multi-carrier mode: no scalar, the table stays, the record blob is still published.
-    h.Ctx().carrierMode = 2;
-    h.Log(0x108A, Packet108A({Strength(43, 512)}), {kP108A, kS108A});
-    h.Log(0x108B, Packet108B(5, {}, {}, {}), {HandleSectorSetsParams108B});
-    EXPECT_TRUE(h.Current().empty());
+    // Multi-carrier mode: no scalar, the table and the reference stay.
+    h.Steps({{0x108A, Packet108A({Strength(43, 512)}), {}, 2}, {0x108B, Packet108B(5, {}, {}, {}), {}}});
     EXPECT_EQ(t.count, 2);
     EXPECT_EQ(h.Ctx().referenceValue, 283);
 }
@@ -303,12 +234,11 @@ TEST(SingleCarrierSectors, EdgeCounts) {
     // Ten set-1 places: the last two are zero places, one row of sector 0 between them.
     std::vector<Bytes> ten;
     for (uint16_t i = 0; i < 10; ++i) ten.push_back(Set1(100 + i, 512, 0));
-    h.Log(0x108B, Packet108B(7, ten, {}, {}), {HandleSectorSetsParams108B});
+    h.Routed(0x108B, Packet108B(7, ten, {}, {}));
     EXPECT_EQ(h.Ctx().sectorTable.count, 9);
     EXPECT_EQ(h.Ctx().sectorTable.rows[8].sector, 0);
     // Only unused entries: nothing is written, the lists are not rebuilt.
-    h.Log(0x108A, Packet108A({Strength(0xFFFF, 10)}), {kP108A});
-    EXPECT_TRUE(h.Current().empty());
+    h.Steps({{0x108A, Packet108A({Strength(0xFFFF, 10)}), {}}});
     EXPECT_EQ(h.Ctx().sectorTable.count, 9);
 }
 
