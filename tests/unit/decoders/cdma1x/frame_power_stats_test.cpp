@@ -17,13 +17,9 @@ Bytes MeanEntry(uint16_t word, uint8_t extraByte, size_t padding = 0) {
 }
 
 TEST(FrameEntryMean, PublishesMeanTimes100) {
-    struct Case {
-        uint16_t logCode;
-        uint8_t announced;
-        std::vector<Bytes> entries;
-        int32_t expected;
-    };
-    const Case cases[] = {
+    // clang-format off
+    const struct { uint16_t logCode; uint8_t announced; std::vector<Bytes> entries; int32_t expected; }
+    cases[] = {
         // Top bits of the word are not part of the value: (100 + 200) / 2 x 100.
         {0x1025, 2, {MeanEntry(0x4064, 0), MeanEntry(0x00C8, 0)}, 15000},
         // Extra byte 5: (5 >> 2) + (5 & 3) = 2 bytes more; (1000 + 50) / 2 x 100.
@@ -36,7 +32,9 @@ TEST(FrameEntryMean, PublishesMeanTimes100) {
         {0x1026, 5, {MeanEntry(9, 0)}, 900},
         {0x1025, 0, {}, 0},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
         Bytes payload = {0, c.announced};
         for (const Bytes& e : c.entries) payload.insert(payload.end(), e.begin(), e.end());
         RecordHarness h;
@@ -65,23 +63,51 @@ Bytes Groups(size_t countAt, std::initializer_list<Bytes> groups, uint8_t bandCl
 
 const Ids kShareIds = {0x7F010101, 0x7F010102, 0x7F010103, 0x7F010104};
 
-TEST(RateShares, SharesOfTheExpectedRatePerChannel) {
-    // Channel 0: rates 0, 1, 7 (counts as 0), 4 -> rate 0 in 2 of 4 = 50 %.
+// One frame over channels 0 and 1: receive AGC 128, transmit byte 150, gain byte -4, channel 0
+// level 0, channel 1 level 32767 (not present in the frame).
+const Bytes kPowerRecord = {0, 0, 128, 150, 0xFC, 0x00, 0x00, 0xFF, 0x7F};
+const Bytes kTwoFrames = Group(0x3, 2, 9, Concat({kPowerRecord, kPowerRecord}));
+
+TEST(ChannelGroups, Vectors) {
+    // Rate shares. Channel 0: rates 0, 1, 7 (counts as 0), 4 -> rate 0 in 2 of 4 = 50 %.
     // Channel 1: rates 2, 2, 3, 4 -> rate 2 in 2 of the 3 frames at rates 0..3 = 66.67 %.
     // Channel 2: rates 2, 1 -> 50 %; channel 3: rates 0, 5 (counts as 0) -> 100 %.
     const Bytes g1 = Group(0x3, 4, 2, {0x10, 0x02, 0x01, 0x02, 0x07, 0x03, 0x04, 0x04});
     const Bytes g2 = Group(0xC, 2, 2, {0x02, 0x00, 0x01, 0x05});
-    RecordHarness h;
-    h.Log(0x1029, Groups(5, {g1, g2}), {HandleRateShares});
-    h.ExpectCurrent(
-        {{0x7F010101, 50000}, {0x7F010102, 66666}, {0x7F010103, 50000}, {0x7F010104, 100000}});
-}
-
-TEST(RateShares, CountsBeyond255Frames) {
+    // Channel power. Receive power: 128 / 3 - 148.581 = -105.9143 dBm. Gain: -(-4) / 2 = 2 dB
+    // per frame. Channel 0: L = 10^0 = 1, so T' = T - 10 log10(2) = T - 3.0103, summed over two
+    // frames, truncated, then divided by 2. T = 150 / 3 - 52.25 = -2.25 (band 0), 150 / 3 -
+    // 55.25 = -5.25 (band 1), 0 otherwise: sums -10.52, -16.52, -6.02 -> -5, -8, -3.
+    const auto Power = [](int32_t channel0) {
+        return IdValues{{0x7F010109, channel0}, {0x7F010001, -105914}, {0x7F010004, 2000}};
+    };
+    // clang-format off
+    const struct { const char* name; uint16_t logCode; LogHandler handler; Bytes payload; IdValues expected; }
+    cases[] = {
+        {"rate shares", 0x1029, HandleRateShares, Groups(5, {g1, g2}),
+         {{0x7F010101, 50000}, {0x7F010102, 66666}, {0x7F010103, 50000}, {0x7F010104, 100000}}},
+        {"power band 0", 0x102C, HandleChannelPower, Groups(6, {kTwoFrames}, 0), Power(-5000)},
+        {"power band 1", 0x102C, HandleChannelPower, Groups(6, {kTwoFrames}, 1), Power(-8000)},
+        {"power band 2", 0x102C, HandleChannelPower, Groups(6, {kTwoFrames}, 2), Power(-3000)},
+        // No complete group: nothing published.
+        {"power, no group", 0x102C, HandleChannelPower, Groups(6, {}), {}},
+        {"power, empty group", 0x102C, HandleChannelPower, Groups(6, {kTwoFrames, Group(0x1, 0, 9, {})}), {}},
+        {"power, short group", 0x102C, HandleChannelPower, Groups(6, {Group(0x1, 5, 9, {0, 0, 128})}), {}},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordHarness h;
+        h.Ctx().channelState = 2;
+        h.Log(c.logCode, c.payload, {c.handler});
+        h.ExpectCurrent(c.expected);
+    }
+    RecordHarness h;  // outside the traffic state: no gain
+    h.Log(0x102C, Groups(6, {kTwoFrames}), {HandleChannelPower});
+    EXPECT_EQ(h.Current(), (Ids{0x7F010109, 0x7F010001}));
     // 300 frames at rate 0 and 100 at rate 1 on channel 0: 75 %.
     Bytes records(300, 0x00);
     records.insert(records.end(), 100, 0x01);
-    RecordHarness h;
     h.Log(0x1029, Groups(5, {Group(0x1, 400, 1, records)}), {HandleRateShares});
     EXPECT_EQ(h.Value(0x7F010101), 75000);
 }
@@ -91,24 +117,18 @@ TEST(RateShares, CountsBeyond255Frames) {
 // packet cannot claim millions of frames. After a valid packet, such a packet leaves no fresh
 // value: 0x1029 and 0x102B clear theirs, 0x102C publishes nothing.
 TEST(ChannelGroups, RecordsTooSmallForTheirChannelsEndTheWalk) {
-    struct Case {
-        uint16_t logCode;
-        size_t countAt;
-        LogHandler handler;
-        uint8_t mask;
-        uint8_t needs;  // bytes of a record with the mask's channels
-        Ids ids;
-        int32_t stateAfter;
-    };
-    const Case cases[] = {
-        // A rate byte per channel.
-        {0x1029, 5, HandleRateShares, 0x3, 2, {0x7F010101, 0x7F010102}, -1},
+    // needs: bytes of a record with the mask's channels.
+    // clang-format off
+    const struct { uint16_t logCode; size_t countAt; LogHandler handler; uint8_t mask, needs; Ids ids; int32_t after; }
+    cases[] = {
+        {0x1029, 5, HandleRateShares, 0x3, 2, {0x7F010101, 0x7F010102}, -1},  // a rate byte per channel
         // Two bytes, then a sample per channel.
         {0x102B, 6, HandleChannelAverages, 0x5, 4, {0x7F010105, 0x7F010107}, -1},
         // AGC, transmit and gain bytes at 2 to 4, then two bytes per channel.
         {0x102C, 6, HandleChannelPower, 0x3, 9, {0x7F010109, 0x7F010001}, 0},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         Bytes zeroSize(c.countAt, 0);
         zeroSize.push_back(255);
         for (int g = 0; g < 255; ++g) {
@@ -125,7 +145,7 @@ TEST(ChannelGroups, RecordsTooSmallForTheirChannelsEndTheWalk) {
                   {c.handler});
             for (uint32_t id : c.ids) ASSERT_EQ(h.State(id), 1) << std::hex << id;
             h.Log(c.logCode, hostile, {c.handler});
-            for (uint32_t id : c.ids) EXPECT_EQ(h.State(id), c.stateAfter) << std::hex << id;
+            for (uint32_t id : c.ids) EXPECT_EQ(h.State(id), c.after) << std::hex << id;
         }
     }
 }
@@ -146,7 +166,7 @@ TEST(RateShares, ChannelsWithoutFramesOrOverrunGroupsAreCleared) {
     for (uint32_t id : kShareIds) EXPECT_EQ(h.State(id), -1) << std::hex << id;
 }
 
-TEST(ChannelAverages, MeanSampleInEighths) {
+TEST(ChannelAverages, MeanSampleInEighthsZeroSumAndOverrun) {
     // Channels 0 and 2, samples at record bytes 2 and 3. Channel 0: (40 + 44 + 36) / 3 = 40,
     // / 8 = 5.0. Channel 2: (-8 - 8 + 0) / 3 = -5 (toward zero), / 8 = -0.625.
     const Bytes records = {0, 0, 40, 0xF8, 0, 0, 44, 0xF8, 0, 0, 36, 0};
@@ -155,10 +175,6 @@ TEST(ChannelAverages, MeanSampleInEighths) {
     h.Log(0x102B, Groups(6, {Group(0x5, 3, 4, records)}), {HandleChannelAverages});
     h.ExpectCurrent({{0x7F010105, 5000}, {0x7F010107, -625}, {0x7F010106, -9999}});
     EXPECT_EQ(h.State(0x7F010106), -1);
-}
-
-TEST(ChannelAverages, ZeroSumAndOverrunAreCleared) {
-    RecordHarness h;
     // Frames with samples 40 and -8 (record size 3), then 2 of size 4: (40 - 8 + 4 - 12) / 4 =
     // 6, / 8 = 0.75.
     h.Log(0x102B,
@@ -174,40 +190,6 @@ TEST(ChannelAverages, ZeroSumAndOverrunAreCleared) {
     h.Log(0x102B, Groups(6, {Group(0x1, 9, 3, {0, 0, 16})}), {HandleChannelAverages});
     EXPECT_EQ(h.Current(), Ids{0x7F010105});  // the others were never written
     EXPECT_EQ(h.State(0x7F010105), -1);
-}
-
-// ---- 0x102C ----
-
-// One frame over channels 0 and 1: receive AGC 128, transmit byte 150, gain byte -4, channel 0
-// level 0, channel 1 level 32767 (not present in the frame).
-const Bytes kPowerRecord = {0, 0, 128, 150, 0xFC, 0x00, 0x00, 0xFF, 0x7F};
-const Bytes kTwoFrames = Group(0x3, 2, 9, Concat({kPowerRecord, kPowerRecord}));
-
-TEST(ChannelPower, ChannelPowerReceivePowerAndGainPerBand) {
-    // Receive power: 128 / 3 - 148.581 = -105.9143 dBm. Gain: -(-4) / 2 = 2 dB per frame.
-    // Channel 0: L = 10^0 = 1, so T' = T - 10 log10(2) = T - 3.0103, summed over two frames,
-    // truncated, then divided by 2. T = 150 / 3 - 52.25 = -2.25 (band 0), 150 / 3 - 55.25 =
-    // -5.25 (band 1), 0 otherwise: sums -10.52, -16.52, -6.02 -> -5, -8, -3.
-    const std::pair<uint8_t, int32_t> bands[] = {{0, -5000}, {1, -8000}, {2, -3000}};
-    for (auto [band, channel0] : bands) {
-        RecordHarness h;
-        h.Ctx().channelState = 2;
-        h.Log(0x102C, Groups(6, {kTwoFrames}, band), {HandleChannelPower});
-        h.ExpectCurrent({{0x7F010109, channel0}, {0x7F010001, -105914}, {0x7F010004, 2000}});
-    }
-    RecordHarness h;  // outside the traffic state: no gain
-    h.Log(0x102C, Groups(6, {kTwoFrames}), {HandleChannelPower});
-    EXPECT_EQ(h.Current(), (Ids{0x7F010109, 0x7F010001}));
-}
-
-TEST(ChannelPower, NoCompleteGroupPublishesNothing) {
-    for (const Bytes& payload : {Groups(6, {}), Groups(6, {kTwoFrames, Group(0x1, 0, 9, {})}),
-                                 Groups(6, {Group(0x1, 5, 9, {0, 0, 128})})}) {
-        RecordHarness h;
-        h.Ctx().channelState = 2;
-        h.Log(0x102C, payload, {HandleChannelPower});
-        EXPECT_TRUE(h.Current().empty());
-    }
 }
 
 // ---- 0x1031 ----
@@ -267,26 +249,23 @@ Bytes CategoryPayload(std::initializer_list<std::pair<uint8_t, uint8_t>> entries
 }
 
 TEST(FrameCategories, FoldsCountsIntoRowsAndShares) {
-    struct Case {
-        Bytes payload;
-        int32_t share1, share2;
-        std::vector<std::pair<size_t, uint32_t>> words;  // (row x 4 + column, value); rest 0
-    };
-    const Case cases[] = {
+    // words: (row x 4 + column, value); the rest 0.
+    // clang-format off
+    const struct { Bytes payload; int32_t share1, share2; std::vector<std::pair<size_t, uint32_t>> words; }
+    cases[] = {
         // cnt[1][0] = 2 (one flagged), cnt[1][9] = 1, cnt[8][9] = 1 (flagged). Column 0 takes
         // row 1 as A and row 8 as C: out[0][0] = 2, out[3][0] = 1, out[8][0] = 1,
         // out[10][0] = 2. total[0] = 3; out[11][0] = (100 - 2 x 100 / 3) x 256 = 8533.
         // share1 = 1 x 100 / 3 -> 3333; share2 = 2 x 100 / 4 -> 5000.
-        {CategoryPayload({{0x10, 1}, {0x10, 0}, {0x19, 0}, {0x89, 2}}),
-         3333,
-         5000,
+        {CategoryPayload({{0x10, 1}, {0x10, 0}, {0x19, 0}, {0x89, 2}}), 3333, 5000,
          {{0, 2}, {12, 1}, {32, 1}, {40, 2}, {44, 8533}}},
         // cnt[15][3] = 1 (flagged) enters column 0 as row B of the triple (12, 15, 13):
         // out[3][0], not in the column's total, its flag not counted. cnt[4][0] = 1 enters
         // column 3 as row A: out[0][3] = 1, total 1, out[11][3] = (100 - 0) x 256 = 25600.
         {CategoryPayload({{0xF3, 1}, {0x40, 0}}), 0, 0, {{12, 1}, {3, 1}, {47, 25600}}},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         RecordHarness h;
         h.Log(0x100E, c.payload, {HandleFrameCategoryParams, HandleFrameCategoryStruct});
         h.ExpectCurrent({{0x7F010006, c.share1}, {0x7F010005, c.share2}});

@@ -4,7 +4,7 @@
 
 #include "decoders/cdma1x/pilot_sets.h"
 #include "framing/hdlc.h"
-#include "unit/decoders/decoder_test_util.h"
+#include "unit/decoders/cdma1x/cdma1x_test_util.h"
 
 namespace tessavo::test {
 namespace {
@@ -45,17 +45,12 @@ TEST(PilotSetsStatus, CapturedResponseRebuildsTheTable) {
 
     // Neighbours at strength 63 were not measured; PN 33 (28) and PN 21 (26) remain. No
     // receive power reported yet: no receive or pilot power.
-    const PilotTable& table = ctx->pilotTable;
-    ASSERT_EQ(table.count, 3);
-    const struct {
-        uint32_t source, pn;
-        double ecio;
-    } expected[] = {{0, 240, -11.0}, {2, 33, -14.0}, {2, 21, -13.0}};
+    ASSERT_EQ(TablePns(*ctx), (Pns{240, 33, 21}));
+    const std::pair<uint32_t, double> expected[] = {{0, -11.0}, {2, -14.0}, {2, -13.0}};
     for (int i = 0; i < 3; ++i) {
-        const PilotEntry& e = table.entries[static_cast<size_t>(i)];
-        EXPECT_EQ(e.source, expected[i].source);
-        EXPECT_EQ(e.pn, expected[i].pn);
-        EXPECT_EQ(e.ecio, expected[i].ecio);
+        const PilotEntry& e = ctx->pilotTable.entries[static_cast<size_t>(i)];
+        EXPECT_EQ(e.source, expected[i].first);
+        EXPECT_EQ(e.ecio, expected[i].second);
         EXPECT_EQ(e.channel, kNoValue);
         EXPECT_EQ(e.rxPower, kNoValueD);
         EXPECT_EQ(e.pilotPower, kNoValueD);
@@ -84,16 +79,15 @@ TEST(PilotSetsStatus, PnZeroShrinksItsSetAndSourcesFollowTheSets) {
     EXPECT_EQ(PayloadBytes(*ctx, kStatus, 0, 5), (Bytes{0x34, 0x12, 1, 2, 1}));
     EXPECT_EQ(PayloadAt<uint16_t>(*ctx, kStatus, 5 + 1 * 4), 20);
     EXPECT_EQ(PayloadAt<uint16_t>(*ctx, kStatus, 5 + 3 * 4), 40);
+    ASSERT_EQ(TablePns(*ctx), (Pns{10, 20, 30}));  // PN 40 is an unmeasured neighbour
     const PilotTable& table = ctx->pilotTable;
-    ASSERT_EQ(table.count, 3);  // PN 40 is an unmeasured neighbour
     EXPECT_EQ(table.entries[0].ecio, -2.0);
     EXPECT_EQ(table.entries[1].source, 1u);
-    EXPECT_EQ(table.entries[1].pn, 20u);
     EXPECT_EQ(table.entries[2].source, 1u);
     EXPECT_EQ(table.entries[2].ecio, -4.0);
 }
 
-TEST(PilotSetsStatus, AtMost64PilotsAreKept) {
+TEST(PilotSetsStatus, AtMost64PilotsAreKeptAndOtherFirstByteGivesZeroRecord) {
     std::vector<std::pair<uint16_t, uint16_t>> pilots;
     for (uint16_t pn = 1; pn <= 70; ++pn) pilots.push_back({pn, 10});
     auto ctx = NewContext();
@@ -101,12 +95,7 @@ TEST(PilotSetsStatus, AtMost64PilotsAreKept) {
     EXPECT_EQ(PayloadAt<uint8_t>(*ctx, kStatus, 2), 70);  // the reported size stays
     EXPECT_EQ(PayloadAt<uint16_t>(*ctx, kStatus, 5 + 63 * 4), 64);
     EXPECT_EQ(ctx->pilotTable.count, 64);
-}
-
-TEST(PilotSetsStatus, OtherFirstByteGivesZeroRecordAndEmptiesTable) {
-    auto ctx = NewContext();
-    RunStatus(*ctx, Response(0x40, 1, 0, 0, {{240, 22}}));
-    ASSERT_EQ(ctx->pilotTable.count, 1);
+    // A response whose first byte is not 0x40: a zero record and an empty table.
     RunStatus(*ctx, Response(0x41, 1, 0, 0, {{240, 22}}));
     EXPECT_EQ(CurrentStructIds(*ctx), (Ids{kStatus}));
     EXPECT_EQ(PayloadBytes(*ctx, kStatus, 0, 261), Bytes(261, 0));
@@ -123,9 +112,8 @@ TEST(PilotSetsStatus, FingersOnTheActivePilotKeepTheRebuiltTable) {
     payload.resize(4 + 16 + 28);  // the finger entry is 20 bytes, its status at byte 16
     payload[payload.size() - 4] = 0x06;
     RunLog(*ctx, 0x119A, payload, {HandlePilotSetsParams119A});
-    ASSERT_EQ(ctx->pilotTable.count, 3);
-    EXPECT_EQ(ValueOf(*ctx, 0x7F010009), 1);
-    EXPECT_EQ(ValueOf(*ctx, 0x7F01000B), 240);
+    EXPECT_EQ(TablePns(*ctx), (Pns{240, 33, 21}));
+    ExpectValues(*ctx, {{0x7F010009, 1}, {0x7F01000B, 240}});
     EXPECT_EQ(ctx->referencePilot, 240);
 }
 

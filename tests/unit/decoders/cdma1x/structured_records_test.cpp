@@ -9,34 +9,40 @@ namespace tessavo::test {
 namespace {
 
 TEST(StructuredRecords, BlobThenScalars) {
-    Bytes p1060 = Concat({{7, 1, 2}, U16s({0xAAAA, 0xAAAA, 0xBBBB, 0xBBBB}), {11, 12, 42, 14}});
-    Bytes p106C = Concat({{0, 0, 0, 2, 0},
-                          U16s({0x5555, 0x3344, 0x1122, 5, 0, 0xFFFF, 0xFFFF, 0}),
-                          {0, 0, 0, 0xA1, 0xA2}});
-    struct Case {
+    const Bytes p1060 =
+        Concat({{7, 1, 2}, U16s({0xAAAA, 0xAAAA, 0xBBBB, 0xBBBB}), {11, 12, 42, 14}});
+    const Bytes p106C = Concat({{0, 0, 0, 2, 0},
+                                U16s({0x5555, 0x3344, 0x1122, 5, 0, 0xFFFF, 0xFFFF, 0}),
+                                {0, 0, 0, 0xA1, 0xA2}});
+    const Bytes p106E =
+        Concat({{0x12, 0x00, 0xA7},
+                U16s({0x0304, 0x86A0, 0x0001, 0x0D40, 0x0003, 0x93E0, 0x0004, 0x0506, 0x0708}),
+                {0x09, 0x0A, 0x0B}});
+    const int32_t kExtended = 0x09 * 65536 + 0x0708;
+    const struct {
         uint16_t logCode;
         LogHandler handler;
         Bytes payload;
         uint32_t structId;
         std::vector<uint32_t> words;
         IdValues params;
-    };
-    const Case cases[] = {
-        {0x1060,
-         HandleRecord1060,
-         p1060,
-         0x7F0107E1,
-         {42, 7, 0},
-         {{0x7F018325, 42}, {0x7F018326, 7}}},
-        {0x106C,
-         HandleRecord106C,
-         p106C,
-         0x7F0107E3,
-         {0x11223344, 5, 0xFFFFFFFF},
+    } cases[] = {
+        // clang-format off
+        {0x1060, HandleRecord1060, p1060, 0x7F0107E1, {42, 7, 0}, {{0x7F018325, 42}, {0x7F018326, 7}}},
+        {0x106C, HandleRecord106C, p106C, 0x7F0107E3, {0x11223344, 5, 0xFFFFFFFF},
          {{0x7F01832D, 0x11223344}, {0x7F01832E, 5}, {0x7F01832F, -1}}},
         {0x1071, HandleRecord1071, {0xC8}, 0x7F0107DE, {200}, {{0x7F01831A, 200}}},
+        // 0x186A0 = 100000, 0x30D40 = 200000, 0x493E0 = 300000.
+        {0x106E, HandleRecord106E, p106E, 0x7F0107DD,
+         {0, 100000, 200000, 300000, 0, 0, 0x0304, 0x12, static_cast<uint32_t>(kExtended), 0x0A,
+          0x0506, 0, 7},
+         {{0x7F01830E, 100000}, {0x7F01830F, 200000}, {0x7F018310, 300000}, {0x7F018313, 0x0304},
+          {0x7F018314, 0x12}, {0x7F018315, kExtended}, {0x7F018316, 0x0A}, {0x7F018317, 0x0506},
+          {0x7F018319, 7}}},
+        // clang-format on
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.logCode);
         RecordHarness h;
         h.Log(c.logCode, c.payload, {c.handler});
         EXPECT_EQ(h.CurrentStructs(), Ids{c.structId});
@@ -48,29 +54,6 @@ TEST(StructuredRecords, BlobThenScalars) {
     const Bytes packet = Dispatched(LogPacket(0x106C, p106C));
     ParseRecord106C(PacketView(packet.data(), static_cast<int32_t>(packet.size())), rec);
     EXPECT_EQ(Bytes(rec.list.begin(), rec.list.begin() + 3), (Bytes{0xA1, 0xA2, 0}));  // 2 read
-}
-
-TEST(Record106E, NineScalarsAndThirteenWords) {
-    Bytes p =
-        Concat({{0x12, 0x00, 0xA7},
-                U16s({0x0304, 0x86A0, 0x0001, 0x0D40, 0x0003, 0x93E0, 0x0004, 0x0506, 0x0708}),
-                {0x09, 0x0A, 0x0B}});
-    RecordHarness h;
-    h.Log(0x106E, p, {HandleRecord106E});
-    const uint32_t kExtended = 0x09 * 65536 + 0x0708;
-    EXPECT_EQ(h.Struct(0x7F0107DD).Length(), 52u);
-    EXPECT_EQ(h.StructWords(0x7F0107DD, 0, 13),
-              (std::vector<uint32_t>{0, 100000, 200000, 300000, 0, 0, 0x0304, 0x12, kExtended, 0x0A,
-                                     0x0506, 0, 7}));
-    h.ExpectCurrent({{0x7F01830E, 100000},
-                     {0x7F01830F, 200000},
-                     {0x7F018310, 300000},
-                     {0x7F018313, 0x0304},
-                     {0x7F018314, 0x12},
-                     {0x7F018315, kExtended},
-                     {0x7F018316, 0x0A},
-                     {0x7F018317, 0x0506},
-                     {0x7F018319, 7}});
 }
 
 // ---- Command 0x63 ----
@@ -97,17 +80,14 @@ TEST(StatusResponse, IdentityAndChannel) {
     RecordHarness h;
     ASSERT_EQ(Dispatched(CommandPacket(0x63, StatusBody(283))).size(), 39u);
     h.Packet(CommandPacket(0x63, StatusBody(283)), {HandleStatusParams, HandleStatusStruct});
+    // clang-format off
     h.ExpectCurrent({{0x7F010310, static_cast<int32_t>(kImsi >> 32)},
                      {0x7F010311, static_cast<int32_t>(kImsi & 0xFFFFFFFF)},
-                     {0x7F01030F, static_cast<int32_t>(0xDEADBEEF)},
-                     {0x7F010316, 0},
-                     {0x7F010317, 1234567890},
-                     {0x7F010318, 0},
-                     {0x7F010319, 310},
-                     {0x7F010016, 44},
-                     {0x7F010012, 283}});
+                     {0x7F01030F, static_cast<int32_t>(0xDEADBEEF)}, {0x7F010316, 0},
+                     {0x7F010317, 1234567890}, {0x7F010318, 0}, {0x7F010319, 310},
+                     {0x7F010016, 44}, {0x7F010012, 283}});
+    // clang-format on
     EXPECT_EQ(h.Ctx().lastChannel, 283);
-
     EXPECT_EQ(h.CurrentStructs(), Ids{0x7F0107FA});
     EXPECT_EQ(h.StructAt<uint32_t>(0x7F0107FA, 0), 0xDEADBEEFu);
     EXPECT_EQ(h.StructAt<uint16_t>(0x7F0107FA, 4), 310u);
@@ -117,14 +97,11 @@ TEST(StatusResponse, IdentityAndChannel) {
     Bytes expectedText(text.begin(), text.end());
     expectedText.resize(47 - 15, 0);  // the text is bounded and zero-filled
     EXPECT_EQ(h.StructBytes(0x7F0107FA, 15, 47 - 15), expectedText);
-}
-
-TEST(StatusResponse, PlaceholderChannelsAreNotChannels) {
-    for (uint16_t channel : {37, 78, 119}) {
-        RecordHarness h;
-        h.Packet(CommandPacket(0x63, StatusBody(channel)), {HandleStatusParams});
-        EXPECT_EQ(h.Current().size(), 8u) << channel;
-        EXPECT_EQ(h.Ctx().lastChannel, kNoValue);
+    for (uint16_t channel : {37, 78, 119}) {  // placeholders, not channels
+        RecordHarness p;
+        p.Packet(CommandPacket(0x63, StatusBody(channel)), {HandleStatusParams});
+        EXPECT_EQ(p.Current().size(), 8u) << channel;
+        EXPECT_EQ(p.Ctx().lastChannel, kNoValue);
     }
 }
 

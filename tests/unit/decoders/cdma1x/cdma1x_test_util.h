@@ -1,0 +1,39 @@
+// Helpers shared by the unit tests of the 1x decoders in this directory: over-the-air messages
+// written as a list of fields, and the pilot table read back.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+#include "support/bit_writer.h"
+#include "unit/decoders/decoder_test_util.h"
+
+namespace tessavo::test {
+
+// Fields of an over-the-air message, most significant bit first: {value, bits}.
+using Fields = std::vector<std::pair<uint64_t, int>>;
+
+inline BitWriter& Put(BitWriter& w, const Fields& fields) {
+    for (auto [value, bits] : fields) w.Msb(value, bits);
+    return w;
+}
+
+// The values of these parameters, whatever else the current list holds.
+inline void ExpectValues(const DecoderContext& ctx, const Values& expected) {
+    for (const auto& [id, value] : expected) EXPECT_EQ(ValueOf(ctx, id), value) << std::hex << id;
+}
+
+using Pns = std::vector<uint32_t>;
+
+// The PN of every pilot table entry, in table order.
+inline Pns TablePns(const DecoderContext& ctx) {
+    Pns pns;
+    for (int i = 0; i < ctx.pilotTable.count; ++i) {
+        pns.push_back(ctx.pilotTable.entries[static_cast<size_t>(i)].pn);
+    }
+    return pns;
+}
+
+}  // namespace tessavo::test
