@@ -1,9 +1,12 @@
+// The pilot-set logs 0x102D and 0x119A and the pilot sets status response (command 0x40).
 #include "decoders/cdma1x/pilot_sets.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
+#include "decoders/cdma1x/pilot_status.h"
+#include "framing/hdlc.h"
 #include "unit/decoders/cdma1x/cdma1x_test_util.h"
 
 namespace tessavo::test {
@@ -11,21 +14,12 @@ namespace {
 
 // ---- 0x102D: fixed layout ----
 
-constexpr uint16_t kLock102D = 0x0004;  // status bit 2: in lock
-
-struct Finger102D {
-    uint16_t pnWord;
-    uint8_t energy;
-    uint32_t word = 0;
-    uint16_t status = kLock102D;
-};
-
-struct Power102D {
-    uint8_t band = 0;
-    uint8_t rxAgc = 150;  // 150 / 3 - 148.581 = -98.581 dBm
-    uint8_t txAgc = 120;  // 120 / 3 - 52.25 = -12.25 dBm
-    int8_t gain = -10;    // +5 dB
-};
+// Status 0x0004 (bit 2) is in lock. Receive AGC 150: 150 / 3 - 148.581 = -98.581 dBm; transmit
+// 120: 120 / 3 - 52.25 = -12.25 dBm; gain -10: +5 dB.
+// clang-format off
+struct Finger102D { uint16_t pnWord; uint8_t energy; uint32_t word = 0; uint16_t status = 0x0004; };
+struct Power102D { uint8_t band = 0, rxAgc = 150, txAgc = 120; int8_t gain = -10; };
+// clang-format on
 
 Bytes Payload102D(const std::vector<Finger102D>& fingers, const Power102D& power = {},
                   int declaredFingers = -1) {
@@ -52,14 +46,10 @@ void Run102D(DecoderContext& ctx, const Bytes& payload) {
 
 // ---- 0x119A: typed sub-records ----
 
-constexpr uint16_t kLock119A = 0x0006;  // status bits 1 and 2: in lock
-
-struct Finger119A {
-    uint16_t pnWord;
-    uint16_t energy;
-    uint32_t word = 0;
-    uint16_t status = kLock119A;
-};
+// Status 0x0006 (bits 1 and 2) is in lock.
+// clang-format off
+struct Finger119A { uint16_t pnWord, energy; uint32_t word = 0; uint16_t status = 0x0006; };
+// clang-format on
 
 // Channels 283 and 384; AGC -100 gives -100 * 0.334 - 63.248 = -96.648 dBm, -110 -99.988 dBm;
 // gain 8 is -4 dB.
@@ -119,13 +109,10 @@ TEST(PilotSets102D, TrafficPacketPublishesPowerFingerCountAndSummary) {
 }
 
 TEST(PilotSets102D, PowerValuesClampsAndChannelState) {
-    const struct {
-        const char* name;
-        Power102D power;
-        uint16_t channelState;
-        int32_t rx, openLoop, tx, gain;  // kNoValue: cleared, not published
-    } cases[] = {
-        // clang-format off
+    // Transmit values kNoValue: cleared, not published.
+    // clang-format off
+    const struct { const char* name; Power102D power; uint16_t channelState; int32_t rx, openLoop, tx, gain; }
+    cases[] = {
         {"band class 1: -76 - 10 + 98.581", {1, 150, 120, 20}, 2, -98581, 12581, -12250, -10000},
         // Receive -20.914 clamps to -30, but the estimate uses -20.914: -73 + 20.914.
         {"receive clamp, estimate before clamp", {0, 127, 255, 0}, 2, -30000, -52085, 23000, 0},
@@ -133,8 +120,8 @@ TEST(PilotSets102D, PowerValuesClampsAndChannelState) {
         {"lower open-loop clamp", {0, 255, 1, 127}, 2, -63581, -60000, -51916, -63500},
         {"transmitter off", {0, 150, 0, -10}, 2, -98581, kNoValue, kNoValue, kNoValue},
         {"access channel", {}, 1, -98581, kNoValue, kNoValue, kNoValue},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         auto ctx = NewContext();
@@ -151,14 +138,11 @@ TEST(PilotSets102D, PowerValuesClampsAndChannelState) {
 }
 
 TEST(PilotSets102D, FingerWalkStopsAtMarkerCountLimitAndPacketEnd) {
-    const struct {
-        const char* name;
-        int inPacket, declared, markerAt;
-        int32_t count;
-    } cases[] = {{"declared count", 5, 3, -1, 3},
-                 {"end marker", 5, 5, 2, 2},
-                 {"declared beyond the packet", 2, 9, -1, 2},
-                 {"more than 64", 70, 70, -1, 64}};
+    // clang-format off
+    const struct { const char* name; int inPacket, declared, markerAt, count; } cases[] = {
+        {"declared count", 5, 3, -1, 3}, {"end marker", 5, 5, 2, 2},
+        {"declared beyond the packet", 2, 9, -1, 2}, {"more than 64", 70, 70, -1, 64}};
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<Finger102D> fingers;
@@ -182,10 +166,9 @@ TEST(PilotSets102D, EnergyAbove255AndTotalAboveZero) {
     EXPECT_DOUBLE_EQ(ctx->pilotTable.entries[0].ecio, Ecio255(64));
     EXPECT_DOUBLE_EQ(ctx->pilotTable.entries[1].ecio, Ecio255(255));
     // 10^-0.65382 + 10^-0.05346 = 1.106 (0.44 dB): reported as -0.1 dB.
-    EXPECT_EQ(ValueOf(*ctx, 0x7F01000C), -100);
-    EXPECT_EQ(ValueOf(*ctx, 0x7F01000F), -100 - 98581);
-    EXPECT_EQ(ValueOf(*ctx, 0x7F01000D), -534);
-    EXPECT_EQ(ValueOf(*ctx, 0x7F01000B), 200);
+    ExpectValues(
+        *ctx,
+        {{0x7F01000C, -100}, {0x7F01000F, -100 - 98581}, {0x7F01000D, -534}, {0x7F01000B, 200}});
 }
 
 TEST(PilotSets102D, PacketWithoutFingersReissuesLastPilotValues) {
@@ -197,9 +180,8 @@ TEST(PilotSets102D, PacketWithoutFingersReissuesLastPilotValues) {
     EXPECT_EQ(CurrentIds(*ctx),
               (Ids{0x7F010001, 0x7F010008, 0x7F010002, 0x7F010003, 0x7F010004, 0x7F01000C,
                    0x7F01000F, 0x7F010009, 0x7F01000D, 0x7F010010, 0x7F01000B}));
-    EXPECT_EQ(ValueOf(*ctx, 0x7F010008), 0);
-    EXPECT_EQ(ValueOf(*ctx, 0x7F01000C), -3527);
-    EXPECT_EQ(ValueOf(*ctx, 0x7F01000F), -3527 - 98581);  // not recomputed from the new power
+    // The pilot power is not recomputed from the new receive power.
+    ExpectValues(*ctx, {{0x7F010008, 0}, {0x7F01000C, -3527}, {0x7F01000F, -3527 - 98581}});
     // No finger list; the unchanged table is still published.
     EXPECT_EQ(CurrentStructIds(*ctx), (Ids{kCopy}));
 }
@@ -276,16 +258,14 @@ TEST(PilotSets119A, PowerAndFingerSubRecords) {
 }
 
 TEST(PilotSets119A, ReceiveChainAndChannelSelection) {
-    const struct {
-        int8_t agc0, agc1;
-        uint8_t flag0, flag1;
-        int32_t rx, channel;
-    } cases[] = {
+    // clang-format off
+    const struct { int8_t agc0, agc1; uint8_t flag0, flag1; int32_t rx, channel; } cases[] = {
         {0, -110, 0, 0, -99988, 283},      // chain 0 silent: chain 1
         {-100, 0, 0, 0, -96648, 283},      // chain 1 silent: chain 0
         {-100, -90, 255, 0, -93308, 384},  // both: the larger; chain 0 unusable: channel 1
         {0, 0, 255, 255, -63248, 0},       // neither channel usable: the record's 0 stays
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << int{c.agc0} << "/" << int{c.agc1});
         auto ctx = NewContext();
@@ -349,6 +329,112 @@ TEST(PilotSets119A, PilotTableCarriesOverUntilANewActiveSet) {
     // The summary still runs over the (empty) table.
     EXPECT_EQ(ParamOf(*fresh, 0x7F010009).state, TESSAVO_STATE_FRESH);
     EXPECT_EQ(ValueOf(*fresh, 0x7F010009), 0);
+}
+
+// ---- Pilot sets status response ----
+
+constexpr uint32_t kStatus = 0x7F0107D4;
+
+void RunStatus(DecoderContext& ctx, const Bytes& response) {
+    ResetParamLists(ctx);
+    HandlePilotSetsStatus(ctx, PacketView(response.data(), static_cast<int32_t>(response.size())),
+                          0);
+}
+
+// A response with field 0x1234, the active, candidate and neighbour set sizes, then per pilot
+// its PN and strength.
+Bytes Response(uint8_t first, uint8_t a, uint8_t c, uint8_t n,
+               const std::vector<std::pair<uint16_t, uint16_t>>& pilots) {
+    Bytes b = {first, 0x34, 0x12, a, c, n};
+    for (const auto& [pn, strength] : pilots) {
+        PutU16(b, pn);
+        PutU16(b, strength);
+    }
+    return b;
+}
+
+TEST(PilotSetsStatus, CapturedResponseRebuildsTheTable) {
+    const Bytes wire = FromHex(kCapturedPilotSetsFrame);
+    Bytes packet(kUnescapeCapacity);
+    int32_t length = 0;
+    Unescape(wire.data(), wire.size(), packet.data(), length);
+    ASSERT_EQ(length, 217);  // 214 response bytes, CRC, 0x7E
+    packet.resize(static_cast<size_t>(length));
+
+    auto ctx = NewContext();
+    RunStatus(*ctx, packet);
+    // 25 neighbours (the scenario test checks the head), the last PN 51.
+    EXPECT_EQ(PayloadAt<uint16_t>(*ctx, kStatus, 5 + 25 * 4), 51);
+    EXPECT_EQ(PayloadAt<uint16_t>(*ctx, kStatus, 5 + 26 * 4), 0);
+
+    // Neighbours at strength 63 were not measured; PN 33 (28) and PN 21 (26) remain. No
+    // receive power reported yet: no receive or pilot power.
+    ASSERT_EQ(TablePns(*ctx), (Pns{240, 33, 21}));
+    const std::pair<uint32_t, double> expected[] = {{0, -11.0}, {2, -14.0}, {2, -13.0}};
+    for (int i = 0; i < 3; ++i) {
+        const PilotEntry& e = ctx->pilotTable.entries[static_cast<size_t>(i)];
+        EXPECT_EQ(e.source, expected[i].first);
+        EXPECT_EQ(e.ecio, expected[i].second);
+        EXPECT_EQ(e.channel, kNoValue);
+        EXPECT_EQ(e.rxPower, kNoValueD);
+        EXPECT_EQ(e.pilotPower, kNoValueD);
+        EXPECT_EQ(e.reserved, kNoValue);
+    }
+}
+
+TEST(PilotSetsStatus, SameReportedPnIsOneEntryWithKnownPowerAndChannel) {
+    auto ctx = NewContext();
+    ctx->rxPowerX1000 = -98581.0;
+    ctx->lastChannel = 283;
+    RunStatus(*ctx, Response(0x40, 1, 1, 0, {{240, 22}, {240, 30}}));
+    ASSERT_EQ(ctx->pilotTable.count, 1);
+    const PilotEntry& e = ctx->pilotTable.entries[0];
+    EXPECT_EQ(e.source, 1u);
+    EXPECT_EQ(e.ecio, -15.0);
+    EXPECT_EQ(e.channel, 283);
+    EXPECT_DOUBLE_EQ(e.rxPower, -98.581);
+    EXPECT_DOUBLE_EQ(e.pilotPower, -113.581);
+}
+
+TEST(PilotSetsStatus, PnZeroShrinksItsSetAndSourcesFollowTheSets) {
+    auto ctx = NewContext();
+    RunStatus(*ctx, Response(0x40, 2, 2, 2, {{10, 4}, {0, 9}, {20, 6}, {30, 8}, {40, 63}, {0, 5}}));
+    // Sizes 1, 2, 1; PN 0 left no gap.
+    EXPECT_EQ(PayloadBytes(*ctx, kStatus, 0, 5), (Bytes{0x34, 0x12, 1, 2, 1}));
+    EXPECT_EQ(PayloadAt<uint16_t>(*ctx, kStatus, 5 + 1 * 4), 20);
+    EXPECT_EQ(PayloadAt<uint16_t>(*ctx, kStatus, 5 + 3 * 4), 40);
+    ASSERT_EQ(TablePns(*ctx), (Pns{10, 20, 30}));  // PN 40 is an unmeasured neighbour
+    const PilotTable& table = ctx->pilotTable;
+    EXPECT_EQ(table.entries[0].ecio, -2.0);
+    EXPECT_EQ(table.entries[1].source, 1u);
+    EXPECT_EQ(table.entries[2].source, 1u);
+    EXPECT_EQ(table.entries[2].ecio, -4.0);
+}
+
+TEST(PilotSetsStatus, AtMost64PilotsAreKeptAndOtherFirstByteGivesZeroRecord) {
+    std::vector<std::pair<uint16_t, uint16_t>> pilots;
+    for (uint16_t pn = 1; pn <= 70; ++pn) pilots.push_back({pn, 10});
+    auto ctx = NewContext();
+    RunStatus(*ctx, Response(0x40, 70, 0, 0, pilots));
+    EXPECT_EQ(PayloadAt<uint8_t>(*ctx, kStatus, 2), 70);  // the reported size stays
+    EXPECT_EQ(PayloadAt<uint16_t>(*ctx, kStatus, 5 + 63 * 4), 64);
+    EXPECT_EQ(ctx->pilotTable.count, 64);
+    // A response whose first byte is not 0x40: a zero record and an empty table.
+    RunStatus(*ctx, Response(0x41, 1, 0, 0, {{240, 22}}));
+    EXPECT_EQ(CurrentStructIds(*ctx), (Ids{kStatus}));
+    EXPECT_EQ(PayloadBytes(*ctx, kStatus, 0, 261), Bytes(261, 0));
+    EXPECT_EQ(ctx->pilotTable.count, 0);
+}
+
+TEST(PilotSetsStatus, FingersOnTheActivePilotKeepTheRebuiltTable) {
+    auto ctx = NewContext();
+    RunStatus(*ctx, Response(0x40, 1, 0, 2, {{240, 22}, {33, 28}, {21, 26}}));
+    // A 0x119A packet with one locked finger on PN 240 keeps the neighbours, and the summary
+    // counts only the active-source pilot.
+    Run119A(*ctx, {PowerSub(-100, -110, 0, 0, 127), FingerSub({{240, 1000}})});
+    EXPECT_EQ(TablePns(*ctx), (Pns{240, 33, 21}));
+    ExpectValues(*ctx, {{0x7F010009, 1}, {0x7F01000B, 240}});
+    EXPECT_EQ(ctx->referencePilot, 240);
 }
 
 }  // namespace
