@@ -25,6 +25,25 @@ inline void ExpectValues(const DecoderContext& ctx, const Values& expected) {
     for (const auto& [id, value] : expected) EXPECT_EQ(ValueOf(ctx, id), value) << std::hex << id;
 }
 
+// A published structure: its ID, its length and its leading bytes.
+struct StructCheck {
+    uint32_t id;
+    uint32_t length;
+    Bytes head;
+};
+using Structs = std::vector<StructCheck>;
+
+// The current structure list is exactly `expected`.
+inline void ExpectStructs(DecoderContext& ctx, const Structs& expected) {
+    Ids ids;
+    for (const StructCheck& s : expected) {
+        ids.push_back(s.id);
+        EXPECT_EQ(StructOf(ctx, s.id).Length(), s.length) << std::hex << s.id;
+        EXPECT_EQ(PayloadBytes(ctx, s.id, 0, s.head.size()), s.head) << std::hex << s.id;
+    }
+    EXPECT_EQ(CurrentStructIds(ctx), ids);
+}
+
 using Pns = std::vector<uint32_t>;
 
 // The PN of every pilot table entry, in table order.

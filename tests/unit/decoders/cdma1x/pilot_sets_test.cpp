@@ -91,7 +91,7 @@ const auto Ecio48 = [](double e) { return 10.0 * std::log10(e) - 48.7; };
 constexpr uint32_t kCopy = 0x7F0107D6;  // the pilot table copy
 constexpr uint32_t kList = 0x7F0107D5;  // the locked-finger list
 
-TEST(PilotSets102D, TrafficPacketPublishesPowerFingerCountAndSummary) {
+TEST(PilotSets102D, TrafficPacketThenOneWithoutFingers) {
     auto ctx = NewContext();
     ctx->channelState = 2;
     // Two locked fingers on PN 100 (energies add to 128), one unlocked on PN 200 (the upper
@@ -106,6 +106,15 @@ TEST(PilotSets102D, TrafficPacketPublishesPowerFingerCountAndSummary) {
     // clang-format on
     EXPECT_EQ(TablePns(*ctx), (Pns{100, 200}));
     EXPECT_DOUBLE_EQ(ctx->pilotTable.entries[0].ecio, Ecio255(128));
+    // A packet without fingers re-issues the last pilot values. Reference values were never set
+    // (two pilots, no reference PN): they stay absent.
+    Run102D(*ctx, Payload102D({}, {0, 160, 120, -10}));
+    EXPECT_EQ(CurrentIds(*ctx),
+              (Ids{0x7F010001, 0x7F010008, 0x7F010002, 0x7F010003, 0x7F010004, 0x7F01000C,
+                   0x7F01000F, 0x7F010009, 0x7F01000D, 0x7F010010, 0x7F01000B}));
+    // The pilot power is not recomputed from the new receive power.
+    ExpectValues(*ctx, {{0x7F010008, 0}, {0x7F01000C, -3527}, {0x7F01000F, -3527 - 98581}});
+    EXPECT_EQ(CurrentStructIds(*ctx), (Ids{kCopy}));  // no finger list; the table is published
 }
 
 TEST(PilotSets102D, PowerValuesClampsAndChannelState) {
@@ -169,21 +178,6 @@ TEST(PilotSets102D, EnergyAbove255AndTotalAboveZero) {
     ExpectValues(
         *ctx,
         {{0x7F01000C, -100}, {0x7F01000F, -100 - 98581}, {0x7F01000D, -534}, {0x7F01000B, 200}});
-}
-
-TEST(PilotSets102D, PacketWithoutFingersReissuesLastPilotValues) {
-    auto ctx = NewContext();
-    ctx->channelState = 2;
-    Run102D(*ctx, Payload102D({{100, 128}, {200, 0}}));
-    Run102D(*ctx, Payload102D({}, {0, 160, 120, -10}));
-    // Reference values were never set (two pilots, no reference PN): they stay absent.
-    EXPECT_EQ(CurrentIds(*ctx),
-              (Ids{0x7F010001, 0x7F010008, 0x7F010002, 0x7F010003, 0x7F010004, 0x7F01000C,
-                   0x7F01000F, 0x7F010009, 0x7F01000D, 0x7F010010, 0x7F01000B}));
-    // The pilot power is not recomputed from the new receive power.
-    ExpectValues(*ctx, {{0x7F010008, 0}, {0x7F01000C, -3527}, {0x7F01000F, -3527 - 98581}});
-    // No finger list; the unchanged table is still published.
-    EXPECT_EQ(CurrentStructIds(*ctx), (Ids{kCopy}));
 }
 
 TEST(PilotSets102D, StructuredTableCopyAndFingerList) {
@@ -346,10 +340,7 @@ void RunStatus(DecoderContext& ctx, const Bytes& response) {
 Bytes Response(uint8_t first, uint8_t a, uint8_t c, uint8_t n,
                const std::vector<std::pair<uint16_t, uint16_t>>& pilots) {
     Bytes b = {first, 0x34, 0x12, a, c, n};
-    for (const auto& [pn, strength] : pilots) {
-        PutU16(b, pn);
-        PutU16(b, strength);
-    }
+    for (const auto& [pn, strength] : pilots) PutU32(b, pn | strength << 16);
     return b;
 }
 
@@ -373,8 +364,7 @@ TEST(PilotSetsStatus, CapturedResponseRebuildsTheTable) {
     const std::pair<uint32_t, double> expected[] = {{0, -11.0}, {2, -14.0}, {2, -13.0}};
     for (int i = 0; i < 3; ++i) {
         const PilotEntry& e = ctx->pilotTable.entries[static_cast<size_t>(i)];
-        EXPECT_EQ(e.source, expected[i].first);
-        EXPECT_EQ(e.ecio, expected[i].second);
+        EXPECT_EQ(std::pair(e.source, e.ecio), expected[i]);
         EXPECT_EQ(e.channel, kNoValue);
         EXPECT_EQ(e.rxPower, kNoValueD);
         EXPECT_EQ(e.pilotPower, kNoValueD);
@@ -387,11 +377,9 @@ TEST(PilotSetsStatus, SameReportedPnIsOneEntryWithKnownPowerAndChannel) {
     ctx->rxPowerX1000 = -98581.0;
     ctx->lastChannel = 283;
     RunStatus(*ctx, Response(0x40, 1, 1, 0, {{240, 22}, {240, 30}}));
-    ASSERT_EQ(ctx->pilotTable.count, 1);
+    ASSERT_EQ(TablePns(*ctx), Pns{240});
     const PilotEntry& e = ctx->pilotTable.entries[0];
-    EXPECT_EQ(e.source, 1u);
-    EXPECT_EQ(e.ecio, -15.0);
-    EXPECT_EQ(e.channel, 283);
+    EXPECT_EQ(std::tuple(e.source, e.ecio, e.channel), std::tuple(1u, -15.0, 283));
     EXPECT_DOUBLE_EQ(e.rxPower, -98.581);
     EXPECT_DOUBLE_EQ(e.pilotPower, -113.581);
 }
@@ -404,11 +392,9 @@ TEST(PilotSetsStatus, PnZeroShrinksItsSetAndSourcesFollowTheSets) {
     EXPECT_EQ(PayloadAt<uint16_t>(*ctx, kStatus, 5 + 1 * 4), 20);
     EXPECT_EQ(PayloadAt<uint16_t>(*ctx, kStatus, 5 + 3 * 4), 40);
     ASSERT_EQ(TablePns(*ctx), (Pns{10, 20, 30}));  // PN 40 is an unmeasured neighbour
-    const PilotTable& table = ctx->pilotTable;
-    EXPECT_EQ(table.entries[0].ecio, -2.0);
-    EXPECT_EQ(table.entries[1].source, 1u);
-    EXPECT_EQ(table.entries[2].source, 1u);
-    EXPECT_EQ(table.entries[2].ecio, -4.0);
+    const auto& e = ctx->pilotTable.entries;
+    EXPECT_EQ(std::tuple(e[0].ecio, e[1].source, e[2].source, e[2].ecio),
+              std::tuple(-2.0, 1u, 1u, -4.0));
 }
 
 TEST(PilotSetsStatus, AtMost64PilotsAreKeptAndOtherFirstByteGivesZeroRecord) {

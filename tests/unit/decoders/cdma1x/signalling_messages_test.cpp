@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "decoders/cdma1x/access_traffic.h"
@@ -15,11 +16,17 @@
 namespace tessavo::test {
 namespace {
 
-// A message of these fields, then 24 zero bits.
-Bytes Msg(std::initializer_list<Fields> parts) {
+// A message of these fields, then `zeroBits` zero bits.
+Bytes Msg(std::initializer_list<Fields> parts, int zeroBits = 24) {
     BitWriter w;
     for (const Fields& f : parts) Put(w, f);
-    return w.Msb(0, 24).Bytes();
+    return w.Msb(0, zeroBits).Bytes();
+}
+
+Bytes Words(std::initializer_list<uint16_t> words) {
+    Bytes b;
+    for (uint16_t w : words) PutU16(b, w);
+    return b;
 }
 
 // Forward traffic header: length, type, three fields, MSG_SEQ, two more.
@@ -27,12 +34,10 @@ Fields Fwd(uint8_t length, uint8_t type, uint8_t msgSeq = 3) {
     return {{length, 8}, {type, 8}, {1, 3}, {msgSeq, 3}, {1, 1}, {0, 2}};
 }
 
-struct AccessHeader {
-    int lacLength = 8;      // octets; with 4 address octets, 7 bits of layer-2 header remain
-    int addressLength = 4;  // octets
-    int authMode = 0;
-    int pilots = 2;
-};
+// Lengths in octets; with 4 address octets, 7 bits of layer-2 header remain.
+// clang-format off
+struct AccessHeader { int lacLength = 8, addressLength = 4, authMode = 0, pilots = 2; };
+// clang-format on
 
 // An access channel message: the header, then `body`.
 Bytes AccessMessage(uint8_t type, const AccessHeader& h,
@@ -53,8 +58,8 @@ Bytes AccessMessage(uint8_t type, const AccessHeader& h,
     return w.Bytes();
 }
 
-// Messages with at most one field of interest: the whole current list, the channel state after
-// (-1: not checked) and the last channel after (1000 before each).
+// Each message: the whole current list, the structures (ID, length, leading bytes), the channel
+// state after (-1: not checked) and the last channel after (1000 before each).
 TEST(AirMessages, Vectors) {
     const auto Traffic = [](Values tail) {  // with mode 0 again (it is 4 before)
         tail.insert(tail.begin(), {{0x7F01C102, 2}, {0x7F01C103, 0}, {0x7F010014, 1}});
@@ -83,6 +88,55 @@ TEST(AirMessages, Vectors) {
              zone,
              {{0, 3}, {1, 1}, {6, 8}, {2, 8}}});
     };
+    // Message length, type, PILOT_PN, CONFIG_MSG_SEQ, SID, NID, REG_ZONE, TOTAL_ZONES, ZONE_TIMER,
+    // MULT_SIDS, MULT_NIDS, BASE_ID, BASE_CLASS, PAGE_CHAN, MAX_SLOT_CYCLE_INDEX, six flags;
+    // REG_PRD, BASE_LAT -123456, BASE_LONG -4000000, REG_DIST, SRCH_WIN_A/N/R, NGHBR_MAX_AGE,
+    // power report settings, RESCAN, T_ADD, T_DROP, T_COMP, T_TDROP, eight flags.
+    const Bytes systemParameters =
+        Msg({{{30, 8}, {1, 8}, {168, 9}, {5, 6}, {4183, 15}, {65534, 16}, {0x123, 12}, {1, 3}},
+             {{2, 3}, {0, 1}, {1, 1}, {0xBEEF, 16}, {3, 4}, {1, 3}, {2, 3}, {0b101011, 6}},
+             {{58, 7}, {static_cast<uint32_t>(-123456) & 0x3FFFFF, 22}},
+             {{static_cast<uint32_t>(-4000000) & 0x7FFFFF, 23}, {2047, 11}, {8, 4}, {10, 4}},
+             {{12, 4}, {3, 4}, {17, 5}, {9, 4}, {1, 1}, {0, 1}, {20, 5}, {1, 1}, {28, 6}, {32, 6}},
+             {{5, 4}, {3, 4}, {0xA5, 8}}},
+            0);
+    // Message length, type, PILOT_PN, ACC_MSG_SEQ, ACC_CHAN, NOM_PWR, INIT_PWR, PWR_STEP,
+    // NUM_STEP, MAX_CAP_SZ, PAM_SZ, PSIST(0-9), then PSIST(10-15), MSG_PSIST, REG_PSIST;
+    // PROBE_PN_RAN, ACC_TMO, PROBE_BKOFF, BKOFF, MAX_REQ_SEQ, MAX_RSP_SEQ, AUTH, RAND, NOM_PWR_EXT.
+    const auto AccessParameters = [](uint8_t auth) {
+        return Msg({{{20, 8}, {2, 8}, {168, 9}, {7, 6}, {1, 5}, {5, 4}, {17, 5}, {3, 3}, {4, 4}},
+                    {{2, 3}, {6, 4}, {63, 6}, {0xFFFFFF, 24}},
+                    {{1, 4}, {13, 4}, {7, 4}, {8, 4}, {9, 4}, {11, 4}, {auth, 2}},
+                    auth == 1 ? Fields{{0xDEADBEEF, 32}, {1, 1}} : Fields{{1, 1}}},
+                   0);
+    };
+    // clang-format off
+    const Values accessParameters = Idle({{0x7F010401, 4}, {0x7F010402, 3}, {0x7F010403, 17},
+        {0x7F010404, 5}, {0x7F010405, 9}, {0x7F010406, 11}, {0x7F010407, 2}, {0x7F010408, 13},
+        {0x7F010409, 6}, {0x7F01040A, 8}, {0x7F01040B, 7}, {0x7F01040C, 1}});
+    // clang-format on
+    // NOM_PWR, INIT_PWR, PWR_STEP, NUM_STEP, MAX_REQ_SEQ, MAX_RSP_SEQ, MAX_CAP_SZ, PAM_SZ,
+    // ACC_TMO, PROBE_PN_RAN, PROBE_BKOFF, BKOFF.
+    const Structs accessRecord = {{0x7F0107D2, 24, Words({5, 17, 3, 4, 9, 11, 2, 6, 13, 1, 7, 8})}};
+    // A supplemental channel assignment: reverse entries (at most 8 are kept), one schedule
+    // group, then one forward configuration (kept 9, two channels).
+    const auto Scam = [](bool reverse, size_t reverses, bool forward) {
+        BitWriter w;
+        Put(Put(w, Fwd(60, 0x23)), {{5, 3}, {9, 4}, {1, 1}, {3, 4}, {1, 1}, {1, 1}, {reverse, 1}});
+        if (reverse) w.Msb(reverses - 1, 5);
+        for (size_t i = 0; reverse && i < std::min<size_t>(reverses, 8); ++i) {
+            Put(w, {{1, 1}, {(i + 1) % 2, 1}, {i + 3, 4}});
+        }
+        Put(w, {{1, 2}, {1, 1}, {4, 4}, {1, 1}, {17, 5}, {6, 4}, {forward, 1}});
+        if (forward) {
+            Put(w,
+                {{1, 1}, {0, 5}, {1, 1}, {2, 4}, {9, 4}, {1, 3}, {300, 9}, {1, 1}, {4, 3}, {2, 3}});
+            Put(w, {{0xFFFF, 16}, {0x5A3, 11}, {2, 2}, {17, 9}, {0, 1}, {0x0FF, 11}, {1, 2}});
+        }
+        return w.Msb(0, 24).Bytes();
+    };
+    const StructCheck scamForward = {
+        0x7F0107F6, 273, {1, 9, 2, 300 & 0xFF, 300 >> 8, 0xA3, 2, 17, 0, 0xFF, 1, 0}};
     const Bytes pageResponse = AccessMessage(5, {}, [](BitWriter& w) {
         w.Msb(1, 1).Msb(2, 3).Msb(6, 8).Msb(0xEA, 8).Msb(0, 3).Msb(0x1234, 16);
     });
@@ -91,19 +145,19 @@ TEST(AirMessages, Vectors) {
     const LogHandler S = HandleSyncChannel, P = HandlePagingChannel, A = HandleAccessChannel,
                      R = HandleReverseTraffic, F = HandleForwardTraffic;
     const uint32_t kSync = 0x10060100, kOrder = kMsgForwardOrder21,
-                   kExt = kMsgExtendedSystemParameters;
+                   kExt = kMsgExtendedSystemParameters, kScam = kMsgSupplementalChannelAssignment;
     // clang-format off
     const struct {
         const char* name; LogHandler handler; uint32_t msgCode; uint16_t stateBefore; Bytes payload;
-        Values expected; int stateAfter = -1; int32_t lastChannel = 1000;
+        Values expected; Structs structs = {}; int stateAfter = -1; int32_t lastChannel = 1000;
     } cases[] = {
-        {"sync, revision 6", S, kSync, 2, Sync(6, 283), Idle({{0x7F010012, 283}}), 0, 283},
-        {"sync, revision 5: no channel field", S, kSync, 2, Sync(5, 283), Idle({}), 0},
-        {"sync, revision 7: no channel field", S, kSync, 2, Sync(7, 283), Idle({}), 0},
-        {"sync, channel 0", S, kSync, 2, Sync(6, 0), Idle({}), 0},
+        {"sync, revision 6", S, kSync, 2, Sync(6, 283), Idle({{0x7F010012, 283}}), {}, 0, 283},
+        {"sync, revision 5: no channel field", S, kSync, 2, Sync(5, 283), Idle({}), {}, 0},
+        {"sync, revision 7: no channel field", S, kSync, 2, Sync(7, 283), Idle({}), {}, 0},
+        {"sync, channel 0", S, kSync, 2, Sync(6, 0), Idle({}), {}, 0},
         // The payload ends inside LTM_OFF (the reader also covers the 3 frame bytes behind it):
         // the failed CDMA_FREQ read leaves the 16-bit temporary at PILOT_PN.
-        {"sync, short message", S, kSync, 2, Sync(6, 283, 17), Idle({{0x7F010012, 300}}), 0, 300},
+        {"sync, short message", S, kSync, 2, Sync(6, 283, 17), Idle({{0x7F010012, 300}}), {}, 0, 300},
         {"extended system parameters, zone 0", P, kExt, 0, ExtendedSystem(0), extSys},
         {"extended system parameters, zone 2", P, kExt, 0, ExtendedSystem(2), extSys},
         {"extended system parameters, zone 15", P, kExt, 0, ExtendedSystem(15), extSys},
@@ -117,23 +171,42 @@ TEST(AirMessages, Vectors) {
          Traffic({{0x7F01031F, 0}})},
         {"reverse order 20", R, kMsgReverseOrder21, 0, Msg({rev, {{20, 6}, {1, 3}, {0x55, 8}}}), Traffic({})},
         {"forward order 21", F, kOrder, 0, Msg({Fwd(8, 1), {{21, 6}, {1, 3}, {0x55, 8}}}),
-         Traffic({{0x7F01031E, 0x55}}), 2},
+         Traffic({{0x7F01031E, 0x55}}), {}, 2},
         {"forward order 21, no record", F, kOrder, 0, Msg({Fwd(8, 1), {{21, 6}, {0, 3}}}),
-         Traffic({{0x7F01031E, 0}}), 2},
-        {"forward order 17", F, kOrder, 0, Msg({Fwd(8, 1), {{17, 6}, {1, 3}, {0x55, 8}}}), Traffic({}), 2},
+         Traffic({{0x7F01031E, 0}}), {}, 2},
+        {"forward order 17", F, kOrder, 0, Msg({Fwd(8, 1), {{17, 6}, {1, 3}, {0x55, 8}}}), Traffic({}),
+         {}, 2},
         {"extended handoff direction: MSG_SEQ", F, kMsgExtendedHandoffDirection, 0,
          Msg({Fwd(20, 0x11, 6), {{1, 1}, {9, 6}, {2, 2}},
-              {{1, 1}, {8, 4}, {28, 6}, {32, 6}, {5, 4}, {3, 4}},                            // search parameters
+              {{1, 1}, {8, 4}, {28, 6}, {32, 6}, {5, 4}, {3, 4}},                            // search
               {{1, 1}, {0, 20}, {384, 11}, {1, 3}, {0xFF, 8}, {168, 9}, {1, 1}, {12, 8}}}),  // extra
-         Traffic({{0x7F01001A, 6}}), 2},
+         Traffic({{0x7F01001A, 6}}), {}, 2},
         // No action time, P_REV, search or extra parameters; flag, 1 bit, S = 0; X = 4: the pilot
         // list is absent, so there is no kind (2 would be NUM_PILOTS).
         {"universal handoff without pilot list", F, kMsgUniversalHandoffDirection, 0,
          Msg({Fwd(20, 0x22, 5), {{0, 1}, {1, 2}, {0, 1}, {0, 1}, {0, 1}, {0, 1}, {0, 1}, {0, 1}},
               {{7, 5}, {0, 1}, {4, 3}, {1, 8}, {2, 3}}}),
-         Traffic({{0x7F01001A, 5}}), 2},
-        {"message 0x19: scalar and blob", F, kMsgForward19, 0, Msg({Fwd(5, 0x19), {{5, 3}, {1, 1}, {0x3F, 6}}}),
-         Traffic({{0x7F010412, 5}}), 2},
+         Traffic({{0x7F01001A, 5}}), {}, 2},
+        {"message 0x19: scalar and blob", F, kMsgForward19, 0, Msg({Fwd(5, 0x19), {{5, 3}, {1, 1}, {63, 6}}}),
+         Traffic({{0x7F010412, 5}}), {{0x7F0107D3, 4, {5, 0, 0, 0}}}, 2},
+        {"channel assignment", F, kScam, 0, Scam(true, 2, true), Traffic({}),
+         {scamForward, {0x7F0107F7, 17, {2, 1, 3, 0, 4, 0}}}, 2},
+        {"channel assignment, 11 reverse entries", F, kScam, 0, Scam(true, 11, false), Traffic({}),
+         {{0x7F0107F7, 17, {8, 1, 3, 0, 4, 1, 5, 0, 6, 1, 7, 0, 8, 1, 9, 0, 10}}}, 2},
+        {"channel assignment, forward only", F, kScam, 0, Scam(false, 0, true), Traffic({}),
+         {scamForward}, 2},
+        {"channel assignment, neither", F, kScam, 0, Scam(false, 0, false), Traffic({}), {}, 2},
+        {"system parameters", P, kMsgSystemParameters, 0, systemParameters,
+         Idle({{0x7F010018, 28}, {0x7F010301, 4183}, {0x7F010302, 65534}, {0x7F010303, 0xBEEF},
+               {0x7F010304, 8}, {0x7F010305, 10}, {0x7F010306, 12}, {0x7F010308, 5}, {0x7F010309, 32},
+               {0x7F01030A, 3}, {0x7F01030E, 3}, {0x7F01040D, 17}, {0x7F01040E, 9}, {0x7F01040F, 20},
+               {0x7F010410, 1}, {0x7F010411, 0}}),
+         {{0x7F0107D0, 19, Concat({Words({168, 4183, 65534, 0xBEEF, 8, 10, 12}), {3, 28, 32, 5, 3}})},
+          {0x7F0107D1, 5, {17, 9, 1, 0, 20}}}},
+        {"access parameters", P, kMsgAccessParameters, 0, AccessParameters(0), accessParameters,
+         accessRecord},
+        {"access parameters with RAND", P, kMsgAccessParameters, 0, AccessParameters(1), accessParameters,
+         accessRecord},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -146,11 +219,7 @@ TEST(AirMessages, Vectors) {
         ExpectCurrent(*ctx, c.expected);
         EXPECT_EQ(c.stateAfter >= 0 ? ctx->channelState : -1, c.stateAfter);
         EXPECT_EQ(ctx->lastChannel, c.lastChannel);
-        if (c.msgCode == kMsgForward19) {
-            EXPECT_EQ(CurrentStructIds(*ctx), (Ids{0x7F0107D3}));
-            EXPECT_EQ(StructOf(*ctx, 0x7F0107D3).Length(), 4u);
-            EXPECT_EQ(PayloadAt<uint32_t>(*ctx, 0x7F0107D3, 0), 5u);
-        }
+        ExpectStructs(*ctx, c.structs);
     }
 }
 
@@ -158,15 +227,10 @@ TEST(AccessChannel, OriginationDialledNumber) {
     const AccessHeader plain;
     const AccessHeader auth = {12, 4, 1, 2};         // 96 - 25 - 32 - 32 = 7 bits remain
     const AccessHeader negativeRest = {2, 4, 0, 0};  // 16 - 25 - 32 < 0: nothing more is read
-    const struct {
-        const char* name;
-        bool eightBit;
-        std::vector<uint8_t> codes;
-        int serviceOption;  // -1: SPECIAL_SERVICE 0
-        AccessHeader header;
-        uint32_t high, low;
-    } cases[] = {
-        // clang-format off
+    // serviceOption -1: SPECIAL_SERVICE 0.
+    // clang-format off
+    const struct { const char* name; bool eightBit; Bytes codes; int serviceOption; AccessHeader h;
+                   uint32_t high, low; } cases[] = {
         {"with service option", false, {5, 5, 10, 1}, 33, plain, 0, 5501},
         {"authentication fields", false, {1, 2, 3}, 0x8021, auth, 0, 123},
         {"negative header rest", false, {4, 2}, -1, negativeRest, 0, 42},
@@ -178,8 +242,8 @@ TEST(AccessChannel, OriginationDialledNumber) {
         {"saturates", false, std::vector<uint8_t>(20, 9), -1, plain, 0x7FFFFFFF, 0xFFFFFFFF},
         {"8-bit characters: no number", true, {'5', '5'}, -1, plain, 0, 0},
         {"no digits", false, {}, -1, plain, 0, 0},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto body = [&c](BitWriter& w) {
@@ -192,8 +256,7 @@ TEST(AccessChannel, OriginationDialledNumber) {
             for (uint8_t code : c.codes) w.Msb(code, c.eightBit ? 8 : 4);
         };
         auto ctx = NewContext();
-        RunLog(*ctx, 0x1004, AccessMessage(4, c.header, body), {HandleAccessChannel},
-               kMsgOrigination);
+        RunLog(*ctx, 0x1004, AccessMessage(4, c.h, body), {HandleAccessChannel}, kMsgOrigination);
         // clang-format off
         ExpectCurrent(*ctx, {{0x7F01C102, 1}, {0x7F010017, 1}, {0x7F010314, static_cast<int32_t>(c.high)},
                              {0x7F010315, static_cast<int32_t>(c.low)},
@@ -203,54 +266,39 @@ TEST(AccessChannel, OriginationDialledNumber) {
     }
 }
 
-void RunReverse(DecoderContext& ctx, uint32_t msgCode, const Bytes& payload) {
-    RunLog(ctx, 0x1005, payload, {HandleReverseTraffic}, msgCode);
-}
-
-PilotEntry Pilot(uint32_t pn, double ecio) {
-    PilotEntry e;
-    e.pn = pn;
-    e.ecio = ecio;
-    return e;
-}
-
 TEST(ReverseTraffic, PilotStrengthMeasurementNamesTheReferenceAmongSeveral) {
     auto ctx = NewContext();
     ctx->rxPowerX1000 = -98581.0;
-    ctx->pilotTable.Update(Pilot(10, -5.0));
-    ctx->pilotTable.Update(Pilot(20, -7.0));
+    ctx->pilotTable.Update({.pn = 10, .ecio = -5.0});
+    ctx->pilotTable.Update({.pn = 20, .ecio = -7.0});
     ctx->activePilotCount = 2;
     ctx->modeC103 = 3;
-    BitWriter w;
-    w.Msb(12, 8).Msb(5, 8).Msb(0x1FF, 9).Msb(20, 9).Msb(0, 30);  // header, REF_PN 20
-    RunReverse(*ctx, kMsgPilotStrengthMeasurement, w.Bytes());
-    const Values expected = {{0x7F01C102, 2},  {0x7F01C103, 0},     {0x7F010014, 1},
-                             {0x7F01000A, 20}, {0x7F01000E, -7000}, {0x7F010011, -105581}};
-    ExpectCurrent(*ctx, expected);
+    // Header, REF_PN 20.
+    RunLog(*ctx, 0x1005, Msg({{{12, 8}, {5, 8}, {0x1FF, 9}, {20, 9}, {0, 6}}}),
+           {HandleReverseTraffic}, kMsgPilotStrengthMeasurement);
+    ExpectCurrent(*ctx, {{0x7F01C102, 2},
+                         {0x7F01C103, 0},
+                         {0x7F010014, 1},
+                         {0x7F01000A, 20},
+                         {0x7F01000E, -7000},
+                         {0x7F010011, -105581}});
     EXPECT_EQ(ctx->referencePilot, 20);
 }
 
-Bytes HandoffCompletion(uint8_t length, const std::vector<uint16_t>& pns) {
-    BitWriter w;
-    w.Msb(length, 8).Msb(10, 8).Msb(0, 9).Msb(2, 2);
-    for (uint16_t pn : pns) w.Msb(pn, 9);
-    w.Msb(0, 24);
-    return w.Bytes();
-}
-
 TEST(ReverseTraffic, HandoffCompletionReplacesTheActivePilots) {
+    const auto Run = [](DecoderContext& ctx, uint8_t length, Fields pns) {
+        pns.insert(pns.begin(), {{length, 8}, {10, 8}, {0, 9}, {2, 2}});
+        RunLog(ctx, 0x1005, Msg({pns}), {HandleReverseTraffic}, kMsgHandoffCompletion);
+    };
     auto ctx = NewContext();
     ctx->rxPowerX1000 = -98581.0;
     ctx->lastChannel = 283;
-    ctx->pilotTable.Update(Pilot(7, -5.0));
+    ctx->pilotTable.Update({.pn = 7, .ecio = -5.0});
     // (8 * 9 - 43) / 9 = 3 pilots.
-    RunReverse(*ctx, kMsgHandoffCompletion, HandoffCompletion(9, {100, 200, 300}));
+    Run(*ctx, 9, {{100, 9}, {200, 9}, {300, 9}});
     EXPECT_EQ(CurrentIds(*ctx), (Ids{0x7F01C102, 0x7F01C103, 0x7F010014}));
-    const PilotTable& table = ctx->pilotTable;
-    ASSERT_EQ(table.count, 3);
-    for (int i = 0; i < 3; ++i) {
-        const PilotEntry& e = table.entries[static_cast<size_t>(i)];
-        EXPECT_EQ(e.pn, 100u * static_cast<uint32_t>(i + 1));
+    ASSERT_EQ(TablePns(*ctx), (Pns{100, 200, 300}));
+    for (const PilotEntry& e : std::span(ctx->pilotTable.entries).first(3)) {
         EXPECT_EQ(e.source, 0u);
         EXPECT_EQ(e.channel, 283);
         EXPECT_DOUBLE_EQ(e.rxPower, -98.581);
@@ -258,11 +306,11 @@ TEST(ReverseTraffic, HandoffCompletionReplacesTheActivePilots) {
         EXPECT_EQ(e.pilotPower, kNoValueD);
     }
     // A length that leaves room for no pilot changes nothing.
-    RunReverse(*ctx, kMsgHandoffCompletion, HandoffCompletion(5, {}));
+    Run(*ctx, 5, {});
     EXPECT_EQ(ctx->pilotTable.count, 3);
     // Without a known receive power the table is emptied and stays empty.
     ctx->rxPowerX1000 = kNoValueD;
-    RunReverse(*ctx, kMsgHandoffCompletion, HandoffCompletion(9, {100, 200, 300}));
+    Run(*ctx, 9, {{100, 9}, {200, 9}, {300, 9}});
     EXPECT_EQ(ctx->pilotTable.count, 0);
 }
 
@@ -272,16 +320,12 @@ TEST(ReverseTraffic, HandoffCompletionReplacesTheActivePilots) {
 const Ids kPrologue = {0x7F01C102, 0x7F01C103, 0x7F010014};
 
 void RunForward(DecoderContext& ctx, uint32_t msgCode, BitWriter& w) {
-    w.Msb(0, 24);
-    RunLog(ctx, 0x1008, w.Bytes(), {HandleForwardTraffic}, msgCode);
+    RunLog(ctx, 0x1008, w.Msb(0, 24).Bytes(), {HandleForwardTraffic}, msgCode);
 }
 
 TEST(ForwardTraffic, AlertWithInformationCallingPartyNumber) {
-    struct InfoRecord {
-        uint8_t type, length;
-        std::string chars;  // calling party number characters (type 3)
-    };
     // clang-format off
+    struct InfoRecord { uint8_t type, length; std::string chars; };  // chars: calling party number
     const struct { const char* name; uint8_t length; std::vector<InfoRecord> records; int64_t high, low; }
     cases[] = {
         // 8005551234 = 1 * 2^32 + 3710583938.
@@ -316,12 +360,10 @@ TEST(ForwardTraffic, AlertWithInformationCallingPartyNumber) {
 
 // A handoff direction: extra parameters (with CDMA_FREQ) or not, and per pilot the flag behind
 // PILOT_PN.
-struct Hdm {
-    bool extra = false;
-    uint16_t freq = 0;
-    std::vector<int> pilotFlags;
-    bool optionalBlocks = true;  // fill the optional blocks around the fields that matter
-};
+// optional: fill the optional blocks around the fields that matter.
+// clang-format off
+struct Hdm { bool extra = false; uint16_t freq = 0; std::vector<int> pilotFlags; bool optional = true; };
+// clang-format on
 
 void WriteGeneralHdm(BitWriter& w, const Hdm& h) {
     // USE_TIME, ACTION_TIME, HDM_SEQ, search parameters.
@@ -334,7 +376,7 @@ void WriteGeneralHdm(BitWriter& w, const Hdm& h) {
         Put(w, {{h.freq, 11}, {1, 1}, {1, 1}, {0, 1}, {1, 1}, {2, 3}, {7, 8}, {3, 8}});
         Put(w, {{1, 4}, {1, 5}, {1, 1}, {1, 1}, {1, 1}, {1, 4}, {0xAA, 8}, {0x55, 8}});
     }
-    const bool f = h.optionalBlocks;
+    const bool f = h.optional;
     w.Msb(f, 1);
     if (f) {  // M = 2, G = 1
         Put(w, {{1, 1}, {1, 2}, {2, 3}, {1, 1}, {0x77, 8}, {1, 1}, {3, 4}, {1, 1}, {1, 1}});
@@ -358,7 +400,7 @@ void WriteUniversalHdm(BitWriter& w, const Hdm& h, uint8_t type) {
         Put(w, {{1, 1}, {0, 1}, {1, 1}, {1, 1}, {1, 3}, {2, 8}, {2, 8}, {0xBEEF, 16}});
         Put(w, {{1, 1}, {3, 8}, {1, 8}, {0xCC, 8}});
     }
-    const bool s = h.optionalBlocks;
+    const bool s = h.optional;
     w.Msb(1, 1).Msb(4, 3).Msb(1, 1).Msb(s, 1);
     if (s) {  // c = 1, d = 2
         Put(w, {{1, 1}, {1, 1}, {2, 4}, {1, 1}, {3, 5}, {4, 4}, {2, 2}});
@@ -418,134 +460,17 @@ TEST(ForwardTraffic, HandoffDirectionKinds) {
     }
 }
 
-TEST(ForwardTraffic, SupplementalChannelAssignment) {
-    const Bytes forward = {1, 9, 2, 300 & 0xFF, 300 >> 8, 0xA3, 2, 17, 0, 0xFF, 1, 0};
-    // Records empty: not published.
-    // clang-format off
-    const struct { const char* name; bool reverse; int reverses; bool forward; Bytes fwd, rev; } cases[] = {
-        {"both", true, 2, true, forward, {2, 1, 3, 0, 4, 0}},
-        {"11 reverse: 8 kept", true, 11, false, {}, {8, 1, 3, 0, 4, 1, 5, 0, 6, 1, 7, 0, 8, 1, 9, 0, 10}},
-        {"forward only", false, 0, true, forward, {}},
-        {"neither", false, 0, false, {}, {}},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        BitWriter w;
-        Put(Put(w, Fwd(60, 0x23)),
-            {{5, 3}, {9, 4}, {1, 1}, {3, 4}, {1, 1}, {1, 1}, {c.reverse, 1}});
-        if (c.reverse) w.Msb(static_cast<uint64_t>(c.reverses - 1), 5);
-        for (int i = 0; c.reverse && i < std::min(c.reverses, 8); ++i) {
-            w.Msb(1, 1)
-                .Msb(static_cast<uint64_t>((i + 1) % 2), 1)
-                .Msb(static_cast<uint64_t>(i + 3), 4);
-        }
-        // One schedule group, then one forward configuration: kept 9, two channels.
-        Put(w, {{1, 2}, {1, 1}, {4, 4}, {1, 1}, {17, 5}, {6, 4}, {c.forward, 1}});
-        if (c.forward) {
-            Put(w,
-                {{1, 1}, {0, 5}, {1, 1}, {2, 4}, {9, 4}, {1, 3}, {300, 9}, {1, 1}, {4, 3}, {2, 3}});
-            Put(w, {{0xFFFF, 16}, {0x5A3, 11}, {2, 2}, {17, 9}, {0, 1}, {0x0FF, 11}, {1, 2}});
-        }
-        auto ctx = NewContext();
-        RunForward(*ctx, kMsgSupplementalChannelAssignment, w);
-        EXPECT_EQ(CurrentIds(*ctx), kPrologue);
-        Ids structs;
-        if (!c.fwd.empty()) {
-            structs.push_back(0x7F0107F6);
-            EXPECT_EQ(StructOf(*ctx, 0x7F0107F6).Length(), 273u);
-            EXPECT_EQ(PayloadBytes(*ctx, 0x7F0107F6, 0, c.fwd.size()), c.fwd);
-        }
-        if (!c.rev.empty()) {
-            structs.push_back(0x7F0107F7);
-            EXPECT_EQ(StructOf(*ctx, 0x7F0107F7).Length(), 17u);
-            EXPECT_EQ(PayloadBytes(*ctx, 0x7F0107F7, 0, c.rev.size()), c.rev);
-        }
-        EXPECT_EQ(CurrentStructIds(*ctx), structs);
-    }
-}
-
 // ---- Paging channel ----
-
-Bytes Words(std::initializer_list<uint16_t> words) {
-    Bytes b;
-    for (uint16_t w : words) PutU16(b, w);
-    return b;
-}
-
-void RunPaging(DecoderContext& ctx, uint32_t msgCode, const Bytes& payload) {
-    RunLog(ctx, 0x1007, payload, {HandlePagingChannel}, msgCode);
-}
-
-TEST(PagingChannel, SystemParametersMessage) {
-    BitWriter w;
-    // Message length, type, PILOT_PN, CONFIG_MSG_SEQ, SID, NID, REG_ZONE, TOTAL_ZONES, ZONE_TIMER,
-    // MULT_SIDS, MULT_NIDS, BASE_ID, BASE_CLASS, PAGE_CHAN, MAX_SLOT_CYCLE_INDEX, six flags.
-    Put(w, {{30, 8}, {1, 8}, {168, 9}, {5, 6}, {4183, 15}, {65534, 16}, {0x123, 12}, {1, 3}});
-    Put(w, {{2, 3}, {0, 1}, {1, 1}, {0xBEEF, 16}, {3, 4}, {1, 3}, {2, 3}, {0b101011, 6}});
-    // REG_PRD, BASE_LAT -123456, BASE_LONG -4000000, REG_DIST, SRCH_WIN_A/N/R, NGHBR_MAX_AGE,
-    // power report settings, RESCAN, T_ADD, T_DROP, T_COMP, T_TDROP, eight flags.
-    Put(w, {{58, 7}, {static_cast<uint32_t>(-123456) & 0x3FFFFF, 22}});
-    Put(w, {{static_cast<uint32_t>(-4000000) & 0x7FFFFF, 23}, {2047, 11}, {8, 4}, {10, 4}});
-    Put(w, {{12, 4}, {3, 4}, {17, 5}, {9, 4}, {1, 1}, {0, 1}, {20, 5}, {1, 1}, {28, 6}, {32, 6}});
-    Put(w, {{5, 4}, {3, 4}, {0xA5, 8}});
-    auto ctx = NewContext();
-    RunPaging(*ctx, kMsgSystemParameters, w.Bytes());
-    // clang-format off
-    ExpectCurrent(*ctx, {{0x7F01C102, 0}, {0x7F010014, 1}, {0x7F010018, 28}, {0x7F010301, 4183},
-                         {0x7F010302, 65534}, {0x7F010303, 0xBEEF}, {0x7F010304, 8}, {0x7F010305, 10},
-                         {0x7F010306, 12}, {0x7F010308, 5}, {0x7F010309, 32}, {0x7F01030A, 3}, {0x7F01030E, 3},
-                         {0x7F01040D, 17}, {0x7F01040E, 9}, {0x7F01040F, 20}, {0x7F010410, 1}, {0x7F010411, 0}});
-    // clang-format on
-
-    EXPECT_EQ(CurrentStructIds(*ctx), (Ids{0x7F0107D0, 0x7F0107D1}));
-    EXPECT_EQ(StructOf(*ctx, 0x7F0107D0).Length(), 19u);
-    EXPECT_EQ(PayloadBytes(*ctx, 0x7F0107D0, 0, 19),
-              Concat({Words({168, 4183, 65534, 0xBEEF, 8, 10, 12}), {3, 28, 32, 5, 3}}));
-    EXPECT_EQ(StructOf(*ctx, 0x7F0107D1).Length(), 5u);
-    EXPECT_EQ(PayloadBytes(*ctx, 0x7F0107D1, 0, 5), (Bytes{17, 9, 1, 0, 20}));
-}
-
-TEST(PagingChannel, AccessParametersMessage) {
-    for (uint8_t auth : {0, 1}) {
-        SCOPED_TRACE(int{auth});
-        BitWriter w;
-        // Message length, type, PILOT_PN, ACC_MSG_SEQ, ACC_CHAN, NOM_PWR, INIT_PWR, PWR_STEP,
-        // NUM_STEP, MAX_CAP_SZ, PAM_SZ, PSIST(0-9), then PSIST(10-15), MSG_PSIST, REG_PSIST.
-        Put(w, {{20, 8}, {2, 8}, {168, 9}, {7, 6}, {1, 5}, {5, 4}, {17, 5}, {3, 3}, {4, 4}});
-        Put(w, {{2, 3}, {6, 4}, {63, 6}, {0xFFFFFF, 24}});
-        // PROBE_PN_RAN, ACC_TMO, PROBE_BKOFF, BKOFF, MAX_REQ_SEQ, MAX_RSP_SEQ, AUTH, RAND.
-        Put(w, {{1, 4}, {13, 4}, {7, 4}, {8, 4}, {9, 4}, {11, 4}, {auth, 2}});
-        if (auth == 1) w.Msb(0xDEADBEEF, 32);
-        w.Msb(1, 1);  // NOM_PWR_EXT
-        auto ctx = NewContext();
-        RunPaging(*ctx, kMsgAccessParameters, w.Bytes());
-        // clang-format off
-        ExpectCurrent(*ctx, {{0x7F01C102, 0}, {0x7F010014, 1}, {0x7F010401, 4}, {0x7F010402, 3},
-                             {0x7F010403, 17}, {0x7F010404, 5}, {0x7F010405, 9}, {0x7F010406, 11},
-                             {0x7F010407, 2}, {0x7F010408, 13}, {0x7F010409, 6}, {0x7F01040A, 8},
-                             {0x7F01040B, 7}, {0x7F01040C, 1}});
-        // clang-format on
-        EXPECT_EQ(CurrentStructIds(*ctx), (Ids{0x7F0107D2}));
-        EXPECT_EQ(StructOf(*ctx, 0x7F0107D2).Length(), 24u);
-        // NOM_PWR, INIT_PWR, PWR_STEP, NUM_STEP, MAX_REQ_SEQ, MAX_RSP_SEQ, MAX_CAP_SZ, PAM_SZ,
-        // ACC_TMO, PROBE_PN_RAN, PROBE_BKOFF, BKOFF.
-        EXPECT_EQ(PayloadBytes(*ctx, 0x7F0107D2, 0, 24),
-                  Words({5, 17, 3, 4, 9, 11, 2, 6, 13, 1, 7, 8}));
-    }
-}
 
 TEST(PagingChannel, OtherMessageClearsTrafficOnlyValuesAndStopsTransmitReports) {
     auto ctx = NewContext();
     ctx->channelState = 2;
     // A pilot-set log on the traffic channel sets receive and transmit values.
-    Bytes pilotLog(24, 0);
-    pilotLog[13] = 150;
-    pilotLog[14] = 120;
+    const Bytes pilotLog = Concat({Bytes(13, 0), {150, 120}, Bytes(9, 0)});
     RunLog(*ctx, 0x102D, pilotLog, {HandlePilotSetsParams102D});
     ASSERT_EQ(ParamOf(*ctx, 0x7F010003).state, TESSAVO_STATE_FRESH);
 
-    RunPaging(*ctx, 0x10070600, {12, 6, 0, 0});
+    RunLog(*ctx, 0x1007, {12, 6, 0, 0}, {HandlePagingChannel}, 0x10070600);
     // The transmit values are listed once more, cleared; the receive power stays valid.
     EXPECT_EQ(CurrentIds(*ctx), (Ids{0x7F01C102, 0x7F010014, 0x7F010002, 0x7F010003, 0x7F010004}));
     for (uint32_t id : {0x7F010002u, 0x7F010003u, 0x7F010004u})
