@@ -9,8 +9,16 @@
 
 #include "support/bit_writer.h"
 #include "unit/decoders/decoder_test_util.h"
+#include "unit/decoders/record_decoder_harness.h"
 
 namespace tessavo::test {
+
+// Little-endian 32-bit words.
+inline Bytes U32s(std::initializer_list<uint32_t> words) {
+    Bytes b;
+    for (uint32_t w : words) PutU32(b, w);
+    return b;
+}
 
 // Fields of an over-the-air message, most significant bit first: {value, bits}.
 using Fields = std::vector<std::pair<uint64_t, int>>;

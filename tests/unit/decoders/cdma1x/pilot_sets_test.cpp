@@ -21,21 +21,20 @@ struct Finger102D { uint16_t pnWord; uint8_t energy; uint32_t word = 0; uint16_t
 struct Power102D { uint8_t band = 0, rxAgc = 150, txAgc = 120; int8_t gain = -10; };
 // clang-format on
 
+// Band class at byte 1, AGC bytes at 13 to 15, one pilot entry (skipped) and the finger count at
+// 21 and 22; per finger its PN word, state 0 (below 255: usable), energy, word and status.
 Bytes Payload102D(const std::vector<Finger102D>& fingers, const Power102D& power = {},
                   int declaredFingers = -1) {
-    Bytes p(24, 0);
-    p[1] = power.band;
-    p[13] = power.rxAgc;
-    p[14] = power.txAgc;
-    p[15] = static_cast<uint8_t>(power.gain);
-    p[21] = 1;  // one pilot entry, skipped
-    p[22] = static_cast<uint8_t>(declaredFingers < 0 ? fingers.size() : declaredFingers);
-    PutU32(p, 0xA5A5A5A5);
+    const auto count = static_cast<uint8_t>(declaredFingers < 0 ? fingers.size() : declaredFingers);
+    const auto gain = static_cast<uint8_t>(power.gain);
+    Bytes p = Concat({{0, power.band},
+                      Bytes(11, 0),
+                      {power.rxAgc, power.txAgc, gain},
+                      Bytes(5, 0),
+                      {1, count, 0},
+                      U32s({0xA5A5A5A5})});
     for (const Finger102D& f : fingers) {
-        PutU16(p, f.pnWord);
-        p.insert(p.end(), {0, f.energy});  // state (below 255 for a usable finger), energy
-        PutU32(p, f.word);
-        PutU16(p, f.status);
+        p = Concat({p, U32s({f.pnWord | uint32_t{f.energy} << 24, f.word}), U16s({f.status})});
     }
     return p;
 }
@@ -55,13 +54,12 @@ struct Finger119A { uint16_t pnWord, energy; uint32_t word = 0; uint16_t status 
 // gain 8 is -4 dB.
 Bytes PowerSub(int8_t agc0 = -100, int8_t agc1 = -110, uint8_t flag0 = 0, uint8_t flag1 = 0,
                int8_t gain = 8) {
-    Bytes b = {2, 0, 16, 0, flag0, flag1};
-    PutU16(b, 283);
-    PutU16(b, 384);
-    b.insert(b.end(), {static_cast<uint8_t>(agc0), static_cast<uint8_t>(agc1)});
-    PutU16(b, 125);  // transmit power, tenths of dBm
-    b.insert(b.end(), {static_cast<uint8_t>(gain), 0});
-    return b;
+    const auto u8 = [](int8_t v) { return static_cast<uint8_t>(v); };
+    return Concat({{2, 0, 16, 0, flag0, flag1},
+                   U16s({283, 384}),
+                   {u8(agc0), u8(agc1)},
+                   U16s({125}),
+                   {u8(gain), 0}});  // transmit power 125: tenths of dBm
 }
 
 Bytes FingerSub(const std::vector<Finger119A>& fingers) {
@@ -69,11 +67,7 @@ Bytes FingerSub(const std::vector<Finger119A>& fingers) {
     PutU16(b, static_cast<uint16_t>(8 + 20 * fingers.size()));
     b.insert(b.end(), {0, 0, 0, static_cast<uint8_t>(fingers.size())});
     for (const Finger119A& f : fingers) {
-        PutU16(b, f.pnWord);
-        PutU16(b, f.energy);
-        PutU32(b, f.word);
-        PutU64(b, 0);
-        PutU32(b, f.status);
+        b = Concat({b, U32s({f.pnWord | uint32_t{f.energy} << 16, f.word, 0, 0, f.status})});
     }
     return b;
 }
@@ -234,9 +228,10 @@ TEST(PilotSets119A, PowerAndFingerSubRecords) {
     // Open loop: -73 - 4 + 96.648.
     // clang-format off
     ExpectCurrent(*ctx, {{0x7F010001, -96648}, {0x7F010008, 2}, {0x7F010012, 283}, {0x7F010002, 19648},
-                         {0x7F010003, 12500}, {0x7F010004, -4000}, {0x7F01000C, -18597}, {0x7F01000F, -115245},
-                         {0x7F010012, 283}, {0x7F010009, 1}, {0x7F01000D, -18597}, {0x7F010010, -115245},
-                         {0x7F01000B, 10}, {0x7F01000A, 10}, {0x7F01000E, -18597}, {0x7F010011, -115245}});
+                         {0x7F010003, 12500}, {0x7F010004, -4000}, {0x7F01000C, -18597},
+                         {0x7F01000F, -115245}, {0x7F010012, 283}, {0x7F010009, 1}, {0x7F01000D, -18597},
+                         {0x7F010010, -115245}, {0x7F01000B, 10}, {0x7F01000A, 10}, {0x7F01000E, -18597},
+                         {0x7F010011, -115245}});
     // clang-format on
     EXPECT_EQ(ctx->lastChannel, 283);
     EXPECT_EQ(CurrentStructIds(*ctx), (Ids{kCopy, kList}));

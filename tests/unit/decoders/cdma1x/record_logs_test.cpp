@@ -59,13 +59,6 @@ Bytes CategoryPayload(std::initializer_list<std::pair<uint8_t, uint8_t>> entries
     return p;
 }
 
-// Little-endian 32-bit words.
-Bytes U32s(std::initializer_list<uint32_t> words) {
-    Bytes b;
-    for (uint32_t w : words) PutU32(b, w);
-    return b;
-}
-
 // One packet each: the whole current list, the structures, the rise of the message code (from
 // the log code in the upper 16 bits) and the channel state before.
 TEST(RecordLogs, Vectors) {

@@ -23,12 +23,6 @@ Bytes Msg(std::initializer_list<Fields> parts, int zeroBits = 24) {
     return w.Msb(0, zeroBits).Bytes();
 }
 
-Bytes Words(std::initializer_list<uint16_t> words) {
-    Bytes b;
-    for (uint16_t w : words) PutU16(b, w);
-    return b;
-}
-
 // Forward traffic header: length, type, three fields, MSG_SEQ, two more.
 Fields Fwd(uint8_t length, uint8_t type, uint8_t msgSeq = 3) {
     return {{length, 8}, {type, 8}, {1, 3}, {msgSeq, 3}, {1, 1}, {0, 2}};
@@ -117,7 +111,7 @@ TEST(AirMessages, Vectors) {
     // clang-format on
     // NOM_PWR, INIT_PWR, PWR_STEP, NUM_STEP, MAX_REQ_SEQ, MAX_RSP_SEQ, MAX_CAP_SZ, PAM_SZ,
     // ACC_TMO, PROBE_PN_RAN, PROBE_BKOFF, BKOFF.
-    const Structs accessRecord = {{0x7F0107D2, 24, Words({5, 17, 3, 4, 9, 11, 2, 6, 13, 1, 7, 8})}};
+    const Structs accessRecord = {{0x7F0107D2, 24, U16s({5, 17, 3, 4, 9, 11, 2, 6, 13, 1, 7, 8})}};
     // A supplemental channel assignment: reverse entries (at most 8 are kept), one schedule
     // group, then one forward configuration (kept 9, two channels).
     const auto Scam = [](bool reverse, size_t reverses, bool forward) {
@@ -201,7 +195,7 @@ TEST(AirMessages, Vectors) {
                {0x7F010304, 8}, {0x7F010305, 10}, {0x7F010306, 12}, {0x7F010308, 5}, {0x7F010309, 32},
                {0x7F01030A, 3}, {0x7F01030E, 3}, {0x7F01040D, 17}, {0x7F01040E, 9}, {0x7F01040F, 20},
                {0x7F010410, 1}, {0x7F010411, 0}}),
-         {{0x7F0107D0, 19, Concat({Words({168, 4183, 65534, 0xBEEF, 8, 10, 12}), {3, 28, 32, 5, 3}})},
+         {{0x7F0107D0, 19, Concat({U16s({168, 4183, 65534, 0xBEEF, 8, 10, 12}), {3, 28, 32, 5, 3}})},
           {0x7F0107D1, 5, {17, 9, 1, 0, 20}}}},
         {"access parameters", P, kMsgAccessParameters, 0, AccessParameters(0), accessParameters,
          accessRecord},
