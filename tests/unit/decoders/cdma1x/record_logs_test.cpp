@@ -3,6 +3,9 @@
 // 0x102B, 0x102C, 0x1031, 0x100E).
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <optional>
+
 #include "decoders/cdma1x/event_records.h"
 #include "decoders/cdma1x/frame_power_stats.h"
 #include "decoders/cdma1x/structured_records.h"
@@ -223,12 +226,8 @@ TEST(ChannelGroups, RecordsTooSmallForTheirChannelsEndTheWalk) {
     };
     // clang-format on
     for (const auto& c : cases) {
-        Bytes zeroSize(c.countAt, 0);
-        zeroSize.push_back(255);
-        for (int g = 0; g < 255; ++g) {
-            const Bytes group = Group(c.mask, 0xFFFF, 0, {});
-            zeroSize.insert(zeroSize.end(), group.begin(), group.end());
-        }
+        Bytes zeroSize = Concat({Bytes(c.countAt, 0), {255}});
+        for (int g = 0; g < 255; ++g) zeroSize = Concat({zeroSize, Group(c.mask, 0xFFFF, 0, {})});
         const uint8_t shortSize = c.needs - 1;
         const Bytes shortRecords =
             Groups(c.countAt, {Group(c.mask, 2, shortSize, Bytes(2 * shortSize, 0x01))});
@@ -304,34 +303,31 @@ Bytes CounterPayload(uint64_t resetTicks, const Counters& k) {
 constexpr uint64_t kSecond = 800;  // ticks
 constexpr uint64_t kReset = 50 * kSecond;
 
-TEST(TrafficCounters, RatesFromTheSecondPacketOfAPeriod) {
-    RecordHarness h;
-    // First packet: no previous counters, so no rates. The shares compare with zero counters:
-    // C / D = 10 / 100 = 10 %, E / (G + E) = 30 / 100 = 30 %.
-    h.Log(0x1031, CounterPayload(kReset, {1000, 2000, 10, 100, 30, 70}), {HandleTrafficCounters}, 0,
-          100 * kSecond);
-    h.ExpectCurrent({{0x7F010203, 1000}, {0x7F010204, 3000}});
-    // Two seconds later: A +500 bytes, B +250 -> 2000 and 1000 bit/s; C +5 of D +20 = 25 %;
-    // E +1 of G +3 and E +1 = 25 %.
-    h.Log(0x1031, CounterPayload(kReset, {1500, 2250, 15, 120, 31, 73}), {HandleTrafficCounters}, 0,
-          102 * kSecond);
-    h.ExpectCurrent(
-        {{0x7F010201, 2000}, {0x7F010202, 1000}, {0x7F010203, 2500}, {0x7F010204, 2500}});
-}
-
-TEST(TrafficCounters, NoRatesForABackwardCounterOrNoInterval) {
-    RecordHarness h;
-    h.Log(0x1031, CounterPayload(kReset, {1800, 2800}), {HandleTrafficCounters}, 0, 101 * kSecond);
-    // A went backwards.
-    h.Log(0x1031, CounterPayload(kReset, {1700, 2900}), {HandleTrafficCounters}, 0, 102 * kSecond);
-    EXPECT_TRUE(h.Current().empty());
-    // Same packet time as the previous one.
-    h.Log(0x1031, CounterPayload(kReset, {1800, 3000}), {HandleTrafficCounters}, 0, 102 * kSecond);
-    EXPECT_TRUE(h.Current().empty());
-    // Half a second later: 100 bytes x 8 / 0.5 s.
-    h.Log(0x1031, CounterPayload(kReset, {1900, 3000}), {HandleTrafficCounters}, 0,
-          102 * kSecond + 400);
-    h.ExpectCurrent({{0x7F010201, 1600}, {0x7F010202, 0}});
+TEST(TrafficCounters, RatesBetweenPacketsOfAPeriod) {
+    // clang-format off
+    const struct { bool fresh; uint64_t ticks; Counters counters; std::optional<IdValues> list; } steps[] = {
+        // First packet: no previous counters, so no rates. The shares compare with zero counters:
+        // C / D = 10 / 100 = 10 %, E / (G + E) = 30 / 100 = 30 %.
+        {true, 100 * kSecond, {1000, 2000, 10, 100, 30, 70},
+         IdValues{{0x7F010203, 1000}, {0x7F010204, 3000}}},
+        // Two seconds later: A +500 bytes, B +250 -> 2000 and 1000 bit/s; C +5 of D +20 = 25 %;
+        // E +1 of G +3 and E +1 = 25 %.
+        {false, 102 * kSecond, {1500, 2250, 15, 120, 31, 73},
+         IdValues{{0x7F010201, 2000}, {0x7F010202, 1000}, {0x7F010203, 2500}, {0x7F010204, 2500}}},
+        {true, 101 * kSecond, {1800, 2800}, std::nullopt},
+        {false, 102 * kSecond, {1700, 2900}, IdValues{}},  // A went backwards: no rates
+        {false, 102 * kSecond, {1800, 3000}, IdValues{}},  // same packet time as the previous one
+        // Half a second later: 100 bytes x 8 / 0.5 s.
+        {false, 102 * kSecond + 400, {1900, 3000}, IdValues{{0x7F010201, 1600}, {0x7F010202, 0}}},
+    };
+    // clang-format on
+    std::unique_ptr<RecordHarness> h;
+    for (const auto& s : steps) {
+        SCOPED_TRACE(testing::Message() << "step " << &s - steps);
+        if (s.fresh) h = std::make_unique<RecordHarness>();
+        h->Log(0x1031, CounterPayload(kReset, s.counters), {HandleTrafficCounters}, 0, s.ticks);
+        if (s.list) h->ExpectCurrent(*s.list);
+    }
 }
 
 // ---- Command 0x63 ----
@@ -342,15 +338,12 @@ TEST(TrafficCounters, NoRatesForABackwardCounterOrNoInterval) {
 // 3 - 111) in bits 24..33, "456" (345) in bits 14..23, the digit 7 in bits 10..13, "890"
 // (789, the digit 0 sent as 10) in bits 0..9. MCC 310 is sent as 209, MNC 00 as 99.
 Bytes StatusBody(uint16_t channel, size_t trailing = 1) {
-    Bytes b;
-    PutU32(b, 0xDEADBEEF);
-    b.insert(b.end(), 6, 0);
-    PutU64(b, (12ull << 24) | (345ull << 14) | (7ull << 10) | 789ull);
-    b.insert(b.end(), {99, 209, 0, 0, 0x39, 0x39, 0x41, 0x41, 0, 44, 0, 0});
-    PutU16(b, channel);
-    PutU16(b, 0x4949);
-    b.insert(b.end(), trailing, 0);
-    return b;
+    return Concat({U32s({0xDEADBEEF}),
+                   Bytes(6, 0),
+                   U32s({(12u << 24) | (345u << 14) | (7u << 10) | 789u, 0}),
+                   {99, 209, 0, 0, 0x39, 0x39, 0x41, 0x41, 0, 44, 0, 0},
+                   U16s({channel, 0x4949}),
+                   Bytes(trailing, 0)});
 }
 
 TEST(StatusResponse, IdentityAndChannel) {
@@ -366,15 +359,15 @@ TEST(StatusResponse, IdentityAndChannel) {
                      {0x7F010016, 44}, {0x7F010012, 283}});
     // clang-format on
     EXPECT_EQ(h.Ctx().lastChannel, 283);
-    EXPECT_EQ(h.CurrentStructs(), Ids{0x7F0107FA});
-    EXPECT_EQ(h.StructAt<uint32_t>(0x7F0107FA, 0), 0xDEADBEEFu);
-    EXPECT_EQ(h.StructAt<uint16_t>(0x7F0107FA, 4), 310u);
-    EXPECT_EQ(h.StructAt<uint8_t>(0x7F0107FA, 6), 0u);
-    EXPECT_EQ(h.StructAt<uint64_t>(0x7F0107FA, 7), 1234567890u);
+    // ESN, MCC, MNC, IMSI_S as a 64-bit word, then the IMSI as text, bounded and zero-filled.
     const std::string text = "310001234567890";
-    Bytes expectedText(text.begin(), text.end());
-    expectedText.resize(47 - 15, 0);  // the text is bounded and zero-filled
-    EXPECT_EQ(h.StructBytes(0x7F0107FA, 15, 47 - 15), expectedText);
+    Bytes record = Concat({U32s({0xDEADBEEF}),
+                           U16s({310}),
+                           {0},
+                           U32s({1234567890, 0}),
+                           Bytes(text.begin(), text.end())});
+    record.resize(47, 0);
+    ExpectStructs(h.Ctx(), {{0x7F0107FA, 47, record}});
     for (uint16_t channel : {37, 78, 119}) {  // placeholders, not channels
         RecordHarness p;
         p.Packet(CommandPacket(0x63, StatusBody(channel)), {HandleStatusParams});
@@ -392,9 +385,7 @@ TEST(StatusResponse, ShortOrForeignPacketLeavesTheRecordZero) {
     // A packet that is not a command 0x63 response: fifteen zero digits, then the terminator.
     h.Packet(CommandPacket(0x40, StatusBody(283)), {HandleStatusParams, HandleStatusStruct});
     EXPECT_EQ(h.Value(0x7F01030F), 0);
-    Bytes expected(16, '0');
-    expected[15] = 0;
-    EXPECT_EQ(h.StructBytes(0x7F0107FA, 15, 16), expected);
+    EXPECT_EQ(h.StructBytes(0x7F0107FA, 15, 16), Concat({Bytes(15, '0'), {0}}));
 }
 
 }  // namespace
