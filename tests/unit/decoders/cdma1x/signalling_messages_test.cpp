@@ -6,6 +6,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <tuple>
 
 #include "decoders/cdma1x/access_traffic.h"
 #include "decoders/cdma1x/forward_traffic.h"
@@ -131,6 +132,45 @@ TEST(AirMessages, Vectors) {
     };
     const StructCheck scamForward = {
         0x7F0107F6, 273, {1, 9, 2, 300 & 0xFF, 300 >> 8, 0xA3, 2, 17, 0, 0xFF, 1, 0}};
+    // An origination: MOB_TERM .. REQUEST_MODE, the service option (-1: SPECIAL_SERVICE 0), PM,
+    // DIGIT_MODE (8-bit characters), MORE_FIELDS, NUM_FIELDS and the digit codes.
+    const auto Origination = [](bool eightBit, const Bytes& codes, int serviceOption,
+                                const AccessHeader& h = {}) {
+        return AccessMessage(4, h, [&](BitWriter& w) {
+            w.Msb(0, 1).Msb(2, 3).Msb(6, 8).Msb(0xEA, 8).Msb(1, 3).Msb(serviceOption >= 0, 1);
+            if (serviceOption >= 0) w.Msb(static_cast<uint64_t>(serviceOption), 16);
+            w.Msb(0, 1).Msb(eightBit, 1);
+            if (eightBit) w.Msb(1, 3).Msb(1, 4);
+            w.Msb(0, 1).Msb(codes.size(), 8);
+            for (uint8_t code : codes) w.Msb(code, eightBit ? 8 : 4);
+        });
+    };
+    const auto Dialled = [](uint32_t high, uint32_t low, int serviceOption = 0) {
+        return Values{{0x7F01C102, 1},
+                      {0x7F010017, 1},
+                      {0x7F010314, static_cast<int32_t>(high)},
+                      {0x7F010315, static_cast<int32_t>(low)},
+                      {0x7F01031C, serviceOption},
+                      {0x7F010014, 1}};
+    };
+    const AccessHeader auth = {12, 4, 1, 2};         // 96 - 25 - 32 - 32 = 7 bits remain
+    const AccessHeader negativeRest = {2, 4, 0, 0};  // 16 - 25 - 32 < 0: nothing more is read
+    // An alert with information: per record its type and length, then for type 3 (calling party
+    // number) four fields and the characters, for others `length` bytes.
+    const auto Alert =
+        [](uint8_t length,
+           std::initializer_list<std::tuple<uint8_t, uint8_t, std::string>> records) {
+            BitWriter w;
+            Put(w, Fwd(length, 3));
+            for (const auto& [type, n, chars] : records) {
+                w.Msb(type, 8).Msb(n, 8);
+                if (type == 3) w.Msb(1, 3).Msb(1, 4).Msb(0, 2).Msb(3, 2);
+                for (char ch : type == 3 ? chars : std::string(n, 'A'))
+                    w.Msb(static_cast<uint8_t>(ch), 8);
+            }
+            return w.Msb(0, 24).Bytes();
+        };
+    const uint32_t kOrig = kMsgOrigination, kAlert = kMsgAlertWithInformation;
     const Bytes pageResponse = AccessMessage(5, {}, [](BitWriter& w) {
         w.Msb(1, 1).Msb(2, 3).Msb(6, 8).Msb(0xEA, 8).Msb(0, 3).Msb(0x1234, 16);
     });
@@ -155,6 +195,19 @@ TEST(AirMessages, Vectors) {
         {"extended system parameters, zone 0", P, kExt, ExtendedSystem(0), extSys},
         {"extended system parameters, zone 2", P, kExt, ExtendedSystem(2), extSys},
         {"extended system parameters, zone 15", P, kExt, ExtendedSystem(15), extSys},
+        {"with service option", A, kOrig, Origination(false, {5, 5, 10, 1}, 33), Dialled(0, 5501, 33)},
+        {"authentication fields", A, kOrig, Origination(false, {1, 2, 3}, 0x8021, auth),
+         Dialled(0, 123, 0x8021)},
+        {"negative header rest", A, kOrig, Origination(false, {4, 2}, -1, negativeRest), Dialled(0, 42)},
+        {"star first: no number", A, kOrig, Origination(false, {11, 1, 2}, -1), Dialled(0, 0)},
+        {"digits up to the star", A, kOrig, Origination(false, {1, 2, 11, 3}, -1), Dialled(0, 12)},
+        {"leading blank skipped", A, kOrig, Origination(false, {13, 1, 2}, -1), Dialled(0, 12)},
+        // 12345678901 = 2 * 2^32 + 3755744309
+        {"above 32 bits", A, kOrig, Origination(false, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 1}, -1),
+         Dialled(2, 3755744309u)},
+        {"saturates", A, kOrig, Origination(false, Bytes(20, 9), -1), Dialled(0x7FFFFFFF, 0xFFFFFFFF)},
+        {"8-bit characters: no number", A, kOrig, Origination(true, {'5', '5'}, -1), Dialled(0, 0)},
+        {"no digits", A, kOrig, Origination(false, {}, -1), Dialled(0, 0)},
         {"page response", A, kMsgPageResponse, pageResponse,
          {{0x7F01C102, 1}, {0x7F01031D, 0x1234}, {0x7F010014, 1}}},
         {"other access message", A, 0x10040100, AccessMessage(1, {}, [](BitWriter&) {}),
@@ -178,6 +231,16 @@ TEST(AirMessages, Vectors) {
          Traffic({{0x7F01001A, 5}})},
         {"message 0x19: scalar and blob", F, kMsgForward19, Msg({Fwd(5, 0x19), {{5, 3}, {1, 1}, {63, 6}}}),
          Traffic({{0x7F010412, 5}}), {{0x7F0107D3, 4, {5, 0, 0, 0}}}},
+        // 8005551234 = 1 * 2^32 + 3710583938.
+        {"display then number", F, kAlert, Alert(20, {{1, 3, ""}, {3, 12, "8005551234"}}),
+         Traffic({{0x7F010312, 1}, {0x7F010313, static_cast<int32_t>(3710583938u)}})},
+        {"last number wins", F, kAlert, Alert(40, {{3, 5, "123"}, {3, 4, "45"}}),
+         Traffic({{0x7F010312, 0}, {0x7F010313, 45}})},
+        {"number record too short for characters", F, kAlert, Alert(20, {{3, 1, ""}}),
+         Traffic({{0x7F010312, 0}, {0x7F010313, 0}})},
+        {"no number record", F, kAlert, Alert(20, {{1, 3, ""}}), Traffic({})},
+        // 8 * 5 - 25 = 15 bits: no record is read at all.
+        {"length leaves no record", F, kAlert, Alert(5, {{3, 5, "123"}}), Traffic({})},
         {"channel assignment", F, kScam, Scam(true, 2, true), Traffic({}),
          {scamForward, {0x7F0107F7, 17, {2, 1, 3, 0, 4, 0}}}},
         {"channel assignment, 11 reverse entries", F, kScam, Scam(true, 11, false), Traffic({}),
@@ -208,49 +271,6 @@ TEST(AirMessages, Vectors) {
         EXPECT_EQ(state >= 0 ? ctx->channelState : -1, state);
         EXPECT_EQ(ctx->lastChannel, c.lastChannel);
         ExpectStructs(*ctx, c.structs);
-    }
-}
-
-TEST(AccessChannel, OriginationDialledNumber) {
-    const AccessHeader plain;
-    const AccessHeader auth = {12, 4, 1, 2};         // 96 - 25 - 32 - 32 = 7 bits remain
-    const AccessHeader negativeRest = {2, 4, 0, 0};  // 16 - 25 - 32 < 0: nothing more is read
-    // serviceOption -1: SPECIAL_SERVICE 0.
-    // clang-format off
-    const struct { const char* name; bool eightBit; Bytes codes; int serviceOption; AccessHeader h;
-                   uint32_t high, low; } cases[] = {
-        {"with service option", false, {5, 5, 10, 1}, 33, plain, 0, 5501},
-        {"authentication fields", false, {1, 2, 3}, 0x8021, auth, 0, 123},
-        {"negative header rest", false, {4, 2}, -1, negativeRest, 0, 42},
-        {"star first: no number", false, {11, 1, 2}, -1, plain, 0, 0},
-        {"digits up to the star", false, {1, 2, 11, 3}, -1, plain, 0, 12},
-        {"leading blank skipped", false, {13, 1, 2}, -1, plain, 0, 12},
-        // 12345678901 = 2 * 2^32 + 3755744309
-        {"above 32 bits", false, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 1}, -1, plain, 2, 3755744309u},
-        {"saturates", false, std::vector<uint8_t>(20, 9), -1, plain, 0x7FFFFFFF, 0xFFFFFFFF},
-        {"8-bit characters: no number", true, {'5', '5'}, -1, plain, 0, 0},
-        {"no digits", false, {}, -1, plain, 0, 0},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto body = [&c](BitWriter& w) {
-            w.Msb(0, 1).Msb(2, 3).Msb(6, 8).Msb(0xEA, 8).Msb(1, 3);  // MOB_TERM .. REQUEST_MODE
-            w.Msb(c.serviceOption >= 0 ? 1 : 0, 1);
-            if (c.serviceOption >= 0) w.Msb(static_cast<uint64_t>(c.serviceOption), 16);
-            w.Msb(0, 1).Msb(c.eightBit ? 1 : 0, 1);  // PM, DIGIT_MODE
-            if (c.eightBit) w.Msb(1, 3).Msb(1, 4);
-            w.Msb(0, 1).Msb(c.codes.size(), 8);  // MORE_FIELDS, NUM_FIELDS
-            for (uint8_t code : c.codes) w.Msb(code, c.eightBit ? 8 : 4);
-        };
-        auto ctx = NewContext();
-        RunLog(*ctx, 0x1004, AccessMessage(4, c.h, body), {HandleAccessChannel}, kMsgOrigination);
-        // clang-format off
-        ExpectCurrent(*ctx, {{0x7F01C102, 1}, {0x7F010017, 1}, {0x7F010314, static_cast<int32_t>(c.high)},
-                             {0x7F010315, static_cast<int32_t>(c.low)},
-                             {0x7F01031C, std::max(c.serviceOption, 0)}, {0x7F010014, 1}});
-        // clang-format on
-        EXPECT_EQ(ctx->channelState, 1);
     }
 }
 
@@ -309,41 +329,6 @@ const Ids kPrologue = {0x7F01C102, 0x7F01C103, 0x7F010014};
 
 void RunForward(DecoderContext& ctx, uint32_t msgCode, BitWriter& w) {
     RunLog(ctx, 0x1008, w.Msb(0, 24).Bytes(), {HandleForwardTraffic}, msgCode);
-}
-
-TEST(ForwardTraffic, AlertWithInformationCallingPartyNumber) {
-    // clang-format off
-    struct InfoRecord { uint8_t type, length; std::string chars; };  // chars: calling party number
-    const struct { const char* name; uint8_t length; std::vector<InfoRecord> records; int64_t high, low; }
-    cases[] = {
-        // 8005551234 = 1 * 2^32 + 3710583938.
-        {"display then number", 20, {{1, 3, ""}, {3, 12, "8005551234"}}, 1, 3710583938u},
-        {"last number wins", 40, {{3, 5, "123"}, {3, 4, "45"}}, 0, 45},
-        {"record too short for characters", 20, {{3, 1, ""}}, 0, 0},
-        {"no number record", 20, {{1, 3, ""}}, kNoValue, kNoValue},
-        {"length leaves no record", 5, {{3, 5, "123"}}, kNoValue, kNoValue},  // 8 * 5 - 25 = 15 bits
-    };  // high, low kNoValue: no number published
-    // clang-format on
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        BitWriter w;
-        Put(w, Fwd(c.length, 3));
-        for (const InfoRecord& r : c.records) {
-            w.Msb(r.type, 8).Msb(r.length, 8);
-            if (r.type == 3) w.Msb(1, 3).Msb(1, 4).Msb(0, 2).Msb(3, 2);
-            for (char ch : r.type == 3 ? r.chars : std::string(r.length, 'A')) {
-                w.Msb(static_cast<uint8_t>(ch), 8);
-            }
-        }
-        auto ctx = NewContext();
-        RunForward(*ctx, kMsgAlertWithInformation, w);
-        Values tail;
-        if (c.high != kNoValue) {
-            tail = {{0x7F010312, static_cast<int32_t>(c.high)},
-                    {0x7F010313, static_cast<int32_t>(c.low)}};
-        }
-        ExpectCurrent(*ctx, tail, kPrologue);
-    }
 }
 
 // A handoff direction: extra parameters (with CDMA_FREQ) or not, and per pilot the flag behind
