@@ -111,51 +111,46 @@ TEST(PilotSets102D, TrafficPacketThenOneWithoutFingers) {
     EXPECT_EQ(CurrentStructIds(*ctx), (Ids{kCopy}));  // no finger list; the table is published
 }
 
-TEST(PilotSets102D, PowerValuesClampsAndChannelState) {
-    // Transmit values kNoValue: cleared, not published.
+// Power values, their clamps and the channel state, and the finger walk: `fingers` fingers on
+// PNs 1, 2, ... (energy 10), `declared` of them announced (-1: all), the one at `marker` the end
+// marker. Transmit values kNoValue: cleared, not published.
+TEST(PilotSets102D, PowerValuesAndFingerWalk) {
+    const Power102D power;  // open loop -73 + 5 + 98.581 = 30.581, clamped to 30
     // clang-format off
-    const struct { const char* name; Power102D power; uint16_t channelState; int32_t rx, openLoop, tx, gain; }
-    cases[] = {
+    const struct {
+        const char* name; Power102D power; uint16_t state; int32_t rx, openLoop, tx, gain;
+        int fingers = 0, declared = -1, marker = -1, count = 0;
+    } cases[] = {
         {"band class 1: -76 - 10 + 98.581", {1, 150, 120, 20}, 2, -98581, 12581, -12250, -10000},
         // Receive -20.914 clamps to -30, but the estimate uses -20.914: -73 + 20.914.
         {"receive clamp, estimate before clamp", {0, 127, 255, 0}, 2, -30000, -52085, 23000, 0},
         // -73 - 63.5 + 63.581 = -72.919 clamps to -60.
         {"lower open-loop clamp", {0, 255, 1, 127}, 2, -63581, -60000, -51916, -63500},
         {"transmitter off", {0, 150, 0, -10}, 2, -98581, kNoValue, kNoValue, kNoValue},
-        {"access channel", {}, 1, -98581, kNoValue, kNoValue, kNoValue},
+        {"access channel", power, 1, -98581, kNoValue, kNoValue, kNoValue},
+        {"declared count", power, 2, -98581, 30000, -12250, 5000, 5, 3, -1, 3},
+        {"end marker", power, 2, -98581, 30000, -12250, 5000, 5, -1, 2, 2},
+        {"declared beyond the packet", power, 2, -98581, 30000, -12250, 5000, 2, 9, -1, 2},
+        {"more than 64", power, 2, -98581, 30000, -12250, 5000, 70, -1, -1, 64},
     };
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        std::vector<Finger102D> fingers;
+        for (int i = 0; i < c.fingers; ++i) {
+            fingers.push_back({static_cast<uint16_t>(i == c.marker ? 0xFFFF : i + 1), 10});
+        }
         auto ctx = NewContext();
-        ctx->channelState = c.channelState;
-        Run102D(*ctx, Payload102D({}, c.power));
-        EXPECT_EQ(ValueOf(*ctx, 0x7F010001), c.rx);
+        ctx->channelState = c.state;
+        Run102D(*ctx, Payload102D(fingers, c.power, c.declared));
+        ExpectValues(*ctx, {{0x7F010001, c.rx}, {0x7F010008, c.count}});
+        EXPECT_EQ(ctx->pilotTable.count, c.count);
         for (auto [id, value] :
              Values{{0x7F010002, c.openLoop}, {0x7F010003, c.tx}, {0x7F010004, c.gain}}) {
             const bool set = value != kNoValue;
             EXPECT_EQ(ParamOf(*ctx, id).state, set ? TESSAVO_STATE_FRESH : TESSAVO_STATE_CLEARED);
             EXPECT_EQ(set ? ValueOf(*ctx, id) : kNoValue, value) << std::hex << id;
         }
-    }
-}
-
-TEST(PilotSets102D, FingerWalkStopsAtMarkerCountLimitAndPacketEnd) {
-    // clang-format off
-    const struct { const char* name; int inPacket, declared, markerAt, count; } cases[] = {
-        {"declared count", 5, 3, -1, 3}, {"end marker", 5, 5, 2, 2},
-        {"declared beyond the packet", 2, 9, -1, 2}, {"more than 64", 70, 70, -1, 64}};
-    // clang-format on
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<Finger102D> fingers;
-        for (int i = 0; i < c.inPacket; ++i) {
-            fingers.push_back({static_cast<uint16_t>(i == c.markerAt ? 0xFFFF : i + 1), 10});
-        }
-        auto ctx = NewContext();
-        Run102D(*ctx, Payload102D(fingers, {}, c.declared));
-        EXPECT_EQ(ValueOf(*ctx, 0x7F010008), c.count);
-        EXPECT_EQ(ctx->pilotTable.count, c.count);
     }
 }
 
