@@ -53,8 +53,9 @@ Bytes AccessMessage(uint8_t type, const AccessHeader& h,
     return w.Bytes();
 }
 
-// Each message, from the traffic state, mode 4 and channel 1000: the whole current list, the
-// structures (ID, length, leading bytes), the channel state and the last channel after.
+// Each message, from the traffic state, mode 4, channel 1000, receive power -98.581 dBm and active
+// pilots PN 10 (-5 dB, the reference) and 20 (-7 dB): the whole current list, the structures (ID,
+// length, leading bytes), the channel state, the last channel and the reference pilot after.
 TEST(AirMessages, Vectors) {
     // Traffic (mode 0 again) and idle state values first.
     // clang-format off
@@ -215,6 +216,10 @@ TEST(AirMessages, Vectors) {
         {"rev 21", R, kRev21, Msg({rev, {{21, 6}, {1, 3}, {0x55, 8}}}), Traffic({{0x7F01031F, 0x55}})},
         {"rev 21, empty", R, kRev21, Msg({rev, {{21, 6}, {0, 3}}}), Traffic({{0x7F01031F, 0}})},
         {"rev 20", R, kRev21, Msg({rev, {{20, 6}, {1, 3}, {0x55, 8}}}), Traffic({})},
+        // Header, REF_PN 20 among the two active pilots: -98.581 - 7 dBm.
+        {"pilot strength measurement", R, kMsgPilotStrengthMeasurement,
+         Msg({{{12, 8}, {5, 8}, {0x1FF, 9}, {20, 9}, {0, 6}}}),
+         Traffic({{0x7F01000A, 20}, {0x7F01000E, -7000}, {0x7F010011, -105581}})},
         {"fwd 21", F, kFwd21, Msg({Fwd(8, 1), {{21, 6}, {1, 3}, {0x55, 8}}}), Traffic({{0x7F01031E, 0x55}})},
         {"fwd 21, empty", F, kFwd21, Msg({Fwd(8, 1), {{21, 6}, {0, 3}}}), Traffic({{0x7F01031E, 0}})},
         {"fwd 17", F, kFwd21, Msg({Fwd(8, 1), {{17, 6}, {1, 3}, {0x55, 8}}}), Traffic({})},
@@ -264,33 +269,20 @@ TEST(AirMessages, Vectors) {
         ctx->channelState = 2;
         ctx->modeC103 = 4;
         ctx->lastChannel = 1000;
+        ctx->rxPowerX1000 = -98581.0;
+        ctx->pilotTable.Update({.pn = 10, .ecio = -5.0});
+        ctx->pilotTable.Update({.pn = 20, .ecio = -7.0});
+        ctx->activePilotCount = 2;
+        ctx->referencePilot = 10;
         RunLog(*ctx, static_cast<uint16_t>(c.msgCode >> 16), c.payload, {c.handler}, c.msgCode);
         ExpectCurrent(*ctx, c.expected);
         // The channel state a message implies: traffic 2, access 1, idle 0.
         const int state = c.handler == F ? 2 : c.handler == A ? 1 : c.handler == R ? -1 : 0;
         EXPECT_EQ(state >= 0 ? ctx->channelState : -1, state);
         EXPECT_EQ(ctx->lastChannel, c.lastChannel);
+        EXPECT_EQ(ctx->referencePilot, c.msgCode == kMsgPilotStrengthMeasurement ? 20 : 10);
         ExpectStructs(*ctx, c.structs);
     }
-}
-
-TEST(ReverseTraffic, PilotStrengthMeasurementNamesTheReferenceAmongSeveral) {
-    auto ctx = NewContext();
-    ctx->rxPowerX1000 = -98581.0;
-    ctx->pilotTable.Update({.pn = 10, .ecio = -5.0});
-    ctx->pilotTable.Update({.pn = 20, .ecio = -7.0});
-    ctx->activePilotCount = 2;
-    ctx->modeC103 = 3;
-    // Header, REF_PN 20.
-    RunLog(*ctx, 0x1005, Msg({{{12, 8}, {5, 8}, {0x1FF, 9}, {20, 9}, {0, 6}}}),
-           {HandleReverseTraffic}, kMsgPilotStrengthMeasurement);
-    ExpectCurrent(*ctx, {{0x7F01C102, 2},
-                         {0x7F01C103, 0},
-                         {0x7F010014, 1},
-                         {0x7F01000A, 20},
-                         {0x7F01000E, -7000},
-                         {0x7F010011, -105581}});
-    EXPECT_EQ(ctx->referencePilot, 20);
 }
 
 TEST(ReverseTraffic, HandoffCompletionReplacesTheActivePilots) {
