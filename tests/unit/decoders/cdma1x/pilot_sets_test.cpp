@@ -82,11 +82,18 @@ void Run119A(DecoderContext& ctx, const std::vector<Bytes>& subRecords) {
 const auto Ecio255 = [](double e) { return 10.0 * std::log10(e) - 24.6; };
 const auto Ecio48 = [](double e) { return 10.0 * std::log10(e) - 48.7; };
 
+// Each test starts with a new decoder context.
+class PilotSets102D : public testing::Test {
+  protected:
+    std::unique_ptr<DecoderContext> ctx = NewContext();
+};
+using PilotSets119A = PilotSets102D;
+using PilotSetsStatus = PilotSets102D;
+
 constexpr uint32_t kCopy = 0x7F0107D6;  // the pilot table copy
 constexpr uint32_t kList = 0x7F0107D5;  // the locked-finger list
 
-TEST(PilotSets102D, TrafficPacketThenOneWithoutFingers) {
-    auto ctx = NewContext();
+TEST_F(PilotSets102D, TrafficPacketThenOneWithoutFingers) {
     ctx->channelState = 2;
     // Two locked fingers on PN 100 (energies add to 128), one unlocked on PN 200 (the upper
     // bits of its PN word are not part of the PN).
@@ -114,7 +121,7 @@ TEST(PilotSets102D, TrafficPacketThenOneWithoutFingers) {
 // Power values, their clamps and the channel state, and the finger walk: `fingers` fingers on
 // PNs 1, 2, ... (energy 10), `declared` of them announced (-1: all), the one at `marker` the end
 // marker. Transmit values kNoValue: cleared, not published.
-TEST(PilotSets102D, PowerValuesAndFingerWalk) {
+TEST_F(PilotSets102D, PowerValuesAndFingerWalk) {
     const Power102D power;  // open loop -73 + 5 + 98.581 = 30.581, clamped to 30
     // clang-format off
     const struct {
@@ -154,8 +161,7 @@ TEST(PilotSets102D, PowerValuesAndFingerWalk) {
     }
 }
 
-TEST(PilotSets102D, EnergyAbove255AndTotalAboveZero) {
-    auto ctx = NewContext();
+TEST_F(PilotSets102D, EnergyAbove255AndTotalAboveZero) {
     Run102D(*ctx, Payload102D({{100, 64}, {100, 64}}));
     // PN 100 is known as active, so the table is kept; PN 200's fingers sum to 400, taken as
     // 255: 10 log10(255) - 24.6 = -0.5346 dB. PN 100 now has 64: -6.5382 dB.
@@ -169,8 +175,7 @@ TEST(PilotSets102D, EnergyAbove255AndTotalAboveZero) {
         {{0x7F01000C, -100}, {0x7F01000F, -100 - 98581}, {0x7F01000D, -534}, {0x7F01000B, 200}});
 }
 
-TEST(PilotSets102D, StructuredTableCopyAndFingerList) {
-    auto ctx = NewContext();
+TEST_F(PilotSets102D, StructuredTableCopyAndFingerList) {
     Run102D(*ctx, Payload102D({}));
     EXPECT_EQ(ctx->item.curStructCount, 0);  // no table copy when empty
     Run102D(*ctx, Payload102D({{5, 9, 0, 0}}));
@@ -200,8 +205,7 @@ TEST(PilotSets102D, StructuredTableCopyAndFingerList) {
     EXPECT_EQ(PayloadAt<uint16_t>(*ctx, kList, 4 + 11 * 14), 12);
 }
 
-TEST(PilotSets102D, TableCopyHoldsAtMost64Entries) {
-    auto ctx = NewContext();
+TEST_F(PilotSets102D, TableCopyHoldsAtMost64Entries) {
     std::vector<Finger102D> first, second = {{1, 10}};  // a known active PN: the table grows
     for (uint16_t pn = 1; pn <= 64; ++pn) first.push_back({pn, 10});
     for (uint16_t pn = 65; pn <= 100; ++pn) second.push_back({pn, 10});
@@ -213,8 +217,7 @@ TEST(PilotSets102D, TableCopyHoldsAtMost64Entries) {
     EXPECT_EQ(PayloadAt<uint32_t>(*ctx, kCopy, 4 + 63 * 40 + 8), 64u);
 }
 
-TEST(PilotSets119A, PowerAndFingerSubRecords) {
-    auto ctx = NewContext();
+TEST_F(PilotSets119A, PowerAndFingerSubRecords) {
     ctx->channelState = 2;
     Run119A(*ctx, {PowerSub(), FingerSub({{10, 1000, 0xAABBCCDD},
                                           {20, 100, 0, 0x0002},  // only bit 1: not in lock
@@ -241,7 +244,7 @@ TEST(PilotSets119A, PowerAndFingerSubRecords) {
     EXPECT_EQ(PayloadAt<uint32_t>(*ctx, kList, 4 + 10), 0xAABBCCDDu);
 }
 
-TEST(PilotSets119A, ReceiveChainAndChannelSelection) {
+TEST_F(PilotSets119A, ReceiveChainAndChannelSelection) {
     // clang-format off
     const struct { int8_t agc0, agc1; uint8_t flag0, flag1; int32_t rx, channel; } cases[] = {
         {0, -110, 0, 0, -99988, 283},      // chain 0 silent: chain 1
@@ -257,7 +260,6 @@ TEST(PilotSets119A, ReceiveChainAndChannelSelection) {
         EXPECT_EQ(ValueOf(*ctx, 0x7F010001), c.rx);
         EXPECT_EQ(ValueOf(*ctx, 0x7F010012), c.channel);
     }
-    auto ctx = NewContext();
     ctx->channelState = 2;
     Run119A(*ctx, {PowerSub(-100, -110, 0, 0, 127)});
     // Gain not present: no transmit values. No finger: the channel, written from the power
@@ -265,7 +267,7 @@ TEST(PilotSets119A, ReceiveChainAndChannelSelection) {
     EXPECT_EQ(CurrentIds(*ctx), (Ids{0x7F010001, 0x7F010008, 0x7F010012, 0x7F010012}));
 }
 
-TEST(PilotSets119A, SubRecordWalkStopsAtShortOrOverlongRecord) {
+TEST_F(PilotSets119A, SubRecordWalkStopsAtShortOrOverlongRecord) {
     const Bytes tooShort = {9, 0, 3, 0};  // length 3: below its own header
     const Bytes overlong = {9, 0, 0xFF, 0x00};
     for (const Bytes& bad : {tooShort, overlong}) {
@@ -277,8 +279,7 @@ TEST(PilotSets119A, SubRecordWalkStopsAtShortOrOverlongRecord) {
     }
 }
 
-TEST(PilotSets119A, FingerListAcrossSubRecords) {
-    auto ctx = NewContext();
+TEST_F(PilotSets119A, FingerListAcrossSubRecords) {
     Run119A(*ctx, {PowerSub(), FingerSub({{10, 100}}), FingerSub({{20, 100}, {30, 100}})});
     EXPECT_EQ(ValueOf(*ctx, 0x7F010008), 2);
     EXPECT_EQ(TablePns(*ctx), (Pns{20, 30}));  // each finger sub-record restarts the table
@@ -291,8 +292,7 @@ TEST(PilotSets119A, FingerListAcrossSubRecords) {
     EXPECT_EQ(PayloadAt<uint32_t>(*ctx, kList, 0), 0u);
 }
 
-TEST(PilotSets119A, PilotTableCarriesOverUntilANewActiveSet) {
-    auto ctx = NewContext();
+TEST_F(PilotSets119A, PilotTableCarriesOverUntilANewActiveSet) {
     Run119A(*ctx, {PowerSub(), FingerSub({{10, 1000}})});
     // First PN 10 is known: PN 20 joins the table.
     Run119A(*ctx, {PowerSub(), FingerSub({{10, 1000}, {20, 512}})});
@@ -315,8 +315,6 @@ TEST(PilotSets119A, PilotTableCarriesOverUntilANewActiveSet) {
     EXPECT_EQ(ValueOf(*fresh, 0x7F010009), 0);
 }
 
-// ---- Pilot sets status response ----
-
 constexpr uint32_t kStatus = 0x7F0107D4;
 
 void RunStatus(DecoderContext& ctx, const Bytes& response) {
@@ -334,7 +332,7 @@ Bytes Response(uint8_t first, uint8_t a, uint8_t c, uint8_t n,
     return b;
 }
 
-TEST(PilotSetsStatus, CapturedResponseRebuildsTheTable) {
+TEST_F(PilotSetsStatus, CapturedResponseRebuildsTheTableAndFingersKeepIt) {
     const Bytes wire = FromHex(kCapturedPilotSetsFrame);
     Bytes packet(kUnescapeCapacity);
     int32_t length = 0;
@@ -342,7 +340,6 @@ TEST(PilotSetsStatus, CapturedResponseRebuildsTheTable) {
     ASSERT_EQ(length, 217);  // 214 response bytes, CRC, 0x7E
     packet.resize(static_cast<size_t>(length));
 
-    auto ctx = NewContext();
     RunStatus(*ctx, packet);
     // 25 neighbours (the scenario test checks the head), the last PN 51.
     EXPECT_EQ(PayloadAt<uint16_t>(*ctx, kStatus, 5 + 25 * 4), 51);
@@ -360,10 +357,15 @@ TEST(PilotSetsStatus, CapturedResponseRebuildsTheTable) {
         EXPECT_EQ(e.pilotPower, kNoValueD);
         EXPECT_EQ(e.reserved, kNoValue);
     }
+    // A 0x119A packet with one locked finger on PN 240 keeps the neighbours, and the summary
+    // counts only the active-source pilot.
+    Run119A(*ctx, {PowerSub(-100, -110, 0, 0, 127), FingerSub({{240, 1000}})});
+    EXPECT_EQ(TablePns(*ctx), (Pns{240, 33, 21}));
+    ExpectValues(*ctx, {{0x7F010009, 1}, {0x7F01000B, 240}});
+    EXPECT_EQ(ctx->referencePilot, 240);
 }
 
-TEST(PilotSetsStatus, SameReportedPnIsOneEntryWithKnownPowerAndChannel) {
-    auto ctx = NewContext();
+TEST_F(PilotSetsStatus, SameReportedPnIsOneEntryWithKnownPowerAndChannel) {
     ctx->rxPowerX1000 = -98581.0;
     ctx->lastChannel = 283;
     RunStatus(*ctx, Response(0x40, 1, 1, 0, {{240, 22}, {240, 30}}));
@@ -374,8 +376,7 @@ TEST(PilotSetsStatus, SameReportedPnIsOneEntryWithKnownPowerAndChannel) {
     EXPECT_DOUBLE_EQ(e.pilotPower, -113.581);
 }
 
-TEST(PilotSetsStatus, PnZeroShrinksItsSetAndSourcesFollowTheSets) {
-    auto ctx = NewContext();
+TEST_F(PilotSetsStatus, PnZeroShrinksItsSetAndSourcesFollowTheSets) {
     RunStatus(*ctx, Response(0x40, 2, 2, 2, {{10, 4}, {0, 9}, {20, 6}, {30, 8}, {40, 63}, {0, 5}}));
     // Sizes 1, 2, 1; PN 0 left no gap.
     EXPECT_EQ(PayloadBytes(*ctx, kStatus, 0, 5), (Bytes{0x34, 0x12, 1, 2, 1}));
@@ -387,10 +388,9 @@ TEST(PilotSetsStatus, PnZeroShrinksItsSetAndSourcesFollowTheSets) {
               std::tuple(-2.0, 1u, 1u, -4.0));
 }
 
-TEST(PilotSetsStatus, AtMost64PilotsAreKeptAndOtherFirstByteGivesZeroRecord) {
+TEST_F(PilotSetsStatus, AtMost64PilotsAreKeptAndOtherFirstByteGivesZeroRecord) {
     std::vector<std::pair<uint16_t, uint16_t>> pilots;
     for (uint16_t pn = 1; pn <= 70; ++pn) pilots.push_back({pn, 10});
-    auto ctx = NewContext();
     RunStatus(*ctx, Response(0x40, 70, 0, 0, pilots));
     EXPECT_EQ(PayloadAt<uint8_t>(*ctx, kStatus, 2), 70);  // the reported size stays
     EXPECT_EQ(PayloadAt<uint16_t>(*ctx, kStatus, 5 + 63 * 4), 64);
@@ -400,17 +400,6 @@ TEST(PilotSetsStatus, AtMost64PilotsAreKeptAndOtherFirstByteGivesZeroRecord) {
     EXPECT_EQ(CurrentStructIds(*ctx), (Ids{kStatus}));
     EXPECT_EQ(PayloadBytes(*ctx, kStatus, 0, 261), Bytes(261, 0));
     EXPECT_EQ(ctx->pilotTable.count, 0);
-}
-
-TEST(PilotSetsStatus, FingersOnTheActivePilotKeepTheRebuiltTable) {
-    auto ctx = NewContext();
-    RunStatus(*ctx, Response(0x40, 1, 0, 2, {{240, 22}, {33, 28}, {21, 26}}));
-    // A 0x119A packet with one locked finger on PN 240 keeps the neighbours, and the summary
-    // counts only the active-source pilot.
-    Run119A(*ctx, {PowerSub(-100, -110, 0, 0, 127), FingerSub({{240, 1000}})});
-    EXPECT_EQ(TablePns(*ctx), (Pns{240, 33, 21}));
-    ExpectValues(*ctx, {{0x7F010009, 1}, {0x7F01000B, 240}});
-    EXPECT_EQ(ctx->referencePilot, 240);
 }
 
 }  // namespace

@@ -314,15 +314,6 @@ TEST(ReverseTraffic, HandoffCompletionReplacesTheActivePilots) {
     EXPECT_EQ(ctx->pilotTable.count, 0);
 }
 
-// ---- Forward traffic ----
-
-// Every forward traffic message starts the list with these.
-const Ids kPrologue = {0x7F01C102, 0x7F01C103, 0x7F010014};
-
-void RunForward(DecoderContext& ctx, uint32_t msgCode, BitWriter& w) {
-    RunLog(ctx, 0x1008, w.Msb(0, 24).Bytes(), {HandleForwardTraffic}, msgCode);
-}
-
 // A handoff direction: extra parameters (with CDMA_FREQ) or not, and per pilot the flag behind
 // PILOT_PN.
 // optional: fill the optional blocks around the fields that matter.
@@ -409,23 +400,19 @@ TEST(ForwardTraffic, HandoffDirectionKinds) {
             auto ctx = NewContext();
             ctx->lastChannel = c.lastChannel;
             BitWriter w;
-            if (code == kMsgGeneralHandoffDirection) {
-                WriteGeneralHdm(w, c.hdm);
-            } else {
-                WriteUniversalHdm(w, c.hdm, static_cast<uint8_t>((code >> 8) & 0xFF));
-            }
-            RunForward(*ctx, code, w);
+            code == kMsgGeneralHandoffDirection
+                ? WriteGeneralHdm(w, c.hdm)
+                : WriteUniversalHdm(w, c.hdm, static_cast<uint8_t>((code >> 8) & 0xFF));
+            RunLog(*ctx, 0x1008, w.Msb(0, 24).Bytes(), {HandleForwardTraffic}, code);
             Values tail;
             if (c.channel != kNoValue) tail.push_back({0x7F010012, c.channel});
             if (c.kind != kNoValue) tail.push_back({0x7F010015, c.kind});
             tail.push_back({0x7F01001A, 5});
-            ExpectCurrent(*ctx, tail, kPrologue);
+            ExpectCurrent(*ctx, tail, {0x7F01C102, 0x7F01C103, 0x7F010014});
             EXPECT_EQ(ctx->lastChannel, c.channel != kNoValue ? c.channel : c.lastChannel);
         }
     }
 }
-
-// ---- Paging channel ----
 
 TEST(PagingChannel, OtherMessageClearsTrafficOnlyValuesAndStopsTransmitReports) {
     auto ctx = NewContext();
