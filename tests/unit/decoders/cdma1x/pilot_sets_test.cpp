@@ -12,13 +12,13 @@
 namespace tessavo::test {
 namespace {
 
-// ---- 0x102D: fixed layout ----
-
-// Status 0x0004 (bit 2) is in lock. Receive AGC 150: 150 / 3 - 148.581 = -98.581 dBm; transmit
-// 120: 120 / 3 - 52.25 = -12.25 dBm; gain -10: +5 dB.
+// 0x102D fingers are in lock with status 0x0004 (bit 2), 0x119A fingers with 0x0006 (bits 1 and
+// 2). Receive AGC 150: 150 / 3 - 148.581 = -98.581 dBm; transmit 120: 120 / 3 - 52.25 = -12.25
+// dBm; gain -10: +5 dB.
 // clang-format off
 struct Finger102D { uint16_t pnWord; uint8_t energy; uint32_t word = 0; uint16_t status = 0x0004; };
 struct Power102D { uint8_t band = 0, rxAgc = 150, txAgc = 120; int8_t gain = -10; };
+struct Finger119A { uint16_t pnWord, energy; uint32_t word = 0; uint16_t status = 0x0006; };
 // clang-format on
 
 // Band class at byte 1, AGC bytes at 13 to 15, one pilot entry (skipped) and the finger count at
@@ -27,12 +27,8 @@ Bytes Payload102D(const std::vector<Finger102D>& fingers, const Power102D& power
                   int declaredFingers = -1) {
     const auto count = static_cast<uint8_t>(declaredFingers < 0 ? fingers.size() : declaredFingers);
     const auto gain = static_cast<uint8_t>(power.gain);
-    Bytes p = Concat({{0, power.band},
-                      Bytes(11, 0),
-                      {power.rxAgc, power.txAgc, gain},
-                      Bytes(5, 0),
-                      {1, count, 0},
-                      U32s({0xA5A5A5A5})});
+    Bytes p = Concat({{0, power.band}, Bytes(11, 0), {power.rxAgc, power.txAgc, gain}});
+    p = Concat({p, Bytes(5, 0), {1, count, 0}, U32s({0xA5A5A5A5})});
     for (const Finger102D& f : fingers) {
         p = Concat({p, U32s({f.pnWord | uint32_t{f.energy} << 24, f.word}), U16s({f.status})});
     }
@@ -42,13 +38,6 @@ Bytes Payload102D(const std::vector<Finger102D>& fingers, const Power102D& power
 void Run102D(DecoderContext& ctx, const Bytes& payload) {
     RunLog(ctx, 0x102D, payload, {HandlePilotSetsParams102D, HandlePilotSetsStruct102D});
 }
-
-// ---- 0x119A: typed sub-records ----
-
-// Status 0x0006 (bits 1 and 2) is in lock.
-// clang-format off
-struct Finger119A { uint16_t pnWord, energy; uint32_t word = 0; uint16_t status = 0x0006; };
-// clang-format on
 
 // Channels 283 and 384; AGC -100 gives -100 * 0.334 - 63.248 = -96.648 dBm, -110 -99.988 dBm;
 // gain 8 is -4 dB.

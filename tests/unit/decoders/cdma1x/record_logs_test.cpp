@@ -201,9 +201,8 @@ TEST(EventRecords, ShortPacketReadsZeroBeyondItsEndAndCodeWrapsAsUnsigned) {
     // Payload of 20 bytes: the packet ends at byte 38 (CRC and terminator at 36 to 38), so the
     // u32 at 39 to 42 lies wholly outside it.
     h.Log(0x10F8, Ev(260, {{32, 7}}, 20), {HandleEvent10F8}, 0x10F80000);
-    EXPECT_EQ(h.Value(0x7F01D10A), 7);
-    EXPECT_EQ(h.Value(0x7F01D10B), 0);
-    EXPECT_EQ(h.Value(0x7F01D10D), 0);
+    for (auto [id, v] : IdValues{{0x7F01D10A, 7}, {0x7F01D10B, 0}, {0x7F01D10D, 0}})
+        EXPECT_EQ(h.Value(id), v) << std::hex << id;
     h.Log(0x10F2, Ev(0xFFFF), {HandleEvent10F2}, 0xFFFFFFF0u);
     EXPECT_EQ(h.Ctx().item.msgCode, 0xFFEFu);
 }

@@ -29,28 +29,30 @@ Fields Fwd(uint8_t length, uint8_t type, uint8_t msgSeq = 3) {
     return {{length, 8}, {type, 8}, {1, 3}, {msgSeq, 3}, {1, 1}, {0, 2}};
 }
 
-// Lengths in octets; with 4 address octets, 7 bits of layer-2 header remain.
+// An access channel header: lengths in octets; with 4 address octets, 7 bits of layer-2 header
+// remain. A handoff direction: extra parameters (with CDMA_FREQ) or not, per pilot the flag
+// behind PILOT_PN, and whether to fill the optional blocks around the fields that matter.
 // clang-format off
-struct AccessHeader { int lacLength = 8, addressLength = 4, authMode = 0, pilots = 2; };
+struct AccessHeader { uint8_t lacLength = 8, addressLength = 4, authMode = 0, pilots = 2; };
+struct Hdm { bool extra = false; uint16_t freq = 0; std::vector<int> pilotFlags; bool optional = true; };
 // clang-format on
 
-// An access channel message: the header, then `body`.
+// An access channel message: the header (the address octets 0xAB, the rest of the layer-2
+// header 1 bits), the pilots, then `body`.
 Bytes AccessMessage(uint8_t type, const AccessHeader& h,
                     const std::function<void(BitWriter&)>& body) {
     BitWriter w;
-    w.Msb(40, 8).Msb(0, 2).Msb(type, 6).Msb(static_cast<uint64_t>(h.lacLength), 5);
-    w.Msb(1, 3).Msb(2, 3).Msb(1, 1).Msb(0, 1).Msb(3, 3).Msb(2, 3);
-    w.Msb(static_cast<uint64_t>(h.addressLength), 4);
+    Put(w, {{40, 8}, {0, 2}, {type, 6}, {h.lacLength, 5}, {1, 3}, {2, 3}, {1, 1}, {0, 1}, {3, 3}});
+    Put(w, {{2, 3}, {h.addressLength, 4}});
     for (int i = 0; i < h.addressLength; ++i) w.Msb(0xAB, 8);
-    w.Msb(static_cast<uint64_t>(h.authMode), 2);
+    w.Msb(h.authMode, 2);
     if (h.authMode == 1) w.Msb(0x3FFFF, 18).Msb(0xFF, 8).Msb(0x3F, 6);
     const int rest = 8 * h.lacLength - 25 - 8 * h.addressLength - (h.authMode == 1 ? 32 : 0);
     for (int i = 0; i < rest; ++i) w.Msb(1, 1);
-    w.Msb(5, 6).Msb(1, 1).Msb(0, 1).Msb(static_cast<uint64_t>(h.pilots), 3);
+    Put(w, {{5, 6}, {1, 1}, {0, 1}, {h.pilots, 3}});
     for (int i = 0; i < h.pilots; ++i) w.Msb(0x7FFF, 15).Msb(0x3F, 6).Msb(1, 1).Msb(1, 1);
     body(w);
-    w.Msb(0, 24);
-    return w.Bytes();
+    return w.Msb(0, 24).Bytes();
 }
 
 // Each message, from the traffic state, mode 4, channel 1000, receive power -98.581 dBm and active
@@ -64,7 +66,6 @@ TEST(AirMessages, Vectors) {
         return t;
     };
     const auto Idle = [](Values t) { t.insert(t.begin(), {{0x7F01C102, 0}, {0x7F010014, 1}}); return t; };
-    // clang-format on
     // Length, type, P_REV, MIN_P_REV, SID, NID, PILOT_PN, LC_STATE, SYS_TIME, LP_SEC, LTM_OFF,
     // DAYLT, PRAT, CDMA_FREQ; the payload cut to `cutTo` bytes.
     const auto Sync = [](uint8_t pRev, uint16_t channel, size_t cutTo = 23) {
@@ -77,12 +78,10 @@ TEST(AirMessages, Vectors) {
     // Length, type, PILOT_PN, CONFIG_MSG_SEQ, DELETE_FOR_TMSI, USE_TMSI, PREF_MSID, MCC,
     // IMSI_11_12, TMSI_ZONE_LEN and its zone; BCAST_INDEX, IMSI_T_SUPPORTED, P_REV, MIN_P_REV.
     const auto ExtendedSystem = [](uint8_t zoneLength) {
-        Fields zone = {{zoneLength, 4}};
-        for (int i = 0; i < zoneLength; ++i) zone.push_back({0xFF, 8});
-        return Msg(
-            {{{20, 8}, {13, 8}, {168, 9}, {1, 6}, {0, 1}, {1, 1}, {2, 2}, {209, 10}, {88, 7}},
-             zone,
-             {{0, 3}, {1, 1}, {6, 8}, {2, 8}}});
+        Fields f = {{20, 8}, {13, 8}, {168, 9}, {1, 6}, {0, 1}, {1, 1}, {2, 2}, {209, 10}, {88, 7}};
+        f.push_back({zoneLength, 4});
+        for (int i = 0; i < zoneLength; ++i) f.push_back({0xFF, 8});
+        return Msg({f, {{0, 3}, {1, 1}, {6, 8}, {2, 8}}});
     };
     // Message length, type, PILOT_PN, CONFIG_MSG_SEQ, SID, NID, REG_ZONE, TOTAL_ZONES, ZONE_TIMER,
     // MULT_SIDS, MULT_NIDS, BASE_ID, BASE_CLASS, PAGE_CHAN, MAX_SLOT_CYCLE_INDEX, six flags;
@@ -106,40 +105,34 @@ TEST(AirMessages, Vectors) {
                     auth == 1 ? Fields{{0xDEADBEEF, 32}, {1, 1}} : Fields{{1, 1}}},
                    0);
     };
-    // clang-format off
     const Values accessParameters = Idle({{0x7F010401, 4}, {0x7F010402, 3}, {0x7F010403, 17},
         {0x7F010404, 5}, {0x7F010405, 9}, {0x7F010406, 11}, {0x7F010407, 2}, {0x7F010408, 13},
         {0x7F010409, 6}, {0x7F01040A, 8}, {0x7F01040B, 7}, {0x7F01040C, 1}});
-    // clang-format on
     // NOM_PWR, INIT_PWR, PWR_STEP, NUM_STEP, MAX_REQ_SEQ, MAX_RSP_SEQ, MAX_CAP_SZ, PAM_SZ,
     // ACC_TMO, PROBE_PN_RAN, PROBE_BKOFF, BKOFF.
     const Structs accessRecord = {{0x7F0107D2, 24, U16s({5, 17, 3, 4, 9, 11, 2, 6, 13, 1, 7, 8})}};
     // A supplemental channel assignment: reverse entries (at most 8 are kept), one schedule
-    // group, then one forward configuration (kept 9, two channels).
+    // group, then one forward configuration (kept 9, two channels, the first on 300 = 0x012C).
     const auto Scam = [](bool reverse, size_t reverses, bool forward) {
         BitWriter w;
         Put(Put(w, Fwd(60, 0x23)), {{5, 3}, {9, 4}, {1, 1}, {3, 4}, {1, 1}, {1, 1}, {reverse, 1}});
         if (reverse) w.Msb(reverses - 1, 5);
-        for (size_t i = 0; reverse && i < std::min<size_t>(reverses, 8); ++i) {
+        for (size_t i = 0; reverse && i < std::min<size_t>(reverses, 8); ++i)
             Put(w, {{1, 1}, {(i + 1) % 2, 1}, {i + 3, 4}});
-        }
         Put(w, {{1, 2}, {1, 1}, {4, 4}, {1, 1}, {17, 5}, {6, 4}, {forward, 1}});
         if (forward) {
-            Put(w,
-                {{1, 1}, {0, 5}, {1, 1}, {2, 4}, {9, 4}, {1, 3}, {300, 9}, {1, 1}, {4, 3}, {2, 3}});
+            Put(w, {{1, 1}, {0, 5}, {1, 1}, {2, 4}, {9, 4}, {1, 3}, {300, 9}, {1, 1}, {4, 3}, {2, 3}});
             Put(w, {{0xFFFF, 16}, {0x5A3, 11}, {2, 2}, {17, 9}, {0, 1}, {0x0FF, 11}, {1, 2}});
         }
         return w.Msb(0, 24).Bytes();
     };
-    const StructCheck scamForward = {
-        0x7F0107F6, 273, {1, 9, 2, 300 & 0xFF, 300 >> 8, 0xA3, 2, 17, 0, 0xFF, 1, 0}};
+    const StructCheck scamForward = {0x7F0107F6, 273, {1, 9, 2, 0x2C, 0x01, 0xA3, 2, 17, 0, 0xFF, 1, 0}};
     // An origination: MOB_TERM .. REQUEST_MODE, the service option (-1: SPECIAL_SERVICE 0), PM,
     // DIGIT_MODE (8-bit characters), MORE_FIELDS, NUM_FIELDS and the digit codes.
-    const auto Origination = [](bool eightBit, const Bytes& codes, int serviceOption,
-                                const AccessHeader& h = {}) {
+    const auto Origination = [](bool eightBit, const Bytes& codes, int service, const AccessHeader& h = {}) {
         return AccessMessage(4, h, [&](BitWriter& w) {
-            w.Msb(0, 1).Msb(2, 3).Msb(6, 8).Msb(0xEA, 8).Msb(1, 3).Msb(serviceOption >= 0, 1);
-            if (serviceOption >= 0) w.Msb(static_cast<uint64_t>(serviceOption), 16);
+            w.Msb(0, 1).Msb(2, 3).Msb(6, 8).Msb(0xEA, 8).Msb(1, 3).Msb(service >= 0, 1);
+            if (service >= 0) w.Msb(static_cast<uint64_t>(service), 16);
             w.Msb(0, 1).Msb(eightBit, 1);
             if (eightBit) w.Msb(1, 3).Msb(1, 4);
             w.Msb(0, 1).Msb(codes.size(), 8);
@@ -147,41 +140,33 @@ TEST(AirMessages, Vectors) {
         });
     };
     const auto Dialled = [](uint32_t high, uint32_t low, int serviceOption = 0) {
-        return Values{{0x7F01C102, 1},
-                      {0x7F010017, 1},
-                      {0x7F010314, static_cast<int32_t>(high)},
-                      {0x7F010315, static_cast<int32_t>(low)},
-                      {0x7F01031C, serviceOption},
-                      {0x7F010014, 1}};
+        return Values{{0x7F01C102, 1}, {0x7F010017, 1}, {0x7F010314, static_cast<int32_t>(high)},
+                      {0x7F010315, static_cast<int32_t>(low)}, {0x7F01031C, serviceOption}, {0x7F010014, 1}};
     };
     const AccessHeader auth = {12, 4, 1, 2};         // 96 - 25 - 32 - 32 = 7 bits remain
     const AccessHeader negativeRest = {2, 4, 0, 0};  // 16 - 25 - 32 < 0: nothing more is read
     // An alert with information: per record its type and length, then for type 3 (calling party
     // number) four fields and the characters, for others `length` bytes.
-    const auto Alert =
-        [](uint8_t length,
-           std::initializer_list<std::tuple<uint8_t, uint8_t, std::string>> records) {
-            BitWriter w;
-            Put(w, Fwd(length, 3));
-            for (const auto& [type, n, chars] : records) {
-                w.Msb(type, 8).Msb(n, 8);
-                if (type == 3) w.Msb(1, 3).Msb(1, 4).Msb(0, 2).Msb(3, 2);
-                for (char ch : type == 3 ? chars : std::string(n, 'A'))
-                    w.Msb(static_cast<uint8_t>(ch), 8);
-            }
-            return w.Msb(0, 24).Bytes();
-        };
+    const auto Alert = [](uint8_t length,
+                          std::initializer_list<std::tuple<uint8_t, uint8_t, std::string>> records) {
+        BitWriter w;
+        Put(w, Fwd(length, 3));
+        for (const auto& [type, n, chars] : records) {
+            w.Msb(type, 8).Msb(n, 8);
+            if (type == 3) w.Msb(1, 3).Msb(1, 4).Msb(0, 2).Msb(3, 2);
+            for (char ch : type == 3 ? chars : std::string(n, 'A')) w.Msb(static_cast<uint8_t>(ch), 8);
+        }
+        return w.Msb(0, 24).Bytes();
+    };
     const uint32_t kOrig = kMsgOrigination, kAlert = kMsgAlertWithInformation;
-    const Bytes pageResponse = AccessMessage(5, {}, [](BitWriter& w) {
-        w.Msb(1, 1).Msb(2, 3).Msb(6, 8).Msb(0xEA, 8).Msb(0, 3).Msb(0x1234, 16);
-    });
+    const Bytes pageResponse = AccessMessage(
+        5, {}, [](BitWriter& w) { Put(w, {{1, 1}, {2, 3}, {6, 8}, {0xEA, 8}, {0, 3}, {0x1234, 16}}); });
     const Fields rev = {{8, 8}, {1, 8}, {0, 9}};  // reverse traffic header
     const Values extSys = Idle({{0x7F010016, 6}});
     const LogHandler S = HandleSyncChannel, P = HandlePagingChannel, A = HandleAccessChannel,
                      R = HandleReverseTraffic, F = HandleForwardTraffic;
     const uint32_t kSync = 0x10060100, kFwd21 = kMsgForwardOrder21, kRev21 = kMsgReverseOrder21,
                    kExt = kMsgExtendedSystemParameters, kScam = kMsgSupplementalChannelAssignment;
-    // clang-format off
     const struct {
         const char* name; LogHandler handler; uint32_t msgCode; Bytes payload; Values expected;
         Structs structs = {}; int32_t lastChannel = 1000;
@@ -313,13 +298,6 @@ TEST(ReverseTraffic, HandoffCompletionReplacesTheActivePilots) {
     Run(*ctx, 9, {{100, 9}, {200, 9}, {300, 9}});
     EXPECT_EQ(ctx->pilotTable.count, 0);
 }
-
-// A handoff direction: extra parameters (with CDMA_FREQ) or not, and per pilot the flag behind
-// PILOT_PN.
-// optional: fill the optional blocks around the fields that matter.
-// clang-format off
-struct Hdm { bool extra = false; uint16_t freq = 0; std::vector<int> pilotFlags; bool optional = true; };
-// clang-format on
 
 void WriteGeneralHdm(BitWriter& w, const Hdm& h) {
     // USE_TIME, ACTION_TIME, HDM_SEQ, search parameters.
