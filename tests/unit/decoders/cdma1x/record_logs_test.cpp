@@ -65,15 +65,12 @@ Bytes CategoryPayload(std::initializer_list<std::pair<uint8_t, uint8_t>> entries
 // One packet each: the whole current list, the structures, the rise of the message code (from
 // the log code in the upper 16 bits) and the channel state before.
 TEST(RecordLogs, Vectors) {
-    const Bytes p1060 =
-        Concat({{7, 1, 2}, U16s({0xAAAA, 0xAAAA, 0xBBBB, 0xBBBB}), {11, 12, 42, 14}});
-    const Bytes p106C = Concat({{0, 0, 0, 2, 0},
-                                U16s({0x5555, 0x3344, 0x1122, 5, 0, 0xFFFF, 0xFFFF, 0}),
+    // clang-format off
+    const Bytes p1060 = Concat({{7, 1, 2}, U16s({0xAAAA, 0xAAAA, 0xBBBB, 0xBBBB}), {11, 12, 42, 14}});
+    const Bytes p106C = Concat({{0, 0, 0, 2, 0}, U16s({0x5555, 0x3344, 0x1122, 5, 0, 0xFFFF, 0xFFFF, 0}),
                                 {0, 0, 0, 0xA1, 0xA2}});
-    const Bytes p106E =
-        Concat({{0x12, 0x00, 0xA7},
-                U16s({0x0304, 0x86A0, 0x0001, 0x0D40, 0x0003, 0x93E0, 0x0004, 0x0506, 0x0708}),
-                {0x09, 0x0A, 0x0B}});
+    const Bytes p106E = Concat({{0x12, 0x00, 0xA7}, U16s({0x0304, 0x86A0, 0x0001, 0x0D40, 0x0003, 0x93E0}),
+                                U16s({0x0004, 0x0506, 0x0708}), {0x09, 0x0A, 0x0B}});
     const int32_t kExtended = 0x09 * 65536 + 0x0708;
     // Rate shares. Channel 0: rates 0, 1, 7 (counts as 0), 4 -> rate 0 in 2 of 4 = 50 %.
     // Channel 1: rates 2, 2, 3, 4 -> rate 2 in 2 of the 3 frames at rates 0..3 = 66.67 %.
@@ -85,8 +82,7 @@ TEST(RecordLogs, Vectors) {
     // frames, truncated, then divided by 2. T = 150 / 3 - 52.25 = -2.25 (band 0), 150 / 3 -
     // 55.25 = -5.25 (band 1), 0 otherwise: sums -10.52, -16.52, -6.02 -> -5, -8, -3.
     const auto Power = [](int32_t channel0) {
-        return IdValues{{0x7F010109, channel0}, {0x7F010001, -105914}, {0x7F010004, 2000}};
-    };
+        return IdValues{{0x7F010109, channel0}, {0x7F010001, -105914}, {0x7F010004, 2000}}; };
     // The 0x100E table: 50 words, (row x 4 + column, value) given, the rest 0.
     const auto Table = [](std::initializer_list<std::pair<size_t, uint32_t>> words) {
         Bytes b(200, 0);
@@ -97,10 +93,8 @@ TEST(RecordLogs, Vectors) {
         HandleFrameCategoryParams(ctx, packet, extra);
         HandleFrameCategoryStruct(ctx, packet, extra);
     };
-    const auto F2 = HandleEvent10F2, F4 = HandleEvent10F4, F5 = HandleEvent10F5,
-               F8 = HandleEvent10F8, E1100 = HandleEvent1100, Mean = HandleFrameEntryMean,
-               Shares = HandleRateShares, Channels = HandleChannelPower;
-    // clang-format off
+    const auto F2 = HandleEvent10F2, F4 = HandleEvent10F4, F5 = HandleEvent10F5, F8 = HandleEvent10F8,
+               E1100 = HandleEvent1100, Mean = HandleFrameEntryMean, Channels = HandleChannelPower;
     const struct {
         uint16_t logCode; LogHandler handler; Bytes payload; IdValues params; Structs structs = {};
         uint32_t codeRaise = 0; uint16_t channelState = 0;
@@ -147,7 +141,7 @@ TEST(RecordLogs, Vectors) {
         // Five announced, one present: the mean is over the entries summed.
         {0x1026, Mean, Concat({{0, 5}, MeanEntry(9, 0)}), {{0x7F010206, 900}}},
         {0x1025, Mean, {0, 0}, {{0x7F010205, 0}}},
-        {0x1029, Shares, Groups(5, {g1, g2}),
+        {0x1029, HandleRateShares, Groups(5, {g1, g2}),
          {{0x7F010101, 50000}, {0x7F010102, 66666}, {0x7F010103, 50000}, {0x7F010104, 100000}}},
         {0x102C, Channels, Groups(6, {kTwoFrames}, 0), Power(-5000), {}, 0, 2},
         {0x102C, Channels, Groups(6, {kTwoFrames}, 1), Power(-8000), {}, 0, 2},

@@ -68,19 +68,17 @@ TEST(AirMessages, Vectors) {
     const auto Idle = [](Values t) { t.insert(t.begin(), {{0x7F01C102, 0}, {0x7F010014, 1}}); return t; };
     // Length, type, P_REV, MIN_P_REV, SID, NID, PILOT_PN, LC_STATE, SYS_TIME, LP_SEC, LTM_OFF,
     // DAYLT, PRAT, CDMA_FREQ; the payload cut to `cutTo` bytes.
-    const auto Sync = [](uint8_t pRev, uint16_t channel, size_t cutTo = 23) {
-        Bytes b = Msg({{{22, 8}, {1, 8}, {pRev, 8}, {3, 8}, {4183, 15}, {0xFFFF, 16}, {300, 9}},
-                       {{0x1234567, 36}, {0xABCDEF1, 36}, {0x2A, 6}, {13, 8}, {0x30, 6}, {1, 1}},
-                       {{2, 2}, {channel, 11}}});
+    const auto Sync = [](uint8_t rev, uint16_t channel, size_t cutTo = 23) {
+        auto b = Msg({{{22, 8}, {1, 8}, {rev, 8}, {3, 8}, {4183, 15}, {65535, 16}, {300, 9}, {0x1234567, 36}},
+                      {{0xABCDEF1, 36}, {0x2A, 6}, {13, 8}, {0x30, 6}, {1, 1}, {2, 2}, {channel, 11}}});
         b.resize(cutTo);
         return b;
     };
     // Length, type, PILOT_PN, CONFIG_MSG_SEQ, DELETE_FOR_TMSI, USE_TMSI, PREF_MSID, MCC,
     // IMSI_11_12, TMSI_ZONE_LEN and its zone; BCAST_INDEX, IMSI_T_SUPPORTED, P_REV, MIN_P_REV.
-    const auto ExtendedSystem = [](uint8_t zoneLength) {
-        Fields f = {{20, 8}, {13, 8}, {168, 9}, {1, 6}, {0, 1}, {1, 1}, {2, 2}, {209, 10}, {88, 7}};
-        f.push_back({zoneLength, 4});
-        for (int i = 0; i < zoneLength; ++i) f.push_back({0xFF, 8});
+    const auto ExtendedSystem = [](uint8_t zone) {
+        Fields f{{20, 8}, {13, 8}, {168, 9}, {1, 6}, {0, 1}, {1, 1}, {2, 2}, {209, 10}, {88, 7}, {zone, 4}};
+        for (int i = 0; i < zone; ++i) f.push_back({0xFF, 8});
         return Msg({f, {{0, 3}, {1, 1}, {6, 8}, {2, 8}}});
     };
     // Message length, type, PILOT_PN, CONFIG_MSG_SEQ, SID, NID, REG_ZONE, TOTAL_ZONES, ZONE_TIMER,
