@@ -1,5 +1,6 @@
-// Helpers shared by the unit tests of the 1x decoders in this directory: over-the-air messages
-// written as a list of fields, and the pilot table read back.
+// Helpers shared by the unit tests of the 1x decoders in this directory: payload words,
+// over-the-air messages written as lists of fields, checks of parameters and structures, and the
+// pilot table read back.
 #pragma once
 
 #include <cstdint>

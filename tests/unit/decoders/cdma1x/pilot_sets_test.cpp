@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 #include "decoders/cdma1x/pilot_status.h"
 #include "framing/hdlc.h"
@@ -44,11 +45,9 @@ void Run102D(DecoderContext& ctx, const Bytes& payload) {
 Bytes PowerSub(int8_t agc0 = -100, int8_t agc1 = -110, uint8_t flag0 = 0, uint8_t flag1 = 0,
                int8_t gain = 8) {
     const auto u8 = [](int8_t v) { return static_cast<uint8_t>(v); };
-    return Concat({{2, 0, 16, 0, flag0, flag1},
-                   U16s({283, 384}),
-                   {u8(agc0), u8(agc1)},
-                   U16s({125}),
-                   {u8(gain), 0}});  // transmit power 125: tenths of dBm
+    const Bytes channels = Concat({{2, 0, 16, 0, flag0, flag1}, U16s({283, 384})});
+    // Transmit power 125: tenths of dBm.
+    return Concat({channels, {u8(agc0), u8(agc1)}, U16s({125}), {u8(gain), 0}});
 }
 
 Bytes FingerSub(const std::vector<Finger119A>& fingers) {
