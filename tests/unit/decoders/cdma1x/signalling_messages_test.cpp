@@ -247,7 +247,7 @@ TEST(AirMessages, Vectors) {
     };
     // clang-format on
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(testing::Message() << std::hex << c.msgCode << " " << c.name);
         auto ctx = NewContext();
         ctx->channelState = 2;
         ctx->modeC103 = 4;
