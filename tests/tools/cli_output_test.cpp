@@ -96,53 +96,41 @@ TEST(CliOutput, SummaryCountsItemsCodesAndDamagedFrames) {
     }
 }
 
-TEST(CliOutput, OutFileRecordsAreTheLogRecords) {
-    // A log packet's OutFile record is the packet from its record length to the end of the
-    // payload: record length, log code, time stamp, payload.
-    Bytes first = LogPacket(0x1062, 800, kWords);
-    Bytes second = LogPacket(0x107D, 801, Bytes{0x7E, 0x01});
+// A log packet's OutFile record is the packet from its record length to the end of the
+// payload: record length, log code, time stamp, payload. A 0x1062 item is re-encoded in the
+// compact stream: the item's time, direction and message code and its five fresh parameters,
+// behind the check bytes of the packet received; the stream reads back as the same item.
+TEST(CliOutput, SideFilesAreTheRecordsAndTheCompactStream) {
+    const Bytes first = LogPacket(0x1062, 800, kWords);
+    const Bytes second = LogPacket(0x107D, 801, Bytes{0x7E, 0x01});
     TempFile capture(Concat({Frame(first), Frame(second)}));
     TempFile records;
-    CliRun run = RunTool({"--outfile-records", records.Path(), capture.Path()});
+    CliRun run = RunTool({"--outfile-records", records.Path(), "--outfile", capture.Path()});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(records.Read(), Concat({Bytes(first.begin() + 4, first.end()),
                                       Bytes(second.begin() + 4, second.end())}));
-
-    // With --outfile the JSONL carries each record in hex.
-    std::vector<Json> items = JsonLines(RunTool({"--outfile", capture.Path()}).out);
+    std::vector<Json> items = JsonLines(run.out);
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[1]["outfile"],
               "0e007d10"
               "0000210300000000"
-              "7e01");
-}
+              "7e01");  // --outfile: in hex
 
-TEST(CliOutput, CompactStreamIsWrittenAndReadBack) {
-    Bytes packet = LogPacket(0x1062, 800, kWords);
-    TempFile capture(Frame(packet));
+    TempFile single(Frame(first));
     TempFile compact;
-    CliRun run = RunTool({"--compact", compact.Path(), capture.Path()});
+    run = RunTool({"--compact", compact.Path(), single.Path()});
     ASSERT_EQ(run.status, 0) << run.err;
-    // 0x1062 items are re-encoded: the item's time, direction and message code and its five
-    // fresh parameters, behind the check bytes of the packet received.
-    EXPECT_EQ(
-        compact.Read(),
-        EscapeAndTerminate(CompactPacket(
-            {800,
-             315964801,
-             0,
-             2,
-             0xB1011062,
-             {{0x7F018328, 1}, {0x7F018329, 2}, {0x7F01832A, 3}, {0x7F01832B, 4}, {0x7F01832C, 5}},
-             BitwiseCrc16(packet)})));
-
+    // clang-format off
+    EXPECT_EQ(compact.Read(), EscapeAndTerminate(CompactPacket({800, 315964801, 0, 2, 0xB1011062,
+        {{0x7F018328, 1}, {0x7F018329, 2}, {0x7F01832A, 3}, {0x7F01832B, 4}, {0x7F01832C, 5}},
+        BitwiseCrc16(first)})));
+    // clang-format on
     CliRun back = RunTool({compact.Path()});
     ASSERT_EQ(back.status, 0) << back.err;
-    std::vector<Json> original = JsonLines(run.out);
     std::vector<Json> restored = JsonLines(back.out);
     ASSERT_EQ(restored.size(), 1u);
     for (const char* key : {"time", "msg_code", "log_code", "direction", "params"}) {
-        EXPECT_EQ(restored[0][key], original[0][key]) << key;
+        EXPECT_EQ(restored[0][key], JsonLines(run.out)[0][key]) << key;
     }
 }
 
