@@ -1,5 +1,7 @@
 #include "cli_harness.h"
 
+#include <gtest/gtest.h>
+
 #if defined(_WIN32)
 #include <process.h>
 #define getpid _getpid
@@ -22,6 +24,15 @@ namespace {
 
 void Put(Bytes& out, uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// The header of a log packet: 0x10, 0, outer length, record length, log code, stamp.
+Bytes Header(uint16_t logCode, size_t length, uint64_t ticks) {
+    Bytes out = {0x10, 0x00};
+    Put(out, length * 0x10001, 4);  // the same length twice
+    Put(out, logCode, 2);
+    Put(out, ticks << 16, 8);
+    return out;
 }
 
 // A tagged field of a compact packet: tag, size, value.
@@ -76,26 +87,19 @@ Bytes EscapeAndTerminate(const Bytes& packetWithCheck) {
     return frame;
 }
 
+Bytes LogFrame(uint16_t logCode, uint64_t ticks, const Bytes& payload) {
+    return Frame(LogPacket(logCode, ticks, payload));
+}
+
 Bytes LogPacket(uint16_t logCode, uint64_t ticks, const Bytes& payload) {
-    Bytes packet = {0x10, 0x00};
-    const auto recordLength = static_cast<uint16_t>(12 + payload.size());
-    Put(packet, recordLength, 2);
-    Put(packet, recordLength, 2);
-    Put(packet, logCode, 2);
-    Put(packet, ticks << 16, 8);
-    return Concat({packet, payload});
+    return Concat({Header(logCode, 12 + payload.size(), ticks), payload});
 }
 
 Bytes CompactPacket(const CompactItem& item) {
     Bytes section;
     if (!item.params.empty()) PutTagged(section, 0xFF0F0010, 4, item.params.size());
     for (const auto& [id, value] : item.params) PutTagged(section, id, 4, uint32_t(value));
-    const auto total = static_cast<uint16_t>(80 + section.size());
-    Bytes packet = {0x10, 0x00};
-    Put(packet, total, 2);
-    Put(packet, total, 2);
-    Put(packet, 0xFFFE, 2);
-    Put(packet, item.ticks << 16, 8);
+    Bytes packet = Header(0xFFFE, 80 + section.size(), item.ticks);
     PutTagged(packet, 0xFF0F0000, 4, 1);
     PutTagged(packet, 0xFF0F0001, 8,
               uint32_t(item.seconds) | (uint64_t{uint32_t(item.microseconds)} << 32));
@@ -112,28 +116,46 @@ CliRun RunTool(const std::vector<std::string>& args, const std::string& stdinByt
     std::istringstream in(stdinBytes);
     std::ostringstream out;
     std::ostringstream err;
-    CliStreams io{in, out, err, false};
-    io.inIsTerminal = stdinIsTerminal;
+    CliStreams io{.in = in, .out = out, .err = err, .inIsTerminal = stdinIsTerminal};
     const int status = RunCli(args, io);
     return {status, out.str(), err.str()};
 }
 
+CliRun RunOn(const Bytes& capture, std::vector<std::string> args) {
+    TempFile file(capture);
+    args.push_back(file.Path());
+    return RunTool(args);
+}
+
+std::vector<Json> DecodeOn(const Bytes& capture, std::vector<std::string> args) {
+    const CliRun run = RunOn(capture, std::move(args));
+    EXPECT_EQ(run.status, 0) << run.err;
+    return JsonLines(run.out);
+}
+
 #if !defined(_WIN32)
+int Spawn(const std::vector<std::string>& args, int in, int out, int err) {
+    const pid_t child = fork();
+    if (child != 0) return child;
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    std::vector<char*> argv = {const_cast<char*>(TESSAVO_DECODE_BINARY)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(TESSAVO_DECODE_BINARY, argv.data());
+    _exit(127);
+}
+
 CliRun RunProgram(const std::vector<std::string>& args, const std::string& stdinBytes) {
     TempFile in(Text(stdinBytes));
     TempFile out;
     TempFile err;
-    pid_t child = fork();
-    if (child == 0) {
-        dup2(open(in.Path().c_str(), O_RDONLY), 0);
-        dup2(open(out.Path().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-        dup2(open(err.Path().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-        std::vector<char*> argv = {const_cast<char*>(TESSAVO_DECODE_BINARY)};
-        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(TESSAVO_DECODE_BINARY, argv.data());
-        _exit(127);
-    }
+    const int fds[3] = {open(in.Path().c_str(), O_RDONLY),
+                        open(out.Path().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600),
+                        open(err.Path().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600)};
+    const pid_t child = Spawn(args, fds[0], fds[1], fds[2]);
+    for (int fd : fds) close(fd);
     int raw = 0;
     waitpid(child, &raw, 0);
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), Text(out.Read()),
@@ -178,6 +200,13 @@ std::vector<Json> JsonLines(const std::string& text) {
     std::vector<Json> items;
     for (const std::string& line : Lines(text)) items.push_back(Json::parse(line));
     return items;
+}
+
+void ExpectFields(const Json& json, const std::vector<std::pair<std::string, Json>>& fields) {
+    for (const auto& [pointer, value] : fields) {
+        const Json::json_pointer at(pointer);
+        EXPECT_EQ(json.contains(at) ? json.at(at) : Json(), value) << pointer;
+    }
 }
 
 }  // namespace tessavo::cli::test

@@ -16,13 +16,13 @@ namespace tessavo::cli::test {
 namespace {
 
 // Tick 800 is 1980-01-06T00:00:01Z; commands are decoded only after a first log packet.
-const Bytes kCapture = LogFrame(0x1062, 800, Words({1, 2, 3, 4, 5}));
+const Bytes kWords = Words({1, 2, 3, 4, 5});
+const Bytes kCapture = LogFrame(0x1062, 800, kWords);
 const std::string kSample = std::string(TESSAVO_SOURCE_DIR) + "/samples/drive_test.bin";
 
-// A failing run prints nothing on standard output and its message on standard error (the
-// whole of it when the row's text ends the line), and leaves the input and an existing
-// output as they were. `via` 1 runs the installed program (main's status is the exit
-// status); 2 runs in-process with a terminal on standard input.
+// A failing run prints nothing on standard output, its message on standard error (whole
+// when the row's text ends the line) and leaves input and existing output as they were.
+// `via` 1: the installed program (main's status is the exit status); 2: stdin a terminal.
 TEST(CliErrors, StatusesAndMessagesAndFilesKept) {
     TempFile capture(kCapture);
     TempFile existing(Text("kept\n"));
@@ -33,13 +33,8 @@ TEST(CliErrors, StatusesAndMessagesAndFilesKept) {
     const std::string nowhere = in + ".d/out.jsonl";
     const std::string noFile = "': No such file or directory\n";
     const std::string usage = "\nUsage: tessavo-decode [OPTIONS] [FILE...]\n";
-    struct Case {
-        std::vector<std::string> args;
-        int status;
-        std::string err;
-        int via = 0;
-    };
     // clang-format off
+    struct Case { std::vector<std::string> args; int status; std::string err; int via = 0; };
     std::vector<Case> cases = {
         {{in, missing.Path()}, 1, "cannot open '" + missing.Path() + noFile},
         {{dir}, 1, "cannot read '" + dir + "': Is a directory\n"},
@@ -124,11 +119,10 @@ TEST(CliErrors, HelpVersionAndInputWithoutFrames) {
     EXPECT_EQ(run.out + run.err, "");
 }
 
-// Three items: 0x1062 (words 1..5), 0x107D (no decoder: accepted without parameters) and
-// 0x1062 again. Around them: a lone 0x7E, a frame with a bad CRC, garbage closed by a 0x7E,
-// escaped bytes, and an unfinished frame at the end. Every way of handing the bytes over
-// gives the same items: any chunk size (1 splits every escape pair), one frame per call,
-// standard input, and the capture split over two files in the middle of its second frame.
+// Three items, 0x1062, 0x107D (no decoder: no parameters) and 0x1062 with escaped bytes,
+// among a lone 0x7E, a bad CRC, garbage, and an unfinished frame; the same items however the
+// bytes come: any chunk size (1 splits escape pairs), one frame per call, standard input,
+// two files split inside the second frame.
 TEST(CliFeeding, MixedCaptureGivesTheThreeItemsWhateverTheFeeding) {
     Bytes unfinished = LogFrame(0x1062, 804, Words({7, 7, 7, 7, 7}));
     unfinished.resize(10);
@@ -146,13 +140,9 @@ TEST(CliFeeding, MixedCaptureGivesTheThreeItemsWhateverTheFeeding) {
     EXPECT_EQ(reference.err, "");
     std::vector<Json> items = JsonLines(reference.out);
     ASSERT_EQ(items.size(), 3u);
-    EXPECT_EQ(items[0]["params"][4]["raw"], 5);
-    EXPECT_EQ(items[1]["msg_code"], "0xb101107d");
-    EXPECT_EQ(items[1]["params"], Json::array());
-    EXPECT_EQ(items[2]["params"][0]["raw"], 0x7E);
-    EXPECT_EQ(items[2]["params"][2]["raw"], 0x7E7D);
-    EXPECT_EQ(items[2]["time"], "1980-01-06T00:00:01.003750Z");
     // clang-format off
+    ExpectFields(Json(items), {{"/0/params/4/raw", 5}, {"/1/msg_code", "0xb101107d"}, {"/1/params", Json::array()},
+        {"/2/params/0/raw", 0x7E}, {"/2/params/2/raw", 0x7E7D}, {"/2/time", "1980-01-06T00:00:01.003750Z"}});
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--chunk-size", "1", whole.Path()}, ""}, {{"--chunk-size", "2", whole.Path()}, ""},
         {{"--chunk-size", "3", whole.Path()}, ""}, {{"--chunk-size", "7", whole.Path()}, ""},
@@ -175,9 +165,8 @@ TEST(CliFeeding, AFullRingIsCollectedAndTheTailFedAgain) {
         capture = Concat({capture, LogFrame(0x1062, 800 + i, Words({i, 0, 0, 0, i * 2}))});
     }
     ASSERT_LT(capture.size(), 65536u);  // one chunk
-    TempFile file(capture);
     for (const char* size : {"65536", "4096"}) {
-        CliRun run = RunTool({"--chunk-size", size, "--format", "csv", file.Path()});
+        CliRun run = RunOn(capture, {"--chunk-size", size, "--format", "csv"});
         ASSERT_EQ(run.status, 0) << run.err;
         std::vector<std::string> rows = Lines(run.out);
         ASSERT_EQ(rows.size(), kCount + 1) << size;
@@ -193,15 +182,13 @@ TEST(CliFeeding, AFullRingIsCollectedAndTheTailFedAgain) {
 
 TEST(CliFeeding, RawPacketsSkipTheCrcCheck) {
     // No byte of this frame needs escaping, so it reads the same unescaped.
-    TempFile capture(Concat({FrameWithCheck(LogPacket(0x1062, 800, Words({1, 2, 3, 4, 5})), 0x0101),
-                             LogFrame(0x1062, 801, Words({6, 7, 8, 9, 10}))}));
-    std::vector<Json> checked = JsonLines(RunTool({capture.Path()}).out);
-    ASSERT_EQ(checked.size(), 1u);
-    EXPECT_EQ(checked[0]["params"][0]["raw"], 6);
-    std::vector<Json> raw = JsonLines(RunTool({"--raw-packets", capture.Path()}).out);
-    ASSERT_EQ(raw.size(), 2u);
-    EXPECT_EQ(raw[0]["params"][0]["raw"], 1);
-    EXPECT_EQ(raw[1]["params"][0]["raw"], 6);
+    const Bytes capture = Concat({FrameWithCheck(LogPacket(0x1062, 800, kWords), 0x0101),
+                                  LogFrame(0x1062, 801, Words({6, 7, 8, 9, 10}))});
+    const Json checked = DecodeOn(capture);
+    const Json raw = DecodeOn(capture, {"--raw-packets"});
+    EXPECT_EQ((std::pair{checked.size(), raw.size()}), (std::pair<size_t, size_t>{1, 2}));
+    ExpectFields(checked, {{"/0/params/0/raw", 6}});
+    ExpectFields(raw, {{"/0/params/0/raw", 1}, {"/1/params/0/raw", 6}});
 }
 
 // The program reads a pipe that stays open; once a row is out, a signal stops it: the row
@@ -210,38 +197,29 @@ TEST(CliSafety, ASignalEndsTheOutputOnACompleteRow) {
     for (int signal : {SIGINT, SIGTERM}) {
         int in[2];
         int out[2];
-        ASSERT_EQ(pipe(in), 0);
-        ASSERT_EQ(pipe(out), 0);
-        pid_t child = fork();
-        if (child == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            close(in[1]);
-            close(out[0]);
-            execl(TESSAVO_DECODE_BINARY, TESSAVO_DECODE_BINARY, "--format", "csv", "--params",
-                  "log1062_word1", "-", static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        ASSERT_EQ(pipe(in) + pipe(out), 0);
+        const pid_t child =
+            Spawn({"--format", "csv", "--params", "log1062_word1", "-"}, in[0], out[1], 2);
         close(in[0]);
         close(out[1]);
         ASSERT_EQ(write(in[1], kCapture.data(), kCapture.size()), ssize_t(kCapture.size()));
         std::string text;
         char buffer[256];
+        auto readSome = [&] {
+            const ssize_t count = read(out[0], buffer, sizeof buffer);
+            text.append(buffer, static_cast<size_t>(std::max<ssize_t>(count, 0)));
+            return count > 0;
+        };
         pollfd wait{out[0], POLLIN, 0};
         while (text.find("\n0,") == std::string::npos || text.back() != '\n') {
             ASSERT_EQ(poll(&wait, 1, 10000), 1) << "no row within 10 s: " << text;
-            ssize_t count = read(out[0], buffer, sizeof buffer);
-            ASSERT_GT(count, 0);
-            text.append(buffer, static_cast<size_t>(count));
+            ASSERT_TRUE(readSome());
         }
         kill(child, signal);
         int raw = 0;
         waitpid(child, &raw, 0);
-        for (ssize_t count; (count = read(out[0], buffer, sizeof buffer)) > 0;) {
-            text.append(buffer, static_cast<size_t>(count));
-        }
-        close(in[1]);
-        close(out[0]);
+        while (readSome()) continue;
+        for (int fd : {in[1], out[0]}) close(fd);
         ASSERT_TRUE(WIFEXITED(raw)) << signal;
         EXPECT_EQ(WEXITSTATUS(raw), 128 + signal);
         EXPECT_EQ(text,
@@ -255,14 +233,10 @@ TEST(CliSafety, ASignalEndsTheOutputOnACompleteRow) {
 TEST(CliSafety, LibraryMessagesGoToStandardErrorAndAreCounted) {
     Bytes capture = kCapture;
     for (uint64_t i = 1; i <= 3; ++i) {
-        capture = Concat({capture, EscapeAndTerminate(CompactPacket(
-                                       {800 + i,
-                                        315964801,
-                                        int32_t(1250 * i),
-                                        2,
-                                        0xB1011062,
-                                        {{0x7F01001B, 7}, {0x7F018328, 9}, {0x7F0107FD, 8}},
-                                        0}))});
+        // clang-format off
+        capture = Concat({capture, EscapeAndTerminate(CompactPacket({800 + i, 315964801, int32_t(1250 * i), 2,
+            0xB1011062, {{0x7F01001B, 7}, {0x7F018328, 9}, {0x7F0107FD, 8}}, 0}))});
+        // clang-format on
     }
     TempFile file(capture);
     CliRun jsonl = RunProgram({file.Path()});
@@ -288,10 +262,8 @@ const Bytes kPosition = LogFrame(
     Concat({Bytes(6, 0), Text("-12212345"), Text("03745678"), Text("123"), Text("045"), {0, 0}}));
 
 TEST(CliViews, GoldenPilotSetsAndPositionItems) {
-    TempFile capture(Concat({kCapture, kPilotSets, kPosition}));
-    CliRun run = RunTool({capture.Path()});
-    ASSERT_EQ(run.status, 0) << run.err;
-    std::vector<Json> items = JsonLines(run.out);
+    const Bytes capture = Concat({kCapture, kPilotSets, kPosition});
+    std::vector<Json> items = DecodeOn(capture);
     ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items[1], Json::parse(R"({"index": 1, "time": "1980-01-06T00:00:01.000000Z",
         "time_utc": "1980-01-06T00:00:01.000000Z", "time_raw": [315964801, 0],
@@ -309,15 +281,15 @@ TEST(CliViews, GoldenPilotSetsAndPositionItems) {
           "latitude_deg": 37.45678, "longitude_deg": -122.12345,
           "field_3a": 123, "field_3b": 45}}])"));
     // The CSV views of the same payloads.
-    CliRun csv = RunTool({"--format", "csv", "--params",
-                          "active_set_size,active_best_pn,active_best_ecio,latitude,longitude",
-                          capture.Path()});
+    CliRun csv =
+        RunOn(capture, {"--format", "csv", "--params",
+                        "active_set_size,active_best_pn,active_best_ecio,latitude,longitude"});
     EXPECT_EQ(Lines(csv.out)[3],
               "2,1980-01-06T00:00:02.000000Z,0xb1011014,0x1014,2,2,168,-6.0,37.45678,-122.12345");
 }
 
 TEST(CliViews, FiltersChooseItemsAndParameters) {
-    TempFile capture(Concat({kCapture, kPilotSets, kPosition, LogFrame(0x107D, 1601, {})}));
+    const Bytes capture = Concat({kCapture, kPilotSets, kPosition, LogFrame(0x107D, 1601, {})});
     // clang-format off
     const std::vector<std::tuple<std::vector<std::string>, std::vector<int64_t>, size_t>> cases = {
         // arguments, the items shown, the parameters of the first one shown
@@ -327,9 +299,8 @@ TEST(CliViews, FiltersChooseItemsAndParameters) {
         {{"--params", "log1062_word2,0x7f018328"}, {0, 1, 2, 3}, 2},
         {{"--decoded-only", "--params", "latitude"}, {2}, 0}};  // and the position fix
     // clang-format on
-    for (auto [args, expected, params] : cases) {
-        args.push_back(capture.Path());
-        std::vector<Json> items = JsonLines(RunTool(args).out);
+    for (const auto& [args, expected, params] : cases) {
+        std::vector<Json> items = DecodeOn(capture, args);
         std::vector<int64_t> indexes;
         for (const Json& item : items) indexes.push_back(item["index"]);
         EXPECT_EQ(indexes, expected) << args.size();
@@ -337,9 +308,9 @@ TEST(CliViews, FiltersChooseItemsAndParameters) {
         EXPECT_EQ(items[0]["params"].size(), params) << args.size();
     }
     // A CSV view named shows its structured parameter in JSONL.
-    std::vector<Json> items = JsonLines(RunTool({"--params", "latitude", capture.Path()}).out);
-    EXPECT_EQ(items[2]["struct_params"][0]["name"], "position_fix");
-    EXPECT_EQ(items[1]["struct_params"], Json::array());
+    ExpectFields(
+        DecodeOn(capture, {"--params", "latitude"}),
+        {{"/2/struct_params/0/name", "position_fix"}, {"/1/struct_params", Json::array()}});
 }
 
 std::vector<std::string> Split(const std::string& row) {
@@ -387,9 +358,8 @@ TEST(CliViews, LongCsvRoundTripsToTheWideTable) {
     EXPECT_GT(matched, 1000u);
 }
 
-// A command before the first log is dropped; log code 0x1065 is one the library ignores.
-// The bundled sample carries the identities, the origination and the ten damaged frames its
-// README lists.
+// A command before the first log is dropped; the library ignores log code 0x1065. The
+// bundled sample has the identities, origination and ten damaged frames its README lists.
 TEST(CliViews, SummaryFigures) {
     TempFile capture(Concat({Frame(Bytes{0x40, 0, 0, 0, 0, 0}), kCapture,
                              LogFrame(0x1065, 801, Words({1})), kPosition}));
@@ -409,18 +379,17 @@ TEST(CliViews, SummaryFigures) {
     }
 }
 
-// --format dtlog: each DTLog line after the index and time of the item it describes. A
-// paging-channel log (0x1007, tick 800) renders as its CL3 line: received "0", paging
-// channel "1", and its log record from the length word (1000 0710, the stamp 0x320 << 16,
-// the payload); its text rides on the next item, item 1, which the filter may drop.
+// Each DTLog line follows the index and time of the item it describes: a paging log (0x1007,
+// tick 800) is a CL3 line, received "0", paging channel "1", its record from the length word
+// (1000 0710, stamp 0x320 << 16, payload), though it rides on item 1, which may be dropped.
 TEST(DtLogOutput, LinesBelongToTheItemTheyDescribe) {
-    TempFile capture(Concat({LogFrame(0x1007, 800, {0x04, 0x06, 0x7E, 0x7D}),
-                             LogFrame(0x1000, 801, {}), LogFrame(0x1000, 802, {})}));
+    const Bytes capture = Concat({LogFrame(0x1007, 800, {0x04, 0x06, 0x7E, 0x7D}),
+                                  LogFrame(0x1000, 801, {}), LogFrame(0x1000, 802, {})});
     const std::string line =
         "0\t1980-01-06T00:00:01.000000Z\tCL3\t0\t1\t10000710000020030000000004067e7d\n";
     for (const auto& [codes, output] : std::vector<std::pair<const char*, std::string>>{
              {"1007,1000", line}, {"1007", line}, {"1000", ""}}) {
-        CliRun run = RunTool({"--format", "dtlog", "--log-code", codes, capture.Path()});
+        CliRun run = RunOn(capture, {"--format", "dtlog", "--log-code", codes});
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out, output) << codes;
     }
