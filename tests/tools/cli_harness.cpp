@@ -164,13 +164,10 @@ CliRun RunProgram(const std::vector<std::string>& args, const std::string& stdin
 #endif
 
 TempFile::TempFile() {
-    static const std::filesystem::path directory = [] {
-        auto path = std::filesystem::temp_directory_path() /
-                    ("tessavo_cli_tests_" + std::to_string(getpid()));
-        std::filesystem::create_directories(path);
-        return path;
-    }();
     static std::atomic<int> counter{0};
+    const auto directory =
+        std::filesystem::temp_directory_path() / ("tessavo_cli_tests_" + std::to_string(getpid()));
+    std::filesystem::create_directories(directory);
     path_ = (directory / ("file" + std::to_string(counter++) + ".bin")).string();
 }
 
