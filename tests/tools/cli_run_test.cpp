@@ -21,7 +21,7 @@ const Bytes kCapture = LogFrame(0x1062, 800, kWords);
 const std::string kSample = std::string(TESSAVO_SOURCE_DIR) + "/samples/drive_test.bin";
 
 // A failing run prints nothing on standard output, its message on standard error (whole
-// when the row's text ends the line) and leaves input and existing output as they were; a
+// when the row's text, not the usage, ends a line), leaves input and existing output as is; a
 // run that succeeds prints `out` and no message. `via` 1: the installed program (main's
 // status is the exit status); 2: a terminal on standard input.
 TEST(CliErrors, StatusesAndMessagesAndFilesKept) {
@@ -370,7 +370,8 @@ TEST(CliViews, SummaryFigures) {
 
 // Each DTLog line follows the index and time of the item it describes: a paging log (0x1007,
 // tick 800) is a CL3 line, received "0", paging channel "1", its record from the length word
-// (1000 0710, stamp 0x320 << 16, payload), though it rides on item 1, which may be dropped.
+// (1000 0710, stamp 0x320 << 16, payload), though the text comes with item 1, a 0x1000 item
+// that the filter may drop.
 TEST(DtLogOutput, LinesBelongToTheItemTheyDescribe) {
     const Bytes capture = Concat({LogFrame(0x1007, 800, {0x04, 0x06, 0x7E, 0x7D}),
                                   LogFrame(0x1000, 801, {}), LogFrame(0x1000, 802, {})});
