@@ -212,6 +212,7 @@ TEST(CliSafety, ASignalEndsTheOutputOnACompleteRow) {
             ASSERT_EQ(poll(&wait, 1, 10000), 1) << "no row within 10 s: " << text;
             ASSERT_TRUE(readSome());
         }
+        usleep(100000);  // time to block in read() again: the signal interrupts the read
         kill(child, signal);
         int raw = 0;
         waitpid(child, &raw, 0);
