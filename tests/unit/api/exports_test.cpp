@@ -29,7 +29,7 @@ Bytes FiveWords() {
 }
 
 TEST(Create, AcceptsTheFourModuleTypesOnly) {
-    for (uint32_t type : {0xB101u, 0xB200u, 0xB20Au, 0xB20Bu}) {
+    for (uint32_t type : {0xB101u, 0xB200u, 0xB20Au, 0xB20Bu}) {  // the four supported types
         void* h = CreateDecoderObjectProc(type);
         EXPECT_NE(h, nullptr) << std::hex << type;
         EXPECT_TRUE(FreeDecoderObjectProc(&h));
@@ -48,8 +48,7 @@ TEST(Create, RingAllocationFailureFailsCreationWhole) {
     calls = 0;
     const auto saved = ReportRing::nodeAllocator;
     ReportRing::nodeAllocator = [](size_t bytes) -> void* {
-        if (++calls == 150) return nullptr;
-        return ::operator new(bytes, std::nothrow);
+        return ++calls == 150 ? nullptr : ::operator new(bytes, std::nothrow);
     };
     void* h = reinterpret_cast<void*>(1);
     const std::string out = Printed([&] { h = CreateDecoderObjectProc(0xB101); });
@@ -58,19 +57,14 @@ TEST(Create, RingAllocationFailureFailsCreationWhole) {
     EXPECT_EQ(h, nullptr);  // the 149 nodes built are freed (the sanitizer build checks leaks)
 }
 
-TEST(Configure, CodesAndResults) {
+TEST(Exports, BadArgumentsConfigurationCodesAndZeroLength) {
     TestHost host;
     EXPECT_FALSE(SetDecoderConfiguration(nullptr, 6));
     EXPECT_FALSE(host.Configure(0));
     EXPECT_FALSE(host.Configure(-6));
     EXPECT_TRUE(host.Configure(12));  // unknown positive code: accepted, no effect
-    for (int32_t code : {6, 7, 8, 9, 10, 11, 0x20001, 0x20002, 0xA0001, 0xA0002}) {
+    for (int32_t code : {6, 7, 8, 9, 10, 11, 0x20001, 0x20002, 0xA0001, 0xA0002})
         EXPECT_TRUE(host.Configure(code)) << code;
-    }
-}
-
-TEST(Decode, BadArguments) {
-    TestHost host;
     const uint8_t b[1] = {0x7E};
     EXPECT_FALSE(DecodeMsgProc(nullptr, b, 1, 0, 0));
     EXPECT_FALSE(DecodeMsgProc(host.Handle(), nullptr, 1, 0, 0));
@@ -86,15 +80,12 @@ TEST(Decode, BadArguments) {
     EXPECT_FALSE(FreeDecoderObjectProc(nullptr));
     void* none = nullptr;
     EXPECT_FALSE(FreeDecoderObjectProc(&none));
-}
-
-TEST(Decode, ZeroLengthLeavesPartialFrameUntouched) {
-    TestHost host;
+    // A zero-length call leaves a partial frame untouched.
+    TestHost partial;
     const Bytes head(kOneItem.begin(), kOneItem.begin() + 5);
-    const Bytes tail(kOneItem.begin() + 5, kOneItem.end());
-    host.Feed(head);
-    EXPECT_FALSE(DecodeMsgProc(host.Handle(), head.data(), 0, 0, 0));
-    EXPECT_EQ(host.FeedAndCollect(tail), 1);
+    partial.Feed(head);
+    EXPECT_FALSE(DecodeMsgProc(partial.Handle(), head.data(), 0, 0, 0));
+    EXPECT_EQ(partial.FeedAndCollect(Bytes(kOneItem.begin() + 5, kOneItem.end())), 1);
 }
 
 // A failure while decoding the bytes an earlier DecodeMsgProc kept (because the ring was full)
@@ -119,18 +110,11 @@ TEST(Decode, FailureInKeptBytesIsReportedAsFailure) {
 }
 
 // Failure values: null, or 0xFFFFFFFF for the codes and counts.
-template <auto F>
-bool Null(void* h, int32_t i) {
-    return F(h, i) == nullptr;
-}
-template <auto F>
-bool NullAtZero(void* h, int32_t i) {
-    return F(h, i, 0) == nullptr;
-}
-template <auto F>
-bool Fail(void* h, int32_t i) {
-    return F(h, i) == 0xFFFFFFFFu;
-}
+// clang-format off
+template <auto F> bool Null(void* h, int32_t i) { return F(h, i) == nullptr; }
+template <auto F> bool NullAtZero(void* h, int32_t i) { return F(h, i, 0) == nullptr; }
+template <auto F> bool Fail(void* h, int32_t i) { return F(h, i) == 0xFFFFFFFFu; }
+// clang-format on
 bool OutFileFails(void* h, int32_t i) {
     int32_t status = 7;
     return GetReportItemOutFileBinary(h, &status, i) == nullptr && status == -1;
@@ -142,21 +126,18 @@ const char* kNode = "Entry parameter 'nodeIdx' is bound violation\n";
 // Each accessor with a bad index prints its message and returns its failure value; with a
 // null handle it fails silently.
 TEST(Accessors, BadIndexPrintsMessageAndFails) {
+    // clang-format off
     const struct {
         const char* name;
         bool (*failsWith)(void*, int32_t);
         const char* message;
     } rows[] = {
-        {"Item", Null<GetReportItemProc>, kI},
-        {"Code", Fail<GetReportItemMsgCode>, kI},
-        {"Direction", Fail<GetReportItemMsgDirection>, kI},
-        {"Time", Null<GetReportItemMsgTime>, kI},
-        {"Payload", Null<GetReportItemBinary>, kI},
-        {"ZelFilter", Null<GetReportItemBinaryToZelFilter>, kI},
+        {"Item", Null<GetReportItemProc>, kI}, {"Code", Fail<GetReportItemMsgCode>, kI},
+        {"Direction", Fail<GetReportItemMsgDirection>, kI}, {"Time", Null<GetReportItemMsgTime>, kI},
+        {"Payload", Null<GetReportItemBinary>, kI}, {"ZelFilter", Null<GetReportItemBinaryToZelFilter>, kI},
         {"ZelSimple", Null<GetReportItemBinaryToZelSimple>, kI},
         {"DtLog", Null<GetReportItemDTLogBinary>, kI},
-        {"OutFile", OutFileFails, kI},
-        {"CurCount", Fail<GetReportItemCurDecodeParamCount>, kI},
+        {"OutFile", OutFileFails, kI}, {"CurCount", Fail<GetReportItemCurDecodeParamCount>, kI},
         {"InhCount", Fail<GetReportItemInheritDecodeParamCount>, kI},
         {"CurStructCount", Fail<GetReportItemCurDecodeStructParamCount>, kI},
         {"InhStructCount", Fail<GetReportItemInheritDecodeStructParamCount>, kI},
@@ -165,6 +146,7 @@ TEST(Accessors, BadIndexPrintsMessageAndFails) {
         {"CurStructList", NullAtZero<GetReportItemCurDecodeStructParamList>, kNode},
         {"InhStructList", NullAtZero<GetReportItemInheritDecodeStructParamList>, kNode},
     };
+    // clang-format on
     TestHost host;
     host.Configure(0x20001);
     host.Configure(0xA0001);
@@ -181,17 +163,14 @@ TEST(Accessors, BadIndexPrintsMessageAndFails) {
         EXPECT_EQ(Printed([&] { failed = row.failsWith(nullptr, 0); }), "");
         EXPECT_TRUE(failed);
     }
-}
-
-TEST(Accessors, FreshObjectHasNoItems) {
-    TestHost host;
-    EXPECT_EQ(host.Collect(), 0);
+    TestHost fresh;  // no items yet
+    EXPECT_EQ(fresh.Collect(), 0);
     void* p = reinterpret_cast<void*>(1);
-    EXPECT_EQ(Printed([&] { p = GetReportItemProc(host.Handle(), 0); }), kI);
+    EXPECT_EQ(Printed([&] { p = GetReportItemProc(fresh.Handle(), 0); }), kI);
     EXPECT_EQ(p, nullptr);
 }
 
-TEST(Accessors, ParamIndexChecksAgainstEachListCount) {
+TEST(Accessors, ParamIndexAgainstEachListCountAndStructDataWord) {
     TestHost host;
     ASSERT_EQ(host.FeedAndCollect(Frame(LogPacket(0x1062, FiveWords()))), 1);
     const char* kParam = "Entry parameter 'paramIdx' is bound violation\n";
@@ -206,9 +185,18 @@ TEST(Accessors, ParamIndexChecksAgainstEachListCount) {
     }
     EXPECT_EQ(Printed([&] { EXPECT_EQ(GetReportItemCurDecodeStructParamList(h, 0, 1), nullptr); }),
               kParam);
+    // The structured record's data word points at its payload (0 where an address needs more
+    // than 32 bits).
+    const DecodeStructParam* rec = GetReportItemCurDecodeStructParamList(h, 0, 0);
+    ASSERT_NE(rec, nullptr);
+    uint32_t data = 0;
+    std::memcpy(&data, reinterpret_cast<const uint8_t*>(rec) + 12, 4);
+    const auto payload = reinterpret_cast<uintptr_t>(TESSAVO_STRUCT_PARAM_DATA(rec));
+    EXPECT_EQ(data, payload <= UINT32_MAX ? static_cast<uint32_t>(payload) : 0u);
+    EXPECT_EQ(std::memcmp(TESSAVO_STRUCT_PARAM_DATA(rec), FiveWords().data(), 20), 0);
 }
 
-TEST(Accessors, SideBlocksOnlyWhenEnabledAndOutFileStatus) {
+TEST(Accessors, SideBlocksOutFileStatusAndFillValues) {
     TestHost host;
     ASSERT_EQ(host.FeedAndCollect(kOneItem), 1);
     EXPECT_EQ(GetReportItemDTLogBinary(host.Handle(), 0), nullptr);
@@ -225,34 +213,16 @@ TEST(Accessors, SideBlocksOnlyWhenEnabledAndOutFileStatus) {
     host.Configure(0x20002);
     EXPECT_EQ(GetReportItemOutFileBinary(host.Handle(), &status, 0), nullptr);
     EXPECT_EQ(status, -1);
-}
-
-TEST(Accessors, ConstructedFillValuesOfAnItem) {
-    TestHost host;
-    ASSERT_EQ(host.FeedAndCollect(kOneItem), 1);
+    // Constructed fill values: the list capacities, 0xFF after the three-byte payload.
     const auto* item = static_cast<const uint8_t*>(GetReportItemProc(host.Handle(), 0));
     ASSERT_NE(item, nullptr);
-    uint16_t capacity = 0;
-    std::memcpy(&capacity, item + TESSAVO_OFFSET_PARAM_CAPACITY, 2);
-    EXPECT_EQ(capacity, 384);
-    std::memcpy(&capacity, item + TESSAVO_OFFSET_SPARAM_CAPACITY, 2);
-    EXPECT_EQ(capacity, 45);
-    // Bytes after the three-byte payload keep their 0xFF fill.
+    uint16_t capacity[2] = {};
+    std::memcpy(&capacity[0], item + TESSAVO_OFFSET_PARAM_CAPACITY, 2);
+    std::memcpy(&capacity[1], item + TESSAVO_OFFSET_SPARAM_CAPACITY, 2);
+    EXPECT_EQ(capacity[0], 384);
+    EXPECT_EQ(capacity[1], 45);
     EXPECT_EQ(item[TESSAVO_OFFSET_PAYLOAD + 4 + 3], 0xFF);
     EXPECT_EQ(item[TESSAVO_OFFSET_ZEL_SIMPLE + 4], 0xFF);
-}
-
-TEST(Accessors, StructDataWordPointsAtPayloadOrIsZero) {
-    TestHost host;
-    const Bytes words = FiveWords();
-    ASSERT_EQ(host.FeedAndCollect(Frame(LogPacket(0x1062, words))), 1);
-    const DecodeStructParam* rec = GetReportItemCurDecodeStructParamList(host.Handle(), 0, 0);
-    ASSERT_NE(rec, nullptr);
-    uint32_t data = 0;
-    std::memcpy(&data, reinterpret_cast<const uint8_t*>(rec) + 12, 4);
-    const auto payload = reinterpret_cast<uintptr_t>(TESSAVO_STRUCT_PARAM_DATA(rec));
-    EXPECT_EQ(data, payload <= UINT32_MAX ? static_cast<uint32_t>(payload) : 0u);
-    EXPECT_EQ(std::memcmp(TESSAVO_STRUCT_PARAM_DATA(rec), words.data(), words.size()), 0);
 }
 
 }  // namespace

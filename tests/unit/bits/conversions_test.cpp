@@ -15,24 +15,15 @@ constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
-TEST(TruncToI32, TruncatesTowardZeroAndMarksWhatDoesNotFit) {
+TEST(Conversions, TruncationAndScaling) {
+    // clang-format off
     const std::pair<double, int32_t> cases[] = {
-        {1.9, 1},
-        {-1.9, -1},
-        {-0.5, 0},
-        {2147483647.9, 2147483647},
-        {-2147483647.5, -2147483647},
-        {2147483648.0, kMin},
-        {-2147483648.9, kMin},
-        {-2147483649.0, kMin},
-        {1e300, kMin},
-        {-kInf, kMin},
+        {1.9, 1}, {-1.9, -1}, {-0.5, 0}, {2147483647.9, 2147483647}, {-2147483647.5, -2147483647},
+        {2147483648.0, kMin}, {-2147483648.9, kMin}, {-2147483649.0, kMin}, {1e300, kMin}, {-kInf, kMin},
         {kNan, kMin},
     };
+    // clang-format on
     for (const auto& [v, expected] : cases) EXPECT_EQ(TruncToI32(v), expected) << v;
-}
-
-TEST(Scaling, DoubleAndSinglePrecision) {
     EXPECT_EQ(Scale1000(-85.0), -85000);
     EXPECT_EQ(Scale1000(1e7), kMin);
     EXPECT_EQ(Scale100Round(12.346), 1235);
@@ -50,8 +41,9 @@ TEST(Scaling, DoubleAndSinglePrecision) {
 TEST(PowerConversions, Examples) {
     struct Case {
         const char* what;
-        double got, expected, tolerance;
+        double got, expected, tolerance;  // tolerance 0: exact
     };
+    // clang-format off
     const Case cases[] = {
         {"RxAgc(0)", ConvertRxAgc(0), 256.0 / 3 - 148.581, 1e-12},  // about -63.248
         {"RxAgc(127)", ConvertRxAgc(127), 383.0 / 3 - 148.581, 1e-12},
@@ -65,8 +57,7 @@ TEST(PowerConversions, Examples) {
         {"Log255(1000) clamps", ConvertLog255(1000), ConvertLog255(255), 0},
         {"Log255(10)", ConvertLog255(10), -14.6, 1e-12},
         {"Log255(1)", ConvertLog255(1), -24.6, 1e-12},
-        // x = 0 is the single-precision -24.6, not the double.
-        {"Log255(0)", ConvertLog255(0), -24.600000381469727, 0},
+        {"Log255(0)", ConvertLog255(0), -24.600000381469727, 0},  // the single-precision -24.6
         {"Log48(1000) no clamp", ConvertLog48(1000), -18.7, 1e-12},
         {"Log48(1)", ConvertLog48(1), -48.7, 1e-12},
         {"Log48(0)", ConvertLog48(0), -24.600000381469727, 0},
@@ -75,7 +66,16 @@ TEST(PowerConversions, Examples) {
         {"Log512(1)", ConvertLog512(1), -27.0927, 1e-4},
         {"Log512(0)", ConvertLog512(0), -9999.0, 0},
         {"Log512(-512)", ConvertLog512(-512), -9999.0, 0},
+        // -10 log10(1 + 10^(-x/10)), in single precision.
+        {"SinrShare(0)", ConvertSinrShare(0.0f), -3.0103, 1e-4},
+        {"SinrShare(-10)", ConvertSinrShare(-10.0f), -10.41393, 1e-4},
+        {"SinrShare(10)", ConvertSinrShare(10.0f), -0.41393, 1e-4},
+        {"SinrShare(100)", ConvertSinrShare(100.0f), 0.0, 0},  // 1 + 1e-10 is 1 in float
+        // 10^-100 is 0 in float: the inversion is skipped, 0 dB rather than -1000.
+        {"SinrShare(-1000)", ConvertSinrShare(-1000.0f), 0.0, 0},
     };
+    // clang-format on
+    static_assert(std::is_same_v<decltype(ConvertSinrShare(0.0f)), float>);
     for (const Case& c : cases) {
         if (c.tolerance == 0) {
             EXPECT_EQ(c.got, c.expected) << c.what;
@@ -85,21 +85,9 @@ TEST(PowerConversions, Examples) {
     }
 }
 
-TEST(PowerConversions, SinrShareIsSinglePrecision) {
-    static_assert(std::is_same_v<decltype(ConvertSinrShare(0.0f)), float>);
-    // -10 log10(1 + 10^(-x/10)).
-    EXPECT_NEAR(ConvertSinrShare(0.0f), -3.0103, 1e-4);
-    EXPECT_NEAR(ConvertSinrShare(-10.0f), -10.41393, 1e-4);
-    EXPECT_NEAR(ConvertSinrShare(10.0f), -0.41393, 1e-4);
-    // 1 + 1e-10 is 1 in single precision: exactly 0 dB.
-    EXPECT_EQ(ConvertSinrShare(100.0f), 0.0f);
-    // 10^-100 is 0 in single precision: the inversion is skipped, 0 dB rather than -1000.
-    EXPECT_EQ(ConvertSinrShare(-1000.0f), 0.0f);
-}
-
-TEST(DigitDecodings, Mcc) {
+TEST(DigitDecodings, MccMncAndImsiS) {
     // V = E + 111; digits 1..10 with 10 for 0.
-    const std::pair<uint16_t, int32_t> cases[] = {
+    const std::pair<uint16_t, int32_t> mcc[] = {
         {320, 310},                          // E = 209
         {1101, 1},   {1110, 0}, {111, 111},  // E = 0: digits 1 1 1
         {1100, 90},                          // digits 10 9 10: "090"
@@ -107,24 +95,20 @@ TEST(DigitDecodings, Mcc) {
         {310, 200},                          // digits 2 10 10
         {1011, 11},                          // digits 10 1 1: "011"
     };
-    for (const auto& [v, expected] : cases) EXPECT_EQ(DecodeMcc(v), expected) << v;
+    for (const auto& [v, expected] : mcc) EXPECT_EQ(DecodeMcc(v), expected) << v;
     for (uint32_t e = 0; e <= 999; ++e) {
         EXPECT_EQ(static_cast<int32_t>(DecodeThreeDigits(e)),
                   DecodeMcc(static_cast<uint16_t>(e + 111)))
             << e;
     }
-}
-
-TEST(DigitDecodings, MncAndImsiS) {
-    const std::pair<uint8_t, uint8_t> cases[] = {
+    const std::pair<uint8_t, uint8_t> mnc[] = {
         {9 + 11, 10},                  // digits 1 10
         {99 + 11, 0},                  // digits 10 10: "00"
         {0 + 11, 11},  {89 + 11, 90},  // digits 9 10
         {90 + 11, 1},                  // digits 10 1: "01"
         {45 + 11, 56},
     };
-    for (const auto& [v, expected] : cases) EXPECT_EQ(DecodeMnc(v), expected) << int{v};
-
+    for (const auto& [v, expected] : mnc) EXPECT_EQ(DecodeMnc(v), expected) << int{v};
     const auto imsiS = [](uint64_t first3, uint64_t next3, uint64_t digit, uint64_t last3) {
         return (first3 << 24) | (next3 << 14) | (digit << 10) | last3;
     };
@@ -134,7 +118,7 @@ TEST(DigitDecodings, MncAndImsiS) {
     EXPECT_EQ(DecodeImsiS(imsiS(209, 999, 10, 999) | (uint64_t{0xFF} << 34)), 3100000000u);
 }
 
-TEST(IndexTables, RatesSizesAndCodePairs) {
+TEST(IndexTables, RatesSizesCodePairsSwapsAndNaNOrder) {
     const int32_t rates[] = {0,      38400,   76800,   153600,  307200,  307200,  614400,  614400,
                              921600, 1228800, 1228800, 1843200, 2457600, 1536000, 3072000, 0};
     for (int i = 0; i <= 15; ++i) EXPECT_EQ(DrcIndexToRate(static_cast<int8_t>(i)), rates[i]);
@@ -144,21 +128,13 @@ TEST(IndexTables, RatesSizesAndCodePairs) {
                              2048, 3072, 4096, 6144, 8192, 12288, 0};
     for (int i = 0; i <= 13; ++i) EXPECT_EQ(PacketSizeIndexToBits(i), sizes[i]) << i;
     EXPECT_EQ(PacketSizeIndexToBits(-1), 0);
-
-    struct Pair {
-        uint8_t a, b;
-        int32_t expected;
+    // clang-format off
+    const struct { uint8_t a, b; int32_t expected; } pairs[] = {
+        {1, 200, 0}, {2, 0, 2}, {2, 2, 1}, {2, 1, -9999}, {2, 3, -9999}, {3, 0, 2}, {3, 2, 3},
+        {3, 3, 4}, {3, 1, -9999}, {4, 9, 5}, {5, 0, 6}, {6, 255, 7}, {0, 0, -9999}, {7, 0, -9999},
     };
-    const Pair pairs[] = {
-        {1, 200, 0}, {2, 0, 2},   {2, 2, 1},     {2, 1, -9999}, {2, 3, -9999},
-        {3, 0, 2},   {3, 2, 3},   {3, 3, 4},     {3, 1, -9999}, {4, 9, 5},
-        {5, 0, 6},   {6, 255, 7}, {0, 0, -9999}, {7, 0, -9999},
-    };
-    for (const Pair& p : pairs)
-        EXPECT_EQ(MapCodePair(p.a, p.b), p.expected) << int{p.a} << int{p.b};
-}
-
-TEST(ByteOrderAndLimits, SwapsAndNaNOrder) {
+    // clang-format on
+    for (const auto& p : pairs) EXPECT_EQ(MapCodePair(p.a, p.b), p.expected) << +p.a << +p.b;
     EXPECT_EQ(SwapBytes16(0x1234), 0x3412);
     EXPECT_EQ(SwapBytes32(0xFF000001u), 0x010000FFu);
     // A NaN loses only when it stands second: every comparison with it is false.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <utility>
 
 #include "support/time_zone.h"
 
@@ -19,11 +20,6 @@ uint64_t Stamp(uint64_t ticks, uint16_t low = 0) {
 constexpr int32_t kGpsEpochUtc = 315964800;
 
 TEST(DiagTime, TicksToPairsInThreeZones) {
-    struct Case {
-        const char* zone;
-        uint64_t stamp;
-        int32_t seconds, microseconds;
-    };
     // A zone with daylight saving at UTC+10: the origin is taken without it, as 08:00 at UTC+10
     // (22:00 UTC the day before), whether saving is in effect then (southern-hemisphere rules)
     // or half a year later (the United States rules, all the Windows C library knows).
@@ -32,7 +28,11 @@ TEST(DiagTime, TicksToPairsInThreeZones) {
 #else
     const char* kAest = "AEST-10AEDT,M10.1.0,M4.1.0/3";
 #endif
-    const Case cases[] = {
+    const struct Case {
+        const char* zone;
+        uint64_t stamp;
+        int32_t seconds, microseconds;
+    } cases[] = {
         {"CST-8", Stamp(0), kGpsEpochUtc, 0},  // 1980-01-06 08:00 local is the GPS epoch
         {"CST-8", Stamp(799), kGpsEpochUtc, 998750},
         {"CST-8", Stamp(800), kGpsEpochUtc + 1, 0},
@@ -51,8 +51,8 @@ TEST(DiagTime, TicksToPairsInThreeZones) {
     for (const Case& c : cases) {
         ScopedTimeZone zone(c.zone);
         const TimePair p = DiagTimeToPair(c.stamp);
-        EXPECT_EQ(p.seconds, c.seconds) << c.zone << " " << std::hex << c.stamp;
-        EXPECT_EQ(p.microseconds, c.microseconds) << c.zone << " " << std::hex << c.stamp;
+        EXPECT_EQ(std::pair(p.seconds, p.microseconds), std::pair(c.seconds, c.microseconds))
+            << c.zone << " " << std::hex << c.stamp;
     }
 }
 
@@ -61,8 +61,7 @@ TEST(DiagTime, BytesAreLittleEndianAndSecondsDiffer) {
     // ticks 801 = 0x321 in the upper 48 bits: u64 0x0000'0000'0321'ABCD.
     const uint8_t stamp[8] = {0xCD, 0xAB, 0x21, 0x03};
     const TimePair p = DiagTimeToPair(stamp);
-    EXPECT_EQ(p.seconds, kGpsEpochUtc + 1);
-    EXPECT_EQ(p.microseconds, 1250);
+    EXPECT_EQ(std::pair(p.seconds, p.microseconds), std::pair(kGpsEpochUtc + 1, 1250));
     const uint8_t at799[8] = {0, 0, 0x1F, 0x03};
     const uint8_t at800[8] = {0, 0, 0x20, 0x03};
     EXPECT_TRUE(DiagSecondsDiffer(at799, at800));
@@ -72,11 +71,10 @@ TEST(DiagTime, BytesAreLittleEndianAndSecondsDiffer) {
 }
 
 TEST(TimePairs, DifferenceAndDayNumber) {
-    struct Case {
+    const struct Case {
         TimePair a, b;
         double expected;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {{10, 500000}, {8, 750000}, 1.75},
         {{8, 750000}, {10, 500000}, -1.75},
         // The subtractions wrap in 32 bits.
@@ -84,9 +82,8 @@ TEST(TimePairs, DifferenceAndDayNumber) {
         {{INT32_MAX, 0}, {-1, 0}, -2147483648.0},
         {{0, INT32_MIN}, {0, 1}, 2147.483647},
     };
-    for (const Case& c : cases) {
-        EXPECT_DOUBLE_EQ(PairDifference(c.a, c.b), c.expected) << c.a.seconds << " " << c.b.seconds;
-    }
+    for (const Case& c : cases)
+        EXPECT_DOUBLE_EQ(PairDifference(c.a, c.b), c.expected) << c.a.seconds;
     EXPECT_DOUBLE_EQ(PairToDayNumber({0, 0}), 25569.0);
     EXPECT_DOUBLE_EQ(PairToDayNumber({3 * 86400 + 43200, 999999}), 25572.5);  // no microseconds
     EXPECT_DOUBLE_EQ(PairToDayNumber({-86400, 0}), 25568.0);

@@ -44,9 +44,7 @@ Outcome RunCommand(uint8_t command, const Bytes& body, uint32_t module = 0xB101)
         {0x5D, DecodeCommand5D}, {0x60, DecodeCommand60}, {0x73, DecodeCommand73},
         {0x79, DecodeCommand79}};
     Decoder decode = DecodeCommandDD;
-    for (const auto& [code, d] : decoders) {
-        if (code == command) decode = d;
-    }
+    for (const auto& [code, d] : decoders) decode = code == command ? d : decode;
     run.result = decode(ctx, view);
     for (int i = 0; i < ctx.item.curParamCount; ++i) {
         const DecodeParam& p = ctx.item.ParamAt(ctx.item.curParamList[i]);
@@ -57,9 +55,7 @@ Outcome RunCommand(uint8_t command, const Bytes& body, uint32_t module = 0xB101)
 }
 
 Bytes U32(uint32_t v) {
-    Bytes b;
-    PutU32(b, v);
-    return b;
+    return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
 }
 
 // 0x4B status form: subsystem 0x0F, two status bytes, the u32 word.
@@ -77,57 +73,51 @@ Bytes Event(uint16_t id, const Bytes& payload) {
 
 // The event report body: the u16 length of the event area, then the events.
 Bytes Report(const Bytes& events, int totalAdjust = 0) {
-    Bytes body;
-    PutU16(body, static_cast<uint16_t>(static_cast<int>(events.size()) + totalAdjust));
-    return Concat({body, events});
+    const auto total = static_cast<uint16_t>(static_cast<int>(events.size()) + totalAdjust);
+    return Concat({{uint8_t(total), uint8_t(total >> 8)}, events});
 }
 
-TEST(CommandDecoders, PublishedScalar) {
+TEST(CommandDecoders, PublishedScalarsAndBlobs) {
     struct Case {
         uint8_t command;
         Bytes body;
         int32_t value;  // of the one parameter the command publishes, or kNone
         uint32_t msgCode = kPreset;
+        uint32_t blobId = 0;  // of the one structured record published, 0 for none
+        Bytes blob = {};
     };
     const Bytes k4 = {0, 0, 0, 0};
     const Bytes e1A2 = Event(0x1A2, U32(2));
+    const uint32_t kDD4B = 0xB101DD4B, k304B = 0xB101304B;
+    // clang-format off
     const Case cases[] = {
         // 0x3F: the low nibble of byte 1 (the high nibble ignored).
-        {0x3F, {0x27, 0}, 3},
-        {0x3F, {0x05, 0}, 1},
-        {0x3F, {0x16, 0}, 2},
-        {0x3F, {0x0A, 0}, 4},
-        {0x3F, {0x0B, 0}, 0},
-        {0x3F, {0xF8, 0}, 0},
+        {0x3F, {0x27, 0}, 3}, {0x3F, {0x05, 0}, 1}, {0x3F, {0x16, 0}, 2}, {0x3F, {0x0A, 0}, 4},
+        {0x3F, {0x0B, 0}, 0}, {0x3F, {0xF8, 0}, 0},
         // 0x4B status form: the word mapped, the code set again; other forms publish nothing.
-        {0x4B, Status(0), 0, 0xB101DD4B},
-        {0x4B, Status(1), 1, 0xB101DD4B},
-        {0x4B, Status(2), 1, 0xB101DD4B},
-        {0x4B, Status(3), 4, 0xB101DD4B},
-        {0x4B, Status(4), 0, 0xB101DD4B},
-        {0x4B, Status(5), 2, 0xB101DD4B},
-        {0x4B, Status(6), 0, 0xB101DD4B},
-        {0x4B, Status(0xFFFFFFFF), 0, 0xB101DD4B},
-        {0x4B, Status(3, 1), kNone, 0xB101DD4B},  // the status form sets the code all the same
-        {0x4B, Status(3, 0, 2), kNone, 0xB101DD4B},
+        {0x4B, Status(0), 0, kDD4B}, {0x4B, Status(1), 1, kDD4B}, {0x4B, Status(2), 1, kDD4B},
+        {0x4B, Status(3), 4, kDD4B}, {0x4B, Status(4), 0, kDD4B}, {0x4B, Status(5), 2, kDD4B},
+        {0x4B, Status(6), 0, kDD4B}, {0x4B, Status(0xFFFFFFFF), 0, kDD4B},
+        {0x4B, Status(3, 1), kNone, kDD4B},  // the status form sets the code all the same
+        {0x4B, Status(3, 0, 2), kNone, kDD4B},
         {0x4B, {0x0F, 0x00}, kNone},  // L = 6, below the status form's 7 bytes
-        {0x4B, {0x0D, 0x65, 0, 0, 1}, kNone},
-        {0x4B, {0x0D, 0x64, 0, 1, 1}, kNone},
+        {0x4B, {0x0D, 0x65, 0, 0, 1}, kNone}, {0x4B, {0x0D, 0x64, 0, 1, 1}, kNone},
         {0x4B, {0x12, 0x64, 0, 0, 1}, kNone},
+        // Call statistics: f, g, h as a 12-byte blob, the code renamed.
+        {0x4B, Concat({{0x0D, 0x64, 0x00, 0x00, 0x07}, U32(0x11223344), U32(0x55667788)}), kNone, k304B,
+         0x7F0107F8, {0x07, 0, 0, 0, 0x44, 0x33, 0x22, 0x11, 0x88, 0x77, 0x66, 0x55}},
+        // Nine bytes: the 32-bit g at offset 6 finds only 24 bits; g and h stay zero.
+        {0x4B, {0x0D, 0x64, 0x00, 0x00, 0x09}, kNone, k304B, 0x7F0107F8, Concat({{9}, Bytes(11, 0)})},
+        {0x20, {0x12, 0x34, 0x56}, kNone, kPreset, 0x7F0107F9, {0x12, 0x34}},
         {0x5D, {}, 1},
         // 0x73: call state 1 when the u32 at offset 8 is 0; a y past the end (L = 11) keeps
         // the 32-bit temporary, which holds x.
-        {0x73, Concat({{0, 0, 0}, {9, 0, 0, 0}, k4}), 1},
-        {0x73, Concat({{0, 0, 0}, k4, {5}}), 0},
-        {0x73, Concat({{0, 0, 0}, k4, {0, 0, 0, 0x80}}), 0},
-        {0x73, {0, 0, 0, 7, 0, 0, 0}, 0},
+        {0x73, Concat({{0, 0, 0}, {9, 0, 0, 0}, k4}), 1}, {0x73, Concat({{0, 0, 0}, k4, {5}}), 0},
+        {0x73, Concat({{0, 0, 0}, k4, {0, 0, 0, 0x80}}), 0}, {0x73, {0, 0, 0, 7, 0, 0, 0}, 0},
         {0x73, Concat({{0, 0, 0}, k4}), 1},
         // 0x60: event 0x1A2 with a 4-byte payload: 2 and 4 on, 0 off, others nothing.
-        {0x60, Report(e1A2), 1},
-        {0x60, Report(Event(0x1A2, U32(4))), 1},
-        {0x60, Report(Event(0x1A2, k4)), 0},
-        {0x60, Report(Event(0x1A2, U32(3))), kNone},
-        {0x60, Report(Event(0x1A3, U32(2))), kNone},
+        {0x60, Report(e1A2), 1}, {0x60, Report(Event(0x1A2, U32(4))), 1}, {0x60, Report(Event(0x1A2, k4)), 0},
+        {0x60, Report(Event(0x1A2, U32(3))), kNone}, {0x60, Report(Event(0x1A3, U32(2))), kNone},
         {0x60, Report(Event(0x1A2, {2, 0})), kNone},
         {0x60, Report(Concat({Event(0x1A2, k4), Event(0x1A2, U32(3))})), 0},
         {0x60, Report(Concat({Event(0x1A2, k4), Event(0x1A2, U32(4))})), 1},
@@ -142,6 +132,7 @@ TEST(CommandDecoders, PublishedScalar) {
         {0x60, Report(e1A2, -4), kNone},          // the payload would end after the area
         {0xDD, {0x01, 0x02}, kNone, 0xEEAA0001},
     };
+    // clang-format on
     for (size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
         SCOPED_TRACE(testing::Message() << "case " << i << ", command " << std::hex << +c.command);
@@ -153,46 +144,16 @@ TEST(CommandDecoders, PublishedScalar) {
                                                                      : 0x7F1C0001u;
         const std::vector<Scalar> none, one = {{id, c.value}};
         EXPECT_EQ(run.scalars, c.value == kNone ? none : one);
-        EXPECT_EQ(run.ctx->item.curStructCount, 0);
+        ASSERT_EQ(run.ctx->item.curStructCount, c.blobId == 0 ? 0 : 1);
+        if (c.blobId == 0) continue;
+        StructRecordView rec = run.ctx->item.StructAt(run.ctx->item.curStructList[0]);
+        EXPECT_EQ(rec.Id(), c.blobId);
+        EXPECT_EQ(rec.State(), TESSAVO_STATE_FRESH);
+        EXPECT_EQ(Bytes(rec.Payload(), rec.Payload() + rec.Length()), c.blob);
     }
     // 0x3F publishes for module type 0xB101 only; 0xDD refuses a packet not of its command.
     EXPECT_TRUE(RunCommand(0x3F, {0x27}, 0xB200).scalars.empty());
     EXPECT_EQ(RunCommand(0xDC, {0x01}).result, 0u);
-}
-
-TEST(CommandDecoders, Blobs) {
-    struct Case {
-        uint8_t command;
-        Bytes body;
-        uint32_t msgCode, id;
-        Bytes blob;
-    };
-    const Case cases[] = {
-        {0x20, {0x12, 0x34, 0x56}, kPreset, 0x7F0107F9, {0x12, 0x34}},
-        // Call statistics: f, g, h as a 12-byte blob, the code renamed.
-        {0x4B,
-         Concat({{0x0D, 0x64, 0x00, 0x00, 0x07}, U32(0x11223344), U32(0x55667788)}),
-         0xB101304B,
-         0x7F0107F8,
-         {0x07, 0, 0, 0, 0x44, 0x33, 0x22, 0x11, 0x88, 0x77, 0x66, 0x55}},
-        // Nine bytes: the 32-bit g at offset 6 finds only 24 bits; g and h stay zero.
-        {0x4B,
-         {0x0D, 0x64, 0x00, 0x00, 0x09},
-         0xB101304B,
-         0x7F0107F8,
-         {0x09, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-    };
-    for (const Case& c : cases) {
-        const Outcome run = RunCommand(c.command, c.body);
-        EXPECT_EQ(run.result, 1u);
-        EXPECT_EQ(run.ctx->item.msgCode, c.msgCode);
-        EXPECT_TRUE(run.scalars.empty());
-        ASSERT_EQ(run.ctx->item.curStructCount, 1);
-        StructRecordView rec = run.ctx->item.StructAt(run.ctx->item.curStructList[0]);
-        EXPECT_EQ(rec.Id(), c.id);
-        EXPECT_EQ(rec.State(), TESSAVO_STATE_FRESH);
-        EXPECT_EQ(Bytes(rec.Payload(), rec.Payload() + rec.Length()), c.blob);
-    }
 }
 
 // 0x79 extended debug message: header, time stamp, line, file, arguments, zero-ended text.

@@ -60,9 +60,7 @@ Bytes ForwardTrafficOrder(uint8_t type, uint32_t order, uint32_t qualifier, uint
 // Second-interface signalling record: packet bytes 23, 27 and 28 are payload bytes 7, 11, 12.
 Bytes SignallingRecord(uint8_t byte23, uint8_t byte27, uint8_t byte28) {
     Bytes p(16, 0x5A);
-    p[7] = byte23;
-    p[11] = byte27;
-    p[12] = byte28;
+    p[7] = byte23, p[11] = byte27, p[12] = byte28;
     return p;
 }
 
@@ -74,11 +72,11 @@ struct CodeCase {
 };
 
 TEST(LogMessageCode, SignallingAndOrderMessages) {
+    // clang-format off
     const std::vector<CodeCase> cases = {
         // Access channel: the type is the low 6 bits of the byte; type 2 carries an order.
         {"access order 3, q 0", 0x1004, AccessOrder(0xC2, 3, 0), 0x1004020C},
-        {"access order 3, q 5 after 1 skipped byte", 0x1004, AccessOrder(0x02, 3, 5, 1),
-         0x1004020D},
+        {"access order 3, q 5 after 1 skipped byte", 0x1004, AccessOrder(0x02, 3, 5, 1), 0x1004020D},
         {"access order 31 after 3 skipped bytes", 0x1004, AccessOrder(0x02, 31, 0, 3), 0x1004027C},
         {"access order 7 has no sub-code", 0x1004, AccessOrder(0x02, 7, 0), 0x10040200},
         {"access type 3 is no order", 0x1004, AccessOrder(0x03, 3, 0), 0x10040300},
@@ -90,8 +88,7 @@ TEST(LogMessageCode, SignallingAndOrderMessages) {
         {"reverse order 23, q 1, r 1", 0x1005, ReverseTrafficOrder(1, 23, 1, 1), 0x1005015C},
         {"reverse order 3, q 2", 0x1005, ReverseTrafficOrder(1, 3, 2), 0x1005010D},
         {"reverse type 2 is no order", 0x1005, ReverseTrafficOrder(2, 3, 2), 0x10050200},
-        // Sync channel: the type byte only.
-        {"sync type 5", 0x1006, {0x20, 0x05, 0xFF}, 0x10060500},
+        {"sync type 5: the type byte only", 0x1006, {0x20, 0x05, 0xFF}, 0x10060500},
         // Paging channel: type 7 carries an order.
         {"paging order 27, q 1, r 2", 0x1007, PagingOrder(7, 27, 1, 2), 0x1007076E},
         {"paging order 27, q 0", 0x1007, PagingOrder(7, 27, 0, 2), 0x1007076C},
@@ -113,32 +110,25 @@ TEST(LogMessageCode, SignallingAndOrderMessages) {
         {"x 4, family 0", 0x1079, SignallingRecord(0x1F, 0x04, 0x07), 0x10790407},
         {"x 4, family 1 moves to 36", 0x107C, SignallingRecord(0x20, 0x04, 0x09), 0x107C2409},
         {"x 4, family 7 moves to 132", 0x1078, SignallingRecord(0xE0, 0x04, 0x09), 0x10788409},
-        {"x 11 keeps the top two bits of y", 0x1078, SignallingRecord(0x00, 0x8B, 0xC5),
-         0x10780B03},
+        {"x 11 keeps the top two bits of y", 0x1078, SignallingRecord(0x00, 0x8B, 0xC5), 0x10780B03},
         {"x 12, family 7", 0x1078, SignallingRecord(0xE0, 0x0C, 0x01), 0x10787C01},
         {"x 23, family 7", 0x1078, SignallingRecord(0xF0, 0x17, 0x01), 0x10788701},
         {"x 14, family 0", 0x1078, SignallingRecord(0x1F, 0x0E, 0x22), 0x10780E22},
         {"x 1 has no message type", 0x1078, SignallingRecord(0x00, 0x01, 0x22), 0x10780000},
         {"x 6 has no message type", 0x107C, SignallingRecord(0x00, 0x06, 0x22), 0x107C0000},
-        // A record of length 23 (11 payload bytes) carries no message.
-        {"record length 23", 0x1078, Bytes(11, 0x02), 0x10780000},
+        {"record length 23 (11 payload bytes) carries no message", 0x1078, Bytes(11, 0x02), 0x10780000},
+        // Other log codes: the module type above the log code, or the log code above zero.
+        {"0x1200", 0x1200, Bytes(20, 2), 0xB1011200}, {"0xFFFE", 0xFFFE, Bytes(20, 2), 0xB101FFFE},
+        {"0x1036", 0x1036, Bytes(20, 2), 0x10360000}, {"0x1037", 0x1037, Bytes(20, 2), 0x10370000},
+        {"0x10F2", 0x10F2, Bytes(20, 2), 0x10F20000}, {"0x10F8", 0x10F8, Bytes(20, 2), 0x10F80000},
+        {"0x1100", 0x1100, Bytes(20, 2), 0x11000000}, {"0x11EA", 0x11EA, Bytes(20, 2), 0x11EA0000},
     };
+    // clang-format on
     for (const CodeCase& c : cases) EXPECT_EQ(CodeOf(c.logCode, c.payload), c.expected) << c.name;
 }
 
-TEST(LogMessageCode, OtherLogCodes) {
-    // The module type above the log code, or the log code above zero.
-    const std::pair<uint16_t, uint32_t> cases[] = {
-        {0x1200, 0xB1011200}, {0xFFFE, 0xB101FFFE}, {0x1036, 0x10360000}, {0x1037, 0x10370000},
-        {0x10F2, 0x10F20000}, {0x10F8, 0x10F80000}, {0x1100, 0x11000000}, {0x11EA, 0x11EA0000},
-    };
-    for (const auto& [logCode, expected] : cases) {
-        EXPECT_EQ(CodeOf(logCode, Bytes(20, 0x02)), expected) << std::hex << logCode;
-    }
+TEST(LogMessageCode, ModuleTypesAndShortPackets) {
     EXPECT_EQ(CodeOf(0x3040, Bytes(20, 0x02), 0xB20A), 0xB20A3040u);
-}
-
-TEST(LogMessageCode, ShortPacketsReadZerosOrTheLastFieldRead) {
     // Shorter than the header: the log code comes from the bytes present, the rest reads 0.
     const Bytes header = {0x10, 0x00, 0x0C, 0x00, 0x0C, 0x00, 0x07, 0x10};
     EXPECT_EQ(LogMessageCode(kModule, PacketView(header.data(), 8)), 0x10070000u);
@@ -162,20 +152,19 @@ TEST(OrderSubCodes, BoundsAndDirections) {
         uint32_t order, variant;
         uint8_t reverse, forward;
     };
-    const Case cases[] = {
-        {0, 0, 0, 0},   {1, 0, 0, 4},    {2, 0, 8, 8},    {23, 0, 92, 8},        {23, 1, 94, 0},
-        {24, 0, 96, 0}, {26, 0, 0, 104}, {31, 0, 124, 0}, {63, 0, 0, 0},         {64, 0, 0, 0},
-        {2, 1, 0, 0},   {11, 3, 0, 0},   {18, 3, 0, 0},   {0xFFFFFFFF, 0, 0, 0},
-    };
+    // clang-format off
+    const Case cases[] = {{0, 0, 0, 0}, {1, 0, 0, 4}, {2, 0, 8, 8}, {23, 0, 92, 8}, {23, 1, 94, 0},
+        {24, 0, 96, 0}, {26, 0, 0, 104}, {31, 0, 124, 0}, {63, 0, 0, 0}, {64, 0, 0, 0}, {2, 1, 0, 0},
+        {11, 3, 0, 0}, {18, 3, 0, 0}, {0xFFFFFFFF, 0, 0, 0}};
+    // clang-format on
     for (const Case& c : cases) {
-        EXPECT_EQ(ReverseOrderSubCode(c.order, c.variant), c.reverse)
-            << c.order << "/" << c.variant;
-        EXPECT_EQ(ForwardOrderSubCode(c.order, c.variant), c.forward)
-            << c.order << "/" << c.variant;
+        SCOPED_TRACE(testing::Message() << c.order << "/" << c.variant);
+        EXPECT_EQ(ReverseOrderSubCode(c.order, c.variant), c.reverse);
+        EXPECT_EQ(ForwardOrderSubCode(c.order, c.variant), c.forward);
     }
 }
 
-TEST(CommandMessageCode, FixedCodes) {
+TEST(CommandMessageCode, FixedCodesAndLogDirections) {
     const std::pair<uint8_t, uint32_t> cases[] = {
         {0x20, 0xB2003020}, {0x40, 0xB2003040}, {0x5D, 0xB200305D}, {0x63, 0xB2003063},
         {0x73, 0xB2003073}, {0x79, 0xB2003079}, {0x3F, 0xB200DD3F}, {0x4B, 0xB200DD4B},
@@ -184,19 +173,14 @@ TEST(CommandMessageCode, FixedCodes) {
     for (const auto& [command, expected] : cases) {
         EXPECT_EQ(CommandMessageCode(0xB200, command), expected) << std::hex << int{command};
     }
-    // The command codes of 0x40 and 0x63 equal those of the log codes that wrap them.
-    EXPECT_EQ(CommandMessageCode(0xB20B, 0x40), CodeOf(0x3040, Bytes(4, 0), 0xB20B));
-    EXPECT_EQ(CommandMessageCode(0xB20B, 0x63), CodeOf(0x3063, Bytes(4, 0), 0xB20B));
-}
-
-TEST(Direction, ByLogCode) {
-    const std::pair<uint16_t, uint16_t> cases[] = {
+    const std::pair<uint16_t, uint16_t> directions[] = {
         {0x1004, 1}, {0x1005, 1}, {0x1076, 1}, {0x1077, 1}, {0x1006, 0}, {0x1007, 0}, {0x1008, 0},
         {0x1078, 0}, {0x1079, 0}, {0x107C, 0}, {0x1003, 2}, {0x107A, 2}, {0x119A, 2}, {0xFFFE, 2},
     };
-    for (const auto& [logCode, expected] : cases) {
-        EXPECT_EQ(LogDirection(logCode), expected) << std::hex << logCode;
-    }
+    for (const auto& [logCode, d] : directions) EXPECT_EQ(LogDirection(logCode), d) << logCode;
+    // The command codes of 0x40 and 0x63 equal those of the log codes that wrap them.
+    EXPECT_EQ(CommandMessageCode(0xB20B, 0x40), CodeOf(0x3040, Bytes(4, 0), 0xB20B));
+    EXPECT_EQ(CommandMessageCode(0xB20B, 0x63), CodeOf(0x3063, Bytes(4, 0), 0xB20B));
 }
 
 TEST(CommandDdItemTime, FirstDiagTimeMovedByHostTime) {

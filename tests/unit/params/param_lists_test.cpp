@@ -49,45 +49,55 @@ TEST_F(ParamLists, FreshInheritedClearedRetired) {
     EXPECT_EQ(State(kA), 1);
 }
 
-TEST_F(ParamLists, InheritedOrderIsFirstWriteOrder) {
+TEST_F(ParamLists, ListOrders) {
     ResetParamLists(*ctx);
     {
         ParamRun run(*ctx);
-        run.Set(kC, 1);
-        run.Set(kA, 2);
-        run.Set(kB, 3);
+        run.Set(kC, 1), run.Set(kA, 2), run.Set(kB, 3);
     }
     ResetParamLists(*ctx);
     ParamRun(*ctx).Set(kB, 4);  // rewriting does not move it in the touched order
     ResetParamLists(*ctx);
     EXPECT_EQ(Inherited(), (std::vector<uint16_t>{kC.offset, kA.offset, kB.offset}));
-}
 
-TEST_F(ParamLists, SecondRunOverwritesHeadButKeeps7F010014) {
+    // A second run in one packet rewrites the current list from its start but keeps 0x7F010014.
     ResetParamLists(*ctx);
     {
         ParamRun first(*ctx);
-        first.Set(k14, 1);
-        first.Set(kA, 2);
+        first.Set(k14, 1), first.Set(kA, 2);
     }
-    {
-        ParamRun second(*ctx);
-        second.Set(kB, 3);
-    }
-    // kA was written by this packet but the second run rewrote the list from its start.
+    ParamRun(*ctx).Set(kB, 3);
     EXPECT_EQ(Current(), (std::vector<uint16_t>{kB.offset, k14.offset}));
+
+    // Structured lists follow offset order.
+    constexpr StructParamRef kLate = StructParam(0x7F0107E2);   // offset 12085
+    constexpr StructParamRef kEarly = StructParam(0x7F0107F5);  // offset 3161
+    const uint8_t blob[3] = {1, 2, 3};
+    ResetParamLists(*ctx);
+    {
+        StructRun run(*ctx);
+        run.Set(kLate, blob, sizeof blob), run.Set(kEarly, blob, sizeof blob);
+    }
+    StructRecordView rec = ctx->item.StructAt(kEarly.offset);
+    EXPECT_EQ(rec.Length(), kEarly.capacity);  // full capacity, zero-filled
+    EXPECT_EQ(rec.Payload()[2], 3);
+    EXPECT_EQ(rec.Payload()[3], 0);
+    ResetParamLists(*ctx);
+    ASSERT_EQ(ctx->item.inhStructCount, 2);
+    EXPECT_EQ(ctx->item.inhStructList[0], kEarly.offset);
+    EXPECT_EQ(ctx->item.inhStructList[1], kLate.offset);
 }
 
-TEST_F(ParamLists, ClearingANeverWrittenParameterChangesNothing) {
+TEST_F(ParamLists, ClearingAndGroups) {
+    // Clearing a never written parameter changes nothing in the lists.
     ResetParamLists(*ctx);
     ClearParam(*ctx, kA.offset);
     EXPECT_EQ(State(kA), -1);
     EXPECT_FALSE(IsParamTouched(*ctx, kA.offset));
     BuildParamLists(*ctx);
     EXPECT_TRUE(Current().empty());
-}
 
-TEST_F(ParamLists, GroupCIsGatedByTheLast018309Value) {
+    // Group C is gated by the last 0x7F018309 value; group B starts with C.
     constexpr ParamRef kC0 = Param(0x7F01000C);
     ResetParamLists(*ctx);
     ParamRun(*ctx).Set(kC0, 5);
@@ -95,26 +105,21 @@ TEST_F(ParamLists, GroupCIsGatedByTheLast018309Value) {
     ClearParamGroupC(*ctx);
     EXPECT_EQ(State(kC0), 1);
     ctx->lastValue018309 = 0;
-    ClearParamGroupB(*ctx);  // B starts with C
+    ClearParamGroupB(*ctx);
     EXPECT_EQ(State(kC0), -1);
-}
 
-TEST_F(ParamLists, GroupsClearTheirMembersOnly) {
-    struct Case {
-        void (*clear)(ParamStore&);
-        uint32_t member;
-        uint32_t outsider;
-    } const cases[] = {
+    // clang-format off
+    const struct { void (*clear)(ParamStore&); uint32_t member, outsider; } cases[] = {
         {ClearParamGroupA, 0x7F010006, 0x7F010005}, {ClearParamGroupA, 0x7F01010C, 0x7F010001},
         {ClearParamGroupB, 0x7F010203, 0x7F010002}, {ClearParamGroupD, 0x7F01B509, 0x7F01B50A},
         {ClearParamGroupD, 0x7F019402, 0x7F019401}, {ClearParamGroupD, 0x7F018009, 0x7F018007},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         ctx = std::make_unique<ParamStore>();
         ctx->lastValue018309 = 1;
         ResetParamLists(*ctx);
-        const uint16_t in = GetParamOffset(c.member);
-        const uint16_t out = GetParamOffset(c.outsider);
+        const uint16_t in = GetParamOffset(c.member), out = GetParamOffset(c.outsider);
         uint16_t n = 0;
         SetParam(*ctx, in, c.member, 1, n);
         SetParam(*ctx, out, c.outsider, 1, n);
@@ -136,26 +141,6 @@ TEST_F(ParamLists, ModeParameters) {
     EXPECT_EQ(Current(), (std::vector<uint16_t>{5872, 5888}));
     EXPECT_EQ(ctx->item.ParamAt(5872).value, 3);
     EXPECT_EQ(ctx->item.ParamAt(5888).value, 4);
-}
-
-TEST_F(ParamLists, StructuredListsFollowOffsetOrder) {
-    constexpr StructParamRef kLate = StructParam(0x7F0107E2);   // offset 12085
-    constexpr StructParamRef kEarly = StructParam(0x7F0107F5);  // offset 3161
-    const uint8_t blob[3] = {1, 2, 3};
-    ResetParamLists(*ctx);
-    {
-        StructRun run(*ctx);
-        run.Set(kLate, blob, sizeof blob);
-        run.Set(kEarly, blob, sizeof blob);
-    }
-    StructRecordView rec = ctx->item.StructAt(kEarly.offset);
-    EXPECT_EQ(rec.Length(), kEarly.capacity);  // full capacity, zero-filled
-    EXPECT_EQ(rec.Payload()[2], 3);
-    EXPECT_EQ(rec.Payload()[3], 0);
-    ResetParamLists(*ctx);
-    ASSERT_EQ(ctx->item.inhStructCount, 2);
-    EXPECT_EQ(ctx->item.inhStructList[0], kEarly.offset);
-    EXPECT_EQ(ctx->item.inhStructList[1], kLate.offset);
 }
 
 }  // namespace
