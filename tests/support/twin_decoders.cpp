@@ -146,22 +146,19 @@ void TwinDecoders::CompareItem(int32_t i) {
     for (bool current : {true, false}) {
         const uint32_t count = current ? GetReportItemCurDecodeParamCount(h[0], i)
                                        : GetReportItemInheritDecodeParamCount(h[0], i);
-        for (uint32_t k = 0; k < count; ++k) {
-            const auto idx = static_cast<int32_t>(k);
-            auto get =
-                current ? GetReportItemCurDecodeParamList : GetReportItemInheritDecodeParamList;
-            if (OffsetIn(a, get(h[0], i, idx)) != OffsetIn(b, get(h[1], i, idx))) {
+        auto get = current ? GetReportItemCurDecodeParamList : GetReportItemInheritDecodeParamList;
+        for (int32_t k = 0; k < static_cast<int32_t>(count); ++k) {
+            if (OffsetIn(a, get(h[0], i, k)) != OffsetIn(b, get(h[1], i, k))) {
                 return Note(where + "scalar list entries differ");
             }
         }
         const uint32_t structs = current ? GetReportItemCurDecodeStructParamCount(h[0], i)
                                          : GetReportItemInheritDecodeStructParamCount(h[0], i);
-        for (uint32_t k = 0; k < structs; ++k) {
-            const auto idx = static_cast<int32_t>(k);
-            auto get = current ? GetReportItemCurDecodeStructParamList
-                               : GetReportItemInheritDecodeStructParamList;
-            const DecodeStructParam* sa = get(h[0], i, idx);
-            const DecodeStructParam* sb = get(h[1], i, idx);
+        auto getStruct = current ? GetReportItemCurDecodeStructParamList
+                                 : GetReportItemInheritDecodeStructParamList;
+        for (int32_t k = 0; k < static_cast<int32_t>(structs); ++k) {
+            const DecodeStructParam* sa = getStruct(h[0], i, k);
+            const DecodeStructParam* sb = getStruct(h[1], i, k);
             const long at = OffsetIn(a, sa);
             if (at != OffsetIn(b, sb)) return Note(where + "structured entries differ");
             if (sa == nullptr) continue;
