@@ -1,3 +1,4 @@
+// Value conversions, digit decodings, index tables and the DIAG time stamp.
 #include "bits/conversions.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,9 @@
 #include <type_traits>
 #include <utility>
 
+#include "bits/diag_time.h"
+#include "support/time_zone.h"
+
 namespace tessavo {
 namespace {
 
@@ -17,11 +21,9 @@ constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
 TEST(Conversions, TruncationAndScaling) {
     // clang-format off
-    const std::pair<double, int32_t> cases[] = {
-        {1.9, 1}, {-1.9, -1}, {-0.5, 0}, {2147483647.9, 2147483647}, {-2147483647.5, -2147483647},
-        {2147483648.0, kMin}, {-2147483648.9, kMin}, {-2147483649.0, kMin}, {1e300, kMin}, {-kInf, kMin},
-        {kNan, kMin},
-    };
+    const std::pair<double, int32_t> cases[] = {{1.9, 1}, {-1.9, -1}, {-0.5, 0}, {2147483647.9, 2147483647},
+        {-2147483647.5, -2147483647}, {2147483648.0, kMin}, {-2147483648.9, kMin}, {-2147483649.0, kMin},
+        {1e300, kMin}, {-kInf, kMin}, {kNan, kMin}};
     // clang-format on
     for (const auto& [v, expected] : cases) EXPECT_EQ(TruncToI32(v), expected) << v;
     EXPECT_EQ(Scale1000(-85.0), -85000);
@@ -39,33 +41,23 @@ TEST(Conversions, TruncationAndScaling) {
 }
 
 TEST(PowerConversions, Examples) {
-    struct Case {
-        const char* what;
-        double got, expected, tolerance;  // tolerance 0: exact
-    };
     // clang-format off
-    const Case cases[] = {
+    const struct { const char* what; double got, expected, tolerance; } cases[] = {  // 0: exact
         {"RxAgc(0)", ConvertRxAgc(0), 256.0 / 3 - 148.581, 1e-12},  // about -63.248
         {"RxAgc(127)", ConvertRxAgc(127), 383.0 / 3 - 148.581, 1e-12},
-        {"RxAgc(128)", ConvertRxAgc(128), -105.91433, 1e-5},
-        {"RxAgc(255)", ConvertRxAgc(255), -63.581, 1e-9},
+        {"RxAgc(128)", ConvertRxAgc(128), -105.91433, 1e-5}, {"RxAgc(255)", ConvertRxAgc(255), -63.581, 1e-9},
         {"RxAgc(-1)", ConvertRxAgc(-1), 255.0 / 3 - 148.581, 1e-12},
-        {"NegHalf(-7)", ConvertNegHalf(-7), 3.5, 0},
-        {"NegHalf(min)", ConvertNegHalf(INT16_MIN), 16384.0, 0},
+        {"NegHalf(-7)", ConvertNegHalf(-7), 3.5, 0}, {"NegHalf(min)", ConvertNegHalf(INT16_MIN), 16384.0, 0},
         {"TxThird(-30)", ConvertTxThird(-30), -62.25, 1e-12},
         {"Log255(255)", ConvertLog255(255), -0.53460, 1e-5},
         {"Log255(1000) clamps", ConvertLog255(1000), ConvertLog255(255), 0},
-        {"Log255(10)", ConvertLog255(10), -14.6, 1e-12},
-        {"Log255(1)", ConvertLog255(1), -24.6, 1e-12},
+        {"Log255(10)", ConvertLog255(10), -14.6, 1e-12}, {"Log255(1)", ConvertLog255(1), -24.6, 1e-12},
         {"Log255(0)", ConvertLog255(0), -24.600000381469727, 0},  // the single-precision -24.6
         {"Log48(1000) no clamp", ConvertLog48(1000), -18.7, 1e-12},
         {"Log48(1)", ConvertLog48(1), -48.7, 1e-12},
-        {"Log48(0)", ConvertLog48(0), -24.600000381469727, 0},
-        {"Log512(512)", ConvertLog512(512), 0.0, 0},
-        {"Log512(5120)", ConvertLog512(5120), 10.0, 1e-12},
-        {"Log512(1)", ConvertLog512(1), -27.0927, 1e-4},
-        {"Log512(0)", ConvertLog512(0), -9999.0, 0},
-        {"Log512(-512)", ConvertLog512(-512), -9999.0, 0},
+        {"Log48(0)", ConvertLog48(0), -24.600000381469727, 0}, {"Log512(512)", ConvertLog512(512), 0.0, 0},
+        {"Log512(5120)", ConvertLog512(5120), 10.0, 1e-12}, {"Log512(1)", ConvertLog512(1), -27.0927, 1e-4},
+        {"Log512(0)", ConvertLog512(0), -9999.0, 0}, {"Log512(-512)", ConvertLog512(-512), -9999.0, 0},
         // -10 log10(1 + 10^(-x/10)), in single precision.
         {"SinrShare(0)", ConvertSinrShare(0.0f), -3.0103, 1e-4},
         {"SinrShare(-10)", ConvertSinrShare(-10.0f), -10.41393, 1e-4},
@@ -76,38 +68,26 @@ TEST(PowerConversions, Examples) {
     };
     // clang-format on
     static_assert(std::is_same_v<decltype(ConvertSinrShare(0.0f)), float>);
-    for (const Case& c : cases) {
-        if (c.tolerance == 0) {
-            EXPECT_EQ(c.got, c.expected) << c.what;
-        } else {
-            EXPECT_NEAR(c.got, c.expected, c.tolerance) << c.what;
-        }
-    }
+    for (const auto& c : cases) EXPECT_NEAR(c.got, c.expected, c.tolerance) << c.what;
 }
 
 TEST(DigitDecodings, MccMncAndImsiS) {
     // V = E + 111; digits 1..10 with 10 for 0.
-    const std::pair<uint16_t, int32_t> mcc[] = {
-        {320, 310},                          // E = 209
-        {1101, 1},   {1110, 0}, {111, 111},  // E = 0: digits 1 1 1
-        {1100, 90},                          // digits 10 9 10: "090"
-        {1000, 990},                         // digits 9 9 10
-        {310, 200},                          // digits 2 10 10
-        {1011, 11},                          // digits 10 1 1: "011"
-    };
+    // clang-format off
+    const std::pair<uint16_t, int32_t> mcc[] = {{320, 310} /* E = 209 */, {1101, 1}, {1110, 0},
+        {111, 111} /* E = 0: digits 1 1 1 */, {1100, 90} /* digits 10 9 10: "090" */,
+        {1000, 990} /* digits 9 9 10 */, {310, 200} /* 2 10 10 */, {1011, 11} /* 10 1 1: "011" */};
+    // clang-format on
     for (const auto& [v, expected] : mcc) EXPECT_EQ(DecodeMcc(v), expected) << v;
     for (uint32_t e = 0; e <= 999; ++e) {
         EXPECT_EQ(static_cast<int32_t>(DecodeThreeDigits(e)),
                   DecodeMcc(static_cast<uint16_t>(e + 111)))
             << e;
     }
-    const std::pair<uint8_t, uint8_t> mnc[] = {
-        {9 + 11, 10},                  // digits 1 10
-        {99 + 11, 0},                  // digits 10 10: "00"
-        {0 + 11, 11},  {89 + 11, 90},  // digits 9 10
-        {90 + 11, 1},                  // digits 10 1: "01"
-        {45 + 11, 56},
-    };
+    // clang-format off
+    const std::pair<uint8_t, uint8_t> mnc[] = {{9 + 11, 10} /* digits 1 10 */, {99 + 11, 0} /* 10 10: "00" */,
+        {0 + 11, 11}, {89 + 11, 90} /* 9 10 */, {90 + 11, 1} /* 10 1: "01" */, {45 + 11, 56}};
+    // clang-format on
     for (const auto& [v, expected] : mnc) EXPECT_EQ(DecodeMnc(v), expected) << int{v};
     const auto imsiS = [](uint64_t first3, uint64_t next3, uint64_t digit, uint64_t last3) {
         return (first3 << 24) | (next3 << 14) | (digit << 10) | last3;
@@ -119,13 +99,14 @@ TEST(DigitDecodings, MccMncAndImsiS) {
 }
 
 TEST(IndexTables, RatesSizesCodePairsSwapsAndNaNOrder) {
-    const int32_t rates[] = {0,      38400,   76800,   153600,  307200,  307200,  614400,  614400,
-                             921600, 1228800, 1228800, 1843200, 2457600, 1536000, 3072000, 0};
+    // clang-format off
+    const int32_t rates[] = {0, 38400, 76800, 153600, 307200, 307200, 614400, 614400, 921600, 1228800,
+                             1228800, 1843200, 2457600, 1536000, 3072000, 0};
+    const int32_t sizes[] = {0, 128, 256, 512, 768, 1024, 1536, 2048, 3072, 4096, 6144, 8192, 12288, 0};
+    // clang-format on
     for (int i = 0; i <= 15; ++i) EXPECT_EQ(DrcIndexToRate(static_cast<int8_t>(i)), rates[i]);
     EXPECT_EQ(DrcIndexToRate(-1), 0);
     EXPECT_EQ(DrcIndexToRate(127), 0);
-    const int32_t sizes[] = {0,    128,  256,  512,  768,  1024,  1536,
-                             2048, 3072, 4096, 6144, 8192, 12288, 0};
     for (int i = 0; i <= 13; ++i) EXPECT_EQ(PacketSizeIndexToBits(i), sizes[i]) << i;
     EXPECT_EQ(PacketSizeIndexToBits(-1), 0);
     // clang-format off
@@ -144,6 +125,72 @@ TEST(IndexTables, RatesSizesCodePairsSwapsAndNaNOrder) {
     EXPECT_TRUE(std::isnan(MinFloat(nan, 1.0f)));
     EXPECT_EQ(MaxFloat(1.0f, nan), 1.0f);
     EXPECT_TRUE(std::isnan(MaxFloat(nan, 1.0f)));
+}
+
+uint64_t Stamp(uint64_t ticks, uint16_t low = 0) {
+    return (ticks << 16) | low;
+}
+
+constexpr int32_t kGpsEpochUtc = 315964800;  // 1980-01-06 00:00:00 UTC: 3657 days after 1970
+
+TEST(DiagTime, TicksToPairsInThreeZonesAndFromBytes) {
+    // A zone with daylight saving at UTC+10: the origin is taken without it, as 08:00 at UTC+10
+    // (22:00 UTC the day before), whether saving is in effect then (southern-hemisphere rules)
+    // or half a year later (the United States rules, all the Windows C library knows).
+#if defined(_WIN32)
+    const char* kAest = "AES-10ADT";
+#else
+    const char* kAest = "AEST-10AEDT,M10.1.0,M4.1.0/3";
+#endif
+    // clang-format off
+    const struct { const char* zone; uint64_t stamp; int32_t seconds, microseconds; } cases[] = {
+        {"CST-8", Stamp(0), kGpsEpochUtc, 0},  // 1980-01-06 08:00 local is the GPS epoch
+        {"CST-8", Stamp(799), kGpsEpochUtc, 998750}, {"CST-8", Stamp(800), kGpsEpochUtc + 1, 0},
+        {"CST-8", Stamp(801, 0xFFFF), kGpsEpochUtc + 1, 1250},  // the low 16 bits are not time
+        // 2024-01-01 00:00:00 at UTC+8 is 1704038400.
+        {"CST-8", Stamp(uint64_t{1704038400 - kGpsEpochUtc} * 800 + 2), 1704038400, 2500},
+        // The largest tick count: 351843720888 s and 255 ticks past the epoch; the 32-bit
+        // seconds word keeps the low 32 bits of 352159685688.
+        {"CST-8", ~uint64_t{0}, -27632584, 318750},
+        {"UTC0", Stamp(801), kGpsEpochUtc + 8 * 3600 + 1, 1250},
+        {kAest, Stamp(0), kGpsEpochUtc - 2 * 3600, 0},
+        // Half a year later (without daylight saving) the count goes on unchanged.
+        {kAest, Stamp(uint64_t{182} * 86400 * 800 + 400), kGpsEpochUtc - 7200 + 182 * 86400, 500000},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        test::ScopedTimeZone zone(c.zone);
+        const TimePair p = DiagTimeToPair(c.stamp);
+        EXPECT_EQ(std::pair(p.seconds, p.microseconds), std::pair(c.seconds, c.microseconds))
+            << c.zone << " " << std::hex << c.stamp;
+    }
+    test::ScopedTimeZone zone("CST-8");
+    // ticks 801 = 0x321 in the upper 48 bits: u64 0x0000'0000'0321'ABCD.
+    const uint8_t stamp[8] = {0xCD, 0xAB, 0x21, 0x03};
+    const TimePair p = DiagTimeToPair(stamp);
+    EXPECT_EQ(std::pair(p.seconds, p.microseconds), std::pair(kGpsEpochUtc + 1, 1250));
+    const uint8_t at799[8] = {0, 0, 0x1F, 0x03}, at800[8] = {0, 0, 0x20, 0x03};
+    EXPECT_TRUE(DiagSecondsDiffer(at799, at800));
+    EXPECT_FALSE(DiagSecondsDiffer(at799, at799));
+    EXPECT_FALSE(DiagSecondsDiffer(Stamp(800), Stamp(1599)));
+    EXPECT_TRUE(DiagSecondsDiffer(Stamp(1599), Stamp(1600)));
+}
+
+TEST(TimePairs, DifferenceAndDayNumber) {
+    // clang-format off
+    const struct { TimePair a, b; double expected; } cases[] = {
+        {{10, 500000}, {8, 750000}, 1.75}, {{8, 750000}, {10, 500000}, -1.75},
+        // The subtractions wrap in 32 bits.
+        {{INT32_MIN, 0}, {1, 0}, 2147483647.0}, {{INT32_MAX, 0}, {-1, 0}, -2147483648.0},
+        {{0, INT32_MIN}, {0, 1}, 2147.483647},
+    };
+    // clang-format on
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(PairDifference(c.a, c.b), c.expected) << c.a.seconds;
+    EXPECT_DOUBLE_EQ(PairToDayNumber({0, 0}), 25569.0);
+    EXPECT_DOUBLE_EQ(PairToDayNumber({3 * 86400 + 43200, 999999}), 25572.5);  // no microseconds
+    EXPECT_DOUBLE_EQ(PairToDayNumber({-86400, 0}), 25568.0);
+    EXPECT_DOUBLE_EQ(PairToDayNumber({1704067200, 0}), 45292.0);  // 2024-01-01 00:00:00 UTC
 }
 
 }  // namespace
