@@ -19,27 +19,16 @@ constexpr uint8_t kU = 0xEE;         // an output byte nothing wrote
 
 enum Op { M, L, S, A };  // MSB-first read, LSB-first read, Skip, Align
 
-struct Step {
-    Op op;
-    int64_t bits;      // width for reads, distance for Skip; for Align the bits it should move
-    int64_t capacity;  // output capacity for reads
-    bool ok;
-    Bytes out;  // the output after the step (kU where nothing was written)
-    int64_t position, remaining;
-};
+// clang-format off
+// `bits`: width for reads, distance for Skip, for Align the bits it should move; `capacity`: the
+// output capacity for reads; `out`: the output after the step (kU where nothing was written).
+struct Step { Op op; int64_t bits, capacity; bool ok; Bytes out; int64_t position, remaining; };
+struct SequenceCase { std::string name; std::vector<Step> steps; Bytes buffer = kSample; };
 
-struct SequenceCase {
-    std::string name;
-    std::vector<Step> steps;
-    Bytes buffer = kSample;
-};
-
-const Bytes kWide = {0x0F, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66,
-                     0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD};
+const Bytes kWide = {0x0F, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD};
 const Bytes kLsbWide = {0xF8, 0x10, 0x20, 0x40, 0x80, 0x08, 0x18, 0x28, 0x38, 0x48, 0xFF, 0x00};
 const Bytes kLsbWideOut = {0x1F, 0x02, 0x04, 0x08, 0x10, 0x01, 0x03, 0x05, 0x07, 0x09, 0x07};
 
-// clang-format off
 const std::vector<SequenceCase> kSequences = {
     // MSB-first: the field's value right-aligned, most significant byte first.
     {"msb 4, 8", {{M, 4, 1, 1, {0x0B}, 5, 12}, {M, 8, 1, 1, {0x53}, 13, 4}}},

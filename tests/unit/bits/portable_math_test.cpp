@@ -19,8 +19,7 @@ namespace {
 
 // Distance in units in the last place between two finite doubles of the same sign.
 int64_t UlpDistance(double a, double b) {
-    int64_t ia = 0;
-    int64_t ib = 0;
+    int64_t ia = 0, ib = 0;
     std::memcpy(&ia, &a, sizeof a);
     std::memcpy(&ib, &b, sizeof b);
     if (ia < 0) ia = std::numeric_limits<int64_t>::min() - ia;

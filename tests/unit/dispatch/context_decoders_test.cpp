@@ -52,11 +52,9 @@ Bytes StructPayload(DecoderContext& ctx, uint16_t offset) {
 constexpr uint32_t kPreset = 0x12345678;  // the message code before the decoder runs
 constexpr int32_t kNone = -1;             // nothing published
 
-struct Outcome {
-    uint32_t result;
-    std::unique_ptr<DecoderContext> ctx;
-    std::vector<Scalar> scalars;
-};
+// clang-format off
+struct Outcome { uint32_t result; std::unique_ptr<DecoderContext> ctx; std::vector<Scalar> scalars; };
+// clang-format on
 
 // Runs the decoder of `command` on a context as the dispatcher hands it over.
 Outcome RunCommand(uint8_t command, const Bytes& body, uint32_t module = 0xB101) {
@@ -99,18 +97,14 @@ Bytes Report(const Bytes& events, int totalAdjust = 0) {
 }
 
 TEST(CommandDecoders, PublishedScalarsAndBlobs) {
-    struct Case {
-        uint8_t command;
-        Bytes body;
-        int32_t value;  // of the one parameter the command publishes, or kNone
-        uint32_t msgCode = kPreset;
-        uint32_t blobId = 0;  // of the one structured record published, 0 for none
-        Bytes blob = {};
-    };
     const Bytes k4 = {0, 0, 0, 0};
     const Bytes e1A2 = Event(0x1A2, U32(2));
     const uint32_t kDD4B = 0xB101DD4B, k304B = 0xB101304B;
     // clang-format off
+    // `value`: of the one parameter the command publishes, or kNone; `blobId`: of the one
+    // structured record published, 0 for none.
+    struct Case { uint8_t command; Bytes body; int32_t value; uint32_t msgCode = kPreset, blobId = 0;
+                  Bytes blob = {}; };
     const Case cases[] = {
         // 0x3F: the low nibble of byte 1 (the high nibble ignored).
         {0x3F, {0x27, 0}, 3}, {0x3F, {0x05, 0}, 1}, {0x3F, {0x16, 0}, 2}, {0x3F, {0x0A, 0}, 4},
@@ -240,13 +234,11 @@ uint32_t Decode(DecoderContext& ctx, const Bytes& entries) {
 }
 
 TEST(DirectParams, Entries) {
-    struct Case {
-        Bytes entries;
-        uint32_t result, msgCode;
-        uint16_t direction;
-        std::vector<Scalar> scalars = {};
-        int offsetErrors = 0;  // messages printed for unknown scalar IDs
-    };
+    // clang-format off
+    // `offsetErrors`: messages printed for unknown scalar IDs.
+    struct Case { Bytes entries; uint32_t result, msgCode; uint16_t direction;
+                  std::vector<Scalar> scalars = {}; int offsetErrors = 0; };
+    // clang-format on
     const uint32_t k42 = 0xB1010042;
     // A time entry of any size but 8 refuses; the entry after it is not read.
     const auto badTime = [&](uint32_t size) {
@@ -304,10 +296,9 @@ TEST(DirectParams, EntriesAndListsAreCutToTheirCapacity) {
     // 0x7F0107E2 (offset 12085) holds 20 bytes; 0x7F0107D1 (offset 35) holds 5, and the header
     // of 0x7F0107D2 follows at 56.
     const Bytes eight = {1, 2, 3, 4, 5, 6, 7, 8};
-    EXPECT_EQ(
-        Decode(*ctx, Section(3, Concat({Entry(0x7F0107E2, 20, blob), Entry(0x7F0107D1, 8, eight),
-                                        ScalarEntry(0x7F010014, 3)}))),
-        1u);
+    const Bytes three = Concat(
+        {Entry(0x7F0107E2, 20, blob), Entry(0x7F0107D1, 8, eight), ScalarEntry(0x7F010014, 3)});
+    EXPECT_EQ(Decode(*ctx, Section(3, three)), 1u);
     EXPECT_EQ(ctx->item.curStructCount, 2);
     EXPECT_EQ(ctx->item.StructAt(12085).State(), TESSAVO_STATE_FRESH);
     EXPECT_EQ(ctx->item.StructAt(12085).Id(), 0x7F0107E2u);

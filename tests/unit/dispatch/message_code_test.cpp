@@ -24,8 +24,7 @@ uint32_t CodeOf(uint16_t logCode, const Bytes& payload, uint32_t module = kModul
     return LogMessageCode(module, PacketView(packet.data(), static_cast<int32_t>(packet.size())));
 }
 
-// ---- Over-the-air order messages: payloads as bit fields, most significant bit first ----
-
+// Over-the-air order messages: payloads as bit fields, most significant bit first.
 // Log code 0x1004: 8, 8 (type), 8, 3, 3, 4 (n), n bytes, 2, 6 (order), 3 (qualifier).
 Bytes AccessOrder(uint8_t typeByte, uint32_t order, uint32_t qualifier, uint32_t skipBytes = 0) {
     BitWriter w;
@@ -64,15 +63,9 @@ Bytes SignallingRecord(uint8_t byte23, uint8_t byte27, uint8_t byte28) {
     return p;
 }
 
-struct CodeCase {
-    std::string name;
-    uint16_t logCode;
-    Bytes payload;
-    uint32_t expected;
-};
-
 TEST(LogMessageCode, SignallingAndOrderMessages) {
     // clang-format off
+    struct CodeCase { std::string name; uint16_t logCode; Bytes payload; uint32_t expected; };
     const std::vector<CodeCase> cases = {
         // Access channel: the type is the low 6 bits of the byte; type 2 carries an order.
         {"access order 3, q 0", 0x1004, AccessOrder(0xC2, 3, 0), 0x1004020C},
@@ -148,16 +141,12 @@ TEST(LogMessageCode, ModuleTypesAndShortPackets) {
 // The look-ups outside the rows the order messages above reach: the variant and order bounds
 // and the orders whose two directions differ.
 TEST(OrderSubCodes, BoundsAndDirections) {
-    struct Case {
-        uint32_t order, variant;
-        uint8_t reverse, forward;
-    };
     // clang-format off
-    const Case cases[] = {{0, 0, 0, 0}, {1, 0, 0, 4}, {2, 0, 8, 8}, {23, 0, 92, 8}, {23, 1, 94, 0},
-        {24, 0, 96, 0}, {26, 0, 0, 104}, {31, 0, 124, 0}, {63, 0, 0, 0}, {64, 0, 0, 0}, {2, 1, 0, 0},
-        {11, 3, 0, 0}, {18, 3, 0, 0}, {0xFFFFFFFF, 0, 0, 0}};
+    const struct { uint32_t order, variant; uint8_t reverse, forward; } cases[] = {{0, 0, 0, 0}, {1, 0, 0, 4},
+        {2, 0, 8, 8}, {23, 0, 92, 8}, {23, 1, 94, 0}, {24, 0, 96, 0}, {26, 0, 0, 104}, {31, 0, 124, 0},
+        {63, 0, 0, 0}, {64, 0, 0, 0}, {2, 1, 0, 0}, {11, 3, 0, 0}, {18, 3, 0, 0}, {0xFFFFFFFF, 0, 0, 0}};
     // clang-format on
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.order << "/" << c.variant);
         EXPECT_EQ(ReverseOrderSubCode(c.order, c.variant), c.reverse);
         EXPECT_EQ(ForwardOrderSubCode(c.order, c.variant), c.forward);
@@ -165,18 +154,16 @@ TEST(OrderSubCodes, BoundsAndDirections) {
 }
 
 TEST(CommandMessageCode, FixedCodesAndLogDirections) {
-    const std::pair<uint8_t, uint32_t> cases[] = {
-        {0x20, 0xB2003020}, {0x40, 0xB2003040}, {0x5D, 0xB200305D}, {0x63, 0xB2003063},
-        {0x73, 0xB2003073}, {0x79, 0xB2003079}, {0x3F, 0xB200DD3F}, {0x4B, 0xB200DD4B},
-        {0x60, 0xB2001FFB}, {0xDD, 0},          {0x10, 0},          {0xFF, 0},
-    };
-    for (const auto& [command, expected] : cases) {
+    // clang-format off
+    const std::pair<uint8_t, uint32_t> cases[] = {{0x20, 0xB2003020}, {0x40, 0xB2003040}, {0x5D, 0xB200305D},
+        {0x63, 0xB2003063}, {0x73, 0xB2003073}, {0x79, 0xB2003079}, {0x3F, 0xB200DD3F}, {0x4B, 0xB200DD4B},
+        {0x60, 0xB2001FFB}, {0xDD, 0}, {0x10, 0}, {0xFF, 0}};
+    const std::pair<uint16_t, uint16_t> directions[] = {{0x1004, 1}, {0x1005, 1}, {0x1076, 1}, {0x1077, 1},
+        {0x1006, 0}, {0x1007, 0}, {0x1008, 0}, {0x1078, 0}, {0x1079, 0}, {0x107C, 0}, {0x1003, 2},
+        {0x107A, 2}, {0x119A, 2}, {0xFFFE, 2}};
+    // clang-format on
+    for (const auto& [command, expected] : cases)
         EXPECT_EQ(CommandMessageCode(0xB200, command), expected) << std::hex << int{command};
-    }
-    const std::pair<uint16_t, uint16_t> directions[] = {
-        {0x1004, 1}, {0x1005, 1}, {0x1076, 1}, {0x1077, 1}, {0x1006, 0}, {0x1007, 0}, {0x1008, 0},
-        {0x1078, 0}, {0x1079, 0}, {0x107C, 0}, {0x1003, 2}, {0x107A, 2}, {0x119A, 2}, {0xFFFE, 2},
-    };
     for (const auto& [logCode, d] : directions) EXPECT_EQ(LogDirection(logCode), d) << logCode;
     // The command codes of 0x40 and 0x63 equal those of the log codes that wrap them.
     EXPECT_EQ(CommandMessageCode(0xB20B, 0x40), CodeOf(0x3040, Bytes(4, 0), 0xB20B));
@@ -184,11 +171,8 @@ TEST(CommandMessageCode, FixedCodesAndLogDirections) {
 }
 
 TEST(CommandDdItemTime, FirstDiagTimeMovedByHostTime) {
-    struct Case {
-        TimePair firstDiag, firstHost, host;
-        TimePair expected;
-    };
-    const Case cases[] = {
+    // clang-format off
+    const struct { TimePair firstDiag, firstHost, host, expected; } cases[] = {
         {{1000, 250000}, {50, 0}, {52, 500000}, {1002, 750000}},
         {{1000, 250000}, {50, 500000}, {51, 0}, {1000, 750000}},  // 0.5 s elapsed
         {{1000, 0}, {50, 0}, {50, 0}, {1000, 0}},
@@ -197,10 +181,11 @@ TEST(CommandDdItemTime, FirstDiagTimeMovedByHostTime) {
         // Near zero the fraction keeps its sign: -0.25 s gives 0 s and -250000 us.
         {{0, 250000}, {10, 500000}, {10, 0}, {0, -250000}},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& c : cases) {
         const TimePair t = CommandDdItemTime(c.firstDiag, c.firstHost, c.host);
-        EXPECT_EQ(t.seconds, c.expected.seconds);
-        EXPECT_EQ(t.microseconds, c.expected.microseconds);
+        EXPECT_EQ(std::pair(t.seconds, t.microseconds),
+                  std::pair(c.expected.seconds, c.expected.microseconds));
     }
 }
 

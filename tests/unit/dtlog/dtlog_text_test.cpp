@@ -15,18 +15,15 @@ namespace tessavo {
 namespace {
 
 TEST(DtLogNumber, Styles) {
-    const struct {
-        float value;
-        DtLogStyle style;
-        const char* text;
-    } cases[] = {
+    // clang-format off
+    const struct { float value; DtLogStyle style; const char* text; } cases[] = {
         {0.125f, DtLogStyle::kFixed, "0.12"},  // an exact tie goes to even, as "%0.2f" does
         {-2.9f, DtLogStyle::kDecimal, "-2"},
         {std::numeric_limits<float>::quiet_NaN(), DtLogStyle::kDecimal, "-2147483648"},
-        {5.0f, DtLogStyle::kHex, "05"},
-        {-1.0f, DtLogStyle::kHex, "ffffffff"},
+        {5.0f, DtLogStyle::kHex, "05"}, {-1.0f, DtLogStyle::kHex, "ffffffff"},
         {1e10f, DtLogStyle::kHex, "80000000"},  // out of range: INT32_MIN
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(FormatDtLogNumber(c.value, c.style).View(), c.text);
 }
 
