@@ -4,6 +4,8 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "api/decoder_object.h"
 #include "api/report_ring.h"
@@ -24,7 +26,7 @@ const Bytes kOneItem = Frame(LogPacket(0x1000, {1, 2, 3}));
 // Log 0x1062 of the words 1..5: five scalar parameters and one structured record.
 const Bytes kFiveWords = {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
 
-TEST(Create, AcceptsTheFourModuleTypesOnly) {
+TEST(Create, FourModuleTypesAndRingAllocationFailure) {
     for (uint32_t type : {0xB101u, 0xB200u, 0xB20Au, 0xB20Bu}) {  // the four supported types
         void* h = CreateDecoderObjectProc(type);
         EXPECT_NE(h, nullptr) << std::hex << type;
@@ -37,9 +39,6 @@ TEST(Create, AcceptsTheFourModuleTypesOnly) {
                   "The moduletype is not a supported chip type\n");
         EXPECT_EQ(h, nullptr);
     }
-}
-
-TEST(Create, RingAllocationFailureFailsCreationWhole) {
     static int calls;
     calls = 0;
     const auto saved = ReportRing::nodeAllocator;
@@ -62,20 +61,20 @@ TEST(Exports, BadArgumentsConfigurationCodesAndZeroLength) {
     for (int32_t code : {6, 7, 8, 9, 10, 11, 0x20001, 0x20002, 0xA0001, 0xA0002})
         EXPECT_TRUE(host.Configure(code)) << code;
     const uint8_t b[1] = {0x7E};
-    EXPECT_FALSE(DecodeMsgProc(nullptr, b, 1, 0, 0));
-    EXPECT_FALSE(DecodeMsgProc(host.Handle(), nullptr, 1, 0, 0));
-    EXPECT_FALSE(DecodeMsgProc(host.Handle(), b, 0, 0, 0));
-    EXPECT_EQ(DecodeMsgProc_NoDynamic(nullptr, b, 1, 0, 0), -1);
-    EXPECT_EQ(DecodeMsgProc_NoDynamic(host.Handle(), nullptr, 1, 0, 0), -1);
-    EXPECT_EQ(DecodeMsgProc_NoDynamic(host.Handle(), b, 0, 0, 0), 0);
-    EXPECT_EQ(DecodeMsgProc_NoDynamic(host.Handle(), b, -5, 0, 0), 0);
-    EXPECT_EQ(DecodeMsgProc_One(nullptr, b, 1, 0, 0), 0u);
-    EXPECT_EQ(DecodeMsgProc_One(host.Handle(), b, 0, 0, 0), 0u);
-    EXPECT_EQ(GetReportItemCountProc(nullptr), -1);
-    EXPECT_FALSE(ClearReportItemsProc(nullptr));
-    EXPECT_FALSE(FreeDecoderObjectProc(nullptr));
+    void* h = host.Handle();
     void* none = nullptr;
-    EXPECT_FALSE(FreeDecoderObjectProc(&none));
+    // clang-format off
+    const std::pair<int64_t, int64_t> results[] = {  // {result, expected}
+        {DecodeMsgProc(nullptr, b, 1, 0, 0), 0}, {DecodeMsgProc(h, nullptr, 1, 0, 0), 0},
+        {DecodeMsgProc(h, b, 0, 0, 0), 0}, {DecodeMsgProc_NoDynamic(nullptr, b, 1, 0, 0), -1},
+        {DecodeMsgProc_NoDynamic(h, nullptr, 1, 0, 0), -1}, {DecodeMsgProc_NoDynamic(h, b, 0, 0, 0), 0},
+        {DecodeMsgProc_NoDynamic(h, b, -5, 0, 0), 0}, {DecodeMsgProc_One(nullptr, b, 1, 0, 0), 0},
+        {DecodeMsgProc_One(h, b, 0, 0, 0), 0}, {GetReportItemCountProc(nullptr), -1},
+        {ClearReportItemsProc(nullptr), 0}, {FreeDecoderObjectProc(nullptr), 0},
+        {FreeDecoderObjectProc(&none), 0}};
+    // clang-format on
+    for (size_t i = 0; i < std::size(results); ++i)
+        EXPECT_EQ(results[i].first, results[i].second) << i;
     // A zero-length call leaves a partial frame untouched.
     TestHost partial;
     const Bytes head(kOneItem.begin(), kOneItem.begin() + 5);
@@ -207,8 +206,7 @@ TEST(Accessors, SideBlocksOutFileStatusAndFillValues) {
     uint16_t capacity[2] = {};
     std::memcpy(&capacity[0], item + TESSAVO_OFFSET_PARAM_CAPACITY, 2);
     std::memcpy(&capacity[1], item + TESSAVO_OFFSET_SPARAM_CAPACITY, 2);
-    EXPECT_EQ(capacity[0], 384);
-    EXPECT_EQ(capacity[1], 45);
+    EXPECT_EQ(std::vector<uint16_t>(capacity, capacity + 2), (std::vector<uint16_t>{384, 45}));
     EXPECT_EQ(item[TESSAVO_OFFSET_PAYLOAD + 4 + 3], 0xFF);
     EXPECT_EQ(item[TESSAVO_OFFSET_ZEL_SIMPLE + 4], 0xFF);
 }

@@ -37,23 +37,18 @@ constexpr ParamRef kC = Param(0x7F018328);
 constexpr ParamRef k14 = Param(0x7F010014);  // offset 304
 
 TEST_F(ParamLists, FreshInheritedClearedRetired) {
+    using V = std::vector<uint16_t>;
+    const auto lists = [&] { return std::tuple(Current(), Inherited(), State(kA)); };
     ResetParamLists(*ctx);
     ParamRun(*ctx).Set(kA, 7);
-    EXPECT_EQ(Current(), std::vector<uint16_t>{672});
-    EXPECT_TRUE(Inherited().empty());
-    EXPECT_EQ(State(kA), 1);
+    EXPECT_EQ(lists(), std::tuple(V{672}, V{}, 1));
     ResetParamLists(*ctx);  // next packet, no decoder
-    EXPECT_TRUE(Current().empty());
-    EXPECT_EQ(Inherited(), std::vector<uint16_t>{672});
-    EXPECT_EQ(State(kA), 0);
+    EXPECT_EQ(lists(), std::tuple(V{}, V{672}, 0));
     ParamRun(*ctx).Clear(kA);
-    EXPECT_EQ(Current(), std::vector<uint16_t>{672});
-    EXPECT_EQ(State(kA), -1);
+    EXPECT_EQ(std::pair(Current(), State(kA)), std::pair(V{672}, -1));
     EXPECT_EQ(ctx->item.ParamAt(kA.offset).value, 7);  // the host sees the last value
     ResetParamLists(*ctx);
-    EXPECT_TRUE(Current().empty());
-    EXPECT_TRUE(Inherited().empty());
-    EXPECT_EQ(State(kA), -2);
+    EXPECT_EQ(lists(), std::tuple(V{}, V{}, -2));
     ParamRun(*ctx).Set(kA, 9);  // written again: valid again
     EXPECT_EQ(State(kA), 1);
 }
@@ -97,7 +92,7 @@ TEST_F(ParamLists, ListOrders) {
     EXPECT_EQ(ctx->item.inhStructList[1], kLate.offset);
 }
 
-TEST_F(ParamLists, ClearingAndGroups) {
+TEST_F(ParamLists, ClearingGroupsAndModeParameters) {
     // Clearing a never written parameter changes nothing in the lists.
     ResetParamLists(*ctx);
     ClearParam(*ctx, kA.offset);
@@ -136,9 +131,6 @@ TEST_F(ParamLists, ClearingAndGroups) {
         EXPECT_EQ(ctx->item.ParamAt(in).state, -1) << std::hex << c.member;
         EXPECT_EQ(ctx->item.ParamAt(out).state, 1) << std::hex << c.outsider;
     }
-}
-
-TEST_F(ParamLists, ModeParameters) {
     ctx->channelState = 3;
     ctx->modeC103 = 4;
     ResetParamLists(*ctx);
