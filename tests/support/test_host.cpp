@@ -33,10 +33,9 @@ std::vector<ParamValue> TestHost::Scalars(void* h, int32_t i, bool current) {
     const uint32_t n = current ? GetReportItemCurDecodeParamCount(h, i)
                                : GetReportItemInheritDecodeParamCount(h, i);
     if (n == 0xFFFFFFFFu) return out;
-    for (uint32_t k = 0; k < n; ++k) {
-        const DecodeParam* p =
-            current ? GetReportItemCurDecodeParamList(h, i, static_cast<int32_t>(k))
-                    : GetReportItemInheritDecodeParamList(h, i, static_cast<int32_t>(k));
+    for (int32_t k = 0; k < static_cast<int32_t>(n); ++k) {
+        const DecodeParam* p = current ? GetReportItemCurDecodeParamList(h, i, k)
+                                       : GetReportItemInheritDecodeParamList(h, i, k);
         if (p != nullptr) out.push_back({p->id, p->value, p->state});
     }
     return out;
@@ -47,10 +46,9 @@ std::vector<StructValue> TestHost::Structs(void* h, int32_t i, bool current) {
     const uint32_t n = current ? GetReportItemCurDecodeStructParamCount(h, i)
                                : GetReportItemInheritDecodeStructParamCount(h, i);
     if (n == 0xFFFFFFFFu) return out;
-    for (uint32_t k = 0; k < n; ++k) {
-        const DecodeStructParam* p =
-            current ? GetReportItemCurDecodeStructParamList(h, i, static_cast<int32_t>(k))
-                    : GetReportItemInheritDecodeStructParamList(h, i, static_cast<int32_t>(k));
+    for (int32_t k = 0; k < static_cast<int32_t>(n); ++k) {
+        const DecodeStructParam* p = current ? GetReportItemCurDecodeStructParamList(h, i, k)
+                                             : GetReportItemInheritDecodeStructParamList(h, i, k);
         if (p == nullptr) continue;
         DecodeStructParam header;
         std::memcpy(&header, p, sizeof header);

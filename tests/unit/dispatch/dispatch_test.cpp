@@ -189,8 +189,6 @@ TEST(CommandMessageCode, FixedCodesLogDirectionsAndCommandDdTime) {
     }
 }
 
-// ---- Decoders run on a context ----
-
 struct Scalar {
     uint32_t id;
     int32_t value;
@@ -220,8 +218,6 @@ Bytes StructPayload(DecoderContext& ctx, uint16_t offset) {
     StructRecordView rec = ctx.item.StructAt(offset);
     return Bytes(rec.Payload(), rec.Payload() + rec.Length());
 }
-
-// ---- Command responses ----
 
 constexpr uint32_t kPreset = 0x12345678;  // the message code before the decoder runs
 constexpr int32_t kNone = -1;             // nothing published
@@ -371,8 +367,6 @@ TEST(CommandDecoders, OnlyThePlayoutTextIsAccepted) {
         EXPECT_TRUE(run.scalars.empty());
     }
 }
-
-// ---- The compact form ----
 
 constexpr uint32_t kPresetCode = 0xB101FFFE;  // as the dispatcher sets it for log code 0xFFFE
 
@@ -525,8 +519,6 @@ TEST(DirectParams, FirstSectionUnderMessageCode127EPublishesNothing) {
     EXPECT_EQ(Decode(*other, Concat({MsgCodeEntry(kOneShotMsgCode), section})), 1u);
     EXPECT_TRUE(Current(*other).empty());
 }
-
-// ---- Re-encoding ----
 
 // An independent escaper for expected values: 0x7D and 0x7E become 0x7D, byte ^ 0x20; then
 // the terminator.
