@@ -157,7 +157,7 @@ TEST(Accessors, BadIndexPrintsMessageAndFails) {
     EXPECT_EQ(p, nullptr);
 }
 
-TEST(Accessors, ParamIndexAgainstEachListCountAndStructDataWord) {
+TEST(Accessors, ParamIndexStructDataWordSideBlocksAndFillValues) {
     TestHost host;
     ASSERT_EQ(host.FeedAndCollect(Frame(LogPacket(0x1062, kFiveWords))), 1);
     const char* kParam = "Entry parameter 'paramIdx' is bound violation\n";
@@ -181,27 +181,24 @@ TEST(Accessors, ParamIndexAgainstEachListCountAndStructDataWord) {
     const auto payload = reinterpret_cast<uintptr_t>(TESSAVO_STRUCT_PARAM_DATA(rec));
     EXPECT_EQ(data, payload <= UINT32_MAX ? static_cast<uint32_t>(payload) : 0u);
     EXPECT_EQ(std::memcmp(TESSAVO_STRUCT_PARAM_DATA(rec), kFiveWords.data(), 20), 0);
-}
-
-TEST(Accessors, SideBlocksOutFileStatusAndFillValues) {
-    TestHost host;
-    ASSERT_EQ(host.FeedAndCollect(kOneItem), 1);
-    EXPECT_EQ(GetReportItemDTLogBinary(host.Handle(), 0), nullptr);
-    host.Configure(0xA0001);
-    EXPECT_NE(GetReportItemDTLogBinary(host.Handle(), 0), nullptr);
+    TestHost side;  // one item of a three-byte payload
+    ASSERT_EQ(side.FeedAndCollect(kOneItem), 1);
+    EXPECT_EQ(GetReportItemDTLogBinary(side.Handle(), 0), nullptr);
+    side.Configure(0xA0001);
+    EXPECT_NE(GetReportItemDTLogBinary(side.Handle(), 0), nullptr);
     int32_t status = 0;
-    EXPECT_EQ(GetReportItemOutFileBinary(host.Handle(), &status, 0), nullptr);
+    EXPECT_EQ(GetReportItemOutFileBinary(side.Handle(), &status, 0), nullptr);
     EXPECT_EQ(status, -1);
-    host.Configure(0x20001);
-    void* block = GetReportItemOutFileBinary(host.Handle(), &status, 0);
+    side.Configure(0x20001);
+    void* block = GetReportItemOutFileBinary(side.Handle(), &status, 0);
     EXPECT_EQ(status, 1);
     ASSERT_NE(block, nullptr);  // its bytes: Blocks.PayloadOutFileAndZelFilterOfALogPacket
-    EXPECT_NE(GetReportItemOutFileBinary(host.Handle(), nullptr, 0), nullptr);  // no write
-    host.Configure(0x20002);
-    EXPECT_EQ(GetReportItemOutFileBinary(host.Handle(), &status, 0), nullptr);
+    EXPECT_NE(GetReportItemOutFileBinary(side.Handle(), nullptr, 0), nullptr);  // no write
+    side.Configure(0x20002);
+    EXPECT_EQ(GetReportItemOutFileBinary(side.Handle(), &status, 0), nullptr);
     EXPECT_EQ(status, -1);
     // Constructed fill values: the list capacities, 0xFF after the three-byte payload.
-    const auto* item = static_cast<const uint8_t*>(GetReportItemProc(host.Handle(), 0));
+    const auto* item = static_cast<const uint8_t*>(GetReportItemProc(side.Handle(), 0));
     ASSERT_NE(item, nullptr);
     uint16_t capacity[2] = {};
     std::memcpy(&capacity[0], item + TESSAVO_OFFSET_PARAM_CAPACITY, 2);

@@ -155,76 +155,61 @@ TEST(BitReader, AttachEmptyBuffersAndByteReads) {
 
 TEST(FieldTemps, WidthsSignsAndFailedReads) {
     const Bytes lsb = {0x78, 0x56, 0x34, 0x12, 0xB5, 0x3C, 0xFF};
-    BitReader reader;
-    reader.Attach(lsb.data(), static_cast<int32_t>(lsb.size()));
-    FieldTemps t(reader);
-    EXPECT_EQ(t.Lsb<uint32_t>(32), 0x12345678u);
-    EXPECT_EQ(t.Lsb<uint8_t>(4), 0x05);
-    EXPECT_EQ(t.Lsb<uint16_t>(8), 0x0C0B);  // misaligned: 0xB5 >> 4, then 0x3C & 0x0F
-    EXPECT_EQ(t.Lsb<int8_t>(4), 3);         // the high nibble of 0x3C
-    EXPECT_EQ(t.Lsb<int8_t>(8), -1);
-
     test::BitWriter w;
     w.Msb(0x1FF, 9).Msb(0x1234, 16).Msb(0xABCDE, 20).Msb(0x89ABCDEF, 32).Msb(0x0102030405, 40);
-    w.Msb(0x3FFFFE, 22).Msb(0x200000, 22).Msb(0x1FFFFF, 22).Msb(0x20, 6);
-    const Bytes msb = w.Bytes();
-    reader.Attach(msb.data(), static_cast<int32_t>(msb.size()));
-    FieldTemps m(reader);
-    EXPECT_EQ(m.Msb<uint16_t>(9), 0x1FF);
-    EXPECT_EQ(m.Msb<uint16_t>(16), 0x1234);
-    EXPECT_EQ(m.Msb<uint32_t>(20), 0xABCDEu);  // three bytes in a 4-byte temporary
-    EXPECT_EQ(m.Msb<uint32_t>(32), 0x89ABCDEFu);
-    EXPECT_EQ(m.Msb<uint64_t>(40), 0x0102030405u);
-    EXPECT_EQ(m.MsbSigned<int32_t>(22), -2);
-    EXPECT_EQ(m.MsbSigned<int32_t>(22), -2097152);  // -2^21
-    EXPECT_EQ(m.MsbSigned<int32_t>(22), 2097151);
-    EXPECT_EQ(m.MsbSigned<int8_t>(6), -32);
-
-    // Once the payload has ended every field copies what its temporary last received.
+    const Bytes msb = w.Msb(0x3FFFFE, 22).Msb(0x200000, 22).Msb(0x1FFFFF, 22).Msb(0x20, 6).Bytes();
     const Bytes buffer = {0x12, 0x34, 0x56, 0xAB, 0xCD, 0xEF};
-    reader.Attach(buffer.data(), 3);
-    FieldTemps f(reader);
-    EXPECT_EQ(f.Lsb<uint8_t>(8), 0x12);
-    EXPECT_EQ(f.Lsb<uint16_t>(16), 0x5634);
-    EXPECT_EQ(f.Lsb<int8_t>(3), 0x12);  // same 1-byte temporary, whatever the signedness
-    EXPECT_EQ(f.Msb<uint16_t>(9), 0x5634);
-    EXPECT_EQ(f.Lsb<uint32_t>(32), 0u);  // never received anything
-    EXPECT_EQ(f.Lsb<uint64_t>(40), 0u);
-    // An MSB field wider than its temporary fails but moves past the field.
-    reader.Attach(buffer.data() + 3, 3);
-    EXPECT_EQ(f.Msb<uint8_t>(4), 0x0A);
-    EXPECT_EQ(f.Msb<uint8_t>(12), 0x0A);
-    EXPECT_EQ(f.Msb<uint8_t>(8), 0xEF);
+    BitReader readers[3];
+    readers[0].Attach(lsb.data(), static_cast<int32_t>(lsb.size()));
+    readers[1].Attach(msb.data(), static_cast<int32_t>(msb.size()));
+    readers[2].Attach(buffer.data(), 3);
+    FieldTemps t(readers[0]), m(readers[1]), f(readers[2]);
+    // {read, expected}, read in order (a braced list is evaluated from left to right).
+    // clang-format off
+    const std::pair<int64_t, int64_t> reads[] = {
+        {t.Lsb<uint32_t>(32), 0x12345678}, {t.Lsb<uint8_t>(4), 0x05},
+        {t.Lsb<uint16_t>(8), 0x0C0B},  // misaligned: 0xB5 >> 4, then 0x3C & 0x0F
+        {t.Lsb<int8_t>(4), 3} /* the high nibble of 0x3C */, {t.Lsb<int8_t>(8), -1},
+        {m.Msb<uint16_t>(9), 0x1FF}, {m.Msb<uint16_t>(16), 0x1234},
+        {m.Msb<uint32_t>(20), 0xABCDE},  // three bytes in a 4-byte temporary
+        {m.Msb<uint32_t>(32), 0x89ABCDEF}, {m.Msb<uint64_t>(40), 0x0102030405},
+        {m.MsbSigned<int32_t>(22), -2},
+        {m.MsbSigned<int32_t>(22), -2097152} /* -2^21 */, {m.MsbSigned<int32_t>(22), 2097151},
+        {m.MsbSigned<int8_t>(6), -32},
+        // Once the payload has ended every field copies what its temporary last received.
+        {f.Lsb<uint8_t>(8), 0x12}, {f.Lsb<uint16_t>(16), 0x5634},
+        {f.Lsb<int8_t>(3), 0x12},  // same 1-byte temporary, whatever the signedness
+        {f.Msb<uint16_t>(9), 0x5634}, {f.Lsb<uint32_t>(32), 0}, {f.Lsb<uint64_t>(40), 0},  // never received
+        // An MSB field wider than its temporary fails but moves past the field.
+        {(readers[2].Attach(buffer.data() + 3, 3), f.Msb<uint8_t>(4)), 0x0A}, {f.Msb<uint8_t>(12), 0x0A},
+        {f.Msb<uint8_t>(8), 0xEF}};
+    // clang-format on
+    for (size_t i = 0; i < std::size(reads); ++i) EXPECT_EQ(reads[i].first, reads[i].second) << i;
 }
 
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
-TEST(Conversions, TruncationAndScaling) {
+TEST(Conversions, TruncationScalingAndPowers) {
     // clang-format off
     const std::pair<double, int32_t> cases[] = {{1.9, 1}, {-1.9, -1}, {-0.5, 0}, {2147483647.9, 2147483647},
         {-2147483647.5, -2147483647}, {2147483648.0, kMin}, {-2147483648.9, kMin}, {-2147483649.0, kMin},
         {1e300, kMin}, {-kInf, kMin}, {kNan, kMin}};
+    // 0.005f is 0.004999999888...; times 100 in float rounds to exactly 0.5f, so the rounding
+    // gives 1, where the same value in double gives 0.99999998... and 0. 0.01f is
+    // 0.0099999997...; times 1000 rounds to 10.0f in float, stays below 10 in double.
+    const std::pair<int32_t, int32_t> scaled[] = {{Scale1000(-85.0), -85000}, {Scale1000(1e7), kMin},
+        {Scale100Round(12.346), 1235}, {Scale100Round(-0.004), 0} /* -0.4 + 0.5 = 0.1 */,
+        {Scale100Round(-12.346), -1234} /* -1234.6 + 0.5, toward zero */, {Scale100Round(0.005f), 1},
+        {Scale100Round(static_cast<double>(0.005f)), 0}, {Scale1000(0.01f), 10},
+        {Scale1000(static_cast<double>(0.01f)), 9}};
     // clang-format on
     for (const auto& [v, expected] : cases) EXPECT_EQ(TruncToI32(v), expected) << v;
-    EXPECT_EQ(Scale1000(-85.0), -85000);
-    EXPECT_EQ(Scale1000(1e7), kMin);
-    EXPECT_EQ(Scale100Round(12.346), 1235);
-    EXPECT_EQ(Scale100Round(-0.004), 0);       // -0.4 + 0.5 = 0.1
-    EXPECT_EQ(Scale100Round(-12.346), -1234);  // -1234.6 + 0.5, toward zero
-    // 0.005f is 0.004999999888...; times 100 in float rounds to exactly 0.5f, so the rounding
-    // gives 1, where the same value in double gives 0.99999998... and 0.
-    EXPECT_EQ(Scale100Round(0.005f), 1);
-    EXPECT_EQ(Scale100Round(static_cast<double>(0.005f)), 0);
-    // 0.01f is 0.0099999997...; times 1000 rounds to 10.0f in float, stays below 10 in double.
-    EXPECT_EQ(Scale1000(0.01f), 10);
-    EXPECT_EQ(Scale1000(static_cast<double>(0.01f)), 9);
-}
-
-TEST(PowerConversions, Examples) {
+    for (size_t i = 0; i < std::size(scaled); ++i)
+        EXPECT_EQ(scaled[i].first, scaled[i].second) << i;
     // clang-format off
-    const struct { const char* what; double got, expected, tolerance; } cases[] = {  // 0: exact
+    const struct { const char* what; double got, expected, tolerance; } powers[] = {  // 0: exact
         {"RxAgc(0)", ConvertRxAgc(0), 256.0 / 3 - 148.581, 1e-12},  // about -63.248
         {"RxAgc(127)", ConvertRxAgc(127), 383.0 / 3 - 148.581, 1e-12},
         {"RxAgc(128)", ConvertRxAgc(128), -105.91433, 1e-5}, {"RxAgc(255)", ConvertRxAgc(255), -63.581, 1e-9},
@@ -250,10 +235,10 @@ TEST(PowerConversions, Examples) {
     };
     // clang-format on
     static_assert(std::is_same_v<decltype(ConvertSinrShare(0.0f)), float>);
-    for (const auto& c : cases) EXPECT_NEAR(c.got, c.expected, c.tolerance) << c.what;
+    for (const auto& c : powers) EXPECT_NEAR(c.got, c.expected, c.tolerance) << c.what;
 }
 
-TEST(DigitDecodings, MccMncAndImsiS) {
+TEST(Conversions, DigitsIndexTablesSwapsAndNaNOrder) {
     // V = E + 111; digits 1..10 with 10 for 0.
     // clang-format off
     const std::pair<uint16_t, int32_t> mcc[] = {{320, 310} /* E = 209 */, {1101, 1}, {1110, 0},
@@ -278,9 +263,6 @@ TEST(DigitDecodings, MccMncAndImsiS) {
     EXPECT_EQ(DecodeImsiS(imsiS(444, 12, 4, 456)), 5551234567u);
     // "310 000 0 000": 000 is sent as 999, the digit 0 as 10; bits above 33 do not count.
     EXPECT_EQ(DecodeImsiS(imsiS(209, 999, 10, 999) | (uint64_t{0xFF} << 34)), 3100000000u);
-}
-
-TEST(IndexTables, RatesSizesCodePairsSwapsAndNaNOrder) {
     // clang-format off
     const int32_t rates[] = {0, 38400, 76800, 153600, 307200, 307200, 614400, 614400, 921600, 1228800,
                              1228800, 1843200, 2457600, 1536000, 3072000, 0};
@@ -315,7 +297,7 @@ uint64_t Stamp(uint64_t ticks, uint16_t low = 0) {
 
 constexpr int32_t kGpsEpochUtc = 315964800;  // 1980-01-06 00:00:00 UTC: 3657 days after 1970
 
-TEST(DiagTime, TicksToPairsInThreeZonesAndFromBytes) {
+TEST(DiagTime, TicksToPairsInThreeZonesFromBytesAndTimePairs) {
     // A zone with daylight saving at UTC+10: the origin is taken without it, as 08:00 at UTC+10
     // (22:00 UTC the day before), whether saving is in effect then (southern-hemisphere rules)
     // or half a year later (the United States rules, all the Windows C library knows).
@@ -356,18 +338,15 @@ TEST(DiagTime, TicksToPairsInThreeZonesAndFromBytes) {
     EXPECT_FALSE(DiagSecondsDiffer(at799, at799));
     EXPECT_FALSE(DiagSecondsDiffer(Stamp(800), Stamp(1599)));
     EXPECT_TRUE(DiagSecondsDiffer(Stamp(1599), Stamp(1600)));
-}
-
-TEST(TimePairs, DifferenceAndDayNumber) {
     // clang-format off
-    const struct { TimePair a, b; double expected; } cases[] = {
+    const struct { TimePair a, b; double expected; } differences[] = {
         {{10, 500000}, {8, 750000}, 1.75}, {{8, 750000}, {10, 500000}, -1.75},
         // The subtractions wrap in 32 bits.
         {{INT32_MIN, 0}, {1, 0}, 2147483647.0}, {{INT32_MAX, 0}, {-1, 0}, -2147483648.0},
         {{0, INT32_MIN}, {0, 1}, 2147.483647},
     };
     // clang-format on
-    for (const auto& c : cases)
+    for (const auto& c : differences)
         EXPECT_DOUBLE_EQ(PairDifference(c.a, c.b), c.expected) << c.a.seconds;
     EXPECT_DOUBLE_EQ(PairToDayNumber({0, 0}), 25569.0);
     EXPECT_DOUBLE_EQ(PairToDayNumber({3 * 86400 + 43200, 999999}), 25572.5);  // no microseconds

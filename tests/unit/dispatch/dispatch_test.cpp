@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -66,7 +67,7 @@ Bytes SignallingRecord(uint8_t byte23, uint8_t byte27, uint8_t byte28) {
     return p;
 }
 
-TEST(LogMessageCode, SignallingAndOrderMessages) {
+TEST(LogMessageCode, SignallingOrderMessagesModuleTypesAndShortPackets) {
     // clang-format off
     struct CodeCase { std::string name; uint16_t logCode; Bytes payload; uint32_t expected; };
     const std::vector<CodeCase> cases = {
@@ -121,17 +122,13 @@ TEST(LogMessageCode, SignallingAndOrderMessages) {
     };
     // clang-format on
     for (const CodeCase& c : cases) EXPECT_EQ(CodeOf(c.logCode, c.payload), c.expected) << c.name;
-}
-
-TEST(LogMessageCode, ModuleTypesAndShortPackets) {
     EXPECT_EQ(CodeOf(0x3040, Bytes(20, 0x02), 0xB20A), 0xB20A3040u);
     // Shorter than the header: the log code comes from the bytes present, the rest reads 0.
     const Bytes header = {0x10, 0x00, 0x0C, 0x00, 0x0C, 0x00, 0x07, 0x10};
     EXPECT_EQ(LogMessageCode(kModule, PacketView(header.data(), 8)), 0x10070000u);
     EXPECT_EQ(LogMessageCode(kModule, PacketView()), 0xB1010000u);
 
-    // Paging order with only the type byte: order and qualifier keep the last byte read (7),
-    // and order 7 has no sub-code.
+    // Paging order with only the type byte: order and qualifier keep the last byte read (7).
     const Bytes paging = LogPacket(0x1007, {0x20, 0x07});
     EXPECT_EQ(LogMessageCode(kModule, PacketView(paging.data(), 18)), 0x10070700u);
 
@@ -141,22 +138,7 @@ TEST(LogMessageCode, ModuleTypesAndShortPackets) {
     EXPECT_EQ(LogMessageCode(kModule, PacketView(forward.data(), 19)), 0x10080149u);
 }
 
-// The look-ups outside the rows the order messages above reach: the variant and order bounds
-// and the orders whose two directions differ.
-TEST(OrderSubCodes, BoundsAndDirections) {
-    // clang-format off
-    const struct { uint32_t order, variant; uint8_t reverse, forward; } cases[] = {{0, 0, 0, 0}, {1, 0, 0, 4},
-        {2, 0, 8, 8}, {23, 0, 92, 8}, {23, 1, 94, 0}, {24, 0, 96, 0}, {26, 0, 0, 104}, {31, 0, 124, 0},
-        {63, 0, 0, 0}, {64, 0, 0, 0}, {2, 1, 0, 0}, {11, 3, 0, 0}, {18, 3, 0, 0}, {0xFFFFFFFF, 0, 0, 0}};
-    // clang-format on
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.order << "/" << c.variant);
-        EXPECT_EQ(ReverseOrderSubCode(c.order, c.variant), c.reverse);
-        EXPECT_EQ(ForwardOrderSubCode(c.order, c.variant), c.forward);
-    }
-}
-
-TEST(CommandMessageCode, FixedCodesLogDirectionsAndCommandDdTime) {
+TEST(MessageCodes, OrderBoundsFixedCodesLogDirectionsAndCommandDdTime) {
     // clang-format off
     const std::pair<uint8_t, uint32_t> cases[] = {{0x20, 0xB2003020}, {0x40, 0xB2003040}, {0x5D, 0xB200305D},
         {0x63, 0xB2003063}, {0x73, 0xB2003073}, {0x79, 0xB2003079}, {0x3F, 0xB200DD3F}, {0x4B, 0xB200DD4B},
@@ -182,18 +164,25 @@ TEST(CommandMessageCode, FixedCodesLogDirectionsAndCommandDdTime) {
         {{0, 250000}, {10, 500000}, {10, 0}, {0, -250000}},
     };
     // clang-format on
-    for (const auto& c : times) {
-        const TimePair t = CommandDdItemTime(c.firstDiag, c.firstHost, c.host);
+    for (const auto& [firstDiag, firstHost, host, expected] : times) {
+        const TimePair t = CommandDdItemTime(firstDiag, firstHost, host);
         EXPECT_EQ(std::pair(t.seconds, t.microseconds),
-                  std::pair(c.expected.seconds, c.expected.microseconds));
+                  std::pair(expected.seconds, expected.microseconds));
+    }
+    // Look-ups the order messages above do not reach: bounds, and orders whose directions differ.
+    // clang-format off
+    const struct { uint32_t order, variant; uint8_t reverse, forward; } orders[] = {{0, 0, 0, 0}, {1, 0, 0, 4},
+        {2, 0, 8, 8}, {23, 0, 92, 8}, {23, 1, 94, 0}, {24, 0, 96, 0}, {26, 0, 0, 104}, {31, 0, 124, 0},
+        {63, 0, 0, 0}, {64, 0, 0, 0}, {2, 1, 0, 0}, {11, 3, 0, 0}, {18, 3, 0, 0}, {0xFFFFFFFF, 0, 0, 0}};
+    // clang-format on
+    for (const auto& c : orders) {
+        SCOPED_TRACE(testing::Message() << c.order << "/" << c.variant);
+        EXPECT_EQ(ReverseOrderSubCode(c.order, c.variant), c.reverse);
+        EXPECT_EQ(ForwardOrderSubCode(c.order, c.variant), c.forward);
     }
 }
 
-struct Scalar {
-    uint32_t id;
-    int32_t value;
-    bool operator==(const Scalar&) const = default;
-};
+using Scalar = std::pair<uint32_t, int32_t>;  // ID, value
 
 // A context as the dispatcher hands it to a decoder, its lists reset.
 std::unique_ptr<DecoderContext> NewContext(uint32_t module = 0xB101) {
@@ -448,14 +437,13 @@ TEST(DirectParams, Entries) {
         std::string expectedOut;  // a message for each unknown scalar ID
         for (int k = 0; k < c.offsetErrors; ++k) expectedOut += message;
         EXPECT_EQ(testing::internal::GetCapturedStdout(), expectedOut);
-        EXPECT_EQ(ctx->item.msgCode, c.msgCode);
-        EXPECT_EQ(ctx->item.direction, c.direction);
-        EXPECT_EQ(Current(*ctx), c.scalars);
+        EXPECT_EQ(std::tuple(ctx->item.msgCode, ctx->item.direction, Current(*ctx)),
+                  std::tuple(c.msgCode, c.direction, c.scalars));
         EXPECT_EQ(std::pair(ctx->item.time.seconds, ctx->item.time.microseconds), std::pair(5, 6));
     }
 }
 
-TEST(DirectParams, EntriesAndListsAreCutToTheirCapacity) {
+TEST(DirectParams, CapacitiesAndTheFirstSectionUnderMessageCode127E) {
     auto ctx = NewContext();
     Bytes blob;
     for (uint8_t i = 1; i <= 20; ++i) blob.push_back(i);
@@ -498,10 +486,8 @@ TEST(DirectParams, EntriesAndListsAreCutToTheirCapacity) {
     EXPECT_EQ(DecodeDirectParams(*ctx, PacketView()), 0u);
     const Bytes shortPacket = {0x10, 0x00, 0x0C, 0x00, 0x0C, 0x00, 0xFE, 0xFF, 0, 0};
     EXPECT_EQ(DecodeDirectParams(*ctx, PacketView(shortPacket.data(), 10)), 1u);
-}
-
-TEST(DirectParams, FirstSectionUnderMessageCode127EPublishesNothing) {
-    auto ctx = NewContext();
+    // The first section under message code 0x127E publishes nothing.
+    ctx = NewContext();
     const Bytes section = Section(1, ScalarEntry(0x7F010014, 1));
     // No section: the switch stays off. Another code: published, switch still off.
     ctx->item.msgCode = kOneShotMsgCode;
@@ -577,7 +563,7 @@ Bytes CompactHeader(uint16_t n, const Bytes& dispatched, const ItemTime& t, uint
     return b;
 }
 
-TEST(Reencode, CompactFormCarriesTheFreshScalarsOnly) {
+TEST(Reencode, CompactFormCarriesTheFreshScalarsAndItsSectionOnlyWithACurrentList) {
     // Stamp ticks 0x7E put a 0x7E at packet offset 10, so the escaped form is one byte longer
     // before byte 16 than the unescaped one.
     const Bytes dispatched = Dispatched(LogPacket(0x1020, {0xAA, 0xBB}, 0x7E));
@@ -614,13 +600,11 @@ TEST(Reencode, CompactFormCarriesTheFreshScalarsOnly) {
     EXPECT_EQ(Bytes(payload.begin(), payload.begin() + 4), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(Bytes(payload.begin() + 4, payload.end()),
               Bytes(escaped.begin() + 16, escaped.begin() + 16 + (payload.size() - 4)));
-}
-
-TEST(Reencode, SectionIsAbsentOnlyWhenTheCurrentListIsEmpty) {
-    const Bytes dispatched = Dispatched(CommandPacket(0x3F, {0x05}));
+    // The section is absent only when the current list is empty.
+    const Bytes command = Dispatched(CommandPacket(0x3F, {0x05}));
     for (bool withCleared : {false, true}) {
         const uint16_t n = withCleared ? 92 : 80;  // header 78 + section 12 (when present) + CRC 2
-        auto ctx = Holding(dispatched);
+        auto ctx = Holding(command);
         ctx->item.msgCode = 0xB1011000;
         ctx->item.direction = 1;
         if (withCleared) {
@@ -630,10 +614,10 @@ TEST(Reencode, SectionIsAbsentOnlyWhenTheCurrentListIsEmpty) {
             run.Finish();
             ctx->item.ParamAt(304).state = TESSAVO_STATE_CLEARED;
         }
-        Bytes expected = CompactHeader(n, dispatched, ctx->item.time, 1, 0xB1011000, n - 80);
+        Bytes expected = CompactHeader(n, command, ctx->item.time, 1, 0xB1011000, n - 80);
         if (withCleared)
             for (uint32_t w : {0xFF0F0010u, 4u, 0u}) PutU32(expected, w);
-        expected = Concat({expected, Bytes(dispatched.end() - 3, dispatched.end() - 1)});
+        expected = Concat({expected, Bytes(command.end() - 3, command.end() - 1)});
         std::vector<uint8_t> form(kCompactMaxLength);
         EXPECT_EQ(BuildCompactForm(*ctx, form.data()), n);
         EXPECT_EQ(Bytes(form.begin(), form.begin() + n), expected);
