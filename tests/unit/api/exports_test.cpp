@@ -26,33 +26,7 @@ const Bytes kOneItem = Frame(LogPacket(0x1000, {1, 2, 3}));
 // Log 0x1062 of the words 1..5: five scalar parameters and one structured record.
 const Bytes kFiveWords = {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
 
-TEST(Create, FourModuleTypesAndRingAllocationFailure) {
-    for (uint32_t type : {0xB101u, 0xB200u, 0xB20Au, 0xB20Bu}) {  // the four supported types
-        void* h = CreateDecoderObjectProc(type);
-        EXPECT_NE(h, nullptr) << std::hex << type;
-        EXPECT_TRUE(FreeDecoderObjectProc(&h));
-        EXPECT_EQ(h, nullptr);  // the handle variable is cleared
-    }
-    for (uint32_t type : {0u, 0xB201u, 0xB100u, 0xFFFFFFFFu}) {
-        void* h = reinterpret_cast<void*>(1);
-        EXPECT_EQ(Printed([&] { h = CreateDecoderObjectProc(type); }),
-                  "The moduletype is not a supported chip type\n");
-        EXPECT_EQ(h, nullptr);
-    }
-    static int calls;
-    calls = 0;
-    const auto saved = ReportRing::nodeAllocator;
-    ReportRing::nodeAllocator = [](size_t bytes) -> void* {
-        return ++calls == 150 ? nullptr : ::operator new(bytes, std::nothrow);
-    };
-    void* h = reinterpret_cast<void*>(1);
-    const std::string out = Printed([&] { h = CreateDecoderObjectProc(0xB101); });
-    ReportRing::nodeAllocator = saved;
-    EXPECT_EQ(out, "Allocate ListNode Failed\n");
-    EXPECT_EQ(h, nullptr);  // the 149 nodes built are freed (the sanitizer build checks leaks)
-}
-
-TEST(Exports, BadArgumentsConfigurationCodesAndZeroLength) {
+TEST(Exports, CreationBadArgumentsConfigurationCodesAndZeroLength) {
     TestHost host;
     EXPECT_FALSE(SetDecoderConfiguration(nullptr, 6));
     EXPECT_FALSE(host.Configure(0));
@@ -81,6 +55,29 @@ TEST(Exports, BadArgumentsConfigurationCodesAndZeroLength) {
     partial.Feed(head);
     EXPECT_FALSE(DecodeMsgProc(partial.Handle(), head.data(), 0, 0, 0));
     EXPECT_EQ(partial.FeedAndCollect(Bytes(kOneItem.begin() + 5, kOneItem.end())), 1);
+    for (uint32_t type : {0xB101u, 0xB200u, 0xB20Au, 0xB20Bu}) {  // the four supported types
+        void* h = CreateDecoderObjectProc(type);
+        EXPECT_NE(h, nullptr) << std::hex << type;
+        EXPECT_TRUE(FreeDecoderObjectProc(&h));
+        EXPECT_EQ(h, nullptr);  // the handle variable is cleared
+    }
+    for (uint32_t type : {0u, 0xB201u, 0xB100u, 0xFFFFFFFFu}) {
+        void* h = reinterpret_cast<void*>(1);
+        EXPECT_EQ(Printed([&] { h = CreateDecoderObjectProc(type); }),
+                  "The moduletype is not a supported chip type\n");
+        EXPECT_EQ(h, nullptr);
+    }
+    static int calls;
+    calls = 0;
+    const auto saved = ReportRing::nodeAllocator;
+    ReportRing::nodeAllocator = [](size_t bytes) -> void* {
+        return ++calls == 150 ? nullptr : ::operator new(bytes, std::nothrow);
+    };
+    h = reinterpret_cast<void*>(1);  // a ring allocation failure fails the creation whole
+    const std::string out = Printed([&] { h = CreateDecoderObjectProc(0xB101); });
+    ReportRing::nodeAllocator = saved;
+    EXPECT_EQ(out, "Allocate ListNode Failed\n");
+    EXPECT_EQ(h, nullptr);  // the 149 nodes built are freed (the sanitizer build checks leaks)
 }
 
 // A failure while decoding the bytes an earlier DecodeMsgProc kept (because the ring was full)

@@ -418,7 +418,7 @@ const Family kFamilies[] = {
 };
 // clang-format on
 
-TEST(PortableMath, NearestDoubleAndTheCLibraryOnMillionsOfArguments) {
+TEST(PortableMath, NearestDoubleTheCLibraryExactPowersAndSpecialValues) {
     std::mt19937_64 rng(13);
     for (const Family& f : kFamilies) {
         int differing = 0;
@@ -447,9 +447,6 @@ TEST(PortableMath, NearestDoubleAndTheCLibraryOnMillionsOfArguments) {
         EXPECT_LE(worst, 0.5 + 1.0 / 64) << f.name;
         EXPECT_LE(kCLibraryIsClose ? largest : 0, 2) << f.name;
     }
-}
-
-TEST(PortableMath, ExactPowersOfTenAndSpecialValues) {
     double power = 1.0;
     for (int n = 0; n <= 22; ++n, power *= 10.0) {
         EXPECT_EQ(Log10(power), n);

@@ -171,9 +171,10 @@ TEST(MessageCodes, OrderBoundsFixedCodesLogDirectionsAndCommandDdTime) {
     }
     // Look-ups the order messages above do not reach: bounds, and orders whose directions differ.
     // clang-format off
-    const struct { uint32_t order, variant; uint8_t reverse, forward; } orders[] = {{0, 0, 0, 0}, {1, 0, 0, 4},
-        {2, 0, 8, 8}, {23, 0, 92, 8}, {23, 1, 94, 0}, {24, 0, 96, 0}, {26, 0, 0, 104}, {31, 0, 124, 0},
-        {63, 0, 0, 0}, {64, 0, 0, 0}, {2, 1, 0, 0}, {11, 3, 0, 0}, {18, 3, 0, 0}, {0xFFFFFFFF, 0, 0, 0}};
+    const struct { uint32_t order, variant; uint8_t reverse, forward; } orders[] = {{0, 0, 0, 0},
+        {1, 0, 0, 4}, {2, 0, 8, 8}, {23, 0, 92, 8}, {23, 1, 94, 0}, {24, 0, 96, 0}, {26, 0, 0, 104},
+        {31, 0, 124, 0}, {63, 0, 0, 0}, {64, 0, 0, 0}, {2, 1, 0, 0}, {11, 3, 0, 0}, {18, 3, 0, 0},
+        {0xFFFFFFFF, 0, 0, 0}};
     // clang-format on
     for (const auto& c : orders) {
         SCOPED_TRACE(testing::Message() << c.order << "/" << c.variant);
@@ -184,11 +185,14 @@ TEST(MessageCodes, OrderBoundsFixedCodesLogDirectionsAndCommandDdTime) {
 
 using Scalar = std::pair<uint32_t, int32_t>;  // ID, value
 
-// A context as the dispatcher hands it to a decoder, its lists reset.
-std::unique_ptr<DecoderContext> NewContext(uint32_t module = 0xB101) {
+// A context as the dispatcher hands it to a decoder, its lists reset; as it re-encodes, it still
+// holds the unescaped packet.
+std::unique_ptr<DecoderContext> NewContext(uint32_t module = 0xB101, const Bytes& held = {}) {
     auto ctx = std::make_unique<DecoderContext>();
     ctx->moduleType = module;
     ResetParamLists(*ctx);
+    std::copy(held.begin(), held.end(), ctx->packet.begin());
+    ctx->packetLength = static_cast<int32_t>(held.size());
     return ctx;
 }
 
@@ -255,7 +259,17 @@ Bytes Report(const Bytes& events, int totalAdjust = 0) {
     return Concat({{uint8_t(total), uint8_t(total >> 8)}, events});
 }
 
-TEST(CommandDecoders, PublishedScalarsAndBlobs) {
+// 0x79 extended debug message: header, time stamp, line, file, arguments, zero-ended text.
+Bytes DebugMessage(const std::string& text, uint8_t argCount = 0, uint8_t claimedArgs = 0) {
+    Bytes body = Concat({{0x00, claimedArgs ? claimedArgs : argCount, 0x02}, Bytes(12, 0x11)});
+    PutU32(body, 0xDEADBEEF);
+    for (uint8_t i = 0; i < argCount; ++i) PutU32(body, 0x7E7E7E7Eu + i);
+    body.insert(body.end(), text.begin(), text.end());
+    body.push_back(0);
+    return body;
+}
+
+TEST(CommandDecoders, PublishedScalarsBlobsAndOnlyThePlayoutText) {
     const Bytes k4 = {0, 0, 0, 0};
     const Bytes e1A2 = Event(0x1A2, U32(2));
     const uint32_t kDD4B = 0xB101DD4B, k304B = 0xB101304B;
@@ -328,29 +342,16 @@ TEST(CommandDecoders, PublishedScalarsAndBlobs) {
     // 0x3F publishes for module type 0xB101 only; 0xDD refuses a packet not of its command.
     EXPECT_TRUE(RunCommand(0x3F, {0x27}, 0xB200).scalars.empty());
     EXPECT_EQ(RunCommand(0xDC, {0x01}).result, 0u);
-}
-
-// 0x79 extended debug message: header, time stamp, line, file, arguments, zero-ended text.
-Bytes DebugMessage(const std::string& text, uint8_t argCount = 0, uint8_t claimedArgs = 0) {
-    Bytes body = Concat({{0x00, claimedArgs ? claimedArgs : argCount, 0x02}, Bytes(12, 0x11)});
-    PutU32(body, 0xDEADBEEF);
-    for (uint8_t i = 0; i < argCount; ++i) PutU32(body, 0x7E7E7E7Eu + i);
-    body.insert(body.end(), text.begin(), text.end());
-    body.push_back(0);
-    return body;
-}
-
-TEST(CommandDecoders, OnlyThePlayoutTextIsAccepted) {
     const std::string playout = kPlayoutText;
     // clang-format off
-    const std::pair<Bytes, uint32_t> cases[] = {{DebugMessage(playout), 1}, {DebugMessage(playout, 3), 1},
+    const std::pair<Bytes, uint32_t> texts[] = {{DebugMessage(playout), 1}, {DebugMessage(playout, 3), 1},
         {DebugMessage(playout + "!"), 0}, {DebugMessage("Voice:: Media Start"), 0},
         {DebugMessage("voice:: media start playout"), 0},
         {DebugMessage(std::string(400, 'A')), 0},  // compared within the 256 stored bytes
         {DebugMessage(playout, 0, 200), 0},        // arguments past the end: no text
         {{0x00, 0x00}, 0}};
     // clang-format on
-    for (const auto& [body, accepted] : cases) {
+    for (const auto& [body, accepted] : texts) {
         const Outcome run = RunCommand(0x79, body);
         EXPECT_EQ(run.result, accepted) << body.size();
         EXPECT_TRUE(run.scalars.empty());
@@ -511,9 +512,10 @@ TEST(DirectParams, CapacitiesAndTheFirstSectionUnderMessageCode127E) {
 Bytes EscapeForTest(const Bytes& in) {
     Bytes out;
     for (uint8_t b : in) {
-        const bool escaped = b == 0x7D || b == 0x7E;
-        if (escaped) out.push_back(0x7D);
-        out.push_back(escaped ? static_cast<uint8_t>(b ^ 0x20) : b);
+        if (b == 0x7D || b == 0x7E)
+            out.insert(out.end(), {0x7D, static_cast<uint8_t>(b ^ 0x20)});
+        else
+            out.push_back(b);
     }
     out.push_back(0x7E);
     return out;
@@ -521,32 +523,6 @@ Bytes EscapeForTest(const Bytes& in) {
 
 Bytes BlockBytes(const Block& block) {
     return Bytes(block.bytes, block.bytes + block.length);
-}
-
-// The context as the dispatcher leaves it when it re-encodes: the unescaped packet still held.
-std::unique_ptr<DecoderContext> Holding(const Bytes& dispatched) {
-    auto ctx = NewContext();
-    std::copy(dispatched.begin(), dispatched.end(), ctx->packet.begin());
-    ctx->packetLength = static_cast<int32_t>(dispatched.size());
-    return ctx;
-}
-
-TEST(ReencodeIdentity, TakesTheHalfThatHoldsTheIdentity) {
-    // Module type << 16 + code: negative, the low half. Log code in the upper half: positive,
-    // the high half. The three fixed command codes give their high half; a neighbour of one
-    // follows the sign rule.
-    // clang-format off
-    const std::pair<uint32_t, uint16_t> cases[] = {{0xB1011020, 0x1020}, {0xB101DD4B, 0xDD4B},
-        {0x10070700, 0x1007}, {0x7FFFFFFF, 0x7FFF}, {0x80001234, 0x1234}, {0xDD4B0000, 0xDD4B},
-        {0xDD3F0000, 0xDD3F}, {0xEEAA0001, 0xEEAA}, {0xDD4B0001, 0x0001}};
-    // clang-format on
-    for (const auto& [code, identity] : cases) EXPECT_EQ(ReencodeIdentity(code), identity) << code;
-    int count = 0;
-    for (uint32_t j = 0; j <= 0xFFFF; ++j) count += IsPassThroughIdentity(static_cast<uint16_t>(j));
-    EXPECT_EQ(count, 57);
-    for (uint16_t j : {0x1004, 0x1007, 0x1145, 0x1FFB, 0x3079, 0xDD3F, 0xEEAA})
-        EXPECT_TRUE(IsPassThroughIdentity(j)) << j;
-    for (uint16_t j : {0x1000, 0x1062, 0x1146, 0xFFFE}) EXPECT_FALSE(IsPassThroughIdentity(j)) << j;
 }
 
 // Expected header of the compact form, written out field by field; the stamp bytes are those at
@@ -567,7 +543,7 @@ TEST(Reencode, CompactFormCarriesTheFreshScalarsAndItsSectionOnlyWithACurrentLis
     // Stamp ticks 0x7E put a 0x7E at packet offset 10, so the escaped form is one byte longer
     // before byte 16 than the unescaped one.
     const Bytes dispatched = Dispatched(LogPacket(0x1020, {0xAA, 0xBB}, 0x7E));
-    auto ctx = Holding(dispatched);
+    auto ctx = NewContext(0xB101, dispatched);
     ctx->item.msgCode = 0xB1011020;
     ctx->item.time = ItemTime{315964801, 250000};
     {
@@ -604,7 +580,7 @@ TEST(Reencode, CompactFormCarriesTheFreshScalarsAndItsSectionOnlyWithACurrentLis
     const Bytes command = Dispatched(CommandPacket(0x3F, {0x05}));
     for (bool withCleared : {false, true}) {
         const uint16_t n = withCleared ? 92 : 80;  // header 78 + section 12 (when present) + CRC 2
-        auto ctx = Holding(command);
+        auto ctx = NewContext(0xB101, command);
         ctx->item.msgCode = 0xB1011000;
         ctx->item.direction = 1;
         if (withCleared) {
@@ -625,8 +601,8 @@ TEST(Reencode, CompactFormCarriesTheFreshScalarsAndItsSectionOnlyWithACurrentLis
 }
 
 // The pass-through of an ordinary frame is checked through the exports (round-trip tests).
-TEST(Reencode, FormsLongerThanTheBlockAreCutAndTheEscapedFormStaysTerminated) {
-    auto frameCtx = Holding(Dispatched(LogPacket(0x1007, {0x7E, 0x07, 0x7D}, 800)));
+TEST(Reencode, IdentityHalvesAndFormsLongerThanTheBlock) {
+    auto frameCtx = NewContext(0xB101, Dispatched(LogPacket(0x1007, {0x7E, 0x07, 0x7D}, 800)));
     frameCtx->item.msgCode = 0x10070700;
     Bytes big(6000);
     for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 7);
@@ -634,7 +610,7 @@ TEST(Reencode, FormsLongerThanTheBlockAreCutAndTheEscapedFormStaysTerminated) {
     EXPECT_EQ(BlockBytes(frameCtx->item.zelSimple), Bytes(big.begin(), big.begin() + 5120));
 
     const Bytes dispatched = Dispatched(LogPacket(0x1020, {}, 1));
-    auto ctx = Holding(dispatched);
+    auto ctx = NewContext(0xB101, dispatched);
     ctx->item.msgCode = 0xB1011020;
     // Every slot Fresh with a value whose four bytes all need escaping.
     uint16_t runCount = 0;
@@ -659,6 +635,21 @@ TEST(Reencode, FormsLongerThanTheBlockAreCutAndTheEscapedFormStaysTerminated) {
     ASSERT_EQ(payload.size(), 5105u);
     EXPECT_EQ(Bytes(payload.begin() + 4, payload.end()),
               Bytes(zel.begin() + 16, zel.begin() + 16 + 5101));
+    // Module type << 16 + code: negative, the low half. Log code in the upper half: positive,
+    // the high half. The three fixed command codes give their high half; a neighbour of one
+    // follows the sign rule.
+    // clang-format off
+    const std::pair<uint32_t, uint16_t> cases[] = {{0xB1011020, 0x1020}, {0xB101DD4B, 0xDD4B},
+        {0x10070700, 0x1007}, {0x7FFFFFFF, 0x7FFF}, {0x80001234, 0x1234}, {0xDD4B0000, 0xDD4B},
+        {0xDD3F0000, 0xDD3F}, {0xEEAA0001, 0xEEAA}, {0xDD4B0001, 0x0001}};
+    // clang-format on
+    for (const auto& [code, identity] : cases) EXPECT_EQ(ReencodeIdentity(code), identity) << code;
+    int count = 0;
+    for (uint32_t j = 0; j <= 0xFFFF; ++j) count += IsPassThroughIdentity(static_cast<uint16_t>(j));
+    EXPECT_EQ(count, 57);
+    for (uint16_t j : {0x1004, 0x1007, 0x1145, 0x1FFB, 0x3079, 0xDD3F, 0xEEAA})
+        EXPECT_TRUE(IsPassThroughIdentity(j)) << j;
+    for (uint16_t j : {0x1000, 0x1062, 0x1146, 0xFFFE}) EXPECT_FALSE(IsPassThroughIdentity(j)) << j;
 }
 
 }  // namespace

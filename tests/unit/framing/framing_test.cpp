@@ -16,7 +16,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-TEST(Crc16, CheckValuesAndEverySingleBitError) {
+TEST(Framing, CrcEscapingAndTheLoneFlagFrame) {
     for (const auto& [text, crc] :
          {std::pair<std::string, uint16_t>{"123456789", 0x906E}, {"abc", 0x9E25}, {"", 0x0000}}) {
         EXPECT_EQ(Crc16(reinterpret_cast<const uint8_t*>(text.data()), text.size()), crc) << text;
@@ -32,9 +32,6 @@ TEST(Crc16, CheckValuesAndEverySingleBitError) {
         EXPECT_EQ(VerifyCrc16(bad.data(), bad.size()), 0) << bit;
     }
     EXPECT_EQ(VerifyCrc16(packet.data(), 1), 0);
-}
-
-TEST(Hdlc, UnescapeAndEscapeRoundTrip) {
     const struct {
         Bytes in, out;
     } cases[] = {
@@ -64,9 +61,6 @@ TEST(Hdlc, UnescapeAndEscapeRoundTrip) {
     Unescape(esc.data(), static_cast<size_t>(n), back.data(), m);
     back.resize(static_cast<size_t>(m - 1));
     EXPECT_EQ(back, src);
-}
-
-TEST(StreamAssembler, LoneFlagIsAnEmptyFrameOfLengthOne) {
     std::unique_ptr<DecoderObject> obj(CreateDecoderObject(TESSAVO_MODULE_B101));
     ASSERT_NE(obj, nullptr);
     std::vector<Bytes> seen;

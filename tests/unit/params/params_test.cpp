@@ -151,7 +151,7 @@ void ExpectOffsets(uint16_t (*fn)(uint32_t), const char* message,
     }
 }
 
-TEST(ParamTables, GetParamOffsetAndGetSParamOffset) {
+TEST(ParamTables, OffsetsSlotsConstructedRecordsAndStructuredArea) {
     // clang-format off
     ExpectOffsets(GetParamOffset, "Function 'GetParamOffset' calculate the offset error\n", {
         {0x7F010001, 0}, {0x7F01001A, 400}, {0x7F01001B, 0xFFFF}, {0x7F010191, 1488}, {0x7F010014, 304},
@@ -162,9 +162,6 @@ TEST(ParamTables, GetParamOffsetAndGetSParamOffset) {
         {0x7F0107D0, 0}, {0x7F0107D1, 35}, {0x7F0107F5, 3161}, {0x7F0107F7, 3666}, {0x7F0107F4, 32244},
         {0x7F0107F8, 0xFFFF}, {0x7F0107FC, 0xFFFF}, {0x7F0107CF, 0xFFFF}, {0x7F010014, 0xFFFF}});
     // clang-format on
-}
-
-TEST(ParamTable, EverySlotHasOneIdAndConstructedRecords) {
     std::set<uint32_t> ids;
     for (int slot = 0; slot < kParamCount; ++slot) {
         EXPECT_TRUE(ids.insert(ParamIdOfSlot(slot)).second) << slot;
@@ -183,9 +180,6 @@ TEST(ParamTable, EverySlotHasOneIdAndConstructedRecords) {
             << c.slot;
     for (const DecodeParam& p : table)
         EXPECT_EQ(std::pair(p.state, p.value), std::pair(-1, 0)) << p.id;
-}
-
-TEST(StructParamTable, RecordsTileTheAreaAndConstructedHeaders) {
     uint32_t total = 0;
     for (int i = 0; i < kStructParamCount; ++i) total += StructRecordSize(i);
     EXPECT_EQ(total, kStructParamAreaSize);
