@@ -26,7 +26,7 @@ const Bytes kOneItem = Frame(LogPacket(0x1000, {1, 2, 3}));
 // Log 0x1062 of the words 1..5: five scalar parameters and one structured record.
 const Bytes kFiveWords = {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 4, 0, 0, 0, 5, 0, 0, 0};
 
-TEST(Exports, CreationBadArgumentsConfigurationCodesAndZeroLength) {
+TEST(Exports, CreationBadArgumentsConfigurationZeroLengthAndFailureInKeptBytes) {
     TestHost host;
     EXPECT_FALSE(SetDecoderConfiguration(nullptr, 6));
     EXPECT_FALSE(host.Configure(0));
@@ -78,27 +78,24 @@ TEST(Exports, CreationBadArgumentsConfigurationCodesAndZeroLength) {
     ReportRing::nodeAllocator = saved;
     EXPECT_EQ(out, "Allocate ListNode Failed\n");
     EXPECT_EQ(h, nullptr);  // the 149 nodes built are freed (the sanitizer build checks leaks)
-}
-
-// A failure while decoding the bytes an earlier DecodeMsgProc kept (because the ring was full)
-// is a failure of this call: false, the kept bytes after the failing frame and this call's
-// bytes are not decoded, and nothing stays kept for later calls.
-TEST(Decode, FailureInKeptBytesIsReportedAsFailure) {
-    TestHost host;
+    // A failure while decoding the bytes an earlier DecodeMsgProc kept (because the ring was full)
+    // is a failure of this call: false, the kept bytes after the failing frame and this call's
+    // bytes are not decoded, and nothing stays kept for later calls.
+    TestHost kept;
     Bytes stream;
     for (int i = 0; i < 302; ++i) stream.insert(stream.end(), kOneItem.begin(), kOneItem.end());
-    ASSERT_TRUE(host.Feed(stream));  // 300 items, two frames kept
-    ASSERT_EQ(host.Collect(), 300);
+    ASSERT_TRUE(kept.Feed(stream));  // 300 items, two frames kept
+    ASSERT_EQ(kept.Collect(), 300);
 
-    auto* obj = static_cast<DecoderObject*>(host.Handle());
+    auto* obj = static_cast<DecoderObject*>(kept.Handle());
     obj->frameObserver = [](void*, const uint8_t*, int32_t) { throw 1; };
     EXPECT_FALSE(
-        DecodeMsgProc(host.Handle(), kOneItem.data(), static_cast<int32_t>(kOneItem.size()), 0, 0));
+        DecodeMsgProc(kept.Handle(), kOneItem.data(), static_cast<int32_t>(kOneItem.size()), 0, 0));
     obj->frameObserver = nullptr;
-    EXPECT_EQ(host.Collect(), 0);
+    EXPECT_EQ(kept.Collect(), 0);
 
     // The next call decodes only its own frame: nothing was left over.
-    EXPECT_EQ(host.FeedAndCollect(kOneItem), 1);
+    EXPECT_EQ(kept.FeedAndCollect(kOneItem), 1);
 }
 
 // Failure values: null, or 0xFFFFFFFF for the codes and counts.

@@ -84,7 +84,7 @@ const std::vector<SequenceCase> kSequences = {
 };
 // clang-format on
 
-TEST(BitReader, ReadSequences) {
+TEST(BitReader, ReadSequencesEmptyBuffersAndByteReads) {
     for (const SequenceCase& c : kSequences) {
         BitReader reader;
         reader.Attach(c.buffer.data(), static_cast<int32_t>(c.buffer.size()));
@@ -106,9 +106,6 @@ TEST(BitReader, ReadSequences) {
                       std::tuple(s.position, s.remaining, s.remaining < 1));
         }
     }
-}
-
-TEST(BitReader, AttachEmptyBuffersAndByteReads) {
     const uint8_t byte = 0xFF;
     BitReader fresh;
     EXPECT_EQ(fresh.Position(), 1);
@@ -191,7 +188,7 @@ constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
-TEST(Conversions, TruncationScalingAndPowers) {
+TEST(Conversions, TruncationScalingPowersDigitsIndexTablesAndNaNOrder) {
     // clang-format off
     const std::pair<double, int32_t> cases[] = {{1.9, 1}, {-1.9, -1}, {-0.5, 0}, {2147483647.9, 2147483647},
         {-2147483647.5, -2147483647}, {2147483648.0, kMin}, {-2147483648.9, kMin}, {-2147483649.0, kMin},
@@ -236,9 +233,6 @@ TEST(Conversions, TruncationScalingAndPowers) {
     // clang-format on
     static_assert(std::is_same_v<decltype(ConvertSinrShare(0.0f)), float>);
     for (const auto& c : powers) EXPECT_NEAR(c.got, c.expected, c.tolerance) << c.what;
-}
-
-TEST(Conversions, DigitsIndexTablesSwapsAndNaNOrder) {
     // V = E + 111; digits 1..10 with 10 for 0.
     // clang-format off
     const std::pair<uint16_t, int32_t> mcc[] = {{320, 310} /* E = 209 */, {1101, 1}, {1110, 0},

@@ -67,7 +67,7 @@ Bytes SignallingRecord(uint8_t byte23, uint8_t byte27, uint8_t byte28) {
     return p;
 }
 
-TEST(LogMessageCode, SignallingOrderMessagesModuleTypesAndShortPackets) {
+TEST(MessageCodes, LogAndCommandCodesOrderBoundsDirectionsAndCommandDdTime) {
     // clang-format off
     struct CodeCase { std::string name; uint16_t logCode; Bytes payload; uint32_t expected; };
     const std::vector<CodeCase> cases = {
@@ -136,18 +136,15 @@ TEST(LogMessageCode, SignallingOrderMessagesModuleTypesAndShortPackets) {
     // is the qualification byte (0x12 has bit 4 set), giving sub-code 73.
     const Bytes forward = LogPacket(0x1008, {0x20, 0x01, 0x12});
     EXPECT_EQ(LogMessageCode(kModule, PacketView(forward.data(), 19)), 0x10080149u);
-}
-
-TEST(MessageCodes, OrderBoundsFixedCodesLogDirectionsAndCommandDdTime) {
     // clang-format off
-    const std::pair<uint8_t, uint32_t> cases[] = {{0x20, 0xB2003020}, {0x40, 0xB2003040}, {0x5D, 0xB200305D},
+    const std::pair<uint8_t, uint32_t> commands[] = {{0x20, 0xB2003020}, {0x40, 0xB2003040}, {0x5D, 0xB200305D},
         {0x63, 0xB2003063}, {0x73, 0xB2003073}, {0x79, 0xB2003079}, {0x3F, 0xB200DD3F}, {0x4B, 0xB200DD4B},
         {0x60, 0xB2001FFB}, {0xDD, 0}, {0x10, 0}, {0xFF, 0}};
     const std::pair<uint16_t, uint16_t> directions[] = {{0x1004, 1}, {0x1005, 1}, {0x1076, 1}, {0x1077, 1},
         {0x1006, 0}, {0x1007, 0}, {0x1008, 0}, {0x1078, 0}, {0x1079, 0}, {0x107C, 0}, {0x1003, 2},
         {0x107A, 2}, {0x119A, 2}, {0xFFFE, 2}};
     // clang-format on
-    for (const auto& [command, expected] : cases)
+    for (const auto& [command, expected] : commands)
         EXPECT_EQ(CommandMessageCode(0xB200, command), expected) << std::hex << int{command};
     for (const auto& [logCode, d] : directions) EXPECT_EQ(LogDirection(logCode), d) << logCode;
     // The command codes of 0x40 and 0x63 equal those of the log codes that wrap them.
@@ -389,7 +386,7 @@ uint32_t Decode(DecoderContext& ctx, const Bytes& entries) {
     return DecodeDirectParams(ctx, PacketView(packet.data(), static_cast<int32_t>(packet.size())));
 }
 
-TEST(DirectParams, Entries) {
+TEST(DirectParams, EntriesCapacitiesAndTheFirstSectionUnderMessageCode127E) {
     // clang-format off
     // `offsetErrors`: messages printed for unknown scalar IDs.
     struct Case { Bytes entries; uint32_t result, msgCode; uint16_t direction;
@@ -442,9 +439,6 @@ TEST(DirectParams, Entries) {
                   std::tuple(c.msgCode, c.direction, c.scalars));
         EXPECT_EQ(std::pair(ctx->item.time.seconds, ctx->item.time.microseconds), std::pair(5, 6));
     }
-}
-
-TEST(DirectParams, CapacitiesAndTheFirstSectionUnderMessageCode127E) {
     auto ctx = NewContext();
     Bytes blob;
     for (uint8_t i = 1; i <= 20; ++i) blob.push_back(i);

@@ -36,7 +36,7 @@ constexpr ParamRef kB = Param(0x7F010001);  // offset 0
 constexpr ParamRef kC = Param(0x7F018328);
 constexpr ParamRef k14 = Param(0x7F010014);  // offset 304
 
-TEST_F(ParamLists, StatesAndListOrders) {
+TEST_F(ParamLists, StatesListOrdersClearingGroupsAndModeParameters) {
     using V = std::vector<uint16_t>;
     const auto lists = [&] { return std::tuple(Current(), Inherited(), State(kA)); };
     ResetParamLists(*ctx);
@@ -88,10 +88,8 @@ TEST_F(ParamLists, StatesAndListOrders) {
     const uint16_t* inh = ctx->item.inhStructList;
     EXPECT_EQ(std::vector(inh, inh + ctx->item.inhStructCount),
               (std::vector{kEarly.offset, kLate.offset}));
-}
-
-TEST_F(ParamLists, ClearingGroupsAndModeParameters) {
     // Clearing a never written parameter changes nothing in the lists.
+    ctx = std::make_unique<ParamStore>();
     ResetParamLists(*ctx);
     ClearParam(*ctx, kA.offset);
     EXPECT_EQ(std::pair(State(kA), IsParamTouched(*ctx, kA.offset)), std::pair(-1, false));
