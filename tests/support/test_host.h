@@ -12,8 +12,7 @@ namespace tessavo::test {
 
 struct ParamValue {
     uint32_t id;
-    int32_t value;
-    int32_t state;
+    int32_t value, state;
     bool operator==(const ParamValue&) const = default;
 };
 

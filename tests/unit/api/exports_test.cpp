@@ -113,7 +113,7 @@ const char* kI = "Entry parameter 'i' is bound violation\n";
 const char* kNode = "Entry parameter 'nodeIdx' is bound violation\n";
 
 // Each accessor with a bad index prints its message and returns its failure value.
-TEST(Accessors, BadIndexPrintsMessageAndFails) {
+TEST(Accessors, BadIndexesStructDataWordSideBlocksAndFillValues) {
     // clang-format off
     const struct { const char* name; bool (*failsWith)(void*, int32_t); const char* message; } rows[] = {
         {"Item", Null<GetReportItemProc>, kI}, {"Code", Fail<GetReportItemMsgCode>, kI},
@@ -149,13 +149,10 @@ TEST(Accessors, BadIndexPrintsMessageAndFails) {
     void* p = reinterpret_cast<void*>(1);
     EXPECT_EQ(Printed([&] { p = GetReportItemProc(fresh.Handle(), 0); }), kI);
     EXPECT_EQ(p, nullptr);
-}
-
-TEST(Accessors, ParamIndexStructDataWordSideBlocksAndFillValues) {
-    TestHost host;
-    ASSERT_EQ(host.FeedAndCollect(Frame(LogPacket(0x1062, kFiveWords))), 1);
+    TestHost words;
+    ASSERT_EQ(words.FeedAndCollect(Frame(LogPacket(0x1062, kFiveWords))), 1);
     const char* kParam = "Entry parameter 'paramIdx' is bound violation\n";
-    void* h = host.Handle();
+    void* h = words.Handle();
     EXPECT_NE(GetReportItemCurDecodeParamList(h, 0, 4), nullptr);
     for (int32_t k : {5, -1}) {
         EXPECT_EQ(Printed([&] { EXPECT_EQ(GetReportItemCurDecodeParamList(h, 0, k), nullptr); }),

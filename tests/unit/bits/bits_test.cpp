@@ -188,7 +188,13 @@ constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
-TEST(Conversions, TruncationScalingPowersDigitsIndexTablesAndNaNOrder) {
+uint64_t Stamp(uint64_t ticks, uint16_t low = 0) {
+    return (ticks << 16) | low;
+}
+
+constexpr int32_t kGpsEpochUtc = 315964800;  // 1980-01-06 00:00:00 UTC: 3657 days after 1970
+
+TEST(Conversions, ValuesDigitsIndexTablesNaNOrderAndDiagTime) {
     // clang-format off
     const std::pair<double, int32_t> cases[] = {{1.9, 1}, {-1.9, -1}, {-0.5, 0}, {2147483647.9, 2147483647},
         {-2147483647.5, -2147483647}, {2147483648.0, kMin}, {-2147483648.9, kMin}, {-2147483649.0, kMin},
@@ -283,15 +289,6 @@ TEST(Conversions, TruncationScalingPowersDigitsIndexTablesAndNaNOrder) {
     EXPECT_TRUE(std::isnan(MinFloat(nan, 1.0f)));
     EXPECT_EQ(MaxFloat(1.0f, nan), 1.0f);
     EXPECT_TRUE(std::isnan(MaxFloat(nan, 1.0f)));
-}
-
-uint64_t Stamp(uint64_t ticks, uint16_t low = 0) {
-    return (ticks << 16) | low;
-}
-
-constexpr int32_t kGpsEpochUtc = 315964800;  // 1980-01-06 00:00:00 UTC: 3657 days after 1970
-
-TEST(DiagTime, TicksToPairsInThreeZonesFromBytesAndTimePairs) {
     // A zone with daylight saving at UTC+10: the origin is taken without it, as 08:00 at UTC+10
     // (22:00 UTC the day before), whether saving is in effect then (southern-hemisphere rules)
     // or half a year later (the United States rules, all the Windows C library knows).
@@ -301,7 +298,7 @@ TEST(DiagTime, TicksToPairsInThreeZonesFromBytesAndTimePairs) {
     const char* kAest = "AEST-10AEDT,M10.1.0,M4.1.0/3";
 #endif
     // clang-format off
-    const struct { const char* zone; uint64_t stamp; int32_t seconds, microseconds; } cases[] = {
+    const struct { const char* zone; uint64_t stamp; int32_t seconds, microseconds; } zones[] = {
         {"CST-8", Stamp(0), kGpsEpochUtc, 0},  // 1980-01-06 08:00 local is the GPS epoch
         {"CST-8", Stamp(799), kGpsEpochUtc, 998750}, {"CST-8", Stamp(800), kGpsEpochUtc + 1, 0},
         {"CST-8", Stamp(801, 0xFFFF), kGpsEpochUtc + 1, 1250},  // the low 16 bits are not time
@@ -316,7 +313,7 @@ TEST(DiagTime, TicksToPairsInThreeZonesFromBytesAndTimePairs) {
         {kAest, Stamp(uint64_t{182} * 86400 * 800 + 400), kGpsEpochUtc - 7200 + 182 * 86400, 500000},
     };
     // clang-format on
-    for (const auto& c : cases) {
+    for (const auto& c : zones) {
         test::ScopedTimeZone zone(c.zone);
         const TimePair p = DiagTimeToPair(c.stamp);
         EXPECT_EQ(std::pair(p.seconds, p.microseconds), std::pair(c.seconds, c.microseconds))

@@ -137,9 +137,9 @@ TEST(MessageCodes, LogAndCommandCodesOrderBoundsDirectionsAndCommandDdTime) {
     const Bytes forward = LogPacket(0x1008, {0x20, 0x01, 0x12});
     EXPECT_EQ(LogMessageCode(kModule, PacketView(forward.data(), 19)), 0x10080149u);
     // clang-format off
-    const std::pair<uint8_t, uint32_t> commands[] = {{0x20, 0xB2003020}, {0x40, 0xB2003040}, {0x5D, 0xB200305D},
-        {0x63, 0xB2003063}, {0x73, 0xB2003073}, {0x79, 0xB2003079}, {0x3F, 0xB200DD3F}, {0x4B, 0xB200DD4B},
-        {0x60, 0xB2001FFB}, {0xDD, 0}, {0x10, 0}, {0xFF, 0}};
+    const std::pair<uint8_t, uint32_t> commands[] = {{0x20, 0xB2003020}, {0x40, 0xB2003040},
+        {0x5D, 0xB200305D}, {0x63, 0xB2003063}, {0x73, 0xB2003073}, {0x79, 0xB2003079}, {0x3F, 0xB200DD3F},
+        {0x4B, 0xB200DD4B}, {0x60, 0xB2001FFB}, {0xDD, 0}, {0x10, 0}, {0xFF, 0}};
     const std::pair<uint16_t, uint16_t> directions[] = {{0x1004, 1}, {0x1005, 1}, {0x1076, 1}, {0x1077, 1},
         {0x1006, 0}, {0x1007, 0}, {0x1008, 0}, {0x1078, 0}, {0x1079, 0}, {0x107C, 0}, {0x1003, 2},
         {0x107A, 2}, {0x119A, 2}, {0xFFFE, 2}};
@@ -233,13 +233,16 @@ Outcome RunCommand(uint8_t command, const Bytes& body, uint32_t module = 0xB101)
     return run;
 }
 
-Bytes U32(uint32_t v) {
-    return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+// Little-endian 32-bit words.
+Bytes Words(std::initializer_list<uint32_t> words) {
+    Bytes b;
+    for (uint32_t w : words) PutU32(b, w);
+    return b;
 }
 
 // 0x4B status form: subsystem 0x0F, two status bytes, the u32 word.
 Bytes Status(uint32_t word, uint8_t b2 = 0, uint8_t b3 = 0) {
-    return Concat({{0x0F, b2, b3}, U32(word)});
+    return Concat({{0x0F, b2, b3}, Words({word})});
 }
 
 // A 0x60 event with a full (8-byte) time stamp and flags 6: a length byte, then the payload.
@@ -268,7 +271,7 @@ Bytes DebugMessage(const std::string& text, uint8_t argCount = 0, uint8_t claime
 
 TEST(CommandDecoders, PublishedScalarsBlobsAndOnlyThePlayoutText) {
     const Bytes k4 = {0, 0, 0, 0};
-    const Bytes e1A2 = Event(0x1A2, U32(2));
+    const Bytes e1A2 = Event(0x1A2, Words({2}));
     const uint32_t kDD4B = 0xB101DD4B, k304B = 0xB101304B;
     // clang-format off
     // `value`: of the one parameter the command publishes, or kNone; `blobId`: of the one
@@ -289,7 +292,7 @@ TEST(CommandDecoders, PublishedScalarsBlobsAndOnlyThePlayoutText) {
         {0x4B, {0x0D, 0x65, 0, 0, 1}, kNone}, {0x4B, {0x0D, 0x64, 0, 1, 1}, kNone},
         {0x4B, {0x12, 0x64, 0, 0, 1}, kNone},
         // Call statistics: f, g, h as a 12-byte blob, the code renamed.
-        {0x4B, Concat({{0x0D, 0x64, 0x00, 0x00, 0x07}, U32(0x11223344), U32(0x55667788)}), kNone, k304B,
+        {0x4B, Concat({{0x0D, 0x64, 0x00, 0x00, 0x07}, Words({0x11223344, 0x55667788})}), kNone, k304B,
          0x7F0107F8, {0x07, 0, 0, 0, 0x44, 0x33, 0x22, 0x11, 0x88, 0x77, 0x66, 0x55}},
         // Nine bytes: the 32-bit g at offset 6 finds only 24 bits; g and h stay zero.
         {0x4B, {0x0D, 0x64, 0x00, 0x00, 0x09}, kNone, k304B, 0x7F0107F8, Concat({{9}, Bytes(11, 0)})},
@@ -301,17 +304,18 @@ TEST(CommandDecoders, PublishedScalarsBlobsAndOnlyThePlayoutText) {
         {0x73, Concat({{0, 0, 0}, k4, {0, 0, 0, 0x80}}), 0}, {0x73, {0, 0, 0, 7, 0, 0, 0}, 0},
         {0x73, Concat({{0, 0, 0}, k4}), 1},
         // 0x60: event 0x1A2 with a 4-byte payload: 2 and 4 on, 0 off, others nothing.
-        {0x60, Report(e1A2), 1}, {0x60, Report(Event(0x1A2, U32(4))), 1}, {0x60, Report(Event(0x1A2, k4)), 0},
-        {0x60, Report(Event(0x1A2, U32(3))), kNone}, {0x60, Report(Event(0x1A3, U32(2))), kNone},
+        {0x60, Report(e1A2), 1}, {0x60, Report(Event(0x1A2, Words({4}))), 1},
+        {0x60, Report(Event(0x1A2, k4)), 0},
+        {0x60, Report(Event(0x1A2, Words({3}))), kNone}, {0x60, Report(Event(0x1A3, Words({2}))), kNone},
         {0x60, Report(Event(0x1A2, {2, 0})), kNone},
-        {0x60, Report(Concat({Event(0x1A2, k4), Event(0x1A2, U32(3))})), 0},
-        {0x60, Report(Concat({Event(0x1A2, k4), Event(0x1A2, U32(4))})), 1},
+        {0x60, Report(Concat({Event(0x1A2, k4), Event(0x1A2, Words({3}))})), 0},
+        {0x60, Report(Concat({Event(0x1A2, k4), Event(0x1A2, Words({4}))})), 1},
         // Events before it are walked over by their own lengths: one with a 2-byte stamp
         // (flags 10) and a 1-byte payload; flags 14 with a length byte.
         {0x60, Report(Concat({{0x10, 0xA0, 0xCD, 0xCD, 0x55}, e1A2})), 1},
-        {0x60, Report(Concat({{0xA2, 0xE1, 0xCD, 0xCD, 4}, U32(2)})), 1},
+        {0x60, Report(Concat({{0xA2, 0xE1, 0xCD, 0xCD, 4}, Words({2})})), 1},
         // Flags 1 (full stamp, no length byte) keep the previous event's payload length, 4.
-        {0x60, Report(Concat({Event(0x0FF, U32(9)), {0xA2, 0x11}, Bytes(8, 0xAB), k4})), 0},
+        {0x60, Report(Concat({Event(0x0FF, Words({9})), {0xA2, 0x11}, Bytes(8, 0xAB), k4})), 0},
         {0x60, {0x01, 0x00, 0xA2, 0x61}, kNone},  // total below 2
         {0x60, Report(e1A2, 200), kNone},         // more than the packet holds
         {0x60, Report(e1A2, -4), kNone},          // the payload would end after the area
@@ -357,11 +361,6 @@ TEST(CommandDecoders, PublishedScalarsBlobsAndOnlyThePlayoutText) {
 
 constexpr uint32_t kPresetCode = 0xB101FFFE;  // as the dispatcher sets it for log code 0xFFFE
 
-Bytes Words(std::initializer_list<uint32_t> words) {
-    Bytes b;
-    for (uint32_t w : words) PutU32(b, w);
-    return b;
-}
 // A tagged entry: tag, size word, then the value bytes as given.
 Bytes Entry(uint32_t tag, uint32_t size, const Bytes& value) {
     return Concat({Words({tag, size}), value});
