@@ -38,9 +38,8 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
 }
 
 Bytes LogPacket(uint16_t logCode, const Bytes& payload, uint64_t ticks) {
-    Bytes p;
+    Bytes p = {0x10, 0x00};
     const auto recordLength = static_cast<uint16_t>(12 + payload.size());
-    PutU8(p, 0x10), PutU8(p, 0x00);
     for (uint16_t h : {recordLength, recordLength, logCode}) PutU16(p, h);
     PutU64(p, StampFromTicks(ticks));
     return Concat({p, payload});

@@ -188,10 +188,6 @@ constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
-uint64_t Stamp(uint64_t ticks, uint16_t low = 0) {
-    return (ticks << 16) | low;
-}
-
 constexpr int32_t kGpsEpochUtc = 315964800;  // 1980-01-06 00:00:00 UTC: 3657 days after 1970
 
 TEST(Conversions, ValuesDigitsIndexTablesNaNOrderAndDiagTime) {
@@ -289,6 +285,7 @@ TEST(Conversions, ValuesDigitsIndexTablesNaNOrderAndDiagTime) {
     EXPECT_TRUE(std::isnan(MinFloat(nan, 1.0f)));
     EXPECT_EQ(MaxFloat(1.0f, nan), 1.0f);
     EXPECT_TRUE(std::isnan(MaxFloat(nan, 1.0f)));
+    const auto Stamp = [](uint64_t ticks, uint16_t low = 0) { return (ticks << 16) | low; };
     // A zone with daylight saving at UTC+10: the origin is taken without it, as 08:00 at UTC+10
     // (22:00 UTC the day before), whether saving is in effect then (southern-hemisphere rules)
     // or half a year later (the United States rules, all the Windows C library knows).

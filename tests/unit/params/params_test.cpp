@@ -22,12 +22,10 @@ class ParamLists : public ::testing::Test {
   protected:
     std::unique_ptr<ParamStore> ctx = std::make_unique<ParamStore>();
 
-    std::vector<uint16_t> Current() const {
-        return {ctx->item.curParamList, ctx->item.curParamList + ctx->item.curParamCount};
-    }
-    std::vector<uint16_t> Inherited() const {
-        return {ctx->item.inhParamList, ctx->item.inhParamList + ctx->item.inhParamCount};
-    }
+    using Offsets = std::vector<uint16_t>;
+    static Offsets List(const uint16_t* l, int n) { return {l, l + n}; }
+    Offsets Current() const { return List(ctx->item.curParamList, ctx->item.curParamCount); }
+    Offsets Inherited() const { return List(ctx->item.inhParamList, ctx->item.inhParamCount); }
     int32_t State(ParamRef p) const { return ctx->item.ParamAt(p.offset).state; }
 };
 
