@@ -595,6 +595,21 @@ TEST(Reencode, CompactFormCarriesTheFreshScalarsAndItsSectionOnlyWithACurrentLis
 
 // The pass-through of an ordinary frame is checked through the exports (round-trip tests).
 TEST(Reencode, IdentityHalvesAndFormsLongerThanTheBlock) {
+    // Module type << 16 + code: negative, the low half. Log code in the upper half: positive,
+    // the high half. The three fixed command codes give their high half; a neighbour of one
+    // follows the sign rule.
+    // clang-format off
+    const std::pair<uint32_t, uint16_t> cases[] = {{0xB1011020, 0x1020}, {0xB101DD4B, 0xDD4B},
+        {0x10070700, 0x1007}, {0x7FFFFFFF, 0x7FFF}, {0x80001234, 0x1234}, {0xDD4B0000, 0xDD4B},
+        {0xDD3F0000, 0xDD3F}, {0xEEAA0001, 0xEEAA}, {0xDD4B0001, 0x0001}};
+    // clang-format on
+    for (const auto& [code, identity] : cases) EXPECT_EQ(ReencodeIdentity(code), identity) << code;
+    int count = 0;
+    for (uint32_t j = 0; j <= 0xFFFF; ++j) count += IsPassThroughIdentity(static_cast<uint16_t>(j));
+    EXPECT_EQ(count, 57);
+    for (uint16_t j : {0x1004, 0x1007, 0x1145, 0x1FFB, 0x3079, 0xDD3F, 0xEEAA})
+        EXPECT_TRUE(IsPassThroughIdentity(j)) << j;
+    for (uint16_t j : {0x1000, 0x1062, 0x1146, 0xFFFE}) EXPECT_FALSE(IsPassThroughIdentity(j)) << j;
     auto frameCtx = NewContext(0xB101, Dispatched(LogPacket(0x1007, {0x7E, 0x07, 0x7D}, 800)));
     frameCtx->item.msgCode = 0x10070700;
     Bytes big(6000);
@@ -628,21 +643,6 @@ TEST(Reencode, IdentityHalvesAndFormsLongerThanTheBlock) {
     ASSERT_EQ(payload.size(), 5105u);
     EXPECT_EQ(Bytes(payload.begin() + 4, payload.end()),
               Bytes(zel.begin() + 16, zel.begin() + 16 + 5101));
-    // Module type << 16 + code: negative, the low half. Log code in the upper half: positive,
-    // the high half. The three fixed command codes give their high half; a neighbour of one
-    // follows the sign rule.
-    // clang-format off
-    const std::pair<uint32_t, uint16_t> cases[] = {{0xB1011020, 0x1020}, {0xB101DD4B, 0xDD4B},
-        {0x10070700, 0x1007}, {0x7FFFFFFF, 0x7FFF}, {0x80001234, 0x1234}, {0xDD4B0000, 0xDD4B},
-        {0xDD3F0000, 0xDD3F}, {0xEEAA0001, 0xEEAA}, {0xDD4B0001, 0x0001}};
-    // clang-format on
-    for (const auto& [code, identity] : cases) EXPECT_EQ(ReencodeIdentity(code), identity) << code;
-    int count = 0;
-    for (uint32_t j = 0; j <= 0xFFFF; ++j) count += IsPassThroughIdentity(static_cast<uint16_t>(j));
-    EXPECT_EQ(count, 57);
-    for (uint16_t j : {0x1004, 0x1007, 0x1145, 0x1FFB, 0x3079, 0xDD3F, 0xEEAA})
-        EXPECT_TRUE(IsPassThroughIdentity(j)) << j;
-    for (uint16_t j : {0x1000, 0x1062, 0x1146, 0xFFFE}) EXPECT_FALSE(IsPassThroughIdentity(j)) << j;
 }
 
 }  // namespace
