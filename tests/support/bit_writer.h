@@ -1,13 +1,7 @@
-// Builds bit-packed payloads for tests, field by field, in the layouts the bit reader reads.
-//
-//   BitWriter w;
-//   w.Msb(7, 8).Msb(27, 6).Msb(1, 3);   // over-the-air fields, most significant bit first
-//   w.AlignZero();
-//   w.Lsb(0x0CB5, 12);                  // log-record fields, least significant bit first
-//   Bytes payload = w.Bytes();
-//
-// Both disciplines share one bit cursor, as in the reader: an MSB-first field fills the current
-// byte from its most significant unused bit down, an LSB-first field from its least
+// Builds bit-packed payloads for tests, field by field, in the layouts the bit reader reads,
+// e.g. BitWriter().Msb(7, 8).AlignZero().Lsb(0x0CB5, 12).Bytes(). Both disciplines share one bit
+// cursor, as in the reader: an MSB-first field (over-the-air fields) fills the current byte from
+// its most significant unused bit down, an LSB-first field (log-record fields) from its least
 // significant unused bit up. Bits never written are 0.
 #pragma once
 

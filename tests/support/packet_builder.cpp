@@ -1,6 +1,5 @@
 #include "support/packet_builder.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "framing/crc16.h"
@@ -8,11 +7,17 @@
 
 namespace tessavo::test {
 
-uint64_t StampFromTicks(uint64_t ticks) { return ticks << 16; }
+uint64_t StampFromTicks(uint64_t ticks) {
+    return ticks << 16;
+}
 
-uint64_t TicksFromMs(double ms) { return static_cast<uint64_t>(std::llround(ms / 1.25)); }
+uint64_t TicksFromMs(double ms) {
+    return static_cast<uint64_t>(std::llround(ms / 1.25));
+}
 
-void PutU8(Bytes& b, uint8_t v) { b.push_back(v); }
+void PutU8(Bytes& b, uint8_t v) {
+    b.push_back(v);
+}
 void PutU16(Bytes& b, uint16_t v) {
     b.push_back(static_cast<uint8_t>(v));
     b.push_back(static_cast<uint8_t>(v >> 8));
@@ -33,23 +38,15 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
 }
 
 Bytes LogPacket(uint16_t logCode, const Bytes& payload, uint64_t ticks) {
-    Bytes p;
+    Bytes p = {0x10, 0x00};
     const auto recordLength = static_cast<uint16_t>(12 + payload.size());
-    PutU8(p, 0x10);
-    PutU8(p, 0x00);
-    PutU16(p, recordLength);
-    PutU16(p, recordLength);
-    PutU16(p, logCode);
+    for (uint16_t h : {recordLength, recordLength, logCode}) PutU16(p, h);
     PutU64(p, StampFromTicks(ticks));
-    p.insert(p.end(), payload.begin(), payload.end());
-    return p;
+    return Concat({p, payload});
 }
 
 Bytes CommandPacket(uint8_t command, const Bytes& body) {
-    Bytes p(1 + body.size());
-    p[0] = command;
-    std::copy(body.begin(), body.end(), p.begin() + 1);
-    return p;
+    return Concat({{command}, body});
 }
 
 Bytes WithCrc(const Bytes& packet) {
@@ -59,28 +56,25 @@ Bytes WithCrc(const Bytes& packet) {
 }
 
 Bytes Dispatched(const Bytes& packet) {
-    Bytes p = WithCrc(packet);
-    p.push_back(kFrameFlag);
-    return p;
+    return Concat({WithCrc(packet), {kFrameFlag}});
+}
+
+// Packet + CRC-16, the CRC's last bit flipped when `corrupt`, escaped and closed by 0x7E.
+static Bytes Escaped(const Bytes& packet, bool corrupt) {
+    Bytes raw = WithCrc(packet);
+    raw.back() ^= corrupt ? 0x01 : 0x00;
+    Bytes out(EscapedCapacity(raw.size()));
+    int32_t n = 0;
+    Escape(raw.data(), raw.size(), out.data(), n);
+    out.resize(static_cast<size_t>(n));
+    return out;
 }
 
 Bytes Frame(const Bytes& packet) {
-    const Bytes raw = WithCrc(packet);
-    Bytes out(EscapedCapacity(raw.size()));
-    int32_t n = 0;
-    Escape(raw.data(), raw.size(), out.data(), n);
-    out.resize(static_cast<size_t>(n));
-    return out;
+    return Escaped(packet, false);
 }
-
 Bytes FrameBadCrc(const Bytes& packet) {
-    Bytes raw = WithCrc(packet);
-    raw[raw.size() - 1] ^= 0x01;
-    Bytes out(EscapedCapacity(raw.size()));
-    int32_t n = 0;
-    Escape(raw.data(), raw.size(), out.data(), n);
-    out.resize(static_cast<size_t>(n));
-    return out;
+    return Escaped(packet, true);
 }
 
 }  // namespace tessavo::test

@@ -15,11 +15,6 @@ bool TestHost::Feed(const Bytes& bytes, int32_t hostSeconds, int32_t hostMicros)
                          hostMicros);
 }
 
-int32_t TestHost::FeedAndCollect(const Bytes& bytes, int32_t hostSeconds, int32_t hostMicros) {
-    Feed(bytes, hostSeconds, hostMicros);
-    return Collect();
-}
-
 ItemTime TestHost::Time(int32_t i) const {
     const auto* t = static_cast<const ItemTime*>(GetReportItemMsgTime(handle_, i));
     return t ? *t : ItemTime{-1, -1};
@@ -33,31 +28,27 @@ Bytes TestHost::BlockBytes(void* block) const {
     return Bytes(b, b + n);
 }
 
-namespace {
-
-std::vector<ParamValue> Scalars(void* h, int32_t i, bool current) {
+std::vector<ParamValue> TestHost::Scalars(void* h, int32_t i, bool current) {
     std::vector<ParamValue> out;
     const uint32_t n = current ? GetReportItemCurDecodeParamCount(h, i)
                                : GetReportItemInheritDecodeParamCount(h, i);
     if (n == 0xFFFFFFFFu) return out;
-    for (uint32_t k = 0; k < n; ++k) {
-        const DecodeParam* p = current
-                                   ? GetReportItemCurDecodeParamList(h, i, static_cast<int32_t>(k))
-                                   : GetReportItemInheritDecodeParamList(h, i, static_cast<int32_t>(k));
+    for (int32_t k = 0; k < static_cast<int32_t>(n); ++k) {
+        const DecodeParam* p = current ? GetReportItemCurDecodeParamList(h, i, k)
+                                       : GetReportItemInheritDecodeParamList(h, i, k);
         if (p != nullptr) out.push_back({p->id, p->value, p->state});
     }
     return out;
 }
 
-std::vector<StructValue> Structs(void* h, int32_t i, bool current) {
+std::vector<StructValue> TestHost::Structs(void* h, int32_t i, bool current) {
     std::vector<StructValue> out;
     const uint32_t n = current ? GetReportItemCurDecodeStructParamCount(h, i)
                                : GetReportItemInheritDecodeStructParamCount(h, i);
     if (n == 0xFFFFFFFFu) return out;
-    for (uint32_t k = 0; k < n; ++k) {
-        const DecodeStructParam* p =
-            current ? GetReportItemCurDecodeStructParamList(h, i, static_cast<int32_t>(k))
-                    : GetReportItemInheritDecodeStructParamList(h, i, static_cast<int32_t>(k));
+    for (int32_t k = 0; k < static_cast<int32_t>(n); ++k) {
+        const DecodeStructParam* p = current ? GetReportItemCurDecodeStructParamList(h, i, k)
+                                             : GetReportItemInheritDecodeStructParamList(h, i, k);
         if (p == nullptr) continue;
         DecodeStructParam header;
         std::memcpy(&header, p, sizeof header);
@@ -65,17 +56,6 @@ std::vector<StructValue> Structs(void* h, int32_t i, bool current) {
         out.push_back({header.id, header.state, Bytes(data, data + header.length)});
     }
     return out;
-}
-
-}  // namespace
-
-std::vector<ParamValue> TestHost::Current(int32_t i) const { return Scalars(handle_, i, true); }
-std::vector<ParamValue> TestHost::Inherited(int32_t i) const { return Scalars(handle_, i, false); }
-std::vector<StructValue> TestHost::CurrentStructs(int32_t i) const {
-    return Structs(handle_, i, true);
-}
-std::vector<StructValue> TestHost::InheritedStructs(int32_t i) const {
-    return Structs(handle_, i, false);
 }
 
 }  // namespace tessavo::test

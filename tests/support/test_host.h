@@ -12,8 +12,7 @@ namespace tessavo::test {
 
 struct ParamValue {
     uint32_t id;
-    int32_t value;
-    int32_t state;
+    int32_t value, state;
     bool operator==(const ParamValue&) const = default;
 };
 
@@ -24,7 +23,7 @@ struct StructValue {
 };
 
 class TestHost {
-public:
+  public:
     explicit TestHost(uint32_t moduleType = TESSAVO_MODULE_B101);
     ~TestHost();
     TestHost(const TestHost&) = delete;
@@ -34,7 +33,10 @@ public:
     bool Configure(int32_t code) { return SetDecoderConfiguration(handle_, code); }
 
     // DecodeMsgProc over the bytes, then a collection; returns the collected count.
-    int32_t FeedAndCollect(const Bytes& bytes, int32_t hostSeconds = 0, int32_t hostMicros = 0);
+    int32_t FeedAndCollect(const Bytes& bytes, int32_t hostSeconds = 0, int32_t hostMicros = 0) {
+        Feed(bytes, hostSeconds, hostMicros);
+        return Collect();
+    }
     bool Feed(const Bytes& bytes, int32_t hostSeconds = 0, int32_t hostMicros = 0);
     int32_t Collect() { return GetReportItemCountProc(handle_); }
 
@@ -42,14 +44,18 @@ public:
     uint32_t Direction(int32_t i) const { return GetReportItemMsgDirection(handle_, i); }
     ItemTime Time(int32_t i) const;
     Bytes BlockBytes(void* block) const;
-    std::vector<ParamValue> Current(int32_t i) const;
-    std::vector<ParamValue> Inherited(int32_t i) const;
-    std::vector<StructValue> CurrentStructs(int32_t i) const;
-    std::vector<StructValue> InheritedStructs(int32_t i) const;
+    std::vector<ParamValue> Current(int32_t i) const { return Scalars(handle_, i, true); }
+    std::vector<ParamValue> Inherited(int32_t i) const { return Scalars(handle_, i, false); }
+    std::vector<StructValue> CurrentStructs(int32_t i) const { return Structs(handle_, i, true); }
+    std::vector<StructValue> InheritedStructs(int32_t i) const {
+        return Structs(handle_, i, false);
+    }
 
-private:
+  private:
+    static std::vector<ParamValue> Scalars(void* h, int32_t i, bool current);
+    static std::vector<StructValue> Structs(void* h, int32_t i, bool current);
+
     void* handle_ = nullptr;
 };
-
 
 }  // namespace tessavo::test

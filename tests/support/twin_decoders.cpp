@@ -14,17 +14,15 @@ namespace {
 // Item offsets of the structured records' data words, ascending.
 const std::array<size_t, kStructParamCount> kDataWords = [] {
     std::array<size_t, kStructParamCount> at{};
-    for (size_t k = 0; k < at.size(); ++k) {
+    for (size_t k = 0; k < at.size(); ++k)
         at[k] = TESSAVO_OFFSET_SPARAM_TABLE + kStructParamOffsets[k] + kStructDataOffset;
-    }
     std::sort(at.begin(), at.end());
     return at;
 }();
 
 // A data word holding an address in both items is the address of each object's own record.
 bool DataWordsAgree(const uint8_t* a, const uint8_t* b, size_t word) {
-    uint32_t x = 0;
-    uint32_t y = 0;
+    uint32_t x = 0, y = 0;
     std::memcpy(&x, a + word, 4);
     std::memcpy(&y, b + word, 4);
     return x == y || (x != 0 && y != 0);
@@ -35,10 +33,7 @@ long FirstDifference(const uint8_t* a, const uint8_t* b) {
     size_t from = 0;
     auto differsIn = [&](size_t to) -> long {
         if (std::memcmp(a + from, b + from, to - from) == 0) return -1;
-        for (size_t i = from; i < to; ++i) {
-            if (a[i] != b[i]) return static_cast<long>(i);
-        }
-        return -1;
+        return static_cast<long>(std::mismatch(a + from, a + to, b + from).first - a);
     };
     for (size_t word : kDataWords) {
         if (long d = differsIn(word); d >= 0) return d;
@@ -50,8 +45,7 @@ long FirstDifference(const uint8_t* a, const uint8_t* b) {
 
 // Offset of an accessor's answer inside its item, -1 for null.
 long OffsetIn(const void* item, const void* p) {
-    if (p == nullptr) return -1;
-    return static_cast<const uint8_t*>(p) - static_cast<const uint8_t*>(item);
+    return p == nullptr ? -1 : static_cast<const uint8_t*>(p) - static_cast<const uint8_t*>(item);
 }
 
 }  // namespace
@@ -146,22 +140,19 @@ void TwinDecoders::CompareItem(int32_t i) {
     for (bool current : {true, false}) {
         const uint32_t count = current ? GetReportItemCurDecodeParamCount(h[0], i)
                                        : GetReportItemInheritDecodeParamCount(h[0], i);
-        for (uint32_t k = 0; k < count; ++k) {
-            const auto idx = static_cast<int32_t>(k);
-            auto get =
-                current ? GetReportItemCurDecodeParamList : GetReportItemInheritDecodeParamList;
-            if (OffsetIn(a, get(h[0], i, idx)) != OffsetIn(b, get(h[1], i, idx))) {
+        auto get = current ? GetReportItemCurDecodeParamList : GetReportItemInheritDecodeParamList;
+        for (int32_t k = 0; k < static_cast<int32_t>(count); ++k) {
+            if (OffsetIn(a, get(h[0], i, k)) != OffsetIn(b, get(h[1], i, k))) {
                 return Note(where + "scalar list entries differ");
             }
         }
         const uint32_t structs = current ? GetReportItemCurDecodeStructParamCount(h[0], i)
                                          : GetReportItemInheritDecodeStructParamCount(h[0], i);
-        for (uint32_t k = 0; k < structs; ++k) {
-            const auto idx = static_cast<int32_t>(k);
-            auto get = current ? GetReportItemCurDecodeStructParamList
-                               : GetReportItemInheritDecodeStructParamList;
-            const DecodeStructParam* sa = get(h[0], i, idx);
-            const DecodeStructParam* sb = get(h[1], i, idx);
+        auto getStruct = current ? GetReportItemCurDecodeStructParamList
+                                 : GetReportItemInheritDecodeStructParamList;
+        for (int32_t k = 0; k < static_cast<int32_t>(structs); ++k) {
+            const DecodeStructParam* sa = getStruct(h[0], i, k);
+            const DecodeStructParam* sb = getStruct(h[1], i, k);
             const long at = OffsetIn(a, sa);
             if (at != OffsetIn(b, sb)) return Note(where + "structured entries differ");
             if (sa == nullptr) continue;
