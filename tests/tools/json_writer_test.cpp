@@ -36,7 +36,7 @@ TEST(JsonWriter, EscapesAndNesting) {
     std::string out;
     JsonWriter json(out);
     json.BeginObject();
-    json.Key("s").String("q\"b\\n\n\t\x01\x1f\x7f\xc3\xa9");
+    json.Key("s").String("q\"b\\n\n\r\b\f\t\x01\x1f\x7f\xc3\xa9");
     json.Key("a").BeginArray();
     json.Int(-5);
     json.BeginObject();
@@ -48,9 +48,10 @@ TEST(JsonWriter, EscapesAndNesting) {
     json.EndArray();
     json.Key("i").Int(INT64_MIN);
     json.EndObject();
-    EXPECT_EQ(out,
-              "{\"s\":\"q\\\"b\\\\n\\n\\t\\u0001\\u001f\x7f\xc3\xa9\",\"a\":[-5,{\"x\":null},[],"
-              "{\"r\":1}],\"i\":-9223372036854775808}");
+    EXPECT_EQ(
+        out,
+        "{\"s\":\"q\\\"b\\\\n\\n\\r\\b\\f\\t\\u0001\\u001f\x7f\xc3\xa9\",\"a\":[-5,{\"x\":null},[],"
+        "{\"r\":1}],\"i\":-9223372036854775808}");
 }
 
 }  // namespace

@@ -98,10 +98,6 @@ std::string ItemClock::Format(const ItemTime& time) const {
     return FormatInstant(ToUtc(time), local_);
 }
 
-std::string ItemClock::FormatUtc(const ItemTime& time) const {
-    return FormatInstant(ToUtc(time), false);
-}
-
 std::string_view ItemClock::Format(const ItemTime& time, TimeText& cache) const {
     return FormatInstant(ToUtc(time), local_, cache);
 }

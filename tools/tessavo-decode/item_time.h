@@ -52,7 +52,6 @@ class ItemClock {
 
     // "2015-08-16T18:57:02.000000Z", or "2015-08-16T11:57:02.000000-07:00" with `local`.
     std::string Format(const ItemTime& time) const;
-    std::string FormatUtc(const ItemTime& time) const;
     // The same texts in `cache`, valid until its next use.
     std::string_view Format(const ItemTime& time, TimeText& cache) const;
     std::string_view FormatUtc(const ItemTime& time, TimeText& cache) const;
