@@ -90,21 +90,26 @@ void FrameScanner::Feed(std::span<const uint8_t> bytes) {
     // Mirrors the library's reassembly: a frame that reaches the limit is dropped and
     // collecting starts again with the very next byte, so the rest of a long frame shows up
     // as a frame of its own (which then fails its CRC, as it does in the library).
-    // Bytes are taken up to the next terminator or up to the limit, whichever comes first.
+    // Bytes are taken up to the next terminator or up to the limit, whichever comes first;
+    // a frame wholly inside `bytes` is read where it is.
     for (size_t i = 0; i < bytes.size();) {
+        const uint8_t* start = bytes.data() + i;
         const size_t room = std::min(bytes.size() - i, kMaxFrameLength - frame_.size());
-        const auto* at =
-            static_cast<const uint8_t*>(std::memchr(bytes.data() + i, kTerminator, room));
-        const size_t take = at != nullptr ? static_cast<size_t>(at - (bytes.data() + i)) + 1 : room;
-        frame_.insert(frame_.end(), bytes.begin() + static_cast<std::ptrdiff_t>(i),
-                      bytes.begin() + static_cast<std::ptrdiff_t>(i + take));
+        const auto* at = static_cast<const uint8_t*>(std::memchr(start, kTerminator, room));
+        const size_t take = at != nullptr ? static_cast<size_t>(at - start) + 1 : room;
         position_ += take;
         i += take;
-        if (frame_.size() >= kMaxFrameLength) {
+        if (frame_.size() + take >= kMaxFrameLength) {
             ++counts_.oversized;
             frame_.clear();
-        } else if (at != nullptr) {
-            CompleteFrame();
+        } else if (at == nullptr) {
+            frame_.insert(frame_.end(), start, start + take);
+        } else if (frame_.empty()) {
+            CompleteFrame({start, take});
+        } else {
+            frame_.insert(frame_.end(), start, start + take);
+            CompleteFrame(frame_);
+            frame_.clear();
         }
     }
 }
@@ -114,31 +119,41 @@ void FrameScanner::Finish() {
     frame_.clear();
 }
 
-void FrameScanner::CompleteFrame() {
-    if (frame_.size() == 1) {
+void FrameScanner::CompleteFrame(std::span<const uint8_t> frame) {
+    if (frame.size() == 1) {
         ++counts_.emptyFrames;
-        frame_.clear();
         return;
     }
-    if (handler_) handler_(frame_, position_ - frame_.size());
+    if (handler_) handler_(frame, position_ - frame.size());
     ++counts_.frames;
-    std::vector<uint8_t>& packet = packet_;
-    UnescapeFrameInto(frame_, packet);
-    packet.pop_back();  // the terminator
-    bool compact = packet.size() > kLogCodeOffset + 1 && packet[0] == kLogCommand &&
-                   (packet[kLogCodeOffset] | (packet[kLogCodeOffset + 1] << 8)) == kCompactLogCode;
-    if (compact) {
+    // One pass unescapes (as UnescapeFrame does), runs the CRC and keeps the header bytes.
+    // The terminator is never part of an escape pair, so it is simply left out.
+    uint16_t crc = 0xFFFF;
+    std::array<uint8_t, kLogCodeOffset + 2> head{};
+    size_t length = 0;
+    const size_t end = frame.size() - 1;
+    for (size_t i = 0; i < end; ++i) {
+        uint8_t byte = frame[i];
+        if (byte == kEscape && (frame[i + 1] == 0x5D || frame[i + 1] == 0x5E)) {
+            byte = static_cast<uint8_t>(frame[++i] ^ 0x20);
+        }
+        if (length < head.size()) head[length] = byte;
+        ++length;
+        crc = static_cast<uint16_t>((crc >> 8) ^ kCrcTable[(crc ^ byte) & 0xFF]);
+    }
+    const bool log = length > kLogCodeOffset + 1 && head[0] == kLogCommand;
+    const auto logCode =
+        static_cast<uint16_t>(head[kLogCodeOffset] | (head[kLogCodeOffset + 1] << 8));
+    if (log && logCode == kCompactLogCode) {
         ++counts_.compactFrames;
-    } else if (!PacketCrcIsGood(packet)) {
+    } else if (length < 2 || crc != kGoodResidue) {
         ++counts_.crcFailures;
-    } else if (packet[0] == kLogCommand && packet.size() > kLogCodeOffset + 1) {
+    } else if (log) {
         sawLog_ = true;
-        ++counts_.goodLogFrames[static_cast<uint16_t>(packet[kLogCodeOffset] |
-                                                      (packet[kLogCodeOffset + 1] << 8))];
+        ++counts_.goodLogFrames[logCode];
     } else {
         ++(sawLog_ ? counts_.commandsAfterFirstLog : counts_.commandsBeforeFirstLog);
     }
-    frame_.clear();
 }
 
 }  // namespace tessavo::cli

@@ -68,12 +68,11 @@ class FrameScanner {
     void AssumeLogSeen(bool seen) { sawLog_ = seen; }
 
   private:
-    void CompleteFrame();
+    void CompleteFrame(std::span<const uint8_t> frame);
 
     FrameHandler handler_;
-    std::vector<uint8_t> frame_;
-    std::vector<uint8_t> packet_;  // the frame unescaped
-    uint64_t position_ = 0;        // bytes fed so far
+    std::vector<uint8_t> frame_;  // the start of a frame that a later Feed completes
+    uint64_t position_ = 0;       // bytes fed so far
     FrameCounts counts_;
     bool sawLog_ = false;
 };
