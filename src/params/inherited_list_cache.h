@@ -19,29 +19,27 @@ struct InheritedListCache {
     // The list the last full walk built.
     std::array<uint16_t, Capacity> list{};
     uint16_t count = 0;
-    // Records made fresh or cleared since the last packet start.
+    // Records made fresh since the last packet start, while the list is good.
     std::array<uint16_t, Capacity> written{};
     uint16_t writtenCount = 0;
-    // A record joined or left the inherited set (or `written` overflowed): walk everything.
+    // A record joined or left the inherited set: the next packet start walks everything.
     bool stale = true;
 
     // A record at `offset` goes from `before` to fresh.
     void NoteFresh(uint16_t offset, int32_t before) {
         if (before == TESSAVO_STATE_FRESH) return;  // noted at its first write
         if (before != TESSAVO_STATE_INHERITED) stale = true;
-        Note(offset);
+        // A stale cache needs no notes. While it is good every note is of another record (one
+        // leaves fresh only by a clear, which makes it stale), so `written` never fills up;
+        // the bound only keeps the array safe.
+        if (stale || writtenCount >= Capacity) {
+            stale = true;
+            return;
+        }
+        written[writtenCount++] = offset;
     }
     // A record leaves the inherited set by being cleared.
     void NoteCleared() { stale = true; }
-
-  private:
-    void Note(uint16_t offset) {
-        if (writtenCount < Capacity) {
-            written[writtenCount++] = offset;
-        } else {
-            stale = true;
-        }
-    }
 };
 
 }  // namespace tessavo
