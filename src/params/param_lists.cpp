@@ -199,31 +199,32 @@ void RestartStructs(ParamStore& ctx) {
     item.inhStructCount = cache.count;
 }
 
+// One kind's list at a packet start: the full walk when the kept list is stale (or the plain
+// path is asked for), whose result is kept; otherwise the restart from the kept list.
+template <size_t N>
+void StartList(ParamStore& ctx, InheritedListCache<N>& cache, const uint16_t* itemList,
+               const uint16_t& itemCount, void (*walk)(ParamStore&), void (*restart)(ParamStore&)) {
+    if (cache.stale || ctx.plainWrites) {
+        walk(ctx);
+        std::copy_n(itemList, itemCount, cache.list.begin());
+        cache.count = itemCount;
+        cache.stale = false;
+    } else {
+        restart(ctx);
+    }
+    cache.writtenCount = 0;
+}
+
 }  // namespace
 
 void ResetParamLists(ParamStore& ctx) {
     ReportItem& item = ctx.item;
     item.curParamCount = 0;
-    if (ctx.inheritedParams.stale || ctx.plainWrites) {
-        WalkParams(ctx);
-        std::copy_n(item.inhParamList, item.inhParamCount, ctx.inheritedParams.list.begin());
-        ctx.inheritedParams.count = item.inhParamCount;
-        ctx.inheritedParams.stale = false;
-    } else {
-        RestartParams(ctx);
-    }
-    ctx.inheritedParams.writtenCount = 0;
-
+    StartList(ctx, ctx.inheritedParams, item.inhParamList, item.inhParamCount, WalkParams,
+              RestartParams);
     item.curStructCount = 0;
-    if (ctx.inheritedStructs.stale || ctx.plainWrites) {
-        WalkStructs(ctx);
-        std::copy_n(item.inhStructList, item.inhStructCount, ctx.inheritedStructs.list.begin());
-        ctx.inheritedStructs.count = item.inhStructCount;
-        ctx.inheritedStructs.stale = false;
-    } else {
-        RestartStructs(ctx);
-    }
-    ctx.inheritedStructs.writtenCount = 0;
+    StartList(ctx, ctx.inheritedStructs, item.inhStructList, item.inhStructCount, WalkStructs,
+              RestartStructs);
     MarkLists(ctx);
 }
 
