@@ -172,17 +172,15 @@ void WalkStructs(ParamStore& ctx) {
     }
 }
 
-// Only the records written in the last packet change (all fresh: a clear makes the cache
-// stale); the list is the cached one.
+// Only the records written in the last packet change, and all of them are still fresh (a
+// clear makes the kept list stale); the list is the kept one.
 void RestartParams(ParamStore& ctx) {
     auto& cache = ctx.inheritedParams;
     ReportItem& item = ctx.item;
     for (uint16_t i = 0; i < cache.writtenCount; ++i) {
         DecodeParam& p = item.ParamAt(cache.written[i]);
-        if (p.state == TESSAVO_STATE_FRESH) {
-            p.state = TESSAVO_STATE_INHERITED;
-            ctx.Mark(&p.state, sizeof p.state);
-        }
+        p.state = TESSAVO_STATE_INHERITED;
+        ctx.Mark(&p.state, sizeof p.state);
     }
     std::copy_n(cache.list.begin(), cache.count, item.inhParamList);
     item.inhParamCount = cache.count;
@@ -192,8 +190,7 @@ void RestartStructs(ParamStore& ctx) {
     auto& cache = ctx.inheritedStructs;
     ReportItem& item = ctx.item;
     for (uint16_t i = 0; i < cache.writtenCount; ++i) {
-        StructRecordView rec = item.StructAt(cache.written[i]);
-        if (rec.State() == TESSAVO_STATE_FRESH) SetStructState(ctx, rec, TESSAVO_STATE_INHERITED);
+        SetStructState(ctx, item.StructAt(cache.written[i]), TESSAVO_STATE_INHERITED);
     }
     std::copy_n(cache.list.begin(), cache.count, item.inhStructList);
     item.inhStructCount = cache.count;

@@ -106,6 +106,21 @@ TEST_F(PilotSets102D, TrafficPacketThenOneWithoutFingers) {
     EXPECT_EQ(CurrentStructIds(*ctx), (Ids{kCopy}));  // no finger list; the table is published
 }
 
+// A finger whose state byte is 255 is out of lock whatever its status: it counts as the same
+// finger with its lock bit clear.
+TEST_F(PilotSets102D, StateByte255IsOutOfLock) {
+    Bytes unusable = Payload102D({{100, 64}, {300, 64}});
+    unusable[40] = 255;  // the second finger's state byte (fingers from 28, 10 bytes each)
+    auto unlocked = NewContext();
+    ctx->channelState = unlocked->channelState = 2;
+    Run102D(*ctx, unusable);
+    Run102D(*unlocked, Payload102D({{100, 64}, {300, 64, 0, 0}}));
+    for (uint32_t id : CurrentIds(*unlocked))
+        EXPECT_EQ(ValueOf(*ctx, id), ValueOf(*unlocked, id)) << id;
+    EXPECT_EQ(CurrentIds(*ctx), CurrentIds(*unlocked));
+    EXPECT_EQ(TablePns(*ctx), (Pns{100, 300}));
+}
+
 // Power values, their clamps and the channel state, and the finger walk: `fingers` fingers on
 // PNs 1, 2, ... (energy 10), `declared` of them announced (-1: all), the one at `marker` the end
 // marker. Transmit values kNoValue: cleared, not published.
