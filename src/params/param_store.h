@@ -17,6 +17,12 @@ inline constexpr int32_t kNoValue = -9999;
 inline constexpr float kNoValueF = -9999.0f;
 inline constexpr double kNoValueD = -9999.0;
 
+// The handset's channel state (`ParamStore::channelState`): idle on the paging or sync
+// channel, on the access channel, or on a traffic channel.
+inline constexpr uint16_t kChannelIdle = 0;
+inline constexpr uint16_t kChannelAccess = 1;
+inline constexpr uint16_t kChannelTraffic = 2;
+
 // Ordered set of structured-record offsets (ascending, no duplicates); 45 at most.
 class OffsetSet {
   public:

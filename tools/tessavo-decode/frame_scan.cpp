@@ -26,11 +26,13 @@ constexpr std::array<uint16_t, 256> MakeCrcTable() {
 
 constexpr std::array<uint16_t, 256> kCrcTable = MakeCrcTable();
 
+constexpr uint16_t CrcStep(uint16_t crc, uint8_t byte) {
+    return static_cast<uint16_t>((crc >> 8) ^ kCrcTable[(crc ^ byte) & 0xFF]);
+}
+
 constexpr uint16_t CrcRegister(std::span<const uint8_t> bytes) {
     uint16_t crc = 0xFFFF;
-    for (uint8_t byte : bytes) {
-        crc = static_cast<uint16_t>((crc >> 8) ^ kCrcTable[(crc ^ byte) & 0xFF]);
-    }
+    for (uint8_t byte : bytes) crc = CrcStep(crc, byte);
     return crc;
 }
 
@@ -42,6 +44,20 @@ constexpr uint8_t kEscape = 0x7D;
 constexpr uint8_t kLogCommand = 0x10;
 constexpr size_t kLogCodeOffset = 6;
 
+// Calls `visit` with each byte of `frame` unescaped: 0x7D 0x5D -> 0x7D, 0x7D 0x5E -> 0x7E; a
+// 0x7D followed by anything else (or at the end) is passed as it is.
+template <typename Visit>
+void ForEachUnescaped(std::span<const uint8_t> frame, Visit visit) {
+    for (size_t i = 0; i < frame.size(); ++i) {
+        uint8_t byte = frame[i];
+        if (byte == kEscape && i + 1 < frame.size() &&
+            (frame[i + 1] == 0x5D || frame[i + 1] == 0x5E)) {
+            byte = static_cast<uint8_t>(frame[++i] ^ 0x20);
+        }
+        visit(byte);
+    }
+}
+
 }  // namespace
 
 uint16_t Crc16X25(std::span<const uint8_t> bytes) {
@@ -50,23 +66,9 @@ uint16_t Crc16X25(std::span<const uint8_t> bytes) {
 
 std::vector<uint8_t> UnescapeFrame(std::span<const uint8_t> frame) {
     std::vector<uint8_t> packet;
-    UnescapeFrameInto(frame, packet);
-    return packet;
-}
-
-void UnescapeFrameInto(std::span<const uint8_t> frame, std::vector<uint8_t>& packet) {
-    packet.clear();
     packet.reserve(frame.size());
-    for (size_t i = 0; i < frame.size(); ++i) {
-        uint8_t byte = frame[i];
-        if (byte == kEscape && i + 1 < frame.size() &&
-            (frame[i + 1] == 0x5D || frame[i + 1] == 0x5E)) {
-            packet.push_back(static_cast<uint8_t>(frame[i + 1] ^ 0x20));
-            ++i;
-        } else {
-            packet.push_back(byte);
-        }
-    }
+    ForEachUnescaped(frame, [&packet](uint8_t byte) { packet.push_back(byte); });
+    return packet;
 }
 
 bool PacketCrcIsGood(std::span<const uint8_t> packetWithCrc) {
@@ -126,21 +128,16 @@ void FrameScanner::CompleteFrame(std::span<const uint8_t> frame) {
     }
     if (handler_) handler_(frame, position_ - frame.size());
     ++counts_.frames;
-    // One pass unescapes (as UnescapeFrame does), runs the CRC and keeps the header bytes.
-    // The terminator is never part of an escape pair, so it is simply left out.
+    // One pass unescapes, runs the CRC and keeps the header bytes. The terminator is never
+    // part of an escape pair, so it is simply left out.
     uint16_t crc = 0xFFFF;
     std::array<uint8_t, kLogCodeOffset + 2> head{};
     size_t length = 0;
-    const size_t end = frame.size() - 1;
-    for (size_t i = 0; i < end; ++i) {
-        uint8_t byte = frame[i];
-        if (byte == kEscape && (frame[i + 1] == 0x5D || frame[i + 1] == 0x5E)) {
-            byte = static_cast<uint8_t>(frame[++i] ^ 0x20);
-        }
+    ForEachUnescaped(frame.first(frame.size() - 1), [&](uint8_t byte) {
         if (length < head.size()) head[length] = byte;
         ++length;
-        crc = static_cast<uint16_t>((crc >> 8) ^ kCrcTable[(crc ^ byte) & 0xFF]);
-    }
+        crc = CrcStep(crc, byte);
+    });
     const bool log = length > kLogCodeOffset + 1 && head[0] == kLogCommand;
     const auto logCode =
         static_cast<uint16_t>(head[kLogCodeOffset] | (head[kLogCodeOffset + 1] << 8));

@@ -26,8 +26,6 @@ uint16_t Crc16X25(std::span<const uint8_t> bytes);
 // Removes the 0x7D escaping of a frame: 0x7D 0x5D -> 0x7D, 0x7D 0x5E -> 0x7E; a 0x7D
 // followed by anything else (or at the end) is kept as it is. The terminator is kept.
 std::vector<uint8_t> UnescapeFrame(std::span<const uint8_t> frame);
-// The same into `packet`, whose storage is reused from frame to frame.
-void UnescapeFrameInto(std::span<const uint8_t> frame, std::vector<uint8_t>& packet);
 
 // True when the unescaped packet (check bytes included, terminator excluded) leaves the
 // CRC register at the fixed residue 0xF0B8.

@@ -12,22 +12,11 @@
 namespace tessavo::cli {
 namespace {
 
-// Hex text without a heap string: IDs and codes.
-void HexValue(JsonWriter& json, uint32_t value, int digits) {
-    char text[16] = {'0', 'x'};
-    static constexpr char kDigits[] = "0123456789abcdef";
-    int length = 1;
-    while (length < 8 && (value >> (4 * length)) != 0) ++length;
-    if (length < digits) length = digits;
-    for (int i = 0; i < length; ++i) text[2 + i] = kDigits[(value >> (4 * (length - 1 - i))) & 0xF];
-    json.String(std::string_view(text, static_cast<size_t>(2 + length)));
-}
-
 void ScalarJson(JsonWriter& json, const DecodeParam& param) {
     const ParamInfo* info = FindParam(param.id);
     json.BeginObject();
     json.Key("id");
-    HexValue(json, param.id, 8);
+    json.String(HexNumber(param.id, 8));
     if (info != nullptr) {
         json.Key("name").String(info->name);
         json.Key("unit").String(info->unit);
@@ -59,7 +48,7 @@ void ScalarJson(JsonWriter& json, const DecodeParam& param) {
 void StructJson(JsonWriter& json, const StructParamRecord& record) {
     json.BeginObject();
     json.Key("id");
-    HexValue(json, record.id, 8);
+    json.String(HexNumber(record.id, 8));
     json.Key("name").String(ParamName(record.id));
     json.Key("length").Int(record.length);
     json.Key("state").String(ParamStateName(record.state));
@@ -92,10 +81,6 @@ void StructList(JsonWriter& json, const std::vector<StructParamRecord>& records,
         if (filter.ShowsParam(record.id)) StructJson(json, record);
     }
     json.EndArray();
-}
-
-void HexField(JsonWriter& json, std::span<const uint8_t> bytes) {
-    json.String(HexBytes(bytes));
 }
 
 }  // namespace
@@ -139,16 +124,16 @@ void JsonlSink::Consume(const ItemView& item) {
     json.Int(item.time.microseconds);
     json.EndArray();
     json.Key("msg_code");
-    HexValue(json, item.msgCode, 8);
+    json.String(HexNumber(item.msgCode, 8));
     json.Key("log_code");
     if (item.identity.logCode) {
-        HexValue(json, *item.identity.logCode, 4);
+        json.String(HexNumber(*item.identity.logCode, 4));
     } else {
         json.Null();
     }
     json.Key("command");
     if (item.identity.command) {
-        HexValue(json, *item.identity.command, 2);
+        json.String(HexNumber(*item.identity.command, 2));
     } else {
         json.Null();
     }
@@ -179,11 +164,11 @@ void JsonlSink::Consume(const ItemView& item) {
     }
     if (fields_.outFile) {
         json.Key("outfile");
-        HexField(json, item.outFile);
+        json.String(HexBytes(item.outFile));
     }
     if (fields_.compact) {
         json.Key("compact");
-        HexField(json, item.compact);
+        json.String(HexBytes(item.compact));
     }
     json.EndObject();
     line_ += '\n';

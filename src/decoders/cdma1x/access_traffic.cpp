@@ -16,9 +16,6 @@ constexpr ParamRef kPageResponseServiceOption = Param(0x7F01031D);
 constexpr ParamRef kReferencePn = Param(0x7F01000A);
 constexpr ParamRef kReverseOrdq = Param(0x7F01031F);
 
-constexpr uint16_t kAccessChannel = 1;
-constexpr uint16_t kTrafficChannel = 2;
-
 // Dialled digits in 4-bit (DTMF) codes: 10 is the digit 0.
 char DtmfDigit(uint8_t code) {
     if (code >= 1 && code <= 9) return static_cast<char>('0' + code);
@@ -179,7 +176,7 @@ int32_t ParseReverseOrderQualifier(PacketView packet) {
 
 void HandleAccessChannel(DecoderContext& ctx, PacketView packet, int32_t /*extra*/) {
     ParamRun run(ctx);
-    ctx.channelState = kAccessChannel;
+    ctx.channelState = kChannelAccess;
     run.PublishMode(0);
     if (ctx.item.msgCode == kMsgOrigination) {
         OriginationRecord rec;
@@ -199,7 +196,7 @@ void HandleAccessChannel(DecoderContext& ctx, PacketView packet, int32_t /*extra
 
 void HandleReverseTraffic(DecoderContext& ctx, PacketView packet, int32_t /*extra*/) {
     ParamRun run(ctx);
-    ctx.channelState = kTrafficChannel;
+    ctx.channelState = kChannelTraffic;
     ctx.modeC103 = 0;
     run.PublishMode(2);
     run.Set(kCallState, 1);

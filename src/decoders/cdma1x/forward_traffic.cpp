@@ -23,7 +23,6 @@ constexpr StructParamRef kForward19Blob = StructParam(0x7F0107D3);
 constexpr StructParamRef kForwardAssignment = StructParam(0x7F0107F6);
 constexpr StructParamRef kReverseAssignment = StructParam(0x7F0107F7);
 
-constexpr uint16_t kTrafficChannel = 2;
 constexpr uint8_t kCallingPartyNumber = 3;
 constexpr int kMaxAssignments = 8;
 constexpr size_t kForwardFlag = 0;
@@ -382,7 +381,7 @@ int32_t ParseForwardOrderQualifier(PacketView packet) {
 
 void HandleForwardTraffic(DecoderContext& ctx, PacketView packet, int32_t /*extra*/) {
     ParamRun run(ctx);
-    ctx.channelState = kTrafficChannel;
+    ctx.channelState = kChannelTraffic;
     ctx.modeC103 = 0;
     run.PublishMode(2);
     run.Set(kCallState, 1);

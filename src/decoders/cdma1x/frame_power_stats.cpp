@@ -334,7 +334,9 @@ void HandleChannelPower(DecoderContext& ctx, PacketView packet, int32_t) {
     if (complete && rec.rxPower != kNoValueF) {
         run.Set(Param(0x7F010001), Scale1000(rec.rxPower));
         // The gain adjust means something only on a traffic channel.
-        if (ctx.channelState == 2) run.Set(Param(0x7F010004), Scale1000(rec.gainAdjust));
+        if (ctx.channelState == kChannelTraffic) {
+            run.Set(Param(0x7F010004), Scale1000(rec.gainAdjust));
+        }
     }
     run.Finish();
 }

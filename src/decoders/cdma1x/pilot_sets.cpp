@@ -240,7 +240,7 @@ void PublishPilotSets(DecoderContext& ctx, const PilotSetRecord& rec, bool is119
         ctx.lastChannel = rec.channel;
     }
     // Transmit values mean something only on a traffic channel.
-    if (ctx.channelState == 2) {
+    if (ctx.channelState == kChannelTraffic) {
         auto setKnown = [&](ParamRef p, float v) {
             if (v != kNoValueF) run.Set(p, Scale1000(v));
         };

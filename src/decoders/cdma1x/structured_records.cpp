@@ -5,8 +5,8 @@
 
 #include "bits/bit_reader.h"
 #include "bits/conversions.h"
-#include "decoders/record_reader.h"
 #include "decoders/decoder_context.h"
+#include "decoders/record_reader.h"
 #include "params/param_lists.h"
 
 namespace tessavo {

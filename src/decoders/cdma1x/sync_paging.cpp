@@ -84,7 +84,7 @@ void PublishAccessParameters(ParamRun& run, PacketView packet) {
 
 // Both overhead-channel logs: not on a traffic channel any more.
 void Prologue(ParamRun& run) {
-    run.Context().channelState = 0;
+    run.Context().channelState = kChannelIdle;
     run.PublishMode(0);
     run.Set(kCallState, 1);
 }

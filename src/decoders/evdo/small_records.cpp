@@ -6,8 +6,8 @@
 
 #include "bits/bit_reader.h"
 #include "bits/conversions.h"
-#include "decoders/record_reader.h"
 #include "decoders/decoder_context.h"
+#include "decoders/record_reader.h"
 #include "params/param_lists.h"
 
 namespace tessavo {
@@ -64,13 +64,15 @@ double TextToDouble(const uint8_t* bytes, size_t n) {
 // --- Shared steps of the second interface's message decoders ---
 
 void PublishIdleChannelState(DecoderContext& ctx, ParamRun& run) {
-    if (ctx.channelState == 1 || ctx.channelState == 2) ctx.channelState = 0;
+    if (ctx.channelState == kChannelAccess || ctx.channelState == kChannelTraffic) {
+        ctx.channelState = kChannelIdle;
+    }
     run.PublishMode(0);
     run.Set(param::kCallState, 1);
 }
 
 void ClearTrafficWhenIdle(DecoderContext& ctx) {
-    if (ctx.channelState == 0) ClearParamGroupA(ctx);
+    if (ctx.channelState == kChannelIdle) ClearParamGroupA(ctx);
 }
 
 void PublishValueMessage1076(ParamRun& run, const ValueMessage1076& msg) {
