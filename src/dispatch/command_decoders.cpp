@@ -209,9 +209,7 @@ uint32_t DecodeCommand20(DecoderContext& ctx, PacketView packet) {
         blob[0] = fields.Lsb<uint8_t>(8);
         blob[1] = fields.Lsb<uint8_t>(8);
     }
-    StructRun run(ctx);
-    run.Set(kCommand20Blob, blob.data(), blob.size());
-    run.Finish();
+    PublishStruct(ctx, kCommand20Blob, blob.data(), blob.size());
     return 1;
 }
 
@@ -242,9 +240,7 @@ uint32_t DecodeCommand4B(DecoderContext& ctx, PacketView packet) {
         StoreLE<uint32_t>(&blob[0], rec.f);
         StoreLE<uint32_t>(&blob[4], rec.g);
         StoreLE<uint32_t>(&blob[8], rec.h);
-        StructRun run(ctx);
-        run.Set(kSubsystemBlob, blob.data(), blob.size());
-        run.Finish();
+        PublishStruct(ctx, kSubsystemBlob, blob.data(), blob.size());
     }
     return 1;
 }

@@ -43,7 +43,7 @@ void PublishModeParams(ParamStore& ctx, int selector, uint16_t& runCount);
 // One scalar decoder run. Owns the run counter and the end-of-run list rebuild, which runs
 // in Finish() or, if the decoder did not call it, when the run goes out of scope.
 class ParamRun {
-public:
+  public:
     explicit ParamRun(ParamStore& ctx) : ctx_(ctx) {}
     ParamRun(const ParamRun&) = delete;
     ParamRun& operator=(const ParamRun&) = delete;
@@ -61,7 +61,7 @@ public:
 
     void Finish();
 
-private:
+  private:
     ParamStore& ctx_;
     uint16_t runCount_ = 0;
     bool finished_ = false;
@@ -69,7 +69,7 @@ private:
 
 // One structured decoder run; the same life cycle as ParamRun.
 class StructRun {
-public:
+  public:
     explicit StructRun(ParamStore& ctx) : ctx_(ctx) {}
     StructRun(const StructRun&) = delete;
     StructRun& operator=(const StructRun&) = delete;
@@ -89,10 +89,16 @@ public:
 
     void Finish();
 
-private:
+  private:
     ParamStore& ctx_;
     uint16_t runCount_ = 0;
     bool finished_ = false;
 };
+
+// A structured run of one record: sets it and finishes the run.
+inline void PublishStruct(ParamStore& ctx, StructParamRef p, const void* payload, size_t length) {
+    StructRun run(ctx);
+    run.Set(p, payload, length);
+}
 
 }  // namespace tessavo

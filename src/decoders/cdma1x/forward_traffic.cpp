@@ -402,9 +402,7 @@ void HandleForwardTraffic(DecoderContext& ctx, PacketView packet, int32_t /*extr
             const uint8_t field = ParseForward19Field(packet);
             run.Set(kForward19, field);
             const uint32_t word = field;
-            StructRun srun(ctx);
-            srun.Set(kForward19Blob, &word, sizeof word);
-            srun.Finish();
+            PublishStruct(ctx, kForward19Blob, &word, sizeof word);
             break;
         }
         case kMsgExtendedHandoffDirection:

@@ -505,9 +505,7 @@ void HandleFrameCategoryStruct(DecoderContext& ctx, PacketView packet, int32_t) 
     ParseFrameCategories(packet, rec);
     std::array<uint8_t, 200> blob{};
     for (size_t i = 0; i < rec.out.size(); ++i) StoreLE(blob.data() + 4 * i, rec.out[i]);
-    StructRun srun(ctx);
-    srun.Set(StructParam(0x7F0107F5), blob.data(), blob.size());
-    srun.Finish();
+    PublishStruct(ctx, StructParam(0x7F0107F5), blob.data(), blob.size());
 }
 
 }  // namespace tessavo

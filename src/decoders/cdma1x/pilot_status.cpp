@@ -55,9 +55,7 @@ void HandlePilotSetsStatus(DecoderContext& ctx, PacketView packet, int32_t /*ext
 
     std::array<uint8_t, kPilotSetsStatus.capacity> blob{};
     StoreRecord(rec, blob.data());
-    StructRun srun(ctx);
-    srun.Set(kPilotSetsStatus, blob.data(), blob.size());
-    srun.Finish();
+    PublishStruct(ctx, kPilotSetsStatus, blob.data(), blob.size());
 
     PilotTable& table = ctx.pilotTable;
     table.Clear();

@@ -18,9 +18,7 @@ template <size_t N>
 void PublishWordBlob(DecoderContext& ctx, StructParamRef p, const std::array<uint32_t, N>& words) {
     std::array<uint8_t, 4 * N> blob{};
     for (size_t i = 0; i < N; ++i) StoreLE(blob.data() + 4 * i, words[i]);
-    StructRun srun(ctx);
-    srun.Set(p, blob.data(), blob.size());
-    srun.Finish();
+    PublishStruct(ctx, p, blob.data(), blob.size());
 }
 
 int32_t AsI32(uint32_t v) {
@@ -216,9 +214,7 @@ void HandleStatusStruct(DecoderContext& ctx, PacketView packet, int32_t) {
     pos = PutZeroFilled(text, room, pos, rec.mnc, 2);
     pos = PutZeroFilled(text, room, pos, rec.subscriber, 10);
     text[pos] = '\0';
-    StructRun srun(ctx);
-    srun.Set(kStatusBlob, blob.data(), blob.size());
-    srun.Finish();
+    PublishStruct(ctx, kStatusBlob, blob.data(), blob.size());
 }
 
 }  // namespace tessavo

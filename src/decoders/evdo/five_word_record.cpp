@@ -35,9 +35,7 @@ void Handle1062(DecoderContext& ctx, PacketView packet, int32_t) {
 
     uint8_t blob[sizeof record.words];
     std::memcpy(blob, record.words.data(), sizeof blob);
-    StructRun structs(ctx);
-    structs.Set(kWordsBlob, blob, sizeof blob);
-    structs.Finish();
+    PublishStruct(ctx, kWordsBlob, blob, sizeof blob);
 
     ParamRun run(ctx);
     for (size_t i = 0; i < record.words.size(); ++i) {

@@ -5,9 +5,9 @@
 
 #include "bits/conversions.h"
 #include "common/le.h"
+#include "decoders/decoder_context.h"
 #include "decoders/evdo/carrier_params.h"
 #include "decoders/evdo/packet_stats_common.h"
-#include "decoders/decoder_context.h"
 #include "params/param_lists.h"
 #include "params/struct_param_table.h"
 
@@ -316,9 +316,7 @@ void HandleForwardStatsStruct12A2(DecoderContext& ctx, PacketView packet, int32_
         std::memcpy(blob + c.to, rec.table.data() + (c.from - kTableOffset12A2),
                     static_cast<size_t>(c.length));
     }
-    StructRun structs(ctx);
-    structs.Set(kBlob12A2, blob, kBlob12A2.capacity);
-    structs.Finish();
+    PublishStruct(ctx, kBlob12A2, blob, kBlob12A2.capacity);
 }
 
 void DeriveSingleCarrierRates(ForwardPacketStatsState& state, const ForwardCounts& c,
@@ -456,9 +454,7 @@ void HandleForwardStatsStruct1192(DecoderContext& ctx, PacketView packet, int32_
     for (const Carried& c : kCarried1192) {
         std::memcpy(blob + c.to, rec.bytes.data() + c.from, static_cast<size_t>(c.length));
     }
-    StructRun structs(ctx);
-    structs.Set(kBlob1192, blob, kBlob1192.capacity);
-    structs.Finish();
+    PublishStruct(ctx, kBlob1192, blob, kBlob1192.capacity);
 }
 
 int ParsePacketCounts1193(ForwardPacketStatsState& state, PacketView packet, Record1193& rec,
@@ -504,9 +500,7 @@ void HandleForwardStatsStruct1193(DecoderContext& ctx, PacketView packet, int32_
     Record1193& rec = ctx.forwardPacketStats.record1193;
     ZeroRecord(rec);
     ParsePacketCounts1193(ctx.forwardPacketStats, packet, rec, false);
-    StructRun structs(ctx);
-    structs.Set(kBlob1193, rec.bytes.data() + kBlobFrom1193, kBlob1193.capacity);
-    structs.Finish();
+    PublishStruct(ctx, kBlob1193, rec.bytes.data() + kBlobFrom1193, kBlob1193.capacity);
 }
 
 }  // namespace tessavo

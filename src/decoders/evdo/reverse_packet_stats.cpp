@@ -4,9 +4,9 @@
 
 #include "bits/conversions.h"
 #include "common/le.h"
+#include "decoders/decoder_context.h"
 #include "decoders/evdo/carrier_params.h"
 #include "decoders/evdo/packet_stats_common.h"
-#include "decoders/decoder_context.h"
 #include "params/param_lists.h"
 #include "params/struct_param_table.h"
 
@@ -193,9 +193,7 @@ void HandleReverseStatsStruct127E(DecoderContext& ctx, PacketView packet, int32_
         StoreLE(blob + kGroupTotalsAt + 4 * g, all);
     }
     WriteTrailingWords(block, blob + kTrailingAt127E);
-    StructRun structs(ctx);
-    structs.Set(kBlob127E, blob, kBlob127E.capacity);
-    structs.Finish();
+    PublishStruct(ctx, kBlob127E, blob, kBlob127E.capacity);
 }
 
 int ParseReverseStats129F(ReversePacketStatsState& state, PacketView packet, Record129F& rec,
@@ -283,9 +281,7 @@ void HandleReverseStatsStruct129F(DecoderContext& ctx, PacketView packet, int32_
     StoreLE(blob + 8, uint32_t{rec.fieldB});
     WriteGroupsAndSums(rec.block.data(), blob + kHeader129F);
     WriteTrailingWords(rec.block.data(), blob + kTrailingAt129F);
-    StructRun structs(ctx);
-    structs.Set(kBlob129F, blob, kBlob129F.capacity);
-    structs.Finish();
+    PublishStruct(ctx, kBlob129F, blob, kBlob129F.capacity);
 }
 
 }  // namespace tessavo

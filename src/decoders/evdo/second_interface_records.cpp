@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "bits/bit_reader.h"
-#include "decoders/record_reader.h"
 #include "decoders/decoder_context.h"
+#include "decoders/record_reader.h"
 #include "params/param_lists.h"
 
 namespace tessavo {
@@ -84,9 +84,7 @@ void HandleRecord1080Struct(DecoderContext& ctx, PacketView packet, int32_t) {
     std::copy(rec.sectorId.begin(), rec.sectorId.end(), blob);
     StoreLE(blob + 16, uint32_t{rec.b16});
     StoreLE(blob + 20, uint32_t{rec.b17});
-    StructRun srun(ctx);
-    srun.Set(StructParam(0x7F0107DC), blob, sizeof blob);
-    srun.Finish();
+    PublishStruct(ctx, StructParam(0x7F0107DC), blob, sizeof blob);
 }
 
 // --- 0x1088 ---
@@ -116,9 +114,7 @@ void HandleRecord1088(DecoderContext& ctx, PacketView packet, int32_t) {
                                             0, rec.h6, joined,  rec.b22, rec.h20};
     uint8_t blob[40];
     for (size_t i = 0; i < words.size(); ++i) StoreLE(blob + 4 * i, words[i]);
-    StructRun srun(ctx);
-    srun.Set(StructParam(0x7F0107DF), blob, sizeof blob);
-    srun.Finish();
+    PublishStruct(ctx, StructParam(0x7F0107DF), blob, sizeof blob);
 
     ParamRun run(ctx);
     run.Set(Param(0x7F01831C), static_cast<int32_t>(rec.w8));

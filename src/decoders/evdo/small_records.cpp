@@ -133,9 +133,7 @@ void HandlePosition(DecoderContext& ctx, PacketView packet, int32_t) {
     StoreLE(blob + 8, rec.latitude);
     StoreLE(blob + 16, rec.field16);
     StoreLE(blob + 20, rec.field20);
-    StructRun srun(ctx);
-    srun.Set(StructParam(0x7F0107FC), blob, sizeof blob);
-    srun.Finish();
+    PublishStruct(ctx, StructParam(0x7F0107FC), blob, sizeof blob);
 }
 
 // --- 0x105F ---
