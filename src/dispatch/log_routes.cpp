@@ -45,8 +45,9 @@ constexpr LogRoute P(uint16_t code, LogHandler p, int8_t sampling = kNotSampled,
                      X extra = X::None) {
     return {code, K::Decode, p, nullptr, extra, sampling};
 }
-constexpr LogRoute PS(uint16_t code, LogHandler p, LogHandler s, int8_t sampling = kNotSampled) {
-    return {code, K::Decode, p, s, X::None, sampling};
+constexpr LogRoute PS(uint16_t code, LogHandler p, LogHandler s, int8_t sampling = kNotSampled,
+                      X extra = X::None) {
+    return {code, K::Decode, p, s, extra, sampling};
 }
 constexpr LogRoute Ignored(uint16_t code) {
     return {code, K::Ignore, nullptr, nullptr, X::None, kNotSampled};
@@ -121,8 +122,8 @@ constexpr LogRoute kRoutes[] = {
     Ignored(0x11A2),
     P(0x11E9, HandleMessageCodeRefinement),
     P(0x11EA, HandleMessageCodeRefinement),
-    PS(0x1275, HandleFlowParams1275, HandleFlowStruct1275),
-    PS(0x1276, HandleFlowParams1276, HandleFlowStruct1276),
+    PS(0x1275, HandleFlowParams, HandleFlowStruct, kNotSampled, X::LogCode),
+    PS(0x1276, HandleFlowParams, HandleFlowStruct, kNotSampled, X::LogCode),
     Ignored(0x1277),
     Ignored(0x1278),
     Ignored(0x1279),
@@ -152,8 +153,8 @@ constexpr LogRoute kRoutes[] = {
     PS(0x12A1, HandleSectorSetsParams12A1, HandleSectorSetsStruct12A1, 25),
     PS(0x12A2, HandleForwardStatsParams12A2, HandleForwardStatsStruct12A2),
     Ignored(0x12A4),
-    PS(0x12A5, HandleFlowParams12A5, HandleFlowStruct12A5),
-    PS(0x12A6, HandleFlowParams12A6, HandleFlowStruct12A6),
+    PS(0x12A5, HandleFlowParams, HandleFlowStruct, kNotSampled, X::LogCode),
+    PS(0x12A6, HandleFlowParams, HandleFlowStruct, kNotSampled, X::LogCode),
     Ignored(0x12A7),
     Ignored(0x12A8),
     Ignored(0x12A9),

@@ -5,8 +5,8 @@
 
 #include "bits/conversions.h"
 #include "bits/diag_time.h"
-#include "decoders/record_reader.h"
 #include "decoders/evdo/carrier_params.h"
+#include "decoders/record_reader.h"
 #include "params/param_lists.h"
 
 namespace tessavo {
@@ -195,20 +195,34 @@ void PublishSums(DecoderContext& ctx, FlowLog log, const FlowRecord& rec) {
     }
 }
 
+// The flow logs by log code (the route table routes only these four here).
+FlowLog FlowLogOf(int32_t logCode) {
+    switch (logCode) {
+        case 0x1276:
+            return FlowLog::Forward1276;
+        case 0x1275:
+            return FlowLog::Reverse1275;
+        case 0x12A5:
+            return FlowLog::Forward12A5;
+        default:
+            return FlowLog::Reverse12A6;
+    }
+}
+
 // The history is computed once per packet: by the scalar handler when it runs in this mode,
 // else by the structured handler.
 bool ScalarHandlerRuns(const DecoderContext& ctx, FlowLog log) {
     return log == FlowLog::Forward1276 || log == FlowLog::Reverse1275 || IsMultiCarrier(ctx);
 }
 
-void HandleFlowParams(DecoderContext& ctx, PacketView packet, FlowLog log) {
+void FlowParams(DecoderContext& ctx, PacketView packet, FlowLog log) {
     if (!ScalarHandlerRuns(ctx, log)) return;
     FlowRecord rec;
     ParseFlow(ctx.flowThroughput, log, packet, true, rec);
     PublishSums(ctx, log, rec);
 }
 
-void HandleFlowStruct(DecoderContext& ctx, PacketView packet, FlowLog log) {
+void FlowStruct(DecoderContext& ctx, PacketView packet, FlowLog log) {
     FlowRecord rec;
     ParseFlow(ctx.flowThroughput, log, packet, !ScalarHandlerRuns(ctx, log), rec);
     std::array<uint8_t, 174> blob{};
@@ -313,29 +327,12 @@ int ParseFlow(FlowThroughputState& state, FlowLog log, PacketView packet, bool u
     return 1;
 }
 
-void HandleFlowParams1276(DecoderContext& ctx, PacketView packet, int32_t) {
-    HandleFlowParams(ctx, packet, FlowLog::Forward1276);
+void HandleFlowParams(DecoderContext& ctx, PacketView packet, int32_t logCode) {
+    FlowParams(ctx, packet, FlowLogOf(logCode));
 }
-void HandleFlowStruct1276(DecoderContext& ctx, PacketView packet, int32_t) {
-    HandleFlowStruct(ctx, packet, FlowLog::Forward1276);
-}
-void HandleFlowParams1275(DecoderContext& ctx, PacketView packet, int32_t) {
-    HandleFlowParams(ctx, packet, FlowLog::Reverse1275);
-}
-void HandleFlowStruct1275(DecoderContext& ctx, PacketView packet, int32_t) {
-    HandleFlowStruct(ctx, packet, FlowLog::Reverse1275);
-}
-void HandleFlowParams12A5(DecoderContext& ctx, PacketView packet, int32_t) {
-    HandleFlowParams(ctx, packet, FlowLog::Forward12A5);
-}
-void HandleFlowStruct12A5(DecoderContext& ctx, PacketView packet, int32_t) {
-    HandleFlowStruct(ctx, packet, FlowLog::Forward12A5);
-}
-void HandleFlowParams12A6(DecoderContext& ctx, PacketView packet, int32_t) {
-    HandleFlowParams(ctx, packet, FlowLog::Reverse12A6);
-}
-void HandleFlowStruct12A6(DecoderContext& ctx, PacketView packet, int32_t) {
-    HandleFlowStruct(ctx, packet, FlowLog::Reverse12A6);
+
+void HandleFlowStruct(DecoderContext& ctx, PacketView packet, int32_t logCode) {
+    FlowStruct(ctx, packet, FlowLogOf(logCode));
 }
 
 }  // namespace tessavo

@@ -60,13 +60,8 @@ struct FlowRecord {
 int ParseFlow(FlowThroughputState& state, FlowLog log, PacketView packet, bool update,
               FlowRecord& rec);
 
-void HandleFlowParams1276(DecoderContext& ctx, PacketView packet, int32_t extra);
-void HandleFlowStruct1276(DecoderContext& ctx, PacketView packet, int32_t extra);
-void HandleFlowParams1275(DecoderContext& ctx, PacketView packet, int32_t extra);
-void HandleFlowStruct1275(DecoderContext& ctx, PacketView packet, int32_t extra);
-void HandleFlowParams12A5(DecoderContext& ctx, PacketView packet, int32_t extra);
-void HandleFlowStruct12A5(DecoderContext& ctx, PacketView packet, int32_t extra);
-void HandleFlowParams12A6(DecoderContext& ctx, PacketView packet, int32_t extra);
-void HandleFlowStruct12A6(DecoderContext& ctx, PacketView packet, int32_t extra);
+// The four flow logs (0x1276, 0x1275, 0x12A5, 0x12A6); the route passes the log code.
+void HandleFlowParams(DecoderContext& ctx, PacketView packet, int32_t logCode);
+void HandleFlowStruct(DecoderContext& ctx, PacketView packet, int32_t logCode);
 
 }  // namespace tessavo

@@ -95,8 +95,9 @@ class RecordHarness {
         const LogRoute* r = FindLogRoute(logCode);
         ASSERT_TRUE(r != nullptr) << std::hex << logCode;
         const LogHandler none = [](DecoderContext&, PacketView, int32_t) {};
+        const int32_t extra = r->extra == ExtraArg::LogCode ? logCode : 0;
         Log(logCode, payload, {r->param ? r->param : none, r->structured ? r->structured : none},
-            msgCode, ticks);
+            msgCode, ticks, extra);
     }
 
     // Each step routed in turn, its current list checked.
