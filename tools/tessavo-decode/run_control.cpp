@@ -89,7 +89,6 @@ uint64_t LibraryOutput::Drain() {
         at += count;
     }
     if (TruncateToEmpty(scratchFd_)) SeekDescriptor(STDOUT_FILENO, 0, SEEK_SET);
-    lines_ += lines;
     return lines;
 }
 

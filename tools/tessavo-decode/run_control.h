@@ -37,12 +37,10 @@ class LibraryOutput {
     int DataDescriptor() const { return dataFd_; }  // the original standard output
     // Passes on the lines written since the last call; returns how many.
     uint64_t Drain();
-    uint64_t Lines() const { return lines_; }
 
   private:
     int dataFd_ = 1;
     int scratchFd_ = -1;
-    uint64_t lines_ = 0;
 };
 
 }  // namespace tessavo::cli
