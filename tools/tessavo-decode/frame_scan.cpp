@@ -30,14 +30,47 @@ constexpr uint16_t CrcStep(uint16_t crc, uint8_t byte) {
     return static_cast<uint16_t>((crc >> 8) ^ kCrcTable[(crc ^ byte) & 0xFF]);
 }
 
-constexpr uint16_t CrcRegister(std::span<const uint8_t> bytes) {
-    uint16_t crc = 0xFFFF;
-    for (uint8_t byte : bytes) crc = CrcStep(crc, byte);
+// Slice k: the register change of a byte followed by k zero bytes, so that eight bytes take
+// eight independent look-ups.
+constexpr std::array<std::array<uint16_t, 256>, 8> MakeCrcSlices() {
+    std::array<std::array<uint16_t, 256>, 8> slices{};
+    slices[0] = kCrcTable;
+    for (size_t k = 1; k < slices.size(); ++k) {
+        for (size_t i = 0; i < 256; ++i) slices[k][i] = CrcStep(slices[k - 1][i], 0);
+    }
+    return slices;
+}
+
+constexpr std::array<std::array<uint16_t, 256>, 8> kCrcSlices = MakeCrcSlices();
+
+constexpr uint16_t CrcRegister(std::span<const uint8_t> bytes, uint16_t crc = 0xFFFF) {
+    size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        const auto* b = bytes.data() + i;
+        const uint16_t x = static_cast<uint16_t>(crc ^ (b[0] | b[1] << 8));
+        crc =
+            static_cast<uint16_t>(kCrcSlices[7][x & 0xFF] ^ kCrcSlices[6][x >> 8] ^
+                                  kCrcSlices[5][b[2]] ^ kCrcSlices[4][b[3]] ^ kCrcSlices[3][b[4]] ^
+                                  kCrcSlices[2][b[5]] ^ kCrcSlices[1][b[6]] ^ kCrcSlices[0][b[7]]);
+    }
+    for (; i < bytes.size(); ++i) crc = CrcStep(crc, bytes[i]);
     return crc;
 }
 
 constexpr uint8_t kCheckDigits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
 static_assert((CrcRegister(kCheckDigits) ^ 0xFFFF) == 0x906E);
+// The eight-byte steps agree with the byte steps at every split of the digits.
+constexpr bool SlicesAgree() {
+    uint16_t bytewise = 0xFFFF;
+    for (uint8_t byte : kCheckDigits) bytewise = CrcStep(bytewise, byte);
+    for (size_t split = 0; split <= std::size(kCheckDigits); ++split) {
+        const std::span<const uint8_t> all(kCheckDigits);
+        if (CrcRegister(all.subspan(split), CrcRegister(all.first(split))) != bytewise)
+            return false;
+    }
+    return true;
+}
+static_assert(SlicesAgree());
 
 constexpr uint8_t kTerminator = 0x7E;
 constexpr uint8_t kEscape = 0x7D;
@@ -128,16 +161,24 @@ void FrameScanner::CompleteFrame(std::span<const uint8_t> frame) {
     }
     if (handler_) handler_(frame, position_ - frame.size());
     ++counts_.frames;
-    // One pass unescapes, runs the CRC and keeps the header bytes. The terminator is never
-    // part of an escape pair, so it is simply left out.
+    // Most frames hold no escape: their bytes are the packet and the CRC runs over them in
+    // eight-byte steps. Otherwise one pass unescapes, runs the CRC and keeps the header bytes
+    // (the terminator is never part of an escape pair, so it is simply left out).
+    const std::span<const uint8_t> body = frame.first(frame.size() - 1);
     uint16_t crc = 0xFFFF;
     std::array<uint8_t, kLogCodeOffset + 2> head{};
     size_t length = 0;
-    ForEachUnescaped(frame.first(frame.size() - 1), [&](uint8_t byte) {
-        if (length < head.size()) head[length] = byte;
-        ++length;
-        crc = CrcStep(crc, byte);
-    });
+    if (std::memchr(body.data(), kEscape, body.size()) == nullptr) {
+        length = body.size();
+        std::copy_n(body.begin(), std::min(length, head.size()), head.begin());
+        crc = CrcRegister(body);
+    } else {
+        ForEachUnescaped(body, [&](uint8_t byte) {
+            if (length < head.size()) head[length] = byte;
+            ++length;
+            crc = CrcStep(crc, byte);
+        });
+    }
     const bool log = length > kLogCodeOffset + 1 && head[0] == kLogCommand;
     const auto logCode =
         static_cast<uint16_t>(head[kLogCodeOffset] | (head[kLogCodeOffset + 1] << 8));
