@@ -4,6 +4,7 @@
 // pass) and to tessavo-decode's formats on the capture. CPU time per frame is the figure to
 // read ("cpu_per_frame"); nothing here asserts a time.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <fstream>
@@ -65,6 +66,19 @@ void Report(benchmark::State& state, const Input& in, int64_t items) {
 
 volatile uint32_t gSink;
 
+// Minor page faults of the process so far: first touches of fresh memory, which a row pays
+// or not depending on what the allocator kept from earlier rows.
+int64_t PageFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+void ReportFaults(benchmark::State& state, int64_t before) {
+    state.counters["faults"] = static_cast<double>(PageFaults() - before) /
+                               static_cast<double>(std::max<int64_t>(1, state.iterations()));
+}
+
 // The documented host loop: 64 KB pieces through DecodeMsgProc_NoDynamic, collect after every
 // call, re-feed the tail; each item's message code, time and current scalar list are read.
 int64_t HostLoop(void* h, const Bytes& bytes) {
@@ -98,6 +112,7 @@ void BM_HostLoop(benchmark::State& state, const fs::path* path, bool wholeCopy,
     const Input& in = Load(*path);
     if (in.bytes.empty()) return state.SkipWithError(("absent: " + path->string()).c_str());
     int64_t items = 0;
+    const int64_t faults = PageFaults();
     for (auto _ : state) {
         if (!withCreation) state.PauseTiming();
         void* h = CreateDecoderObjectProc(TESSAVO_MODULE_B101);
@@ -108,6 +123,7 @@ void BM_HostLoop(benchmark::State& state, const fs::path* path, bool wholeCopy,
         FreeDecoderObjectProc(&h);
         if (!withCreation) state.ResumeTiming();
     }
+    ReportFaults(state, faults);
     Report(state, in, items);
 }
 BENCHMARK_CAPTURE(BM_HostLoop, capture, &kCapture, false)->Unit(benchmark::kMillisecond);
@@ -173,11 +189,13 @@ void BM_DecodeTool(benchmark::State& state, const char* format) {
     std::ostream out(&nothing);
     std::ostream err(&nothing);
     std::istringstream none;
+    const int64_t faults = PageFaults();
     for (auto _ : state) {
         tessavo::cli::CliStreams io{none, out, err};
         const int status = tessavo::cli::RunCli({"-q", "--format", format, kCapture.string()}, io);
         if (status != 0) return state.SkipWithError("tessavo-decode failed");
     }
+    ReportFaults(state, faults);
     Report(state, in, 0);
 }
 BENCHMARK_CAPTURE(BM_DecodeTool, summary, "summary")->Unit(benchmark::kMillisecond);

@@ -3,7 +3,9 @@
 // pieces. Item times are UTC (TZ=CST-8: 315964801 is one second after the GPS epoch).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <optional>
 #include <regex>
 #include <set>
@@ -15,6 +17,7 @@
 #include "csv_sink.h"
 #include "frame_scan.h"
 #include "item_time.h"
+#include "platform.h"
 #include "jsonl_sink.h"
 #include "packet_identity.h"
 #include "param_catalogue.h"
@@ -415,6 +418,27 @@ TEST(TextFormat, ItemTimesAreTrueInstantsWhateverTheZone) {
     EXPECT_EQ(LeapSecondsAtGps(0), 0);
     EXPECT_DOUBLE_EQ(SecondsBetween({12, 500000}, {10, 0}), -2.5);
     EXPECT_NEAR(SecondsBetween({10, 999999}, {11, 0}), 0.000001, 1e-12);
+}
+
+// UTC texts are computed without the C library; they agree with its breakdown from year 0 to
+// 9999 (leap days, century years, before 1970), wherever the C library can break a time down.
+TEST(TextFormat, UtcTextsAgreeWithTheCalendarFunctions) {
+    std::vector<int64_t> seconds = {-62167219200, -2203891200, -1, 0, 951782399, 951782400,
+                                    951868800, 4107542400, 4107628800, 253402300799};
+    for (int64_t s = -62167219200; s < 253402300800; s += 9999991) seconds.push_back(s);
+    TimeText kept;
+    int compared = 0;
+    for (int64_t s : seconds) {
+        std::tm parts{};
+        if (!BreakDownTime(static_cast<std::time_t>(s), false, parts)) continue;
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%04d-%02d-%02dT%02d:%02d:%02d.000042Z",
+                      parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+                      parts.tm_min, parts.tm_sec);
+        ASSERT_EQ(FormatInstant({s, 42, false}, false, kept), expected) << s;
+        ++compared;
+    }
+    EXPECT_GT(compared, 3000);
 }
 
 TEST(TextFormat, ProgressLines) {

@@ -157,6 +157,8 @@ bool RunPass(Inputs& inputs, const CliOptions& options, DecoderSession& session,
             });
         }
         scanner.AssumeLogSeen(sawLog);
+        // Only the summary reports what the frame checks find.
+        scanner.CheckFrames(options.format == OutputFormat::kSummary);
         while (StopSignal() == 0) {
             size_t count = input->Read(buffer, error);
             if (!error.empty()) return false;
@@ -341,7 +343,7 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
         options, selection,
         [&](const ItemView& item) {
             if (item.identity.logCode) {
-                ++stats.itemsByLogCode[*item.identity.logCode];
+                stats.itemsByLogCode.Add(*item.identity.logCode);
             } else if (item.identity.command) {
                 ++stats.commandItems;
             }

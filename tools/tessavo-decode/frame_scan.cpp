@@ -77,17 +77,29 @@ constexpr uint8_t kEscape = 0x7D;
 constexpr uint8_t kLogCommand = 0x10;
 constexpr size_t kLogCodeOffset = 6;
 
-// Calls `visit` with each byte of `frame` unescaped: 0x7D 0x5D -> 0x7D, 0x7D 0x5E -> 0x7E; a
+// Calls `visit` with the unescaped bytes of `frame` in runs: the bytes between escapes as
+// they stand, each escape pair as its one byte (0x7D 0x5D -> 0x7D, 0x7D 0x5E -> 0x7E); a
 // 0x7D followed by anything else (or at the end) is passed as it is.
 template <typename Visit>
-void ForEachUnescaped(std::span<const uint8_t> frame, Visit visit) {
-    for (size_t i = 0; i < frame.size(); ++i) {
-        uint8_t byte = frame[i];
-        if (byte == kEscape && i + 1 < frame.size() &&
-            (frame[i + 1] == 0x5D || frame[i + 1] == 0x5E)) {
-            byte = static_cast<uint8_t>(frame[++i] ^ 0x20);
+void ForEachUnescapedRun(std::span<const uint8_t> frame, Visit visit) {
+    const uint8_t* at = frame.data();
+    const uint8_t* const end = at + frame.size();
+    while (at < end) {
+        const auto* escape =
+            static_cast<const uint8_t*>(std::memchr(at, kEscape, static_cast<size_t>(end - at)));
+        if (escape == nullptr) {
+            visit(std::span<const uint8_t>(at, end));
+            return;
         }
-        visit(byte);
+        visit(std::span<const uint8_t>(at, escape));
+        if (escape + 1 < end && (escape[1] == 0x5D || escape[1] == 0x5E)) {
+            const uint8_t byte = static_cast<uint8_t>(escape[1] ^ 0x20);
+            visit(std::span<const uint8_t>(&byte, 1));
+            at = escape + 2;
+        } else {
+            visit(std::span<const uint8_t>(escape, 1));
+            at = escape + 1;
+        }
     }
 }
 
@@ -100,7 +112,9 @@ uint16_t Crc16X25(std::span<const uint8_t> bytes) {
 std::vector<uint8_t> UnescapeFrame(std::span<const uint8_t> frame) {
     std::vector<uint8_t> packet;
     packet.reserve(frame.size());
-    ForEachUnescaped(frame, [&packet](uint8_t byte) { packet.push_back(byte); });
+    ForEachUnescapedRun(frame, [&packet](std::span<const uint8_t> run) {
+        packet.insert(packet.end(), run.begin(), run.end());
+    });
     return packet;
 }
 
@@ -115,7 +129,7 @@ FrameCounts& FrameCounts::operator+=(const FrameCounts& other) {
     compactFrames += other.compactFrames;
     oversized += other.oversized;
     trailingBytes += other.trailingBytes;
-    for (const auto& [code, count] : other.goodLogFrames) goodLogFrames[code] += count;
+    goodLogFrames += other.goodLogFrames;
     commandsBeforeFirstLog += other.commandsBeforeFirstLog;
     commandsAfterFirstLog += other.commandsAfterFirstLog;
     return *this;
@@ -161,24 +175,20 @@ void FrameScanner::CompleteFrame(std::span<const uint8_t> frame) {
     }
     if (handler_) handler_(frame, position_ - frame.size());
     ++counts_.frames;
-    // Most frames hold no escape: their bytes are the packet and the CRC runs over them in
-    // eight-byte steps. Otherwise one pass unescapes, runs the CRC and keeps the header bytes
-    // (the terminator is never part of an escape pair, so it is simply left out).
-    const std::span<const uint8_t> body = frame.first(frame.size() - 1);
+    if (!check_) return;
+    // One pass unescapes, runs the CRC (eight bytes a step between escapes) and keeps the
+    // header bytes; the terminator is never part of an escape pair, so it is simply left out.
     uint16_t crc = 0xFFFF;
     std::array<uint8_t, kLogCodeOffset + 2> head{};
     size_t length = 0;
-    if (std::memchr(body.data(), kEscape, body.size()) == nullptr) {
-        length = body.size();
-        std::copy_n(body.begin(), std::min(length, head.size()), head.begin());
-        crc = CrcRegister(body);
-    } else {
-        ForEachUnescaped(body, [&](uint8_t byte) {
-            if (length < head.size()) head[length] = byte;
-            ++length;
-            crc = CrcStep(crc, byte);
-        });
-    }
+    ForEachUnescapedRun(frame.first(frame.size() - 1), [&](std::span<const uint8_t> run) {
+        if (length < head.size()) {
+            std::copy_n(run.begin(), std::min(run.size(), head.size() - length),
+                        head.begin() + static_cast<std::ptrdiff_t>(length));
+        }
+        length += run.size();
+        crc = CrcRegister(run, crc);
+    });
     const bool log = length > kLogCodeOffset + 1 && head[0] == kLogCommand;
     const auto logCode =
         static_cast<uint16_t>(head[kLogCodeOffset] | (head[kLogCodeOffset + 1] << 8));
@@ -188,7 +198,7 @@ void FrameScanner::CompleteFrame(std::span<const uint8_t> frame) {
         ++counts_.crcFailures;
     } else if (log) {
         sawLog_ = true;
-        ++counts_.goodLogFrames[logCode];
+        counts_.goodLogFrames.Add(logCode);
     } else {
         ++(sawLog_ ? counts_.commandsAfterFirstLog : counts_.commandsBeforeFirstLog);
     }

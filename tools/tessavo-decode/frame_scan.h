@@ -7,9 +7,10 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <span>
 #include <vector>
+
+#include "code_counts.h"
 
 namespace tessavo::cli {
 
@@ -40,7 +41,7 @@ struct FrameCounts {
     uint64_t trailingBytes = 0;  // bytes after the last 0x7E (set by Finish)
     // Frames with a good CRC: log packets by log code, and command responses before and
     // after the first log packet (the library drops those before it).
-    std::map<uint16_t, uint64_t> goodLogFrames;
+    CodeCounts goodLogFrames;
     uint64_t commandsBeforeFirstLog = 0;
     uint64_t commandsAfterFirstLog = 0;
 
@@ -54,6 +55,10 @@ class FrameScanner {
     using FrameHandler = std::function<void(std::span<const uint8_t> frame, uint64_t offset)>;
 
     explicit FrameScanner(FrameHandler handler = nullptr) : handler_(std::move(handler)) {}
+
+    // Off: frames are split and counted (frames, empty frames, oversized, trailing bytes) but
+    // not checked, so the CRC and per-code counts stay zero; for outputs that never show them.
+    void CheckFrames(bool check) { check_ = check; }
 
     void Feed(std::span<const uint8_t> bytes);
     // Counts the bytes of an unfinished last frame as trailing bytes and forgets them.
@@ -73,6 +78,7 @@ class FrameScanner {
     uint64_t position_ = 0;       // bytes fed so far
     FrameCounts counts_;
     bool sawLog_ = false;
+    bool check_ = true;
 };
 
 }  // namespace tessavo::cli

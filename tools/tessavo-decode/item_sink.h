@@ -2,9 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 
+#include "code_counts.h"
 #include "frame_scan.h"
 #include "report_item_reader.h"
 
@@ -18,7 +18,7 @@ struct RunStats {
     FrameCounts frames;           // the decoder's own frame scan (frame_scan.h)
     double wallSeconds = 0;       // duration of the run
     // Every item, whatever the filters, by the log code it came from; command responses.
-    std::map<uint16_t, uint64_t> itemsByLogCode;
+    CodeCounts itemsByLogCode;
     uint64_t commandItems = 0;
     uint64_t libraryMessages = 0;  // lines the library wrote to standard output
     int stopSignal = 0;            // SIGINT/SIGTERM that ended the run early, 0 if none

@@ -52,6 +52,40 @@ int64_t LibraryOrigin() {
     return static_cast<int64_t>(std::mktime(&origin));
 }
 
+// `width` decimal digits of a value in [0, 10^width), zero-padded.
+void WriteDigits(char* at, int width, int64_t value) {
+    for (int i = width; i-- > 0;) {
+        at[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+}
+
+// The UTC calendar fields of a Unix second by arithmetic (proleptic Gregorian, days counted
+// from 0000-03-01 so that leap days end a year); false outside years 0 to 9999, which the C
+// library's breakdown then takes. Items arrive a few to a second, so this runs for most.
+bool UtcParts(int64_t seconds, std::tm& parts) {
+    int64_t days = seconds / 86400;
+    if (seconds % 86400 < 0) --days;
+    const int64_t secondOfDay = seconds - days * 86400;
+    days += 719468;  // 1970-01-01 from 0000-03-01
+    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const int64_t dayOfEra = days - era * 146097;
+    const int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+    const int64_t month = monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9;
+    const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    if (year < 0 || year > 9999) return false;
+    parts.tm_year = static_cast<int>(year - 1900);
+    parts.tm_mon = static_cast<int>(month - 1);
+    parts.tm_mday = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+    parts.tm_hour = static_cast<int>(secondOfDay / 3600);
+    parts.tm_min = static_cast<int>(secondOfDay / 60 % 60);
+    parts.tm_sec = static_cast<int>(secondOfDay % 60);
+    return true;
+}
+
 }  // namespace
 
 int LeapSecondsAtGps(int64_t gpsSeconds) {
@@ -119,7 +153,8 @@ std::string_view FormatInstant(const UtcInstant& instant, bool local, TimeText& 
         cache.local != local) {
         std::time_t clock = static_cast<std::time_t>(instant.seconds);
         std::tm parts{};
-        if (!BreakDownTime(clock, local, parts)) {
+        if (!(local ? BreakDownTime(clock, true, parts)
+                    : UtcParts(instant.seconds, parts) || BreakDownTime(clock, false, parts))) {
             cache.second = INT64_MIN;
             cache.text.clear();
             return cache.text;
@@ -132,32 +167,38 @@ std::string_view FormatInstant(const UtcInstant& instant, bool local, TimeText& 
             std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", sign, offset / 3600,
                           (offset / 60) % 60);
         }
-        char text[128];
-        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.000000%s",
-                      parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
-                      parts.tm_min, instant.leapSecond ? 60 : parts.tm_sec, zone);
-        cache.text = text;
+        const int year = parts.tm_year + 1900;
+        const int second = instant.leapSecond ? 60 : parts.tm_sec;
         // A year past 9999 widens the date and the fraction then sits elsewhere; such
         // texts, and microseconds out of range, are written whole and not kept.
-        if (outOfRange || cache.text.size() < kFractionAt + 6 ||
-            cache.text[kFractionAt - 1] != '.') {
-            cache.second = INT64_MIN;
-            std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06d%s",
-                          parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
-                          parts.tm_min, instant.leapSecond ? 60 : parts.tm_sec,
+        if (outOfRange || year < 0 || year > 9999) {
+            char text[128];
+            std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06d%s", year,
+                          parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, second,
                           static_cast<int>(instant.microseconds), zone);
+            cache.second = INT64_MIN;
             cache.text = text;
             return cache.text;
         }
+        char text[kFractionAt] = {};
+        WriteDigits(text, 4, year);
+        WriteDigits(text + 5, 2, parts.tm_mon + 1);
+        WriteDigits(text + 8, 2, parts.tm_mday);
+        WriteDigits(text + 11, 2, parts.tm_hour);
+        WriteDigits(text + 14, 2, parts.tm_min);
+        WriteDigits(text + 17, 2, second);
+        text[4] = text[7] = '-';
+        text[10] = 'T';
+        text[13] = text[16] = ':';
+        text[19] = '.';
+        cache.text.assign(text, kFractionAt);
+        cache.text.append(6, '0');
+        cache.text += zone;
         cache.second = instant.seconds;
         cache.leapSecond = instant.leapSecond;
         cache.local = local;
     }
-    int32_t micros = instant.microseconds;
-    for (size_t i = kFractionAt + 6; i-- > kFractionAt;) {
-        cache.text[i] = static_cast<char>('0' + micros % 10);
-        micros /= 10;
-    }
+    WriteDigits(cache.text.data() + kFractionAt, 6, instant.microseconds);
     return cache.text;
 }
 

@@ -55,6 +55,7 @@ class ItemClock {
     // The same texts in `cache`, valid until its next use.
     std::string_view Format(const ItemTime& time, TimeText& cache) const;
     std::string_view FormatUtc(const ItemTime& time, TimeText& cache) const;
+    bool Local() const { return local_; }
 
   private:
     int64_t origin_;  // the library's origin in Unix seconds

@@ -116,8 +116,9 @@ void JsonlSink::Consume(const ItemView& item) {
     JsonWriter json(line_);
     json.BeginObject();
     json.Key("index").Int(item.index);
-    json.Key("time").String(clock_.Format(item.time, time_));
-    json.Key("time_utc").String(clock_.FormatUtc(item.time, timeUtc_));
+    const std::string_view time = clock_.Format(item.time, time_);
+    json.Key("time").String(time);
+    json.Key("time_utc").String(clock_.Local() ? clock_.FormatUtc(item.time, timeUtc_) : time);
     // The pair as the library gave it (its seconds count from 08:00 local time).
     json.Key("time_raw").BeginArray();
     json.Int(item.time.seconds);

@@ -1,7 +1,9 @@
 #include "summary_sink.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "param_catalogue.h"
 #include "text_format.h"
@@ -65,23 +67,32 @@ constexpr std::array<Event, SummarySink::kEventCount> kEvents = {{
     {"EV-DO multi-pilot assignments", {0x10781E01, 0x10791E01, 0x107C1E01}, 0},
 }};
 
-// Parameter IDs of the tables above, looked up once.
+// The parameters of the tables above, looked up once: for each, the range or identity it
+// feeds. `filter` has bit (ID mod 64) set for each of them, so that most parameters of an
+// item are passed over with one test.
+struct Watched {
+    uint32_t id;
+    bool range;    // else an identity
+    size_t index;  // into the ranges or the identities
+};
 struct Lookup {
     std::array<uint32_t, SummarySink::kRangeCount> ranges{};
-    std::array<std::array<uint32_t, 4>, SummarySink::kIdentityCount> identities{};
+    std::vector<Watched> watched;
+    uint64_t filter = 0;
 };
 const Lookup& Ids() {
     static const Lookup lookup = [] {
         Lookup ids;
         for (size_t i = 0; i < kRangeParams.size(); ++i) {
             ids.ranges[i] = FindParamByName(kRangeParams[i])->id;
+            ids.watched.push_back({ids.ranges[i], true, i});
         }
         for (size_t i = 0; i < kIdentities.size(); ++i) {
-            for (size_t j = 0; j < 4; ++j) {
-                std::string_view name = kIdentities[i].params[j];
-                ids.identities[i][j] = name.empty() ? 0 : FindParamByName(name)->id;
+            for (std::string_view name : kIdentities[i].params) {
+                if (!name.empty()) ids.watched.push_back({FindParamByName(name)->id, false, i});
             }
         }
+        for (const Watched& w : ids.watched) ids.filter |= uint64_t{1} << (w.id % 64);
         return ids;
     }();
     return lookup;
@@ -95,7 +106,7 @@ void SummarySink::Consume(const ItemView& item) {
     if (!last_ || Earlier(*last_, item.time)) last_ = item.time;
     ++byMsgCode_[item.msgCode];
     if (item.identity.logCode) {
-        ++byLogCode_[*item.identity.logCode];
+        byLogCode_.Add(*item.identity.logCode);
     } else if (item.identity.command) {
         ++byCommand_[*item.identity.command];
     } else {
@@ -103,20 +114,21 @@ void SummarySink::Consume(const ItemView& item) {
     }
     const Lookup& ids = Ids();
     for (const DecodeParam& param : item.currentParams) {
-        if (param.state != TESSAVO_STATE_FRESH) continue;
-        for (size_t i = 0; i < kRangeCount; ++i) {
-            if (param.id != ids.ranges[i]) continue;
+        if (param.state != TESSAVO_STATE_FRESH || (ids.filter >> (param.id % 64) & 1) == 0) {
+            continue;
+        }
+        for (const Watched& watched : ids.watched) {
+            if (watched.id != param.id) continue;
+            if (!watched.range) {
+                identities_[watched.index].insert(param.value);
+                continue;
+            }
             double value = param.scale > 1 ? double(param.value) / param.scale : param.value;
-            Range& range = ranges_[i];
+            Range& range = ranges_[watched.index];
             range.min = range.count == 0 ? value : std::min(range.min, value);
             range.max = range.count == 0 ? value : std::max(range.max, value);
             range.sum += value;
             ++range.count;
-        }
-        for (size_t i = 0; i < kIdentityCount; ++i) {
-            for (uint32_t id : ids.identities[i]) {
-                if (id != 0 && param.id == id) identities_[i].insert(param.value);
-            }
         }
     }
     for (size_t i = 0; i < kEventCount; ++i) {
@@ -134,16 +146,15 @@ void SummarySink::WriteNotReported(const RunStats& stats) {
     uint64_t ignored = 0;
     uint64_t throttled = 0;
     std::map<uint16_t, uint64_t> ignoredCodes;
-    for (const auto& [code, frames] : stats.frames.goodLogFrames) {
-        auto found = stats.itemsByLogCode.find(code);
-        uint64_t items = found == stats.itemsByLogCode.end() ? 0 : found->second;
+    stats.frames.goodLogFrames.ForEach([&](uint16_t code, uint64_t frames) {
+        const uint64_t items = stats.itemsByLogCode.Get(code);
         if (items == 0) {
             ignored += frames;
             ignoredCodes[code] = frames;
         } else if (items < frames) {
             throttled += frames - items;
         }
-    }
+    });
     uint64_t commands = stats.frames.commandsAfterFirstLog;
     uint64_t unsupportedCommands =
         commands > stats.commandItems ? commands - stats.commandItems : 0;
@@ -228,15 +239,17 @@ void SummarySink::Finish(const RunStats& stats) {
     WriteNotReported(stats);
 
     out_ << "\nitems by log code\n";
-    for (const auto& [code, count] : byLogCode_) {
+    byLogCode_.ForEach([this](uint16_t code, uint64_t count) {
         out_ << "  " << HexNumber(code, 4) << "  " << count << '\n';
-    }
+    });
     for (const auto& [code, count] : byCommand_) {
         out_ << "  cmd:" << HexNumber(code, 2) << "  " << count << '\n';
     }
     if (unidentified_ != 0) out_ << "  unknown  " << unidentified_ << '\n';
     out_ << "\nitems by message code\n";
-    for (const auto& [code, count] : byMsgCode_) {
+    std::vector<std::pair<uint32_t, uint64_t>> byMsgCode(byMsgCode_.begin(), byMsgCode_.end());
+    std::sort(byMsgCode.begin(), byMsgCode.end());
+    for (const auto& [code, count] : byMsgCode) {
         out_ << "  " << HexNumber(code, 8) << "  " << count << '\n';
     }
     out_.flush();

@@ -9,6 +9,7 @@
 #include <optional>
 #include <ostream>
 #include <set>
+#include <unordered_map>
 
 #include "item_sink.h"
 #include "item_time.h"
@@ -40,8 +41,8 @@ class SummarySink : public ItemSink {
     uint64_t items_ = 0;
     std::optional<ItemTime> first_;
     std::optional<ItemTime> last_;
-    std::map<uint32_t, uint64_t> byMsgCode_;
-    std::map<uint32_t, uint64_t> byLogCode_;  // logs by log code
+    std::unordered_map<uint32_t, uint64_t> byMsgCode_;
+    CodeCounts byLogCode_;  // logs by log code
     std::map<uint32_t, uint64_t> byCommand_;  // command responses by command code
     uint64_t unidentified_ = 0;
     std::array<Range, kRangeCount> ranges_{};
