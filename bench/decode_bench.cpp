@@ -4,6 +4,7 @@
 // pass) and to tessavo-decode's formats on the capture. CPU time per frame is the figure to
 // read ("cpu_per_frame"); nothing here asserts a time.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <filesystem>
@@ -66,12 +67,20 @@ void Report(benchmark::State& state, const Input& in, int64_t items) {
 
 volatile uint32_t gSink;
 
-// Minor page faults of the process so far: first touches of fresh memory, which a row pays
-// or not depending on what the allocator kept from earlier rows.
+// Minor page faults of the process so far: first touches of fresh memory.
 int64_t PageFaults() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_minflt;
+}
+
+// Before each timed run of a decoder (outside the timing): the allocator gives its free memory
+// back to the system, so that every run touches its memory afresh, as a new process does.
+// Otherwise a row would pay those faults or not depending on what earlier rows left behind.
+void FreshMemory(benchmark::State& state) {
+    state.PauseTiming();
+    malloc_trim(0);
+    state.ResumeTiming();
 }
 
 void ReportFaults(benchmark::State& state, int64_t before) {
@@ -114,6 +123,7 @@ void BM_HostLoop(benchmark::State& state, const fs::path* path, bool wholeCopy,
     int64_t items = 0;
     const int64_t faults = PageFaults();
     for (auto _ : state) {
+        FreshMemory(state);
         if (!withCreation) state.PauseTiming();
         void* h = CreateDecoderObjectProc(TESSAVO_MODULE_B101);
         static_cast<tessavo::DecoderObject*>(h)->ctx.plainWrites = wholeCopy;
@@ -191,6 +201,7 @@ void BM_DecodeTool(benchmark::State& state, const char* format) {
     std::istringstream none;
     const int64_t faults = PageFaults();
     for (auto _ : state) {
+        FreshMemory(state);
         tessavo::cli::CliStreams io{none, out, err};
         const int status = tessavo::cli::RunCli({"-q", "--format", format, kCapture.string()}, io);
         if (status != 0) return state.SkipWithError("tessavo-decode failed");

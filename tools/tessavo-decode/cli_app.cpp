@@ -335,6 +335,11 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
 
     RunStats stats;
     ItemSelection selection;
+    // The summary shows neither directions nor structured parameters; --decoded-only looks at
+    // the latter.
+    const bool summary = options.format == OutputFormat::kSummary;
+    selection.direction = !summary;
+    selection.structs = !summary || options.filter.decodedOnly;
     selection.inherited = options.inherited && options.format == OutputFormat::kJsonl;
     selection.dtlog = options.dtlog;
     selection.outFile = options.outFile;

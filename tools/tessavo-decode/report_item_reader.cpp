@@ -68,7 +68,7 @@ std::span<const uint8_t> BlockBytes(const void* block) {
 void ReadReportItem(void* handle, int32_t i, uint32_t moduleType, const ItemSelection& selection,
                     ItemView& item) {
     item.msgCode = GetReportItemMsgCode(handle, i);
-    item.direction = GetReportItemMsgDirection(handle, i);
+    item.direction = selection.direction ? GetReportItemMsgDirection(handle, i) : 0;
     item.time = ItemTime{};
     if (const void* time = GetReportItemMsgTime(handle, i)) {
         std::memcpy(&item.time, time, sizeof item.time);
@@ -76,7 +76,11 @@ void ReadReportItem(void* handle, int32_t i, uint32_t moduleType, const ItemSele
     item.identity = IdentifyPacket(BlockBytes(GetReportItemBinaryToZelFilter(handle, i)),
                                    item.msgCode, moduleType);
     ReadScalarList(handle, i, false, item.currentParams);
-    ReadStructList(handle, i, false, item.currentStructs);
+    if (selection.structs) {
+        ReadStructList(handle, i, false, item.currentStructs);
+    } else {
+        item.currentStructs.clear();
+    }
     if (selection.inherited) {
         ReadScalarList(handle, i, true, item.inheritedParams);
         ReadStructList(handle, i, true, item.inheritedStructs);

@@ -37,7 +37,10 @@ struct ItemView {
     std::span<const uint8_t> compact;  // the Zel simple block
 };
 
+// What is read of each item besides its message code, time, identity and current scalars.
 struct ItemSelection {
+    bool direction = true;
+    bool structs = true;  // the current structured parameters
     bool inherited = false;
     bool dtlog = false;
     bool outFile = false;

@@ -67,6 +67,32 @@ constexpr std::array<Event, SummarySink::kEventCount> kEvents = {{
     {"EV-DO multi-pilot assignments", {0x10781E01, 0x10791E01, 0x107C1E01}, 0},
 }};
 
+// The codes of the events, one entry each.
+struct EventCode {
+    uint32_t code;
+    bool log;  // a log code, else a message code
+    size_t event;
+};
+constexpr auto kEventCodes = [] {
+    constexpr size_t kCount = [] {
+        size_t count = 0;
+        for (const Event& event : kEvents) {
+            count += event.logCode != 0 ? 1 : 0;
+            for (uint32_t code : event.msgCodes) count += code != 0 ? 1 : 0;
+        }
+        return count;
+    }();
+    std::array<EventCode, kCount> codes{};
+    size_t at = 0;
+    for (size_t i = 0; i < kEvents.size(); ++i) {
+        if (kEvents[i].logCode != 0) codes[at++] = {kEvents[i].logCode, true, i};
+        for (uint32_t code : kEvents[i].msgCodes) {
+            if (code != 0) codes[at++] = {code, false, i};
+        }
+    }
+    return codes;
+}();
+
 // The parameters of the tables above, looked up once: for each, the range or identity it
 // feeds. `filter` has bit (ID mod 64) set for each of them, so that most parameters of an
 // item are passed over with one test.
@@ -131,11 +157,10 @@ void SummarySink::Consume(const ItemView& item) {
             ++range.count;
         }
     }
-    for (size_t i = 0; i < kEventCount; ++i) {
-        const Event& event = kEvents[i];
-        bool hit = event.logCode != 0 && item.identity.logCode == event.logCode;
-        for (uint32_t code : event.msgCodes) hit = hit || (code != 0 && item.msgCode == code);
-        if (hit) ++events_[i];
+    // An event has a log code or message codes, each distinct: an item matches one at most.
+    const uint16_t logCode = item.identity.logCode.value_or(0);
+    for (const EventCode& code : kEventCodes) {
+        if (code.code == (code.log ? logCode : item.msgCode)) ++events_[code.event];
     }
 }
 
