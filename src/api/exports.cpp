@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "api/decoder_object.h"
+#include "bits/diag_time.h"
 #include "common/messages.h"
 #include "framing/frame_decoder.h"
 #include "framing/stream_assembler.h"
@@ -12,6 +13,7 @@
 using tessavo::DecoderObject;
 using tessavo::ReportItem;
 using tessavo::TimePair;
+using tessavo::ZoneReadOnce;
 
 namespace {
 
@@ -129,6 +131,7 @@ TESSAVO_API bool TESSAVO_CALL DecodeMsgProc(void* h, const uint8_t* bytes, int32
     if (obj == nullptr || bytes == nullptr || length <= 0) return false;
     const TimePair host{hostSeconds, hostMicroseconds};
     try {
+        const ZoneReadOnce zone;
         obj->ringFillAfterPush = 0;
         const int32_t pendingLeft = DrainPending(*obj, host);
         if (pendingLeft < 0) return false;
@@ -158,6 +161,7 @@ TESSAVO_API int32_t TESSAVO_CALL DecodeMsgProc_NoDynamic(void* h, const uint8_t*
     if (length <= 0) return 0;
     const TimePair host{hostSeconds, hostMicroseconds};
     try {
+        const ZoneReadOnce zone;
         // Bytes left by an earlier DecodeMsgProc come first; if they fill the ring again,
         // none of this call's bytes are taken.
         obj->ringFillAfterPush = 0;
@@ -176,6 +180,7 @@ TESSAVO_API uint32_t TESSAVO_CALL DecodeMsgProc_One(void* h, const uint8_t* fram
     DecoderObject* obj = Obj(h);
     if (obj == nullptr || frame == nullptr || length < 1) return 0;
     try {
+        const ZoneReadOnce zone;
         return tessavo::DecodeFrame(*obj, frame, length, TimePair{hostSeconds, hostMicroseconds});
     } catch (...) {
         return 0;

@@ -28,15 +28,20 @@ time_t TickOrigin() {
 // The origin depends on the process's zone. mktime re-reads the zone on every call (a file
 // look-up when TZ is unset), which cost more than all the rest of a packet's decoding, so the
 // origin is kept per thread and recomputed only when the TZ variable changes.
+// Within a ZoneReadOnce the TZ variable is not read again: getenv walks the whole environment,
+// which cost more per packet than the conversion itself.
 // The cache is trivially destructible: a thread_local with a destructor would be registered
 // (and, on some C++ runtimes, allocated) at its first use inside a decode call. A TZ value too
 // long for it is never taken as unchanged.
+thread_local int zoneReadOnceDepth = 0;
+
 time_t CachedTickOrigin() {
     constexpr size_t kTzCapacity = 256;
     thread_local bool valid = false;
     thread_local bool hadTz = false;
     thread_local char lastTz[kTzCapacity] = {};
     thread_local time_t origin = 0;
+    if (valid && zoneReadOnceDepth > 0) return origin;
     const char* tz = std::getenv("TZ");
     const bool hasTz = tz != nullptr;
     const bool sameTz = !hasTz || std::strncmp(lastTz, tz, kTzCapacity) == 0;
@@ -69,6 +74,15 @@ time_t DiagSeconds(uint64_t ticks) {
 }
 
 }  // namespace
+
+ZoneReadOnce::ZoneReadOnce() {
+    if (zoneReadOnceDepth == 0) CachedTickOrigin();
+    ++zoneReadOnceDepth;
+}
+
+ZoneReadOnce::~ZoneReadOnce() {
+    --zoneReadOnceDepth;
+}
 
 TimePair DiagTimeToPair(uint64_t stamp) {
     const uint64_t ticks = stamp >> 16;

@@ -14,6 +14,16 @@ namespace tessavo {
 
 inline constexpr int kDiagStampBytes = 8;
 
+// While one is alive on a thread, the zone is read once (when the first opens) rather than for
+// every time stamp: a decode call converts all its stamps in the zone as it was when it began.
+class ZoneReadOnce {
+  public:
+    ZoneReadOnce();
+    ~ZoneReadOnce();
+    ZoneReadOnce(const ZoneReadOnce&) = delete;
+    ZoneReadOnce& operator=(const ZoneReadOnce&) = delete;
+};
+
 // The pair of a time stamp given as its little-endian u64 (the low 16 bits are not time).
 TimePair DiagTimeToPair(uint64_t stamp);
 // The pair of the 8 time-stamp bytes at `stamp`.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 #include <tuple>
@@ -315,6 +316,22 @@ TEST(Conversions, ValuesDigitsIndexTablesNaNOrderAndDiagTime) {
         const TimePair p = DiagTimeToPair(c.stamp);
         EXPECT_EQ(std::pair(p.seconds, p.microseconds), std::pair(c.seconds, c.microseconds))
             << c.zone << " " << std::hex << c.stamp;
+    }
+    {
+        // A decode call reads the zone once, when it begins: a change during it takes effect
+        // at the next call.
+        test::ScopedTimeZone before("CST-8");
+        std::optional<ZoneReadOnce> call(std::in_place);
+        {
+            const ZoneReadOnce nested;
+            test::ScopedTimeZone during("UTC0");
+            EXPECT_EQ(DiagTimeToPair(Stamp(0)).seconds, kGpsEpochUtc);
+            call.reset();
+            EXPECT_EQ(DiagTimeToPair(Stamp(0)).seconds, kGpsEpochUtc);  // the nested one is open
+        }
+        test::ScopedTimeZone after("UTC0");
+        const ZoneReadOnce next;
+        EXPECT_EQ(DiagTimeToPair(Stamp(0)).seconds, kGpsEpochUtc + 8 * 3600);
     }
     test::ScopedTimeZone zone("CST-8");
     // ticks 801 = 0x321 in the upper 48 bits: u64 0x0000'0000'0321'ABCD.
