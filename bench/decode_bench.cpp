@@ -1,11 +1,15 @@
 // One table from one run: the documented host loop on the CDMA capture and on the bundled
 // sample, with the incremental append and with the whole-item copy it replaces, next to the
 // floors it cannot go below (the copy of every item into a ring of 300, an unescape and CRC
-// pass) and to tessavo-decode's formats on the capture. CPU time per frame is the figure to
-// read ("cpu_per_frame"); nothing here asserts a time.
+// pass) and to tessavo-decode's formats on the capture, in this process and as whole processes
+// beside the host loop as a program. CPU time per frame is the figure to read
+// ("cpu_per_frame"); nothing here asserts a time.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <malloc.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -183,6 +187,63 @@ void BM_UnescapeCrcFloor(benchmark::State& state) {
     Report(state, in, 0);
 }
 BENCHMARK(BM_UnescapeCrcFloor)->Unit(benchmark::kMillisecond);
+
+// A whole process per run, as a user runs it: the row's time (and the rates) are the child's CPU
+// time, user and system, from the system's accounting: start-up, page faults and reading the
+// file included. "x_host_loop" is that time over the host-loop program's. Output goes to
+// /dev/null.
+double gHostProcessSeconds = 0;
+
+double SecondsOf(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
+void BM_Process(benchmark::State& state, std::vector<std::string> argv) {
+    const Input& in = Load(kCapture);
+    if (in.bytes.empty()) return state.SkipWithError("capture absent");
+    argv.push_back(kCapture.string());
+    std::vector<char*> args;
+    for (std::string& arg : argv) args.push_back(arg.data());
+    args.push_back(nullptr);
+    double total = 0;
+    for (auto _ : state) {
+        const pid_t child = fork();
+        if (child == 0) {
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+            execv(args[0], args.data());
+            _exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
+            WEXITSTATUS(status) != 0) {
+            return state.SkipWithError(("failed: " + argv[0]).c_str());
+        }
+        const double seconds = SecondsOf(usage.ru_utime) + SecondsOf(usage.ru_stime);
+        state.SetIterationTime(seconds);
+        total += seconds;
+    }
+    const double perRun = total / static_cast<double>(state.iterations());
+    if (argv[0] == TESSAVO_HOST_LOOP_PROGRAM) gHostProcessSeconds = perRun;
+    Report(state, in, 0);
+    if (gHostProcessSeconds > 0) state.counters["x_host_loop"] = perRun / gHostProcessSeconds;
+}
+BENCHMARK_CAPTURE(BM_Process, host_loop, {TESSAVO_HOST_LOOP_PROGRAM})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+#ifdef TESSAVO_DECODE_PROGRAM
+BENCHMARK_CAPTURE(BM_Process, decode_summary, {TESSAVO_DECODE_PROGRAM, "-q", "--format", "summary"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Process, decode_jsonl, {TESSAVO_DECODE_PROGRAM, "-q", "--format", "jsonl"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Process, decode_csv, {TESSAVO_DECODE_PROGRAM, "-q", "--format", "csv"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+#endif
 
 #ifdef TESSAVO_BENCH_CLI
 // Output thrown away as it is formatted.
