@@ -188,6 +188,36 @@ void BM_UnescapeCrcFloor(benchmark::State& state) {
 }
 BENCHMARK(BM_UnescapeCrcFloor)->Unit(benchmark::kMillisecond);
 
+#ifdef TESSAVO_BENCH_CLI
+// Output thrown away as it is formatted.
+class NullBuffer : public std::streambuf {
+  protected:
+    int overflow(int c) override { return c; }
+    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+void BM_DecodeTool(benchmark::State& state, const char* format) {
+    const Input& in = Load(kCapture);
+    if (in.bytes.empty()) return state.SkipWithError("capture absent");
+    NullBuffer nothing;
+    std::ostream out(&nothing);
+    std::ostream err(&nothing);
+    std::istringstream none;
+    const int64_t faults = PageFaults();
+    for (auto _ : state) {
+        FreshMemory(state);
+        tessavo::cli::CliStreams io{none, out, err};
+        const int status = tessavo::cli::RunCli({"-q", "--format", format, kCapture.string()}, io);
+        if (status != 0) return state.SkipWithError("tessavo-decode failed");
+    }
+    ReportFaults(state, faults);
+    Report(state, in, 0);
+}
+BENCHMARK_CAPTURE(BM_DecodeTool, summary, "summary")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DecodeTool, jsonl, "jsonl")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DecodeTool, csv, "csv")->Unit(benchmark::kMillisecond);
+#endif
+
 // A whole process per run, as a user runs it: the row's time (and the rates) are the child's CPU
 // time, user and system, from the system's accounting: start-up, page faults and reading the
 // file included. "x_host_loop" is that time over the host-loop program's. Output goes to
@@ -243,36 +273,6 @@ BENCHMARK_CAPTURE(BM_Process, decode_jsonl, {TESSAVO_DECODE_PROGRAM, "-q", "--fo
 BENCHMARK_CAPTURE(BM_Process, decode_csv, {TESSAVO_DECODE_PROGRAM, "-q", "--format", "csv"})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-#endif
-
-#ifdef TESSAVO_BENCH_CLI
-// Output thrown away as it is formatted.
-class NullBuffer : public std::streambuf {
-  protected:
-    int overflow(int c) override { return c; }
-    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
-
-void BM_DecodeTool(benchmark::State& state, const char* format) {
-    const Input& in = Load(kCapture);
-    if (in.bytes.empty()) return state.SkipWithError("capture absent");
-    NullBuffer nothing;
-    std::ostream out(&nothing);
-    std::ostream err(&nothing);
-    std::istringstream none;
-    const int64_t faults = PageFaults();
-    for (auto _ : state) {
-        FreshMemory(state);
-        tessavo::cli::CliStreams io{none, out, err};
-        const int status = tessavo::cli::RunCli({"-q", "--format", format, kCapture.string()}, io);
-        if (status != 0) return state.SkipWithError("tessavo-decode failed");
-    }
-    ReportFaults(state, faults);
-    Report(state, in, 0);
-}
-BENCHMARK_CAPTURE(BM_DecodeTool, summary, "summary")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_DecodeTool, jsonl, "jsonl")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_DecodeTool, csv, "csv")->Unit(benchmark::kMillisecond);
 #endif
 
 }  // namespace
