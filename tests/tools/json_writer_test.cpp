@@ -10,9 +10,9 @@ namespace tessavo::cli {
 namespace {
 
 std::string DoubleText(double value) {
-    std::string out;
-    JsonWriter(out).Double(value);
-    return out;
+    JsonWriter json;
+    json.Double(value);
+    return std::string(json.Text());
 }
 
 TEST(JsonWriter, NumbersReadAsTheyDidFromTheGeneralWriter) {
@@ -33,8 +33,9 @@ TEST(JsonWriter, NumbersReadAsTheyDidFromTheGeneralWriter) {
 }
 
 TEST(JsonWriter, EscapesAndNesting) {
-    std::string out;
-    JsonWriter json(out);
+    JsonWriter json;
+    json.Key("gone").String(std::string(300, 'x'));  // cleared, its room kept
+    json.Clear();
     json.BeginObject();
     json.Key("s").String("q\"b\\n\n\r\b\f\t\x01\x1f\x7f\xc3\xa9");
     json.Key("a").BeginArray();
@@ -49,7 +50,7 @@ TEST(JsonWriter, EscapesAndNesting) {
     json.Key("i").Int(INT64_MIN);
     json.EndObject();
     EXPECT_EQ(
-        out,
+        json.Text(),
         "{\"s\":\"q\\\"b\\\\n\\n\\r\\b\\f\\t\\u0001\\u001f\x7f\xc3\xa9\",\"a\":[-5,{\"x\":null},[],"
         "{\"r\":1}],\"i\":-9223372036854775808}");
 }

@@ -4,33 +4,55 @@
 #include <cmath>
 
 namespace tessavo::cli {
+namespace {
+
+// Bytes a JSON string cannot hold as they are: controls, the quote and the backslash.
+constexpr auto kNeedsEscape = [] {
+    std::array<bool, 256> table{};
+    for (size_t byte = 0; byte < table.size(); ++byte) {
+        table[byte] = byte < 0x20 || byte == '"' || byte == '\\';
+    }
+    return table;
+}();
+
+}  // namespace
+
+void JsonWriter::Clear() {
+    end_ = 0;
+    needComma_ = {};
+    depth_ = 0;
+    afterKey_ = false;
+}
 
 void JsonWriter::Separate() {
     if (afterKey_) {
         afterKey_ = false;
         return;
     }
-    if (needComma_[depth_]) out_ += ',';
+    if (needComma_[depth_]) Put(',');
     needComma_[depth_] = true;
 }
 
 void JsonWriter::Open(char bracket) {
     Separate();
-    out_ += bracket;
+    Put(bracket);
     if (depth_ + 1 < needComma_.size()) ++depth_;
     needComma_[depth_] = false;
 }
 
 void JsonWriter::Close(char bracket) {
-    out_ += bracket;
+    Put(bracket);
     if (depth_ > 0) --depth_;
 }
 
 JsonWriter& JsonWriter::Key(std::string_view key) {
     Separate();
-    out_ += '"';
-    out_ += key;
-    out_ += "\":";
+    char* at = Room(key.size() + 3);
+    at[0] = '"';
+    std::memcpy(at + 1, key.data(), key.size());
+    at[key.size() + 1] = '"';
+    at[key.size() + 2] = ':';
+    end_ += key.size() + 3;
     afterKey_ = true;
     return *this;
 }
@@ -38,67 +60,78 @@ JsonWriter& JsonWriter::Key(std::string_view key) {
 void JsonWriter::String(std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
     Separate();
-    out_ += '"';
+    // Most texts need no escape: they are copied whole with their quotes.
+    size_t clean = 0;
+    while (clean < text.size() && !kNeedsEscape[static_cast<unsigned char>(text[clean])]) ++clean;
+    if (clean == text.size()) {
+        char* at = Room(text.size() + 2);
+        at[0] = '"';
+        std::memcpy(at + 1, text.data(), text.size());
+        at[text.size() + 1] = '"';
+        end_ += text.size() + 2;
+        return;
+    }
+    Put('"');
     // Runs that need no escape are copied whole.
     size_t run = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = clean; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 0x20 && byte != '"' && byte != '\\') continue;
-        out_.append(text.data() + run, i - run);
+        if (!kNeedsEscape[byte]) continue;
+        Put(text.substr(run, i - run));
         run = i + 1;
         switch (byte) {
             case '"':
-                out_ += "\\\"";
+                Put("\\\"");
                 break;
             case '\\':
-                out_ += "\\\\";
+                Put("\\\\");
                 break;
             case '\n':
-                out_ += "\\n";
+                Put("\\n");
                 break;
             case '\r':
-                out_ += "\\r";
+                Put("\\r");
                 break;
             case '\t':
-                out_ += "\\t";
+                Put("\\t");
                 break;
             case '\b':
-                out_ += "\\b";
+                Put("\\b");
                 break;
             case '\f':
-                out_ += "\\f";
+                Put("\\f");
                 break;
             default:
-                out_ += "\\u00";
-                out_ += kHex[byte >> 4];
-                out_ += kHex[byte & 0x0F];
+                Put("\\u00");
+                Put(kHex[byte >> 4]);
+                Put(kHex[byte & 0x0F]);
         }
     }
-    out_.append(text.data() + run, text.size() - run);
-    out_ += '"';
+    Put(text.substr(run));
+    Put('"');
 }
 
 void JsonWriter::Int(int64_t value) {
     Separate();
     char text[24];
     auto [end, ec] = std::to_chars(text, text + sizeof text, value);
-    out_.append(text, end);
+    Put(std::string_view(text, static_cast<size_t>(end - text)));
 }
 
 void JsonWriter::Null() {
     Separate();
-    out_ += "null";
+    Put("null");
 }
 
 void JsonWriter::Raw(std::string_view json) {
     Separate();
-    out_ += json;
+    Put(json);
 }
 
 void JsonWriter::Double(double value) {
     Separate();
     if (!std::isfinite(value)) {
-        out_ += "null";
+        Put("null");
         return;
     }
     // Shortest digits in scientific form ("-1.2345e+02"), then laid out as plain decimals
@@ -108,7 +141,7 @@ void JsonWriter::Double(double value) {
     auto [end, ec] = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific);
     std::string_view text(sci, static_cast<size_t>(end - sci));
     if (text.front() == '-') {
-        out_ += '-';
+        Put('-');
         text.remove_prefix(1);
     }
     const size_t e = text.find('e');
@@ -125,19 +158,19 @@ void JsonWriter::Double(double value) {
     const int point = exponent + 1;  // digits before the decimal point
     const int n = static_cast<int>(count);
     if (point > 15 || point <= -4) {
-        out_ += text;  // "1e-05", "1.5e+20"
+        Put(text);  // "1e-05", "1.5e+20"
     } else if (point >= n) {
-        out_.append(digits, count);
-        out_.append(static_cast<size_t>(point - n), '0');
-        out_ += ".0";
+        Put({digits, count});
+        PutRepeated('0', static_cast<size_t>(point - n));
+        Put(".0");
     } else if (point > 0) {
-        out_.append(digits, static_cast<size_t>(point));
-        out_ += '.';
-        out_.append(digits + point, count - static_cast<size_t>(point));
+        Put({digits, static_cast<size_t>(point)});
+        Put('.');
+        Put({digits + point, count - static_cast<size_t>(point)});
     } else {
-        out_ += "0.";
-        out_.append(static_cast<size_t>(-point), '0');
-        out_.append(digits, count);
+        Put("0.");
+        PutRepeated('0', static_cast<size_t>(-point));
+        Put({digits, count});
     }
 }
 

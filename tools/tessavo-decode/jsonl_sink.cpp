@@ -112,8 +112,8 @@ std::string_view DirectionName(uint32_t direction) {
 }
 
 void JsonlSink::Consume(const ItemView& item) {
-    line_.clear();
-    JsonWriter json(line_);
+    JsonWriter& json = json_;
+    json.Clear();
     json.BeginObject();
     json.Key("index").Int(item.index);
     const std::string_view time = clock_.Format(item.time, time_);
@@ -172,8 +172,9 @@ void JsonlSink::Consume(const ItemView& item) {
         json.String(HexBytes(item.compact));
     }
     json.EndObject();
-    line_ += '\n';
-    out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
+    json.Newline();
+    const std::string_view line = json.Text();
+    out_.write(line.data(), static_cast<std::streamsize>(line.size()));
 }
 
 void JsonlSink::Finish(const RunStats&) {

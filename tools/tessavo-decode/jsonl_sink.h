@@ -7,6 +7,7 @@
 #include "item_filter.h"
 #include "item_sink.h"
 #include "item_time.h"
+#include "json_writer.h"
 
 namespace tessavo::cli {
 
@@ -31,7 +32,7 @@ class JsonlSink : public ItemSink {
     JsonlFields fields_;
     const ItemClock& clock_;
     const ItemFilter& filter_;
-    std::string line_;  // reused line buffer
+    JsonWriter json_;  // its buffer is kept from line to line
     TimeText time_;
     TimeText timeUtc_;
 };
