@@ -185,15 +185,20 @@ void CsvSink::AppendRowStart(const ItemView& item) {
 }
 
 void CsvSink::WriteRow() {
-    for (const CsvColumn& column : columns_) {
-        line_ += ',';
-        if (column.view) {
-            if (views_[column.index]) line_ += *views_[column.index];
-        } else {
-            line_ += scalars_[column.index];
+    if (cellsStale_) {
+        cells_.clear();
+        for (const CsvColumn& column : columns_) {
+            cells_ += ',';
+            if (column.view) {
+                if (views_[column.index]) cells_ += *views_[column.index];
+            } else {
+                cells_ += scalars_[column.index];
+            }
         }
+        cells_ += '\n';
+        cellsStale_ = false;
     }
-    line_ += '\n';
+    line_ += cells_;
     out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
 }
 
@@ -218,9 +223,11 @@ void CsvSink::ReplaySpool() {
     for (std::string& text : scalars_) text.clear();
     for (std::optional<std::string>& view : views_) view.reset();
     spool_.Rewind();
+    cellsStale_ = true;
     uint32_t count = 0;
     std::string cell;
     while (spool_.ReadText(line_) && spool_.ReadU32(count)) {
+        if (count != 0) cellsStale_ = true;
         for (uint32_t i = 0; i < count; ++i) {
             uint32_t key = 0;
             if (!spool_.ReadU32(key) || !spool_.ReadText(cell)) break;
@@ -247,6 +254,7 @@ void CsvSink::Consume(const ItemView& item) {
     }
     changed_.clear();
     UpdateState(item);
+    if (!changed_.empty()) cellsStale_ = true;
     line_.clear();
     AppendRowStart(item);
     if (discovery_) {

@@ -78,6 +78,10 @@ class CsvSink : public ItemSink {
     std::vector<std::string> scalars_;  // last-known text by scalar index
     ViewValues views_;
     std::string line_;  // reused row buffer
+    // The cells of the columns, joined, with the row's newline; most items change none, so
+    // they are joined again only after a change.
+    std::string cells_;
+    bool cellsStale_ = true;
     TimeText time_;
 
     // Found columns: what is set so far, the keys (scalar index, or kViewKey + view) each
