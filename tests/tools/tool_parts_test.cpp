@@ -438,7 +438,7 @@ TEST(TextFormat, UtcTextsAgreeWithTheCalendarFunctions) {
         ASSERT_EQ(FormatInstant({s, 42, false}, false, kept), expected) << s;
         ++compared;
     }
-    EXPECT_GT(compared, 3000);
+    EXPECT_GT(compared, 1000);  // Windows breaks down 1970 to 3000 only
 }
 
 TEST(TextFormat, ProgressLines) {
