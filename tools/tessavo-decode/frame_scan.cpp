@@ -8,70 +8,6 @@
 namespace tessavo::cli {
 namespace {
 
-constexpr uint16_t kReflectedPoly = 0x8408;
-constexpr uint16_t kGoodResidue = 0xF0B8;
-
-constexpr std::array<uint16_t, 256> MakeCrcTable() {
-    std::array<uint16_t, 256> table{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint16_t crc = static_cast<uint16_t>(i);
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 1) != 0 ? static_cast<uint16_t>((crc >> 1) ^ kReflectedPoly)
-                                 : static_cast<uint16_t>(crc >> 1);
-        }
-        table[i] = crc;
-    }
-    return table;
-}
-
-constexpr std::array<uint16_t, 256> kCrcTable = MakeCrcTable();
-
-constexpr uint16_t CrcStep(uint16_t crc, uint8_t byte) {
-    return static_cast<uint16_t>((crc >> 8) ^ kCrcTable[(crc ^ byte) & 0xFF]);
-}
-
-// Slice k: the register change of a byte followed by k zero bytes, so that eight bytes take
-// eight independent look-ups.
-constexpr std::array<std::array<uint16_t, 256>, 8> MakeCrcSlices() {
-    std::array<std::array<uint16_t, 256>, 8> slices{};
-    slices[0] = kCrcTable;
-    for (size_t k = 1; k < slices.size(); ++k) {
-        for (size_t i = 0; i < 256; ++i) slices[k][i] = CrcStep(slices[k - 1][i], 0);
-    }
-    return slices;
-}
-
-constexpr std::array<std::array<uint16_t, 256>, 8> kCrcSlices = MakeCrcSlices();
-
-constexpr uint16_t CrcRegister(std::span<const uint8_t> bytes, uint16_t crc = 0xFFFF) {
-    size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-        const auto* b = bytes.data() + i;
-        const uint16_t x = static_cast<uint16_t>(crc ^ (b[0] | b[1] << 8));
-        crc =
-            static_cast<uint16_t>(kCrcSlices[7][x & 0xFF] ^ kCrcSlices[6][x >> 8] ^
-                                  kCrcSlices[5][b[2]] ^ kCrcSlices[4][b[3]] ^ kCrcSlices[3][b[4]] ^
-                                  kCrcSlices[2][b[5]] ^ kCrcSlices[1][b[6]] ^ kCrcSlices[0][b[7]]);
-    }
-    for (; i < bytes.size(); ++i) crc = CrcStep(crc, bytes[i]);
-    return crc;
-}
-
-constexpr uint8_t kCheckDigits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
-static_assert((CrcRegister(kCheckDigits) ^ 0xFFFF) == 0x906E);
-// The eight-byte steps agree with the byte steps at every split of the digits.
-constexpr bool SlicesAgree() {
-    uint16_t bytewise = 0xFFFF;
-    for (uint8_t byte : kCheckDigits) bytewise = CrcStep(bytewise, byte);
-    for (size_t split = 0; split <= std::size(kCheckDigits); ++split) {
-        const std::span<const uint8_t> all(kCheckDigits);
-        if (CrcRegister(all.subspan(split), CrcRegister(all.first(split))) != bytewise)
-            return false;
-    }
-    return true;
-}
-static_assert(SlicesAgree());
-
 constexpr uint8_t kTerminator = 0x7E;
 constexpr uint8_t kEscape = 0x7D;
 constexpr uint8_t kLogCommand = 0x10;
@@ -105,10 +41,6 @@ void ForEachUnescapedRun(std::span<const uint8_t> frame, Visit visit) {
 
 }  // namespace
 
-uint16_t Crc16X25(std::span<const uint8_t> bytes) {
-    return static_cast<uint16_t>(CrcRegister(bytes) ^ 0xFFFF);
-}
-
 std::vector<uint8_t> UnescapeFrame(std::span<const uint8_t> frame) {
     std::vector<uint8_t> packet;
     packet.reserve(frame.size());
@@ -119,7 +51,7 @@ std::vector<uint8_t> UnescapeFrame(std::span<const uint8_t> frame) {
 }
 
 bool PacketCrcIsGood(std::span<const uint8_t> packetWithCrc) {
-    return packetWithCrc.size() >= 2 && CrcRegister(packetWithCrc) == kGoodResidue;
+    return packetWithCrc.size() >= 2 && CrcRegister(packetWithCrc) == kCrcGoodResidue;
 }
 
 FrameCounts& FrameCounts::operator+=(const FrameCounts& other) {
@@ -194,7 +126,7 @@ void FrameScanner::CompleteFrame(std::span<const uint8_t> frame) {
         static_cast<uint16_t>(head[kLogCodeOffset] | (head[kLogCodeOffset + 1] << 8));
     if (log && logCode == kCompactLogCode) {
         ++counts_.compactFrames;
-    } else if (length < 2 || crc != kGoodResidue) {
+    } else if (length < 2 || crc != kCrcGoodResidue) {
         ++counts_.crcFailures;
     } else if (log) {
         sawLog_ = true;

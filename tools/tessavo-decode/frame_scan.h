@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "code_counts.h"
+#include "crc16_x25.h"
 
 namespace tessavo::cli {
 
@@ -20,9 +21,6 @@ inline constexpr size_t kMaxFrameLength = 7168;
 // Log code of the compact re-encoded form: it carries the check bytes of the packet it was
 // built from, so its CRC is not expected to verify.
 inline constexpr uint16_t kCompactLogCode = 0xFFFE;
-
-// CRC-16/X.25 (reflected 0x8408, initial 0xFFFF, final XOR 0xFFFF): 0x906E for "123456789".
-uint16_t Crc16X25(std::span<const uint8_t> bytes);
 
 // Removes the 0x7D escaping of a frame: 0x7D 0x5D -> 0x7D, 0x7D 0x5E -> 0x7E; a 0x7D
 // followed by anything else (or at the end) is kept as it is. The terminator is kept.
