@@ -94,8 +94,7 @@ constexpr auto kEventCodes = [] {
 }();
 
 // The parameters of the tables above, looked up once: for each, the range or identity it
-// feeds. `filter` has bit (ID mod 64) set for each of them, so that most parameters of an
-// item are passed over with one test.
+// feeds.
 struct Watched {
     uint32_t id;
     bool range;    // else an identity
@@ -104,7 +103,6 @@ struct Watched {
 struct Lookup {
     std::array<uint32_t, SummarySink::kRangeCount> ranges{};
     std::vector<Watched> watched;
-    uint64_t filter = 0;
 };
 const Lookup& Ids() {
     static const Lookup lookup = [] {
@@ -118,7 +116,6 @@ const Lookup& Ids() {
                 if (!name.empty()) ids.watched.push_back({FindParamByName(name)->id, false, i});
             }
         }
-        for (const Watched& w : ids.watched) ids.filter |= uint64_t{1} << (w.id % 64);
         return ids;
     }();
     return lookup;
@@ -140,9 +137,7 @@ void SummarySink::Consume(const ItemView& item) {
     }
     const Lookup& ids = Ids();
     for (const DecodeParam& param : item.currentParams) {
-        if (param.state != TESSAVO_STATE_FRESH || (ids.filter >> (param.id % 64) & 1) == 0) {
-            continue;
-        }
+        if (param.state != TESSAVO_STATE_FRESH) continue;
         for (const Watched& watched : ids.watched) {
             if (watched.id != param.id) continue;
             if (!watched.range) {
