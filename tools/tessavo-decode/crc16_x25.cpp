@@ -106,7 +106,7 @@ constexpr uint64_t Reflect64(uint64_t polynomial) {
 constexpr uint64_t kFoldHigh = Reflect64(XPowerModP(192 - 1));
 constexpr uint64_t kFoldLow = Reflect64(XPowerModP(128 - 1));
 constexpr size_t kBlock = 16;
-// Below two blocks the eight-byte steps are as quick.
+// The carry-less steps start from two whole blocks; shorter input goes eight bytes a step.
 constexpr size_t kCarrylessFrom = 2 * kBlock;
 
 // The 16-byte value congruent to `folded` followed by `next`.

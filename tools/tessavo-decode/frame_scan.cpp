@@ -108,8 +108,8 @@ void FrameScanner::CompleteFrame(std::span<const uint8_t> frame) {
     if (handler_) handler_(frame, position_ - frame.size());
     ++counts_.frames;
     if (!check_) return;
-    // One pass unescapes, runs the CRC (eight bytes a step between escapes) and keeps the
-    // header bytes; the terminator is never part of an escape pair, so it is simply left out.
+    // One pass unescapes, runs the CRC over the runs between escapes and keeps the header
+    // bytes; the terminator is never part of an escape pair, so it is simply left out.
     uint16_t crc = 0xFFFF;
     std::array<uint8_t, kLogCodeOffset + 2> head{};
     size_t length = 0;
