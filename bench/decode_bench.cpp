@@ -3,7 +3,8 @@
 // floors it cannot go below (the copy of every item into a ring of 300, an unescape and CRC
 // pass) and to tessavo-decode's formats on the capture, in this process and as whole processes
 // beside the host loop as a program. CPU time per frame is the figure to read
-// ("cpu_per_frame"); nothing here asserts a time.
+// ("cpu_per_frame"), and for tessavo-decode its ratio to a host's ("x_host_run", "x_host_loop");
+// nothing here asserts a time.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <malloc.h>
@@ -11,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -196,6 +199,15 @@ class NullBuffer : public std::streambuf {
     std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
 
+double CpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// Each run is paired with a host's whole run (create, loop, free) right after it, outside the
+// timing; "x_host_run" is the median of the pairs' ratios, so that a drift of the machine's
+// speed between rows does not move it.
 void BM_DecodeTool(benchmark::State& state, const char* format) {
     const Input& in = Load(kCapture);
     if (in.bytes.empty()) return state.SkipWithError("capture absent");
@@ -203,14 +215,29 @@ void BM_DecodeTool(benchmark::State& state, const char* format) {
     std::ostream out(&nothing);
     std::ostream err(&nothing);
     std::istringstream none;
-    const int64_t faults = PageFaults();
+    int64_t faults = 0;
+    std::vector<double> ratios;
     for (auto _ : state) {
         FreshMemory(state);
+        const int64_t faultsBefore = PageFaults();
+        const double started = CpuSeconds();
         tessavo::cli::CliStreams io{none, out, err};
         const int status = tessavo::cli::RunCli({"-q", "--format", format, kCapture.string()}, io);
+        const double tool = CpuSeconds() - started;
+        faults += PageFaults() - faultsBefore;
         if (status != 0) return state.SkipWithError("tessavo-decode failed");
+        state.PauseTiming();
+        malloc_trim(0);
+        const double hostStarted = CpuSeconds();
+        void* h = CreateDecoderObjectProc(TESSAVO_MODULE_B101);
+        HostLoop(h, in.bytes);
+        FreeDecoderObjectProc(&h);
+        ratios.push_back(tool / (CpuSeconds() - hostStarted));
+        state.ResumeTiming();
     }
-    ReportFaults(state, faults);
+    state.counters["faults"] = static_cast<double>(faults) / static_cast<double>(state.iterations());
+    std::sort(ratios.begin(), ratios.end());
+    state.counters["x_host_run"] = ratios[ratios.size() / 2];
     Report(state, in, 0);
 }
 BENCHMARK_CAPTURE(BM_DecodeTool, summary, "summary")->Unit(benchmark::kMillisecond);
@@ -220,45 +247,58 @@ BENCHMARK_CAPTURE(BM_DecodeTool, csv, "csv")->Unit(benchmark::kMillisecond);
 
 // A whole process per run, as a user runs it: the row's time (and the rates) are the child's CPU
 // time, user and system, from the system's accounting: start-up, page faults and reading the
-// file included. "x_host_loop" is that time over the host-loop program's. Output goes to
-// /dev/null.
-double gHostProcessSeconds = 0;
-
+// file included. Output goes to /dev/null. Each run of tessavo-decode is paired with a run of
+// the host-loop program right after it, and "x_host_loop" is the median of the pairs' ratios,
+// so that a drift of the machine's speed or a run disturbed by another process does not move it.
 double SecondsOf(const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
+// The CPU seconds of one run of `args` (null-terminated), or a negative value if it failed.
+double RunChild(const std::vector<char*>& args) {
+    const pid_t child = fork();
+    if (child == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        return -1;
+    }
+    return SecondsOf(usage.ru_utime) + SecondsOf(usage.ru_stime);
+}
+
+std::vector<char*> Arguments(std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (std::string& arg : argv) args.push_back(arg.data());
+    args.push_back(nullptr);
+    return args;
 }
 
 void BM_Process(benchmark::State& state, std::vector<std::string> argv) {
     const Input& in = Load(kCapture);
     if (in.bytes.empty()) return state.SkipWithError("capture absent");
     argv.push_back(kCapture.string());
-    std::vector<char*> args;
-    for (std::string& arg : argv) args.push_back(arg.data());
-    args.push_back(nullptr);
-    double total = 0;
+    std::vector<std::string> hostArgv = {TESSAVO_HOST_LOOP_PROGRAM, kCapture.string()};
+    const std::vector<char*> args = Arguments(argv);
+    const std::vector<char*> hostArgs = Arguments(hostArgv);
+    const bool paired = argv[0] != hostArgv[0];
+    std::vector<double> ratios;
     for (auto _ : state) {
-        const pid_t child = fork();
-        if (child == 0) {
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
-            execv(args[0], args.data());
-            _exit(127);
-        }
-        int status = 0;
-        rusage usage{};
-        if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
-            WEXITSTATUS(status) != 0) {
-            return state.SkipWithError(("failed: " + argv[0]).c_str());
-        }
-        const double seconds = SecondsOf(usage.ru_utime) + SecondsOf(usage.ru_stime);
+        const double seconds = RunChild(args);
+        const double host = paired ? RunChild(hostArgs) : seconds;
+        if (seconds <= 0 || host <= 0) return state.SkipWithError(("failed: " + argv[0]).c_str());
         state.SetIterationTime(seconds);
-        total += seconds;
+        ratios.push_back(seconds / host);
     }
-    const double perRun = total / static_cast<double>(state.iterations());
-    if (argv[0] == TESSAVO_HOST_LOOP_PROGRAM) gHostProcessSeconds = perRun;
     Report(state, in, 0);
-    if (gHostProcessSeconds > 0) state.counters["x_host_loop"] = perRun / gHostProcessSeconds;
+    std::sort(ratios.begin(), ratios.end());
+    if (paired) state.counters["x_host_loop"] = ratios[ratios.size() / 2];
 }
 BENCHMARK_CAPTURE(BM_Process, host_loop, {TESSAVO_HOST_LOOP_PROGRAM})
     ->UseManualTime()
