@@ -105,12 +105,14 @@ int64_t HostLoop(void* h, const Bytes& bytes) {
         const int32_t count = GetReportItemCountProc(h);
         for (int32_t i = 0; i < count; ++i) {
             uint32_t sum = GetReportItemMsgCode(h, i);
-            sum += static_cast<const ItemTime*>(GetReportItemMsgTime(h, i))->seconds;
+            if (const auto* time = static_cast<const ItemTime*>(GetReportItemMsgTime(h, i))) {
+                sum += static_cast<uint32_t>(time->seconds);
+            }
             const uint32_t params = GetReportItemCurDecodeParamCount(h, i);
-            for (uint32_t k = 0; k < params; ++k) {
+            for (uint32_t k = 0; k < params && params != 0xFFFFFFFFu; ++k) {
                 const DecodeParam* p =
                     GetReportItemCurDecodeParamList(h, i, static_cast<int32_t>(k));
-                sum += p->id + static_cast<uint32_t>(p->value);
+                if (p != nullptr) sum += p->id + static_cast<uint32_t>(p->value);
             }
             gSink = sum;
         }

@@ -40,11 +40,12 @@ int main(int argc, char** argv) {
         const int32_t count = GetReportItemCountProc(handle);
         for (int32_t i = 0; i < count; ++i) {
             sum += GetReportItemMsgCode(handle, i);
-            sum += (uint32_t)((const ItemTime*)GetReportItemMsgTime(handle, i))->seconds;
+            const ItemTime* time = (const ItemTime*)GetReportItemMsgTime(handle, i);
+            if (time != NULL) sum += (uint32_t)time->seconds;
             const uint32_t params = GetReportItemCurDecodeParamCount(handle, i);
-            for (uint32_t k = 0; k < params; ++k) {
+            for (uint32_t k = 0; k < params && params != 0xFFFFFFFFu; ++k) {
                 const DecodeParam* p = GetReportItemCurDecodeParamList(handle, i, (int32_t)k);
-                sum += p->id + (uint32_t)p->value;
+                if (p != NULL) sum += p->id + (uint32_t)p->value;
             }
         }
         items += count;

@@ -354,7 +354,7 @@ TEST(CliViews, LongCsvRoundTripsToTheWideTable) {
 // 0x119A frames sampled away.
 TEST(CliViews, SummaryFigures) {
     TempFile capture(Concat({Frame(Bytes{0x40, 0, 0, 0, 0, 0}), kCapture,
-                             LogFrame(0x1065, 801, Words({1})), LogFrame(0x1177, 802, {}),
+                             LogFrame(0x1177, 801, {}), LogFrame(0x1065, 802, Words({1})),
                              LogFrame(0x106E, 803, Bytes(8, 0)), kPosition}));
     const std::vector<std::pair<std::string, std::vector<const char*>>> cases = {
         {capture.Path(),

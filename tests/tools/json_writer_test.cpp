@@ -48,11 +48,12 @@ TEST(JsonWriter, EscapesAndNesting) {
     json.Raw("{\"r\":1}");
     json.EndArray();
     json.Key("i").Int(INT64_MIN);
+    json.Key("e").String({});
     json.EndObject();
     EXPECT_EQ(
         json.Text(),
         "{\"s\":\"q\\\"b\\\\n\\n\\r\\b\\f\\t\\u0001\\u001f\x7f\xc3\xa9\",\"a\":[-5,{\"x\":null},[],"
-        "{\"r\":1}],\"i\":-9223372036854775808}");
+        "{\"r\":1}],\"i\":-9223372036854775808,\"e\":\"\"}");
 }
 
 }  // namespace

@@ -420,13 +420,17 @@ TEST(TextFormat, ItemTimesAreTrueInstantsWhateverTheZone) {
         EXPECT_EQ(ItemClock(local).Format(raw), text) << zone << " " << raw.seconds;
     }
     // Written whole, never from the kept second: microseconds out of range, a five-digit year;
-    // a time the calendar functions cannot break down gives no text.
+    // a time the calendar functions cannot break down gives no text, also at the ends of the
+    // range and in a new cache.
     tessavo::test::ScopedTimeZone utc("UTC0");
     TimeText kept;
     EXPECT_EQ(FormatInstant({0, 1000000, false}, false, kept), "1970-01-01T00:00:00.1000000Z");
     EXPECT_EQ(FormatInstant({0, 5, false}, false, kept), "1970-01-01T00:00:00.000005Z");
     EXPECT_EQ(FormatInstant({253402300800, 7, false}, false, kept), "10000-01-01T00:00:00.000007Z");
     EXPECT_EQ(FormatInstant({INT64_MAX, 0, false}, false, kept), "");
+    EXPECT_EQ(FormatInstant({INT64_MIN + 1, 0, false}, false, kept), "");
+    TimeText fresh;
+    EXPECT_EQ(FormatInstant({INT64_MIN, 0, false}, false, fresh), "");
     EXPECT_EQ(LeapSecondsAtGps(0), 0);
     EXPECT_DOUBLE_EQ(SecondsBetween({12, 500000}, {10, 0}), -2.5);
     EXPECT_NEAR(SecondsBetween({10, 999999}, {11, 0}), 0.000001, 1e-12);

@@ -66,8 +66,11 @@ void WriteDigits(char* at, int width, int64_t value) {
 // capture), and this costs less than the breakdown and printf.
 bool UtcParts(int64_t seconds, std::tm& parts) {
     int64_t days = seconds / 86400;
-    if (seconds % 86400 < 0) --days;
-    const int64_t secondOfDay = seconds - days * 86400;
+    int64_t secondOfDay = seconds % 86400;
+    if (secondOfDay < 0) {
+        secondOfDay += 86400;
+        --days;
+    }
     days += 719468;  // 1970-01-01 from 0000-03-01
     const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
     const int64_t dayOfEra = days - era * 146097;
@@ -150,13 +153,13 @@ std::string_view FormatInstant(const UtcInstant& instant, bool local, TimeText& 
     // "YYYY-MM-DDTHH:MM:SS." is 20 characters; the microseconds follow, then the zone.
     constexpr size_t kFractionAt = 20;
     const bool outOfRange = instant.microseconds < 0 || instant.microseconds > 999999;
-    if (outOfRange || cache.second != instant.seconds || cache.leapSecond != instant.leapSecond ||
-        cache.local != local) {
+    if (outOfRange || !cache.kept || cache.second != instant.seconds ||
+        cache.leapSecond != instant.leapSecond || cache.local != local) {
         std::time_t clock = static_cast<std::time_t>(instant.seconds);
         std::tm parts{};
         if (!(local ? BreakDownTime(clock, true, parts)
                     : UtcParts(instant.seconds, parts) || BreakDownTime(clock, false, parts))) {
-            cache.second = INT64_MIN;
+            cache.kept = false;
             cache.text.clear();
             return cache.text;
         }
@@ -168,16 +171,17 @@ std::string_view FormatInstant(const UtcInstant& instant, bool local, TimeText& 
             std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", sign, offset / 3600,
                           (offset / 60) % 60);
         }
-        const int year = parts.tm_year + 1900;
+        const int64_t year = int64_t{parts.tm_year} + 1900;
         const int second = instant.leapSecond ? 60 : parts.tm_sec;
         // A year past 9999 widens the date and the fraction then sits elsewhere; such
         // texts, and microseconds out of range, are written whole and not kept.
         if (outOfRange || year < 0 || year > 9999) {
             char text[128];
-            std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06d%s", year,
-                          parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, second,
+            std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02d.%06d%s",
+                          static_cast<long long>(year), parts.tm_mon + 1, parts.tm_mday,
+                          parts.tm_hour, parts.tm_min, second,
                           static_cast<int>(instant.microseconds), zone);
-            cache.second = INT64_MIN;
+            cache.kept = false;
             cache.text = text;
             return cache.text;
         }
@@ -195,6 +199,7 @@ std::string_view FormatInstant(const UtcInstant& instant, bool local, TimeText& 
         cache.text.assign(text, kFractionAt);
         cache.text.append(6, '0');
         cache.text += zone;
+        cache.kept = true;
         cache.second = instant.seconds;
         cache.leapSecond = instant.leapSecond;
         cache.local = local;

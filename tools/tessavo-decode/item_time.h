@@ -33,7 +33,9 @@ UtcInstant GpsToUtc(int64_t gpsSeconds, int32_t microseconds);
 // A formatted instant kept for the next one: items come many to a second, so only the
 // microseconds change between most of them.
 struct TimeText {
-    int64_t second = INT64_MIN;  // Unix second of `text`, INT64_MIN before the first
+    bool kept = false;  // whether `text` may serve again (not before the first, nor after a
+                        // text written whole)
+    int64_t second = 0;  // Unix second of `text`
     bool leapSecond = false;
     bool local = false;
     std::string text;

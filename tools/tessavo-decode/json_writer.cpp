@@ -49,7 +49,7 @@ JsonWriter& JsonWriter::Key(std::string_view key) {
     Separate();
     char* at = Room(key.size() + 3);
     at[0] = '"';
-    std::memcpy(at + 1, key.data(), key.size());
+    std::copy_n(key.data(), key.size(), at + 1);
     at[key.size() + 1] = '"';
     at[key.size() + 2] = ':';
     end_ += key.size() + 3;
@@ -66,7 +66,7 @@ void JsonWriter::String(std::string_view text) {
     if (clean == text.size()) {
         char* at = Room(text.size() + 2);
         at[0] = '"';
-        std::memcpy(at + 1, text.data(), text.size());
+        std::copy_n(text.data(), text.size(), at + 1);
         at[text.size() + 1] = '"';
         end_ += text.size() + 2;
         return;

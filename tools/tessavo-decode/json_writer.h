@@ -3,6 +3,7 @@
 // written in call order; the writer places the commas and colons.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -42,7 +43,7 @@ class JsonWriter {
         return buffer_.data() + end_;
     }
     void Put(std::string_view bytes) {
-        std::memcpy(Room(bytes.size()), bytes.data(), bytes.size());
+        std::copy_n(bytes.data(), bytes.size(), Room(bytes.size()));
         end_ += bytes.size();
     }
     void Put(char byte) {
