@@ -53,33 +53,57 @@ TEST(CliOptions, ModuleTypesAndHostTimes) {
 // clang-format on
 
 TEST(FrameScan, CrcCheckValuesAndEveryBitFlipBreaksAPacket) {
-    EXPECT_EQ(Crc16X25(Text("123456789")), 0x906E);
-    EXPECT_EQ(Crc16X25({}), 0x0000);
+    EXPECT_EQ(CrcRegister(Text("123456789")) ^ 0xFFFF, 0x906E);
+    EXPECT_EQ(CrcRegister({}) ^ 0xFFFF, 0x0000);
     // Long inputs go sixteen bytes a step: every length up to 300 agrees with the bit-by-bit
     // CRC, and a register carried from one piece to the next with that of the whole.
     Bytes varied(300);
     for (size_t i = 0; i < varied.size(); ++i) varied[i] = static_cast<uint8_t>((i * 151 + 7) >> 1);
     for (size_t length = 0; length <= varied.size(); ++length) {
         const Bytes bytes(varied.begin(), varied.begin() + static_cast<std::ptrdiff_t>(length));
-        ASSERT_EQ(Crc16X25(bytes), BitwiseCrc16(bytes)) << length;
+        ASSERT_EQ(CrcRegister(bytes) ^ 0xFFFF, BitwiseCrc16(bytes)) << length;
         const size_t split = length / 3;
         const uint16_t carried = CrcRegister(std::span(bytes).subspan(split),
                                              CrcRegister(std::span(bytes).first(split)));
         ASSERT_EQ(carried ^ 0xFFFF, BitwiseCrc16(bytes)) << length;
     }
-    Bytes packet = LogPacket(0x1062, 800, Words({1, 2}));
-    const uint16_t crc = BitwiseCrc16(packet);
-    packet.insert(packet.end(), {static_cast<uint8_t>(crc & 0xFF), static_cast<uint8_t>(crc >> 8)});
-    EXPECT_TRUE(PacketCrcIsGood(packet));
+    const auto crcFailures = [](const Bytes& frame) {
+        FrameScanner scanner;
+        scanner.Feed(frame);
+        return scanner.Counts().crcFailures;
+    };
+    const auto withCheck = [](Bytes packet) {
+        const uint16_t crc = BitwiseCrc16(packet);
+        packet.insert(packet.end(), {static_cast<uint8_t>(crc & 0xFF), static_cast<uint8_t>(crc >> 8)});
+        return packet;
+    };
+    // Any bit flipped in a packet or its check bytes fails the check; so does a lone byte.
+    const Bytes packet = withCheck(LogPacket(0x1062, 800, Words({1, 2})));
+    EXPECT_EQ(crcFailures(EscapeAndTerminate(packet)), 0u);
     for (size_t i = 0; i < packet.size() * 8; ++i) {
         Bytes damaged = packet;
         damaged[i / 8] ^= static_cast<uint8_t>(1 << (i % 8));
-        EXPECT_FALSE(PacketCrcIsGood(damaged)) << "byte " << i / 8 << " bit " << i % 8;
+        EXPECT_EQ(crcFailures(EscapeAndTerminate(damaged)), 1u) << "byte " << i / 8 << " bit " << i % 8;
     }
-    EXPECT_FALSE(PacketCrcIsGood(Bytes{0x12}));
-    EXPECT_EQ(UnescapeFrame(Bytes{0x7D, 0x5D, 0x7D, 0x5E, 0x7D, 0x41, 0x7E}),
-              (Bytes{0x7D, 0x7E, 0x7D, 0x41, 0x7E}));
-    EXPECT_EQ(UnescapeFrame(Bytes{0x01, 0x7D}), (Bytes{0x01, 0x7D}));
+    EXPECT_EQ(crcFailures(Bytes{0x12, 0x7E}), 1u);
+    // Unescaping: 0x7D 0x5D is 0x7D, 0x7D 0x5E is 0x7E; a 0x7D before anything else, or last,
+    // stays as it is. Each frame checks good only if it is unescaped so.
+    const Bytes inner = withCheck({0x4B, 0x7D, 0x7E, 0x7D, 0x41});
+    EXPECT_EQ(crcFailures(Concat({Bytes{0x4B, 0x7D, 0x5D, 0x7D, 0x5E, 0x7D, 0x41},
+                                  EscapeAndTerminate(Bytes(inner.end() - 2, inner.end()))})),
+              0u);
+    std::optional<Bytes> lastIsEscape;  // a packet whose second check byte is 0x7D
+    const auto plain = [](uint8_t byte) { return byte != 0x7D && byte != 0x7E; };
+    for (uint32_t payload = 0; payload < 0x10000 && !lastIsEscape; ++payload) {
+        const Bytes candidate = withCheck(
+            {0x4B, static_cast<uint8_t>(payload & 0xFF), static_cast<uint8_t>(payload >> 8)});
+        if (plain(candidate[1]) && plain(candidate[2]) && plain(candidate[3]) &&
+            candidate[4] == 0x7D) {
+            lastIsEscape = candidate;
+        }
+    }
+    ASSERT_TRUE(lastIsEscape);
+    EXPECT_EQ(crcFailures(Concat({*lastIsEscape, Bytes{0x7E}})), 0u);
 }
 
 TEST(FrameScan, CountsFrames) {

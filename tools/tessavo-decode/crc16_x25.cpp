@@ -154,8 +154,4 @@ uint16_t CrcRegister(std::span<const uint8_t> bytes, uint16_t crc) {
     return TableCrcRegister(bytes, crc);
 }
 
-uint16_t Crc16X25(std::span<const uint8_t> bytes) {
-    return static_cast<uint16_t>(CrcRegister(bytes) ^ 0xFFFF);
-}
-
 }  // namespace tessavo::cli

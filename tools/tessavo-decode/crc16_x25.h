@@ -13,7 +13,4 @@ inline constexpr uint16_t kCrcGoodResidue = 0xF0B8;
 // pieces gives the register of the whole.
 uint16_t CrcRegister(std::span<const uint8_t> bytes, uint16_t crc = 0xFFFF);
 
-// The CRC of `bytes`, final XOR applied.
-uint16_t Crc16X25(std::span<const uint8_t> bytes);
-
 }  // namespace tessavo::cli

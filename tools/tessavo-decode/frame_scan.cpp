@@ -41,19 +41,6 @@ void ForEachUnescapedRun(std::span<const uint8_t> frame, Visit visit) {
 
 }  // namespace
 
-std::vector<uint8_t> UnescapeFrame(std::span<const uint8_t> frame) {
-    std::vector<uint8_t> packet;
-    packet.reserve(frame.size());
-    ForEachUnescapedRun(frame, [&packet](std::span<const uint8_t> run) {
-        packet.insert(packet.end(), run.begin(), run.end());
-    });
-    return packet;
-}
-
-bool PacketCrcIsGood(std::span<const uint8_t> packetWithCrc) {
-    return packetWithCrc.size() >= 2 && CrcRegister(packetWithCrc) == kCrcGoodResidue;
-}
-
 FrameCounts& FrameCounts::operator+=(const FrameCounts& other) {
     frames += other.frames;
     emptyFrames += other.emptyFrames;

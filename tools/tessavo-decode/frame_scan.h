@@ -22,14 +22,6 @@ inline constexpr size_t kMaxFrameLength = 7168;
 // built from, so its CRC is not expected to verify.
 inline constexpr uint16_t kCompactLogCode = 0xFFFE;
 
-// Removes the 0x7D escaping of a frame: 0x7D 0x5D -> 0x7D, 0x7D 0x5E -> 0x7E; a 0x7D
-// followed by anything else (or at the end) is kept as it is. The terminator is kept.
-std::vector<uint8_t> UnescapeFrame(std::span<const uint8_t> frame);
-
-// True when the unescaped packet (check bytes included, terminator excluded) leaves the
-// CRC register at the fixed residue 0xF0B8.
-bool PacketCrcIsGood(std::span<const uint8_t> packetWithCrc);
-
 struct FrameCounts {
     uint64_t frames = 0;         // 0x7E-terminated frames with at least one byte before 0x7E
     uint64_t emptyFrames = 0;    // a 0x7E directly after another (or at the start)
