@@ -123,6 +123,14 @@ void JsonWriter::Null() {
     Put("null");
 }
 
+void JsonWriter::StringOrNull(std::string_view text) {
+    if (text.empty()) {
+        Null();
+    } else {
+        String(text);
+    }
+}
+
 void JsonWriter::Raw(std::string_view json) {
     Separate();
     Put(json);

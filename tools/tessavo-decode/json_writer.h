@@ -29,6 +29,7 @@ class JsonWriter {
     void Int(int64_t value);
     void Double(double value);  // shortest round-trip digits; integral values end in ".0"
     void Null();
+    void StringOrNull(std::string_view text);  // null for an empty text
     void Raw(std::string_view json);  // an already formatted JSON value
     void Newline() { Put('\n'); }     // between texts of a JSON lines stream
 

@@ -34,13 +34,7 @@ void ScalarJson(JsonWriter& json, const DecodeParam& param) {
     json.Key("scale").Int(param.scale);
     json.Key("state").String(ParamStateName(param.state));
     if (info != nullptr && !info->labels.empty()) {
-        std::string_view label = ValueLabelOf(*info, param.value);
-        json.Key("label");
-        if (label.empty()) {
-            json.Null();
-        } else {
-            json.String(label);
-        }
+        json.Key("label").StringOrNull(ValueLabelOf(*info, param.value));
     }
     json.EndObject();
 }
@@ -126,26 +120,12 @@ void JsonlSink::Consume(const ItemView& item) {
     json.EndArray();
     json.Key("msg_code");
     json.String(HexNumber(item.msgCode, 8));
-    json.Key("log_code");
-    if (item.identity.logCode) {
-        json.String(HexNumber(*item.identity.logCode, 4));
-    } else {
-        json.Null();
-    }
-    json.Key("command");
-    if (item.identity.command) {
-        json.String(HexNumber(*item.identity.command, 2));
-    } else {
-        json.Null();
-    }
+    json.Key("log_code").StringOrNull(
+        item.identity.logCode ? HexNumber(*item.identity.logCode, 4) : std::string());
+    json.Key("command").StringOrNull(
+        item.identity.command ? HexNumber(*item.identity.command, 2) : std::string());
     json.Key("direction").Int(item.direction);
-    std::string_view direction = DirectionName(item.direction);
-    json.Key("direction_label");
-    if (direction.empty()) {
-        json.Null();
-    } else {
-        json.String(direction);
-    }
+    json.Key("direction_label").StringOrNull(DirectionName(item.direction));
     json.Key("params");
     ScalarList(json, item.currentParams, filter_);
     json.Key("struct_params");
