@@ -136,7 +136,7 @@ def main():
     def read(relative):
         return (args.source / relative).read_text(encoding="utf-8")
 
-    tool = "tools/tessavo-decode/"
+    tool = "tools/common/"
     epoch, dates = leap_seconds(read(tool + "item_time.cpp"), read(tool + "item_time.h"))
     tables = {
         "HEADER": header_constants(read("include/tessavo/tessavo.h")),

@@ -89,7 +89,7 @@ _IDENTITIES = {}
 
 def identify(frame_head, msg_code, module):
     """(log code, command) of an item, one of them None, from the first bytes of the frame
-    as received and the message code (see tools/tessavo-decode/packet_identity.h)."""
+    as received and the message code (see tools/common/packet_identity.h)."""
     peek = frame_head[:_tables.LOG_HEADER_PEEK]
     if b"\x7d" in peek:
         return _identify(frame_head, msg_code, module)

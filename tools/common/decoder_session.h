@@ -16,7 +16,7 @@
 #include <span>
 #include <string>
 
-#include "cli_options.h"
+#include "decode_options.h"
 #include "report_item_reader.h"
 
 namespace tessavo::cli {
