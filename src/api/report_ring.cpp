@@ -3,31 +3,29 @@
 #include <algorithm>
 #include <cstring>
 
-#include "api/zero_pages.h"
 #include "common/messages.h"
 
 namespace tessavo {
-
-ReportRing::StorageAllocator ReportRing::storageAllocator = AllocateZeroPages;
 
 namespace {
 
 // Each node starts on a page of its own, so an item's untouched pages stay untouched.
 constexpr size_t kNodeStride = (sizeof(ReportItem) + kPageBytes - 1) / kPageBytes * kPageBytes;
-constexpr size_t kStorageBytes = kNodeStride * kRingSize;
 
 int Next(int node) { return node + 1 == kRingSize ? 0 : node + 1; }
 
 }  // namespace
 
-bool ReportRing::Build() {
+bool ReportRing::Build(ParamStore& store) {
     Free();
-    storage_ = static_cast<uint8_t*>(storageAllocator(kStorageBytes));
-    if (storage_ == nullptr) {
+    if (!pages_.Map(&store.item, sizeof store.item, kNodeStride, kRingSize)) {
         PrintMessage("Allocate ListNode Failed\n");
         return false;
     }
-    nodes_.fill(NodeState{});
+    storage_ = pages_.Base();
+    const uint32_t held = pages_.HoldTemplate() ? store.writes.generation : 0;
+    nodes_.fill(NodeState{.generation = held, .whole = false, .exposed = {}});
+    if (++store.writes.generation == 0) ForgetGenerations(store);
     write_ = read_ = 0;
     count_ = 0;
     return true;
@@ -50,8 +48,8 @@ void ReportRing::Expose(const ReportItem& item, const void* at, size_t n) {
 }
 
 // Takes the lines stamped later than the node's copy and the lines a host was handed. A node
-// of zero pages holds generation 0, so it takes every line ever written: a line never written
-// is still the zero it was built as, on both sides.
+// that never held an item holds the template's generation, or 0 over zero pages: then it takes
+// every line ever stamped, a line never stamped being the zero it was built as on both sides.
 void ReportRing::CopyLines(int node, const ParamStore& store) {
     const auto* src = reinterpret_cast<const uint8_t*>(&store.item);
     auto* dst = reinterpret_cast<uint8_t*>(&ItemAt(node));
@@ -87,10 +85,7 @@ void ReportRing::CopyLines(int node, const ParamStore& store) {
 // After 2^32 appends the stamps could be mistaken for old ones: every node starts again from
 // a whole copy.
 void ReportRing::ForgetGenerations(ParamStore& store) {
-    for (NodeState& n : nodes_) {
-        n.generation = 0;
-        n.zero = false;
-    }
+    for (NodeState& n : nodes_) n.whole = true;
     store.writes.lineGeneration.fill(0);
     store.writes.generation = 1;
 }
@@ -102,13 +97,13 @@ int32_t ReportRing::Append(ParamStore& store) {
         ++count_;
     }
     NodeState& state = nodes_[static_cast<size_t>(write_)];
-    if (store.plainWrites || (state.generation == 0 && !state.zero)) {
+    if (store.plainWrites || state.whole) {
         std::memcpy(&ItemAt(write_), &store.item, sizeof store.item);
     } else {
         CopyLines(write_, store);
     }
     state.generation = store.writes.generation;
-    state.zero = false;
+    state.whole = false;
     state.exposed.fill(0);
     if (++store.writes.generation == 0) ForgetGenerations(store);
     write_ = Next(write_);
@@ -133,13 +128,11 @@ void ReportRing::Clear() {
 
 void ReportRing::Reset() {
     Clear();
-    for (NodeState& n : nodes_) {
-        if (!n.zero) n = NodeState{.generation = 0, .zero = false, .exposed = {}};
-    }
+    for (NodeState& n : nodes_) n.whole = true;
 }
 
 void ReportRing::Free() {
-    ReleaseZeroPages(storage_, kStorageBytes);
+    pages_.Release();
     storage_ = nullptr;
     write_ = read_ = 0;
     count_ = 0;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "api/node_pages.h"
 #include "params/param_store.h"
 
 namespace tessavo {
@@ -19,15 +20,18 @@ public:
     ReportRing& operator=(const ReportRing&) = delete;
     ~ReportRing() { Free(); }
 
-    // Takes the nodes' storage from the system as zero pages: a node's pages are first touched
-    // when an item is copied into them. On failure prints the fixed message and returns false.
-    bool Build();
+    // Takes the nodes' storage from the system; a node's pages are first touched when an item
+    // is copied into them. Each node starts as the store's item as it is now (or as zeros
+    // where the system gives no shared template), and the store's generation advances. On
+    // failure prints the fixed message and returns false.
+    bool Build(ParamStore& store);
     // Copies the store's item into the node at the write cursor; when 300 items are
     // uncollected the oldest is dropped (the decode calls check Room() first, so that happens
     // only to a caller that does not). Returns the uncollected count after the append.
     // A node keeps its bytes between uses, so it takes only the lines of the item written
     // since it was last filled, plus the lines a host was handed pointers into; a node that
-    // never held an item takes only the lines ever written. The store's generation advances.
+    // never held an item takes only the lines written since the ring was built (or ever written,
+    // over zeros). The store's generation advances.
     int32_t Append(ParamStore& store);
     // Moves every uncollected item, oldest first, into `out` (which is emptied first).
     int32_t Collect(std::vector<ReportItem*>& out);
@@ -44,16 +48,16 @@ public:
     // there: the lines they cover are taken again from the store at the node's next fill.
     void Expose(const ReportItem& item, const void* at, size_t n);
 
-    // Node storage source; tests replace it to exercise an allocation failure. Memory from it
-    // is given back with ReleaseZeroPages and must read as zero.
-    using StorageAllocator = void* (*)(size_t bytes);
-    static StorageAllocator storageAllocator;
+    // True when the nodes start as views of one shared template item.
+    bool SharesTemplate() const { return pages_.HoldTemplate(); }
 
 private:
     static constexpr size_t kExposedWords = (kItemLineCount + 63) / 64;
     struct NodeState {
-        uint32_t generation = 0;  // of the item copy the node holds; 0 while it holds none
-        bool zero = true;         // holds only zero bytes (fresh pages)
+        // The node holds the store's item as of this generation: every line stamped later
+        // differs. A node of zero pages holds generation 0 (every line ever stamped differs).
+        uint32_t generation = 0;
+        bool whole = false;  // what it holds is unknown: the next fill copies the whole item
         std::array<uint64_t, kExposedWords> exposed{};  // lines handed to a host
     };
 
@@ -61,6 +65,7 @@ private:
     void CopyLines(int node, const ParamStore& store);
     void ForgetGenerations(ParamStore& store);
 
+    NodePages pages_;
     uint8_t* storage_ = nullptr;
     std::array<NodeState, kRingSize> nodes_{};
     int write_ = 0;

@@ -67,11 +67,11 @@ TEST(Exports, CreationBadArgumentsConfigurationZeroLengthAndFailureInKeptBytes) 
                   "The moduletype is not a supported chip type\n");
         EXPECT_EQ(h, nullptr);
     }
-    const auto saved = ReportRing::storageAllocator;
-    ReportRing::storageAllocator = [](size_t) -> void* { return nullptr; };
+    const auto saved = NodePages::allocator;
+    NodePages::allocator = [](size_t) -> void* { return nullptr; };
     h = reinterpret_cast<void*>(1);  // a ring allocation failure fails the creation whole
     const std::string out = Printed([&] { h = CreateDecoderObjectProc(0xB101); });
-    ReportRing::storageAllocator = saved;
+    NodePages::allocator = saved;
     EXPECT_EQ(out, "Allocate ListNode Failed\n");
     EXPECT_EQ(h, nullptr);  // the object built so far is freed (the sanitizer build checks leaks)
     // A failure while decoding the bytes an earlier DecodeMsgProc kept (because the ring was full)
