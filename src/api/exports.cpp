@@ -58,8 +58,10 @@ void* ItemAddress(void* h, int32_t i, F address, E extent) {
     return at;
 }
 
-// A block as the header describes it: its length word and its whole capacity.
-size_t BlockExtent(const tessavo::Block&) { return sizeof(tessavo::Block); }
+// What a host may write of a block it was handed: the length word and the bytes it holds.
+size_t BlockExtent(const tessavo::Block& block) {
+    return sizeof block.length + std::min<size_t>(block.length, tessavo::kBlockCapacity);
+}
 
 DecodeParam* ScalarEntry(void* h, int32_t nodeIdx, int32_t paramIdx, bool current) {
     DecoderObject* obj = Obj(h);

@@ -146,13 +146,18 @@ void WriteAsHost(void* h, int32_t i, Host host) {
                 std::reverse(rec + sizeof header, rec + sizeof header + header.length);
             }
             break;
-        case Host::kFillBlocks:
-            for (BlockAccessor get : kBlockAccessors) {
-                if (void* block = get(h, i)) std::memset(block, 0xA5, 4 + TESSAVO_BLOCK_CAPACITY);
-            }
-            if (void* out = GetReportItemOutFileBinary(h, nullptr, i))
-                std::memset(out, 0xA5, 4 + TESSAVO_BLOCK_CAPACITY);
+        case Host::kFillBlocks: {
+            // The length word and the bytes a block holds.
+            const auto fill = [](void* block) {
+                if (block == nullptr) return;
+                uint32_t length = 0;
+                std::memcpy(&length, block, 4);
+                std::memset(block, 0xA5, 4 + std::min<uint32_t>(length, TESSAVO_BLOCK_CAPACITY));
+            };
+            for (BlockAccessor get : kBlockAccessors) fill(get(h, i));
+            fill(GetReportItemOutFileBinary(h, nullptr, i));
             break;
+        }
         case Host::kScribbleItem:
             if (void* item = GetReportItemProc(h, i))
                 std::memset(item, 0x5A, TESSAVO_REPORT_ITEM_SIZE);
