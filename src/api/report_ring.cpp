@@ -1,6 +1,7 @@
 #include "api/report_ring.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "common/messages.h"
@@ -59,8 +60,11 @@ void ReportRing::CopyLines(int node, const ParamStore& store) {
     // Lines to take, flagged in one branch-free pass; runs of them are then copied at once,
     // skipping eight untouched lines at a time.
     std::array<uint8_t, kExposedWords * 64 + 8> take{};
-    for (size_t l = 0; l < kItemLineCount; ++l) {
-        take[l] = static_cast<uint8_t>((lines[l] > held) | ((state.exposed[l / 64] >> (l % 64)) & 1));
+    for (size_t l = 0; l < kItemLineCount; ++l) take[l] = lines[l] > held ? 1 : 0;
+    for (size_t w = 0; w < kExposedWords; ++w) {
+        for (uint64_t bits = state.exposed[w]; bits != 0; bits &= bits - 1) {
+            take[w * 64 + static_cast<size_t>(std::countr_zero(bits))] = 1;
+        }
     }
     for (size_t l = 0; l < kItemLineCount;) {
         uint64_t eight = 0;
