@@ -352,6 +352,10 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
     DecoderSession session(
         options, selection,
         [&](const ItemView& item) {
+            if (item.dtlogOnly) {
+                if (options.format == OutputFormat::kDtlog) mainSink->Consume(item);
+                return;
+            }
             if (item.identity.logCode) {
                 stats.itemsByLogCode.Add(*item.identity.logCode);
             } else if (item.identity.command) {
@@ -376,6 +380,7 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
     hooks.library = io.library;
     hooks.warnings = &io.err;
     bool read = RunPass(inputs, options, session, hooks, error);
+    if (read) session.Finish();
     progress.Finish();
     if (!read) return fail(error);
 
