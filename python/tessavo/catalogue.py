@@ -20,6 +20,11 @@ class Param(NamedTuple):
     writers: tuple  # "0x102D" a log code, "cmd:0x60" a DIAG command response
     description: str
     values: dict  # value -> label of an enumeration
+    # A coded value's conversion to engineering units (unit, multiplier, scale, signed_bits,
+    # table), or None.
+    coding: Optional[dict] = None
+    form: str = "number"  # "hex", "digits", "pair_high", "pair_low": identities
+    pair: int = 0  # pair_low: the ID of the upper half
 
 
 class View(NamedTuple):
@@ -33,7 +38,8 @@ class View(NamedTuple):
 
 PARAMS = tuple(
     Param(e["id"], e["kind"], e["name"], e.get("unit", ""), e.get("scale", 0),
-          e.get("payload_length", 0), tuple(e["writers"]), e["description"], e.get("values", {}))
+          e.get("payload_length", 0), tuple(e["writers"]), e["description"], e.get("values", {}),
+          e.get("coding"), e.get("form", "number"), int(e.get("pair", "0"), 16))
     for e in _tables.CATALOGUE if e["kind"] != "view")
 VIEWS = tuple(View(e["name"], e["unit"], e["source"], e["description"])
               for e in _tables.CATALOGUE if e["kind"] == "view")
@@ -44,6 +50,34 @@ STRUCTS = tuple(p for p in PARAMS if p.kind == "struct")
 _BY_ID = {p.id: p for p in PARAMS}
 _BY_NAME = {p.name: p for p in PARAMS}
 SCALAR_SLOT = {p.id: slot for slot, p in enumerate(SCALARS)}
+
+
+def shown_value(param: Param, value: int, upper: Optional[int] = None):
+    """A stored value as the tool shows it: value / scale, a coded value in engineering units
+    (None when its index is outside the table), the halves of a split number unsigned, and the
+    lower half with its `upper` half as the whole number. Hex and digit forms are the number."""
+    if param.form in ("pair_high", "pair_low", "hex", "digits"):
+        value &= 0xFFFFFFFF
+        if param.form == "pair_low" and upper is not None:
+            value |= (upper & 0xFFFFFFFF) << 32
+        return value
+    coding = param.coding
+    if not coding:
+        return value if param.scale == 1 else value / param.scale
+    bits = coding["signed_bits"]
+    if bits:
+        sign = 1 << (bits - 1)
+        value = ((value & ((sign << 1) - 1)) ^ sign) - sign
+    if coding["table"]:
+        if not 0 <= value < len(coding["table"]):
+            return None
+        value = coding["table"][value]
+    value *= coding["multiplier"]
+    return value if coding["scale"] == 1 else value / coding["scale"]
+
+
+def shown_unit(param: Param) -> str:
+    return param.coding["unit"] if param.coding else param.unit
 
 
 def find(key) -> Optional[Param]:

@@ -26,12 +26,12 @@ _VIEW_SOURCE = {}
 for _view in catalogue.VIEWS:
     _VIEW_SOURCE.setdefault(_view.source, []).append(_VIEW_SLOT[_view.name])
 _COLUMN_NAMES = [p.name for p in catalogue.SCALARS] + [v.name for v in catalogue.VIEWS]
-_UNITS = [p.unit for p in catalogue.SCALARS] + [v.unit for v in catalogue.VIEWS]
-_INTEGER = [p.scale == 1 for p in catalogue.SCALARS] + [
+_UNITS = [catalogue.shown_unit(p) for p in catalogue.SCALARS] + [v.unit for v in catalogue.VIEWS]
+_INTEGER = [p.scale == 1 and not (p.coding and p.coding["scale"] != 1) for p in catalogue.SCALARS] + [
     v.name in ("active_set_size", "active_best_pn") for v in catalogue.VIEWS]
 _SLOT = catalogue.SCALAR_SLOT
 _EVENT_TYPES = {"item": np.int64, "slot": np.int64, "value": np.float64, "fresh": bool}
-_DIVISOR = {p.id: float(p.scale) for p in catalogue.SCALARS}
+_PARAM = {p.id: p for p in catalogue.SCALARS}
 
 
 class _Chunks:
@@ -75,13 +75,16 @@ def _gather(path, chunk_items, options):
                 items["seconds"].append(pair[0])
                 items["micros"].append(pair[1])
                 items["code"].append(identity_text(*identify(head, msg, module)))
+                values = {pid: value for _, pid, value, _ in scalars}
                 for state, pid, value, _ in scalars:
                     slot = _SLOT.get(pid)
                     if slot is None or (state != _FRESH and state >= 0):
                         continue
+                    param = _PARAM[pid]
+                    shown = catalogue.shown_value(param, value, values.get(param.pair))
                     ev["item"].append(index)
                     ev["slot"].append(slot)
-                    ev["value"].append(value / _DIVISOR[pid] if state == _FRESH else _CLEAR)
+                    ev["value"].append(_CLEAR if state != _FRESH or shown is None else shown)
                     ev["fresh"].append(state == _FRESH)
                 for state, pid, payload in struct_list:
                     slots = _VIEW_SOURCE.get(pid)

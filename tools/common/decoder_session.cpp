@@ -1,6 +1,9 @@
 #include "decoder_session.h"
 
 #include <ctime>
+#include <vector>
+
+#include "frame_builder.h"
 
 namespace tessavo::cli {
 
@@ -82,14 +85,44 @@ void DecoderSession::FeedFrame(std::span<const uint8_t> frameWithTerminator,
     if (result == -1) ReportFailure(source, offset);
 }
 
-void DecoderSession::Collect() {
+int32_t DecoderSession::Collect(bool dtlogOnly) {
     int32_t count = GetReportItemCountProc(handle_);
     for (int32_t i = 0; i < count; ++i) {
         ReadReportItem(handle_, i, options_.moduleType, selection_, item_);
         item_.index = static_cast<int64_t>(items_);
-        ++items_;
+        item_.dtlogOnly = dtlogOnly;
+        if (!dtlogOnly) ++items_;
         if (onItem_) onItem_(item_);
     }
+    return count;
+}
+
+void DecoderSession::Finish() {
+    const bool frameByFrame = options_.rawPackets || options_.wholeFrames;
+    if (!frameByFrame) {
+        // Each round decodes what the ring had room for; a round that yields nothing while
+        // the library still answers a count would never end, so it stops there.
+        const uint8_t flag = 0x7E;
+        for (;;) {
+            HostTime time = CurrentHostTime();
+            int32_t result =
+                DecodeMsgProc_NoDynamic(handle_, &flag, 1, time.seconds, time.microseconds);
+            if (Collect() == 0 || result <= 0) break;
+        }
+    }
+    if (!options_.dtlog || items_ == 0) return;
+    constexpr uint16_t kEmptyLogCode = 0x107D;  // a log code the library takes, with no decoder
+    std::vector<uint8_t> packet;
+    AppendLogPacket(EmptyLogRecord(kEmptyLogCode), packet);
+    std::vector<uint8_t> frame;
+    AppendFrame(packet, frame);
+    size_t length = frame.size();
+    // As FeedFrame: whole-frame mode reads the closing 0x7E without counting it.
+    if (options_.wholeFrames && !options_.rawPackets) --length;
+    HostTime time = CurrentHostTime();
+    DecodeMsgProc_NoDynamic(handle_, frame.data(), static_cast<int32_t>(length), time.seconds,
+                            time.microseconds);
+    Collect(true);
 }
 
 void DecoderSession::ReportFailure(const std::string& source, uint64_t offset) {

@@ -9,6 +9,13 @@
 //
 // In the raw-packet and whole-frame modes (codes 8 and 10) every call must carry exactly one
 // frame, so the caller splits the input into frames and uses FeedFrame.
+//
+// At the end of the input, Finish hands over one 0x7E byte and collects, again while the
+// library answers a positive count: bytes it still kept (a ring that filled) are decoded.
+// With DTLog text on, the text of the last packet would only come with an item after it, so
+// Finish then feeds one empty log packet (log code 0x107D, time stamp 0: it yields an item,
+// sets nothing and leaves the item time) and hands that item over marked `dtlogOnly`: only
+// its DTLog block, the last packet's text, is real.
 #pragma once
 
 #include <functional>
@@ -39,12 +46,15 @@ class DecoderSession {
     void FeedStream(std::span<const uint8_t> bytes, const std::string& source, uint64_t offset);
     void FeedFrame(std::span<const uint8_t> frameWithTerminator, const std::string& source,
                    uint64_t offset);
+    // Once, after the last input byte (see above).
+    void Finish();
 
     uint64_t Items() const { return items_; }
     uint64_t Failures() const { return failures_; }
 
   private:
-    void Collect();
+    // Items collected; `dtlogOnly` marks them so and leaves them out of the count.
+    int32_t Collect(bool dtlogOnly = false);
     void Configure(int32_t code);
     HostTime CurrentHostTime() const;
     void ReportFailure(const std::string& source, uint64_t offset);

@@ -35,6 +35,9 @@ struct ItemView {
     std::span<const uint8_t> dtlog;
     std::span<const uint8_t> outFile;
     std::span<const uint8_t> compact;  // the Zel simple block
+    // An item the host loop made at the end of the input to obtain the last packet's DTLog
+    // text: only `dtlog` is real (decoder_session.h).
+    bool dtlogOnly = false;
 };
 
 // What is read of each item besides its message code, time, identity and current scalars.

@@ -9,7 +9,9 @@
 #include <optional>
 #include <ostream>
 #include <set>
+#include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "item_sink.h"
 #include "item_time.h"
@@ -30,7 +32,7 @@ class SummarySink : public ItemSink {
         double sum = 0;
     };
     static constexpr size_t kRangeCount = 10;
-    static constexpr size_t kIdentityCount = 7;
+    static constexpr size_t kIdentityCount = 9;
     static constexpr size_t kEventCount = 9;
 
   private:
@@ -42,11 +44,12 @@ class SummarySink : public ItemSink {
     std::optional<ItemTime> first_;
     std::optional<ItemTime> last_;
     std::unordered_map<uint32_t, uint64_t> byMsgCode_;
-    CodeCounts byLogCode_;  // logs by log code
+    CodeCounts byLogCode_;                    // logs by log code
     std::map<uint32_t, uint64_t> byCommand_;  // command responses by command code
     uint64_t unidentified_ = 0;
     std::array<Range, kRangeCount> ranges_{};
-    std::array<std::set<int32_t>, kIdentityCount> identities_;
+    // Per identity: the values in order (numbers by value, texts by text) and as shown.
+    std::array<std::set<std::pair<int64_t, std::string>>, kIdentityCount> identities_;
     std::array<uint64_t, kEventCount> events_{};
 };
 
