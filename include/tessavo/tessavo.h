@@ -69,8 +69,10 @@
  *
  * MESSAGES
  *
- * Bad indices and failed allocations print a fixed one-line message and the function
- * returns its failure value (null, 0, -1 or 0xFFFFFFFF); a null handle fails silently.
+ * Bad indices, an unsupported module type and failed allocations print a fixed one-line
+ * message and the function returns its failure value (null, 0, -1 or 0xFFFFFFFF); a null
+ * handle fails silently. Decoding prints one too, for each parameter ID of a compact
+ * (0xFFFE) packet that names no parameter.
  * Messages go to standard output, flushed after each. The environment variable
  * TESSAVO_MESSAGES, read each time a message is printed, sends them elsewhere:
  * "stderr" (standard error), "off" (not printed) or "stdout" (the default; unset or any
