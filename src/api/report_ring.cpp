@@ -147,6 +147,12 @@ void ReportRing::Clear() {
     read_ = write_;
 }
 
+void ReportRing::Reset(ParamStore& store) {
+    ForgetGenerations(store);
+    write_ = read_ = head_;
+    count_ = 0;
+}
+
 void ReportRing::Free() {
     Node* n = head_;
     for (int i = 0; i < kRingSize && n != nullptr; ++i) {
