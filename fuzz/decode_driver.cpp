@@ -6,7 +6,9 @@
 
 #include "api/decoder_object.h"
 #include "api/decoder_reset.h"
+#include "dispatch/direct_params.h"
 #include "framing/hdlc.h"
+#include "fuzz/frame_stream.h"
 #include "support/twin_decoders.h"
 #include "tessavo/tessavo.h"
 
@@ -158,10 +160,30 @@ void CheckChunking(void* h, uint8_t switches, const uint8_t* data, size_t size, 
     }
 }
 
+// The input with every log packet given the compact form's code, framed again.
+const std::vector<uint8_t>& AsCompact(const uint8_t* data, size_t size) {
+    static std::vector<uint8_t> out;
+    FrameStream frames = ReadFrameStream(data, size);
+    size_t room = frames.controls.size();
+    for (test::Bytes& p : frames.packets) {
+        if (IsLog(p)) PutU16At(p, kLogCodeAt, kDirectParamsLogCode);
+        room += EscapedCapacity(p.size() + 2);
+    }
+    out.resize(room);
+    out.resize(WriteFrameStream(frames, out.data(), out.size()));
+    return out;
+}
+
 }  // namespace
 
 int RunDecodeInput(const uint8_t* data, size_t size, const TargetRules& rules) {
     if (size < kControlBytes) return 0;
+    if (rules.asCompact) {
+        const std::vector<uint8_t>& compact = AsCompact(data, size);
+        TargetRules rest = rules;
+        rest.asCompact = false;
+        return RunDecodeInput(compact.data(), compact.size(), rest);
+    }
     const auto switches = static_cast<uint8_t>((data[0] | rules.switchesOn) & ~rules.switchesOff);
     const uint8_t mode = data[1];
     const size_t chunk = 1 + data[2] * size_t{8};

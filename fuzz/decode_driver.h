@@ -17,12 +17,14 @@
 namespace tessavo::fuzz {
 
 inline constexpr size_t kControlBytes = 3;
+inline constexpr uint8_t kDtLogSwitch = 0x10;  // control byte 0, bit 4
 
 // What a target fixes whatever the control bytes say.
 struct TargetRules {
     uint8_t switchesOn = 0;     // control-byte-0 bits forced on
     uint8_t switchesOff = 0;    // and forced off
     bool framePerCall = false;  // the stream is cut at each 0x7E instead of into fixed pieces
+    bool asCompact = false;     // every log packet is given the compact form's code, 0xFFFE
 };
 
 int RunDecodeInput(const uint8_t* data, size_t size, const TargetRules& rules);

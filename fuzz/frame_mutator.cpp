@@ -9,6 +9,7 @@
 #include "dispatch/log_routes.h"
 #include "framing/hdlc.h"
 #include "fuzz/decode_driver.h"
+#include "fuzz/frame_stream.h"
 #include "support/packet_builder.h"
 
 // libFuzzer's own byte-level mutation (a stub returning the size in replay builds).
@@ -19,50 +20,8 @@ namespace {
 
 using test::Bytes;
 
-// Log packet layout: command 0x10, a byte, outer and record lengths, log code, time stamp.
-constexpr size_t kLogHeader = 16;
-constexpr size_t kOuterLengthAt = 2, kRecordLengthAt = 4, kLogCodeAt = 6, kStampAt = 8;
-constexpr uint8_t kLogCommand = 0x10;
-constexpr size_t kCrcBytes = 2;
+constexpr size_t kOuterLengthAt = 2, kRecordLengthAt = 4, kStampAt = 8;
 constexpr uint64_t kTicksPerSecond = 800;  // 1.25 ms units
-
-struct Input {
-    Bytes controls;
-    std::vector<Bytes> packets;  // unescaped, without check bytes and flag
-};
-
-Input Parse(const uint8_t* data, size_t size) {
-    Input in;
-    const size_t c = std::min(size, kControlBytes);
-    in.controls.assign(data, data + c);
-    in.controls.resize(kControlBytes, 0);
-    std::vector<uint8_t> packet(static_cast<size_t>(kUnescapeCapacity));
-    size_t start = c;
-    for (size_t i = c; i < size; ++i) {
-        if (data[i] != kFrameFlag && i + 1 != size) continue;
-        int32_t n = 0;
-        Unescape(data + start, i + 1 - start, packet.data(), n);
-        size_t body = static_cast<size_t>(n);
-        if (body > 0 && packet[body - 1] == kFrameFlag) --body;
-        body = body >= kCrcBytes ? body - kCrcBytes : 0;
-        in.packets.emplace_back(packet.begin(), packet.begin() + static_cast<ptrdiff_t>(body));
-        start = i + 1;
-    }
-    return in;
-}
-
-// Frames every packet again (check bytes and escaping), within `maxSize`.
-size_t Write(const Input& in, uint8_t* out, size_t maxSize) {
-    size_t at = std::min(maxSize, in.controls.size());
-    std::memcpy(out, in.controls.data(), at);
-    for (const Bytes& p : in.packets) {
-        const Bytes frame = test::Frame(p);
-        if (at + frame.size() > maxSize) break;
-        std::memcpy(out + at, frame.data(), frame.size());
-        at += frame.size();
-    }
-    return at;
-}
 
 bool IsLog(const Bytes& p) {
     return p.size() >= kLogHeader && p[0] == kLogCommand;
@@ -125,7 +84,7 @@ class Mutator {
     }
 
     // One change to the packets; false if there was nothing to change.
-    void MutatePackets(Input& in, size_t maxSize) {
+    void MutatePackets(FrameStream& in, size_t maxSize) {
         auto& ps = in.packets;
         if (ps.empty() || OneIn(8)) {
             ps.insert(ps.begin() + static_cast<ptrdiff_t>(Below(ps.size() + 1)), NewPacket());
@@ -206,20 +165,20 @@ size_t MutateFrames(uint8_t* data, size_t size, size_t maxSize, unsigned seed) {
     Mutator m(seed);
     // Raw bytes (framing, escapes, check sequences) one time in four.
     if (m.OneIn(4) || maxSize <= kControlBytes) return LLVMFuzzerMutate(data, size, maxSize);
-    Input in = Parse(data, size);
+    FrameStream in = ReadFrameStream(data, size);
     if (m.OneIn(16)) {
         in.controls[m.Below(kControlBytes)] = static_cast<uint8_t>(m.Below(256));
     } else {
         for (size_t k = 1 + m.Below(3); k > 0; --k) m.MutatePackets(in, maxSize);
     }
-    return Write(in, data, maxSize);
+    return WriteFrameStream(in, data, maxSize);
 }
 
 size_t CrossOverFrames(const uint8_t* a, size_t sizeA, const uint8_t* b, size_t sizeB, uint8_t* out,
                        size_t maxOut, unsigned seed) {
     Mutator m(seed);
-    Input x = Parse(a, sizeA);
-    const Input y = Parse(b, sizeB);
+    FrameStream x = ReadFrameStream(a, sizeA);
+    const FrameStream y = ReadFrameStream(b, sizeB);
     // A run of the second input's packets spliced in at a random place.
     if (!y.packets.empty()) {
         const size_t from = m.Below(y.packets.size());
@@ -228,7 +187,7 @@ size_t CrossOverFrames(const uint8_t* a, size_t sizeA, const uint8_t* b, size_t 
                          y.packets.begin() + static_cast<ptrdiff_t>(from),
                          y.packets.begin() + static_cast<ptrdiff_t>(to));
     }
-    return Write(x, out, maxOut);
+    return WriteFrameStream(x, out, maxOut);
 }
 
 }  // namespace tessavo::fuzz
