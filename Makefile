@@ -1,5 +1,6 @@
 # Convenience targets; everything is driven by CMake presets.
-.PHONY: all deps build test test-asan coverage bench bench-python plot-sample fuzz demo clean format
+.PHONY: all deps build test test-asan coverage bench bench-python plot-sample fuzz fuzz-build \
+	fuzz-long fuzz-coverage demo clean format
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
@@ -74,21 +75,69 @@ plot-sample: build
 	PYTHONPATH=build/python $(PYTHON) -m tessavo.plot samples/drive_test.bin \
 		-o docs/drive_test.png --title "samples/drive_test.bin"
 
+# Fuzzing (clang, libFuzzer, AddressSanitizer and UBSan). Each target starts from its kept,
+# minimised corpus in fuzz/corpus/TARGET, the generated seeds and fuzz/regressions; an input
+# whose decode takes over a second is a finding.
+FUZZ_TARGETS = decode one_frame dtlog compact frame_scan
 FUZZ_SECONDS ?= 120
+FUZZ_FLAGS = -timeout=1 -rss_limit_mb=4096 -max_len=4096
+FUZZ_BIN = build-fuzz/fuzz/tessavo_fuzz_
+fuzz_inputs = fuzz/corpus/$(1) build-fuzz/fuzz/seeds fuzz/regressions
 
-fuzz:
+fuzz-build:
 	WITH_CLANG=1 scripts/install-deps.sh
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DTESSAVO_FUZZ=ON -DTESSAVO_SANITIZE=ON -DTESSAVO_WERROR=OFF -DTESSAVO_BUILD_TESTS=OFF \
-		-DTESSAVO_BUILD_TOOLS=OFF
-	cmake --build build-fuzz -j $(JOBS) --target tessavo_fuzz_decode
-	mkdir -p build-fuzz/corpus
-	TZ=CST-8 ./build-fuzz/fuzz/tessavo_fuzz_decode -max_total_time=$(FUZZ_SECONDS) \
-		-rss_limit_mb=4096 -max_len=16384 -artifact_prefix=build-fuzz/ \
-		build-fuzz/corpus build-fuzz/fuzz/seeds fuzz/regressions
+		-DTESSAVO_BUILD_TOOLS=ON -DTESSAVO_BUILD_PYTHON=OFF
+	cmake --build build-fuzz -j $(JOBS) $(addprefix --target tessavo_fuzz_,$(FUZZ_TARGETS))
+
+# CI: every target for its share of FUZZ_SECONDS; any finding (crash, sanitizer report, oracle
+# difference, timeout) fails. New inputs go to build-fuzz/corpus, not into the repository.
+fuzz: fuzz-build
+	@for t in $(FUZZ_TARGETS); do \
+		mkdir -p build-fuzz/corpus/$$t; \
+		echo "== $$t"; \
+		TZ=CST-8 $(FUZZ_BIN)$$t -max_total_time=$$(( $(FUZZ_SECONDS) / 5 + 1 )) $(FUZZ_FLAGS) \
+			-artifact_prefix=build-fuzz/$$t- build-fuzz/corpus/$$t \
+			$(call fuzz_inputs,$$t) || exit 1; \
+	done
+
+# Long runs: FUZZ_SECONDS per target (FUZZ_TARGETS=decode for one), JOBS processes each;
+# findings are kept as build-fuzz/TARGET-* and the run goes on. What the run found that the kept
+# corpus does not cover is merged back into fuzz/corpus/TARGET.
+fuzz-long: fuzz-build
+	@for t in $(FUZZ_TARGETS); do \
+		mkdir -p build-fuzz/long/$$t; \
+		echo "== $$t"; \
+		TZ=CST-8 $(FUZZ_BIN)$$t -fork=$(JOBS) -ignore_crashes=1 -ignore_timeouts=1 \
+			-ignore_ooms=1 -max_total_time=$(FUZZ_SECONDS) $(FUZZ_FLAGS) \
+			-artifact_prefix=build-fuzz/$$t- build-fuzz/long/$$t $(call fuzz_inputs,$$t); \
+		TZ=CST-8 $(FUZZ_BIN)$$t -merge=1 $(FUZZ_FLAGS) fuzz/corpus/$$t build-fuzz/long/$$t \
+			|| exit 1; \
+	done
+
+# Line coverage that replaying the kept corpora, the seeds and the regression inputs reaches, per source folder: gcc --coverage builds of the replay programs
+# in build-fuzz-cov.
+FUZZ_COV = build-fuzz-cov
+fuzz-coverage: deps
+	cmake -S . -B $(FUZZ_COV) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESSAVO_WERROR=ON \
+		-DCMAKE_C_FLAGS=--coverage -DCMAKE_CXX_FLAGS=--coverage \
+		-DCMAKE_EXE_LINKER_FLAGS=--coverage -DTESSAVO_BUILD_PYTHON=OFF
+	cmake --build $(FUZZ_COV) -j $(JOBS) $(addprefix --target tessavo_fuzz_,$(addsuffix _replay,$(FUZZ_TARGETS)))
+	find $(FUZZ_COV) -name '*.gcda' -delete
+	@for t in $(FUZZ_TARGETS); do \
+		TZ=CST-8 $(FUZZ_COV)/fuzz/tessavo_fuzz_$${t}_replay \
+			$(subst build-fuzz/,$(FUZZ_COV)/,$(call fuzz_inputs,$$t)) > /dev/null || exit 1; \
+	done
+	@for d in src/api src/bits src/common src/decoders src/dispatch src/dtlog src/framing \
+		src/params tools/tessavo-decode; do \
+		printf '%-22s ' $$d/; \
+		gcovr -r . --object-directory $(FUZZ_COV) --filter $$d/ --txt /dev/null \
+			--print-summary | grep '^lines:'; \
+	done
 
 clean:
-	rm -rf build build-asan build-bench build-cov build-fuzz
+	rm -rf build build-asan build-bench build-cov build-fuzz build-fuzz-cov
 
 format:
 	git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i

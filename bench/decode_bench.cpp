@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "api/decoder_object.h"
+#include "bench_host_loop.h"
 #include "framing/crc16.h"
 #include "framing/hdlc.h"
 #include "params/report_item.h"
@@ -37,6 +38,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using tessavo::bench::CpuSeconds;
+using tessavo::bench::HostLoop;
 using Bytes = std::vector<uint8_t>;
 
 const fs::path kCapture = fs::path(TESSAVO_CAPTURES_DIR) / "sprint_2015.mi2log";
@@ -72,8 +75,6 @@ void Report(benchmark::State& state, const Input& in, int64_t items) {
     state.counters["items"] = static_cast<double>(items);
 }
 
-volatile uint32_t gSink;
-
 // Minor page faults of the process so far: first touches of fresh memory.
 int64_t PageFaults() {
     rusage usage{};
@@ -93,34 +94,6 @@ void FreshMemory(benchmark::State& state) {
 void ReportFaults(benchmark::State& state, int64_t before) {
     state.counters["faults"] = static_cast<double>(PageFaults() - before) /
                                static_cast<double>(std::max<int64_t>(1, state.iterations()));
-}
-
-// The documented host loop: 64 KB pieces through DecodeMsgProc_NoDynamic, collect after every
-// call, re-feed the tail; each item's message code, time and current scalar list are read.
-int64_t HostLoop(void* h, const Bytes& bytes) {
-    int64_t items = 0;
-    for (size_t at = 0; at < bytes.size();) {
-        const auto n = static_cast<int32_t>(std::min<size_t>(65536, bytes.size() - at));
-        const int32_t left = DecodeMsgProc_NoDynamic(h, bytes.data() + at, n, 0, 0);
-        const int32_t count = GetReportItemCountProc(h);
-        for (int32_t i = 0; i < count; ++i) {
-            uint32_t sum = GetReportItemMsgCode(h, i);
-            if (const auto* time = static_cast<const ItemTime*>(GetReportItemMsgTime(h, i))) {
-                sum += static_cast<uint32_t>(time->seconds);
-            }
-            const uint32_t params = GetReportItemCurDecodeParamCount(h, i);
-            for (uint32_t k = 0; k < params && params != 0xFFFFFFFFu; ++k) {
-                const DecodeParam* p =
-                    GetReportItemCurDecodeParamList(h, i, static_cast<int32_t>(k));
-                if (p != nullptr) sum += p->id + static_cast<uint32_t>(p->value);
-            }
-            gSink = sum;
-        }
-        items += count;
-        if (left < 0 || (left >= n && count == 0)) break;
-        at += static_cast<size_t>(n - left);
-    }
-    return items;
 }
 
 // `withCreation`: the whole run of a host, creating and freeing its decoder object too (the
@@ -201,12 +174,6 @@ class NullBuffer : public std::streambuf {
     std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
 
-double CpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
 // Each run is paired with a host's whole run (create, loop, free) right after it, outside the
 // timing; "x_host_run" is the median of the pairs' ratios, so that a drift of the machine's
 // speed between rows does not move it.
@@ -237,7 +204,8 @@ void BM_DecodeTool(benchmark::State& state, const char* format) {
         ratios.push_back(tool / (CpuSeconds() - hostStarted));
         state.ResumeTiming();
     }
-    state.counters["faults"] = static_cast<double>(faults) / static_cast<double>(state.iterations());
+    state.counters["faults"] =
+        static_cast<double>(faults) / static_cast<double>(state.iterations());
     std::sort(ratios.begin(), ratios.end());
     state.counters["x_host_run"] = ratios[ratios.size() / 2];
     Report(state, in, 0);

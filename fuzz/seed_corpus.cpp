@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "dispatch/command_decoders.h"
 #include "dispatch/log_routes.h"
 #include "support/packet_builder.h"
 
@@ -35,7 +36,8 @@ void Write(const std::filesystem::path& dir, const std::string& name, const Byte
     for (size_t v = 0; v < std::size(controls); ++v) {
         std::ofstream out(dir / (name + "_" + std::to_string(v)), std::ios::binary);
         const Bytes all = Concat({controls[v], stream});
-        out.write(reinterpret_cast<const char*>(all.data()), static_cast<std::streamsize>(all.size()));
+        out.write(reinterpret_cast<const char*>(all.data()),
+                  static_cast<std::streamsize>(all.size()));
     }
 }
 
@@ -60,7 +62,7 @@ int main(int argc, char** argv) {
         }
         Write(dir, name, stream);
     }
-    for (uint8_t command : {0x20, 0x3F, 0x40, 0x4B, 0x5D, 0x60, 0x63, 0x73, 0x79, 0xDD}) {
+    for (uint8_t command : tessavo::kRoutedCommands) {
         char name[16];
         std::snprintf(name, sizeof name, "cmd_%02x", command);
         Write(dir, name, Concat({first, Frame(CommandPacket(command, Payload(command, 60)))}));

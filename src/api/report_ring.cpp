@@ -130,9 +130,10 @@ void ReportRing::Clear() {
     read_ = write_;
 }
 
-void ReportRing::Reset() {
-    Clear();
-    for (NodeState& n : nodes_) n.whole = true;
+void ReportRing::Reset(ParamStore& store) {
+    ForgetGenerations(store);
+    write_ = read_ = 0;
+    count_ = 0;
 }
 
 void ReportRing::Free() {

@@ -37,8 +37,9 @@ public:
     int32_t Collect(std::vector<ReportItem*>& out);
     // Drops the uncollected items; items already collected stay readable.
     void Clear();
-    // Drops every item and forgets what the nodes hold: each next fill copies a whole item.
-    void Reset();
+    // Drops every item and forgets what the nodes hold: each node's next fill is a whole copy,
+    // and the store's line stamps start again (for an object returned to its fresh state).
+    void Reset(ParamStore& store);
     void Free();
 
     int32_t Count() const { return count_; }

@@ -21,4 +21,15 @@ int ReadLogRecord(PacketView packet, Read&& read) {
     return 1;
 }
 
+// Reads up to `count` entries of a counted group with `readEntry(i)`, stopping at the first
+// entry that would start after the last payload byte: such an entry holds no byte of the
+// packet (only the last field values again), so a count byte cannot make a short packet cost
+// more than the bytes it holds. Returns the number of entries read.
+template <typename ReadEntry>
+int ReadEntries(FieldTemps& t, int count, ReadEntry&& readEntry) {
+    int i = 0;
+    for (; i < count && !t.Reader().IsExhausted(); ++i) readEntry(i);
+    return i;
+}
+
 }  // namespace tessavo

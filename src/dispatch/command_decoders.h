@@ -15,6 +15,11 @@
 
 namespace tessavo {
 
+// The command codes, other than log packets (0x10), whose responses the dispatcher routes to a
+// decoder: the two wrapped in log packets (0x40, 0x63) and those below.
+inline constexpr uint8_t kRoutedCommands[] = {0x20, 0x3F, 0x40, 0x4B, 0x5D,
+                                              0x60, 0x63, 0x73, 0x79, 0xDD};
+
 // Module type whose 0x3F responses carry the radio configuration.
 inline constexpr uint32_t kModuleTypeB101 = 0xB101;
 // The one debug message text that yields a report item for command 0x79.

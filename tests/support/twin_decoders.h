@@ -11,6 +11,10 @@
 
 namespace tessavo::test {
 
+// A digest of everything a host can read in an item, the structured records' data words (each
+// object's own addresses) excepted.
+uint64_t ItemDigest(const void* item);
+
 class TwinDecoders {
   public:
     explicit TwinDecoders(uint32_t moduleType);
@@ -19,7 +23,12 @@ class TwinDecoders {
     TwinDecoders& operator=(const TwinDecoders&) = delete;
 
     bool Valid() const { return handles_[0] != nullptr && handles_[1] != nullptr; }
+    // The object appending incrementally (0) or by whole copies (1).
+    void* Handle(int which) const { return handles_[which]; }
     void Configure(int32_t code);
+    // Both objects as fresh ones (switches off, no items, context at its defaults), the
+    // mismatch forgotten; the second keeps copying whole items.
+    void Reset();
 
     // Each call goes to both objects; a different result is recorded as a mismatch and the
     // first object's result returned.

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "bits/conversions.h"
-#include "decoders/record_reader.h"
 #include "decoders/evdo/carrier_params.h"
+#include "decoders/record_reader.h"
 #include "params/param_lists.h"
 
 namespace tessavo {
@@ -192,15 +192,16 @@ int Parse1295(PacketView packet, Record1295& rec) {
         rec.b8 = ReadLe<uint8_t>(t);
         rec.b9 = ReadLe<uint8_t>(t);
         rec.count = ReadLe<uint8_t>(t);
-        for (int j = 0; j < std::min<int>(rec.count, kMaxCarrierBlocks); ++j) {
+        rec.blocksRead = ReadEntries(t, std::min<int>(rec.count, kMaxCarrierBlocks), [&](int j) {
             ServingBlock& b = rec.blocks[static_cast<size_t>(j)];
             b.carrier = ReadLe<uint8_t>(t) & 0x0F;
             b.channelWord = ReadLe<uint16_t>(t);
             b.b3 = ReadLe<uint8_t>(t);
             b.count = ReadLe<uint8_t>(t);
             // Only version 1 carries sub-entries, whatever the count says.
-            if (rec.version != 1) continue;
-            for (int i = 0; i < std::min<int>(b.count, kMaxServingSubEntries); ++i) {
+            if (rec.version != 1) return;
+            const int subEntries = std::min<int>(b.count, kMaxServingSubEntries);
+            b.subEntriesRead = ReadEntries(t, subEntries, [&](int i) {
                 ServingSubEntry& s = b.subEntries[static_cast<size_t>(i)];
                 s.sector = ReadLe<uint16_t>(t);
                 s.value2 = ReadLe<uint32_t>(t);
@@ -211,8 +212,8 @@ int Parse1295(PacketView packet, Record1295& rec) {
                 s.e2 = ReadLe<uint16_t>(t);
                 s.value14 = ReadLe<uint32_t>(t);
                 s.value18 = ReadLe<uint32_t>(t);
-            }
-        }
+            });
+        });
     });
 }
 
@@ -222,15 +223,14 @@ void HandleServingSectorsParams1295(DecoderContext& ctx, PacketView packet, int3
     ZeroRecord(rec);
     Parse1295(packet, rec);
     ParamRun run(ctx);
-    for (int j = 0; j < std::min<int>(rec.count, kMaxCarrierBlocks); ++j) {
+    for (int j = 0; j < rec.blocksRead; ++j) {
         const ServingBlock& b = rec.blocks[static_cast<size_t>(j)];
         // The selected sub-entries are the carrier's serving sectors: the last one is named,
         // the strongest gives the level.
         float best = kNoValueF;
         int32_t selected = kNoValue;
         int flagged = 0;
-        const int subEntries = rec.version == 1 ? std::min<int>(b.count, kMaxServingSubEntries) : 0;
-        for (int i = 0; i < subEntries; ++i) {
+        for (int i = 0; i < b.subEntriesRead; ++i) {
             const ServingSubEntry& s = b.subEntries[static_cast<size_t>(i)];
             if ((s.flags & 0x01) == 0) continue;
             selected = s.sector;
@@ -271,15 +271,14 @@ void HandleServingSectorsStruct1295(DecoderContext& ctx, PacketView packet, int3
     uint8_t* blob = ctx.secondScratch.blob.data();
     std::memset(blob, 0, kServingBlob.capacity);
     blob[0] = rec.count;
-    for (int j = 0; j < std::min<int>(rec.count, kServingBlobBlocks); ++j) {
+    for (int j = 0; j < std::min<int>(rec.blocksRead, kServingBlobBlocks); ++j) {
         const ServingBlock& b = rec.blocks[static_cast<size_t>(j)];
         StoreWords(blob + kServingHeaderAt + 12 * static_cast<size_t>(j),
                    {U(ChannelOf(b.channelWord)), b.carrier, U(BandOf(b.channelWord))});
         uint8_t* section = blob + kServingSectionAt + kServingSectionSize * static_cast<size_t>(j);
         uint8_t* record = section + 13;
         int valid = 0;
-        const int subEntries = rec.version == 1 ? std::min<int>(b.count, kMaxServingSubEntries) : 0;
-        for (int i = 0; i < subEntries; ++i) {
+        for (int i = 0; i < b.subEntriesRead; ++i) {
             const ServingSubEntry& s = b.subEntries[static_cast<size_t>(i)];
             if (s.sector == kUnusedSector) continue;
             // The count tells every valid sub-entry; the section has room for 12 of them.
@@ -323,12 +322,15 @@ int Parse12A1(PacketView packet, Record12A1& rec) {
         rec.countC = ReadLe<uint8_t>(t);
         rec.b10 = ReadLe<uint8_t>(t);
         rec.h11 = ReadLe<uint16_t>(t);
-        for (int i = 0; i < rec.countA; ++i)
+        rec.readA = ReadEntries(t, rec.countA, [&](int i) {
             ReadSetEntry(t, rec.setA[static_cast<size_t>(i)], kTailA);
-        for (int i = 0; i < rec.countB; ++i)
+        });
+        rec.readB = ReadEntries(t, rec.countB, [&](int i) {
             ReadSetEntry(t, rec.setB[static_cast<size_t>(i)], kTailB);
-        for (int i = 0; i < rec.countC; ++i)
+        });
+        rec.readC = ReadEntries(t, rec.countC, [&](int i) {
             ReadSetEntry(t, rec.setC[static_cast<size_t>(i)], kTailC);
+        });
     });
 }
 
@@ -341,7 +343,7 @@ void HandleSectorSetsParams12A1(DecoderContext& ctx, PacketView packet, int32_t)
     ctx.sectorTable.Clear();
     if (rec.version != 1) return;
     int32_t flagged = 0;
-    for (int i = 0; i < rec.countA; ++i) {
+    for (int i = 0; i < rec.readA; ++i) {
         const SetEntry12A1& e = rec.setA[static_cast<size_t>(i)];
         if (e.e1 == 0) continue;
         const SectorRow row = RowFromSetEntry(ctx, e, kSectorKindActive);
@@ -354,11 +356,11 @@ void HandleSectorSetsParams12A1(DecoderContext& ctx, PacketView packet, int32_t)
         ctx.sectorTable.Insert(row);
     }
     run.Set(kFlaggedCount, std::clamp<int32_t>(flagged, 0, kMaxFlaggedCount));
-    for (int i = 0; i < rec.countB; ++i) {
+    for (int i = 0; i < rec.readB; ++i) {
         const SetEntry12A1& e = rec.setB[static_cast<size_t>(i)];
         if (e.e1 != 0) ctx.sectorTable.Insert(RowFromSetEntry(ctx, e, kSectorKindCandidate));
     }
-    for (int i = 0; i < rec.countC; ++i) {
+    for (int i = 0; i < rec.readC; ++i) {
         const SetEntry12A1& e = rec.setC[static_cast<size_t>(i)];
         if (e.e1 != 0) ctx.sectorTable.Insert(RowFromSetEntry(ctx, e, kSectorKindNeighbour));
     }
@@ -376,7 +378,7 @@ void HandleSectorSetsStruct12A1(DecoderContext& ctx, PacketView packet, int32_t)
     blob[1] = rec.countA;
     blob[2] = rec.b4;
     blob[3] = rec.b2;
-    for (int i = 0; i < std::min<int>(rec.countA, kSetAPublished); ++i) {
+    for (int i = 0; i < std::min<int>(rec.readA, kSetAPublished); ++i) {
         const SetEntry12A1& e = rec.setA[static_cast<size_t>(i)];
         std::array<uint32_t, 10> x{};  // entry bytes from offset 9
         std::copy(e.tail.begin(), e.tail.end(), x.begin());
@@ -410,7 +412,7 @@ void HandleSectorSetsStruct12A1(DecoderContext& ctx, PacketView packet, int32_t)
     blob[0] = rec.b1;
     blob[1] = rec.countB;
     blob[2] = rec.b8;
-    for (int i = 0; i < std::min<int>(rec.countB, kSetBPublished); ++i) {
+    for (int i = 0; i < std::min<int>(rec.readB, kSetBPublished); ++i) {
         const SetEntry12A1& e = rec.setB[static_cast<size_t>(i)];
         StoreWords(
             blob + 3 + kSetBCRecordWords * 4 * static_cast<size_t>(i),
@@ -423,7 +425,7 @@ void HandleSectorSetsStruct12A1(DecoderContext& ctx, PacketView packet, int32_t)
     blob[0] = rec.b1;
     blob[1] = rec.countC;
     auto levelOrMark = [](uint16_t e) { return U(e != 0 ? Log512X1000(e) : kNoValue); };
-    for (int i = 0; i < std::min<int>(rec.countC, kSetCPublished); ++i) {
+    for (int i = 0; i < std::min<int>(rec.readC, kSetCPublished); ++i) {
         const SetEntry12A1& e = rec.setC[static_cast<size_t>(i)];
         StoreWords(blob + 2 + kSetBCRecordWords * 4 * static_cast<size_t>(i),
                    {U(ChannelOf(e.channelWord)), 0, e.sector, levelOrMark(e.e1), levelOrMark(e.e2),

@@ -47,7 +47,8 @@ struct ServingBlock {
     uint8_t carrier = 0;
     uint16_t channelWord = 0;
     uint8_t b3 = 0;
-    uint8_t count = 0;  // as in the packet; at most 32 sub-entries are read (version 1 only)
+    uint8_t count = 0;       // as in the packet; at most 32 sub-entries are read (version 1 only)
+    int subEntriesRead = 0;  // those the payload holds
     std::array<ServingSubEntry, kMaxServingSubEntries> subEntries;
 };
 struct Record1295 {
@@ -55,7 +56,8 @@ struct Record1295 {
     uint32_t w2 = 0;
     uint16_t h6 = 0;
     uint8_t b8 = 0, b9 = 0;
-    uint8_t count = 0;  // as in the packet; at most 32 blocks are read
+    uint8_t count = 0;   // as in the packet; at most 32 blocks are read
+    int blocksRead = 0;  // those the payload holds
     std::array<ServingBlock, kMaxCarrierBlocks> blocks;
 };
 
@@ -74,6 +76,7 @@ struct Record12A1 {
     uint16_t h5 = 0;
     uint8_t countB = 0, b8 = 0, countC = 0, b10 = 0;
     uint16_t h11 = 0;
+    int readA = 0, readB = 0, readC = 0;  // entries of each set the payload holds
     std::array<SetEntry12A1, kMaxSetEntries> setA, setB, setC;
 };
 

@@ -55,7 +55,7 @@ int Parse1296(PacketView packet, Record1296& rec) {
         rec.b2 = ReadLe<uint8_t>(t);
         rec.b3 = ReadLe<uint8_t>(t);
         if (rec.version != 1) return;
-        for (int j = 0; j < std::min<int>(rec.count, kMaxRateBlocks); ++j) {
+        rec.blocksRead = ReadEntries(t, std::min<int>(rec.count, kMaxRateBlocks), [&](int j) {
             RateBlock1296& b = rec.blocks[static_cast<size_t>(j)];
             b.carrier = ReadLe<uint8_t>(t) & 0x0F;
             b.channelWord = ReadLe<uint16_t>(t);
@@ -65,7 +65,7 @@ int Parse1296(PacketView packet, Record1296& rec) {
             }
             for (int g = 0; g < 6; ++g) ReadUnused<uint16_t, uint16_t, uint16_t, uint8_t>(t);
             ReadUnused<uint8_t, uint32_t, uint16_t>(t);
-        }
+        });
     });
 }
 
@@ -76,7 +76,7 @@ void HandleRateIndex1296(DecoderContext& ctx, PacketView packet, int32_t) {
     Parse1296(packet, rec);
     if (rec.version != 1) return;
     ParamRun run(ctx);
-    for (int j = 0; j < std::min<int>(rec.count, kMaxRateBlocks); ++j) {
+    for (int j = 0; j < rec.blocksRead; ++j) {
         const RateBlock1296& b = rec.blocks[static_cast<size_t>(j)];
         // The highest rate among the 32 indexes; the first index wins a tie.
         int32_t best = 0;
@@ -108,7 +108,7 @@ int Parse1298(PacketView packet, Record1298& rec) {
         rec.b0 = ReadLe<uint8_t>(t);
         rec.count = ReadLe<uint8_t>(t);
         rec.b2 = ReadLe<uint8_t>(t);
-        for (int j = 0; j < std::min<int>(rec.count, kMaxRateBlocks); ++j) {
+        rec.blocksRead = ReadEntries(t, std::min<int>(rec.count, kMaxRateBlocks), [&](int j) {
             FlagBlock1298& b = rec.blocks[static_cast<size_t>(j)];
             b.carrier = ReadLe<uint8_t>(t);
             b.channelWord = ReadLe<uint16_t>(t);
@@ -118,7 +118,7 @@ int Parse1298(PacketView packet, Record1298& rec) {
             }
             b.flagWord = ReadLe<uint16_t>(t);
             b.b71 = ReadLe<uint8_t>(t);
-        }
+        });
     });
 }
 
@@ -128,7 +128,7 @@ void HandleFlagWordParams1298(DecoderContext& ctx, PacketView packet, int32_t) {
     ZeroRecord(rec);
     Parse1298(packet, rec);
     ParamRun run(ctx);
-    for (int j = 0; j < std::min<int>(rec.count, kMaxRateBlocks); ++j) {
+    for (int j = 0; j < rec.blocksRead; ++j) {
         const FlagBlock1298& b = rec.blocks[static_cast<size_t>(j)];
         // The first byte of the last group holds the two fields.
         const uint8_t g = b.groups[kFlagGroups - 1][0];
@@ -149,7 +149,7 @@ void HandleFlagWordStruct1298(DecoderContext& ctx, PacketView packet, int32_t) {
     Parse1298(packet, rec);
     std::array<uint8_t, kFlagBlob1298.capacity> blob{};
     StoreLE(blob.data(), uint32_t{rec.count});
-    for (int j = 0; j < std::min<int>(rec.count, kFlagBlobSections); ++j) {
+    for (int j = 0; j < std::min<int>(rec.blocksRead, kFlagBlobSections); ++j) {
         const FlagBlock1298& b = rec.blocks[static_cast<size_t>(j)];
         uint8_t* s = blob.data() + 4 + kFlagSectionSize * static_cast<size_t>(j);
         StoreLE(s + 0, static_cast<uint32_t>(ChannelOf(b.channelWord)));

@@ -25,6 +25,7 @@ struct Record1296 {
     uint8_t version = 0;
     uint8_t count = 0;  // as in the packet; at most 32 blocks are read (version 1 only)
     uint8_t b2 = 0, b3 = 0;
+    int blocksRead = 0;  // those the payload holds
     std::array<RateBlock1296, kMaxRateBlocks> blocks;
 };
 
@@ -42,6 +43,7 @@ struct Record1298 {
     uint8_t b0 = 0;
     uint8_t count = 0;  // as in the packet; at most 32 blocks are read
     uint8_t b2 = 0;
+    int blocksRead = 0;  // those the payload holds
     std::array<FlagBlock1298, kMaxRateBlocks> blocks;
 };
 

@@ -4,8 +4,8 @@
 
 #include "bits/conversions.h"
 #include "bits/portable_math.h"
-#include "decoders/record_reader.h"
 #include "decoders/evdo/carrier_params.h"
+#include "decoders/record_reader.h"
 #include "params/param_lists.h"
 
 namespace tessavo {
@@ -84,9 +84,8 @@ int Parse127D(PacketView packet, Record127D& rec) {
     return ReadLogRecord(packet, [&](FieldTemps& t) {
         rec.version = ReadLe<uint8_t>(t);
         rec.count = ReadLe<uint8_t>(t);
-        for (int i = 0; i < Clamped(rec.count, kMaxRatioEntries127D); ++i) {
-            ReadRatioEntry(t, rec.entries[static_cast<size_t>(i)]);
-        }
+        ReadEntries(t, Clamped(rec.count, kMaxRatioEntries127D),
+                    [&](int i) { ReadRatioEntry(t, rec.entries[static_cast<size_t>(i)]); });
     });
 }
 
@@ -122,15 +121,16 @@ int Parse129D(PacketView packet, Record129D& rec) {
         rec.entryCount = ReadLe<uint8_t>(t);
         rec.blockCount = ReadLe<uint8_t>(t);
         const int entries = Clamped(rec.entryCount, kMaxRatioSubEntries);
-        for (int i = 0; i < entries; ++i)
-            ReadUnused<uint8_t, uint8_t, uint8_t, uint16_t, uint16_t>(t);
-        for (int j = 0; j < Clamped(rec.blockCount, kMaxRatioBlocks); ++j) {
+        ReadEntries(t, entries,
+                    [&](int) { ReadUnused<uint8_t, uint8_t, uint8_t, uint16_t, uint16_t>(t); });
+        rec.blocksRead = ReadEntries(t, Clamped(rec.blockCount, kMaxRatioBlocks), [&](int j) {
             RatioBlock129D& b = rec.blocks[static_cast<size_t>(j)];
             b.carrier = ReadLe<uint8_t>(t) & 0x0F;
             b.channelWord = ReadLe<uint16_t>(t);
-            for (int i = 0; i < entries; ++i)
+            b.subEntriesRead = ReadEntries(t, entries, [&](int i) {
                 ReadRatioEntry(t, b.subEntries[static_cast<size_t>(i)]);
-        }
+            });
+        });
     });
 }
 
@@ -145,10 +145,9 @@ void HandleRatios129D(DecoderContext& ctx, PacketView packet, int32_t) {
     // has none); the packet size is the largest seen so far in the packet.
     std::array<float, kRatioCount> db{};
     int32_t largestBits = 0;
-    const int entries = Clamped(rec.entryCount, kMaxRatioSubEntries);
-    for (int j = 0; j < Clamped(rec.blockCount, kMaxRatioBlocks); ++j) {
+    for (int j = 0; j < rec.blocksRead; ++j) {
         const RatioBlock129D& b = rec.blocks[static_cast<size_t>(j)];
-        for (int i = 0; i < entries; ++i) {
+        for (int i = 0; i < b.subEntriesRead; ++i) {
             const RatioEntry& e = b.subEntries[static_cast<size_t>(i)];
             for (int k = 0; k < kRatioCount; ++k) {
                 float& v = db[static_cast<size_t>(k)];
@@ -209,8 +208,8 @@ int Parse129A(PacketView packet, Record129A& rec) {
         if (rec.head[0] != 0) return;
         for (size_t i = 1; i < rec.head.size(); ++i) rec.head[i] = ReadLe<uint8_t>(t);
         const int entries = Clamped(rec.head[3], kMaxRatioSubEntries);
-        for (int i = 0; i < entries; ++i) ReadUnused<uint8_t, uint16_t, uint32_t>(t);
-        for (int j = 0; j < Clamped(rec.head[2], kMaxRatioBlocks); ++j) {
+        ReadEntries(t, entries, [&](int) { ReadUnused<uint8_t, uint16_t, uint32_t>(t); });
+        rec.blocksRead = ReadEntries(t, Clamped(rec.head[2], kMaxRatioBlocks), [&](int j) {
             QuarterBlock129A& b = rec.blocks[static_cast<size_t>(j)];
             b.carrier = ReadLe<uint8_t>(t);
             b.channel = ReadLe<uint16_t>(t);
@@ -218,10 +217,10 @@ int Parse129A(PacketView packet, Record129A& rec) {
             b.quarter = ReadLe<uint16_t>(t);
             ReadUnused<uint16_t>(t);
             b.flagByte = ReadLe<uint8_t>(t);
-            for (int i = 0; i < entries; ++i) {
+            ReadEntries(t, entries, [&](int) {
                 ReadUnused<uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint8_t>(t);
-            }
-        }
+            });
+        });
     });
 }
 
@@ -233,7 +232,7 @@ void HandleQuarter129A(DecoderContext& ctx, PacketView packet, int32_t) {
     ParamRun run(ctx);
     // A block without a quarter value repeats the previous block's.
     double quarter = kNoValueD;
-    for (int j = 0; j < Clamped(rec.head[2], kMaxRatioBlocks); ++j) {
+    for (int j = 0; j < rec.blocksRead; ++j) {
         const QuarterBlock129A& b = rec.blocks[static_cast<size_t>(j)];
         if (b.quarter < kNoQuarter) quarter = b.quarter / 4.0;
         const int32_t flag = (b.flagByte & kFlagBitMask) ? 1 : 0;
@@ -285,18 +284,18 @@ int Parse1299(PacketView packet, Record1299& rec) {
         if (rec.head[0] != 1) return;
         for (size_t i = 1; i < rec.head.size(); ++i) rec.head[i] = ReadLe<uint8_t>(t);
         const int entries = Clamped(rec.head[3], kMaxRatioSubEntries);
-        for (int j = 0; j < Clamped(rec.head[2], kMaxRatioBlocks); ++j) {
+        rec.blocksRead = ReadEntries(t, Clamped(rec.head[2], kMaxRatioBlocks), [&](int j) {
             NormBlock1299& b = rec.blocks[static_cast<size_t>(j)];
             b.carrier = ReadLe<uint8_t>(t);
             b.channel = ReadLe<uint16_t>(t);
             ReadUnused<uint8_t, uint8_t, uint8_t, uint32_t, uint32_t, uint16_t>(t);
             b.norm = ReadLe<int16_t>(t);
-            for (int i = 0; i < entries; ++i) {
+            b.entriesRead = ReadEntries(t, entries, [&](int i) {
                 ReadUnused<uint16_t, uint32_t, uint32_t>(t);
                 b.entryValues[static_cast<size_t>(i)] = ReadLe<int8_t>(t);
                 ReadUnused<uint8_t, uint32_t, uint32_t, uint32_t, uint32_t, uint8_t>(t);
-            }
-        }
+            });
+        });
     });
 }
 
@@ -307,9 +306,9 @@ void HandleEntryValues1299(DecoderContext& ctx, PacketView packet, int32_t) {
     Parse1299(packet, rec);
     if (rec.head[0] != 1) return;
     ParamRun run(ctx);
-    const int entries = std::min(Clamped(rec.head[3], kMaxRatioSubEntries), kMaxEntries127F);
-    for (int j = 0; j < Clamped(rec.head[2], kMaxRatioBlocks); ++j) {
+    for (int j = 0; j < rec.blocksRead; ++j) {
         const NormBlock1299& b = rec.blocks[static_cast<size_t>(j)];
+        const int entries = std::min(b.entriesRead, kMaxEntries127F);
         // The normalised value rounded half away from zero.
         const double q = b.norm / 32767.0;
         const int32_t n = b.norm >= 1   ? TruncToI32(q + 0.5)

@@ -64,12 +64,14 @@ struct Record127D {
 struct RatioBlock129D {
     uint8_t carrier = 0;  // low 4 bits of the block's first byte
     uint16_t channelWord = 0;
+    int subEntriesRead = 0;  // those the payload holds, at most the clamped entry count
     std::array<RatioEntry, kMaxRatioSubEntries> subEntries;
 };
 struct Record129D {
     uint8_t version = 0;
     uint8_t entryCount = 0;  // as in the packet; at most 32 are read
     uint8_t blockCount = 0;  // as in the packet; at most 32 are read
+    int blocksRead = 0;      // those the payload holds
     std::array<RatioBlock129D, kMaxRatioBlocks> blocks;
 };
 
@@ -90,6 +92,7 @@ struct QuarterBlock129A {
 };
 struct Record129A {
     std::array<uint8_t, 6> head{};  // byte 2: block count, byte 3: entries per block
+    int blocksRead = 0;             // those the payload holds
     std::array<QuarterBlock129A, kMaxRatioBlocks> blocks;
 };
 
@@ -104,10 +107,12 @@ struct NormBlock1299 {
     uint8_t carrier = 0;
     uint16_t channel = 0;
     int16_t norm = 0;
+    int entriesRead = 0;  // sub-entries the payload holds
     std::array<int8_t, kMaxRatioSubEntries> entryValues{};
 };
 struct Record1299 {
     std::array<uint8_t, 4> head{};  // byte 0 version, 2 block count, 3 entries per block
+    int blocksRead = 0;             // those the payload holds
     std::array<NormBlock1299, kMaxRatioBlocks> blocks;
 };
 

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "bits/conversions.h"
-#include "decoders/record_reader.h"
 #include "decoders/evdo/carrier_params.h"
+#include "decoders/record_reader.h"
 #include "params/param_lists.h"
 
 namespace tessavo {
@@ -80,7 +80,7 @@ int Parse108A(PacketView packet, Record108A& rec) {
         t.Lsb(rec.h10, 16);
         const uint8_t n = t.Lsb<uint8_t>(8);
         BitReader& r = t.Reader();
-        for (int i = 0; i < n && i < kMaxStrengthEntries; ++i) {
+        ReadEntries(t, std::min<int>(n, kMaxStrengthEntries), [&](int) {
             StrengthEntry108A e;
             t.Lsb(e.sectorWord, 16);
             t.Lsb(e.field18, 18);
@@ -97,9 +97,8 @@ int Parse108A(PacketView packet, Record108A& rec) {
             r.AlignToNextByte();
             e.levelA = Low16OfLevelX1000(t.Lsb<uint16_t>(16));
             e.levelB = Low16OfLevelX1000(t.Lsb<uint16_t>(16));
-            if (e.sectorWord == kUnusedSectorWord) continue;
-            rec.entries[rec.count++] = e;
-        }
+            if (e.sectorWord != kUnusedSectorWord) rec.entries[rec.count++] = e;
+        });
     });
 }
 
@@ -223,7 +222,7 @@ int Parse108B(PacketView packet, Record108B& rec) {
         t.Lsb(rec.b8, 8);
         t.Lsb(rec.count3, 8);
         t.Lsb(rec.h10, 16);
-        for (int i = 0; i < rec.count1; ++i) {
+        rec.read1 = ReadEntries(t, rec.count1, [&](int i) {
             ActiveEntry108B e;
             t.Lsb(e.sector, 16);
             t.Lsb(e.strength, 16);
@@ -237,8 +236,8 @@ int Parse108B(PacketView packet, Record108B& rec) {
             t.Lsb(e.f11, 6);
             t.Lsb(e.f12, 16);
             if (i < kStoredSet1) rec.set1[static_cast<size_t>(i)] = e;
-        }
-        for (int i = 0; i < rec.count2; ++i) {
+        });
+        rec.read2 = ReadEntries(t, rec.count2, [&](int i) {
             CandidateEntry108B e;
             t.Lsb(e.sector, 16);
             t.Lsb(e.strength, 16);
@@ -250,8 +249,8 @@ int Parse108B(PacketView packet, Record108B& rec) {
             t.Lsb(e.f10, 6);
             t.Lsb(e.f11, 16);
             if (i < kStoredSet2) rec.set2[static_cast<size_t>(i)] = e;
-        }
-        for (int i = 0; i < rec.count3; ++i) {
+        });
+        rec.read3 = ReadEntries(t, rec.count3, [&](int i) {
             NeighbourEntry108B e;
             t.Lsb(e.sector, 16);
             t.Lsb(e.strength, 16);
@@ -262,7 +261,7 @@ int Parse108B(PacketView packet, Record108B& rec) {
             t.Lsb(e.f10, 5);
             t.Lsb(e.f11, 8);
             if (i < kStoredSet3) rec.set3[static_cast<size_t>(i)] = e;
-        }
+        });
     });
 }
 
@@ -281,7 +280,7 @@ void HandleSectorSetsParams108B(DecoderContext& ctx, PacketView packet, int32_t)
     SectorTable& table = ctx.sectorTable;
     table.Clear();
     const float carrierLevel = static_cast<float>(CarrierLevel(ctx));
-    for (int i = 0; i < rec.count1; ++i) {
+    for (int i = 0; i < rec.read1; ++i) {
         const ActiveEntry108B& e = Place(rec.set1, i);
         SectorRow row;
         row.kind = kSectorKindActive;
@@ -310,11 +309,11 @@ void HandleSectorSetsParams108B(DecoderContext& ctx, PacketView packet, int32_t)
         SetLevels(row, ConvertLog512(strength));
         table.Insert(row);
     };
-    for (int i = 0; i < rec.count2; ++i) {
+    for (int i = 0; i < rec.read2; ++i) {
         const CandidateEntry108B& e = Place(rec.set2, i);
         insertOther(kSectorKindCandidate, e.sector, e.strength, e.channel);
     }
-    for (int i = 0; i < rec.count3; ++i) {
+    for (int i = 0; i < rec.read3; ++i) {
         const NeighbourEntry108B& e = Place(rec.set3, i);
         insertOther(kSectorKindNeighbour, e.sector, e.strength, e.channel);
     }
@@ -333,7 +332,7 @@ void HandleSectorSetsStruct108B(DecoderContext& ctx, PacketView packet, int32_t)
     StoreLE(blob + 3, rec.channel);
     StoreLE(blob + 5, uint32_t{rec.band});
     StoreLE(blob + 9, uint32_t{rec.b6});
-    for (int i = 0; i < std::min<int>(rec.count1, kSet1Published); ++i) {
+    for (int i = 0; i < std::min<int>(rec.read1, kSet1Published); ++i) {
         const ActiveEntry108B& e = Place(rec.set1, i);
         StoreWords(blob + 13 + 36 * i,
                    {e.sector, LevelWord(e.strength), e.f6, e.f5, e.f4, e.f10, e.f9, e.f8, e.f12});
@@ -344,7 +343,7 @@ void HandleSectorSetsStruct108B(DecoderContext& ctx, PacketView packet, int32_t)
     blob[0] = rec.b0;
     blob[1] = rec.count2;
     blob[2] = rec.b8;
-    for (int i = 0; i < std::min<int>(rec.count2, kSet2Published); ++i) {
+    for (int i = 0; i < std::min<int>(rec.read2, kSet2Published); ++i) {
         const CandidateEntry108B& e = Place(rec.set2, i);
         StoreWords(blob + 3 + 28 * i, {e.sector, LevelWord(e.strength), e.channel, e.f6,
                                        U(kNoValue), U(kNoValue), U(kNoValue)});
@@ -355,7 +354,7 @@ void HandleSectorSetsStruct108B(DecoderContext& ctx, PacketView packet, int32_t)
     blob[0] = rec.b0;
     blob[1] = rec.count3;
     StoreLE(blob + 2, rec.h10);
-    for (int i = 0; i < std::min<int>(rec.count3, kSet3Published); ++i) {
+    for (int i = 0; i < std::min<int>(rec.read3, kSet3Published); ++i) {
         const NeighbourEntry108B& e = Place(rec.set3, i);
         StoreWords(blob + 4 + 28 * i,
                    {e.sector, LevelWord(e.strength), e.channel, e.f6, e.f7, e.f9, e.f11});

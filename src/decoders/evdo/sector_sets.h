@@ -64,6 +64,7 @@ struct Record108B {
     uint16_t channel = 0;
     uint8_t band = 0, b6 = 0, count2 = 0, b8 = 0, count3 = 0;
     uint16_t h10 = 0;
+    int read1 = 0, read2 = 0, read3 = 0;  // entries of each set the payload holds
     // Only the first places are stored; later places read as zero entries.
     std::array<ActiveEntry108B, kStoredSet1> set1{};
     std::array<CandidateEntry108B, kStoredSet2> set2{};
