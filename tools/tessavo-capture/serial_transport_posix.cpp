@@ -1,0 +1,111 @@
+// Serial tty (a handset's diagnostic interface through its USB serial driver, or a pty):
+// raw mode, 8 data bits, no parity, one stop bit, no flow control.
+#ifndef _WIN32
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "serial_speed.h"
+#include "transport.h"
+
+namespace tessavo::capture {
+namespace {
+
+class SerialTransport : public Transport {
+  public:
+    SerialTransport(std::string path, uint32_t baud) : path_(std::move(path)), baud_(baud) {}
+    ~SerialTransport() override { Close(); }
+
+    std::string Name() const override { return path_; }
+
+    bool Open(std::string& error) override {
+        fd_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd_ < 0) {
+            error = "cannot open " + path_ + ": " + std::strerror(errno);
+            return false;
+        }
+        termios mode{};
+        if (::tcgetattr(fd_, &mode) != 0) {
+            error = path_ + " is not a serial port: " + std::strerror(errno);
+            Close();
+            return false;
+        }
+        ::cfmakeraw(&mode);
+        mode.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CRTSCTS);
+        mode.c_cflag |= CLOCAL | CREAD | CS8;
+        mode.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+        mode.c_cc[VMIN] = 1;
+        mode.c_cc[VTIME] = 0;
+        speed_t speed = 0;
+        if (!PosixSpeed(baud_, speed)) {
+            error = "unsupported baud rate " + std::to_string(baud_);
+            Close();
+            return false;
+        }
+        ::cfsetispeed(&mode, speed);
+        ::cfsetospeed(&mode, speed);
+        if (::tcsetattr(fd_, TCSANOW, &mode) != 0) {
+            error = "cannot set up " + path_ + ": " + std::strerror(errno);
+            Close();
+            return false;
+        }
+        ::tcflush(fd_, TCIOFLUSH);
+        return true;
+    }
+
+    ReadResult Read(std::span<uint8_t> buffer, int timeoutMs) override {
+        pollfd wait{fd_, POLLIN, 0};
+        int ready = ::poll(&wait, 1, timeoutMs);
+        if (ready < 0) return {errno == EINTR ? ReadStatus::kInterrupted : ReadStatus::kGone, 0, std::strerror(errno)};
+        if (ready == 0) return {ReadStatus::kTimeout, 0, {}};
+        ssize_t count = ::read(fd_, buffer.data(), buffer.size());
+        if (count > 0) return {ReadStatus::kData, static_cast<size_t>(count), {}};
+        if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
+            return {errno == EINTR ? ReadStatus::kInterrupted : ReadStatus::kTimeout, 0, {}};
+        }
+        // An unplugged USB serial device reads EIO (or ENXIO, ENODEV); a closed pty EIO.
+        return {ReadStatus::kGone, 0, count == 0 ? "end of file" : std::strerror(errno)};
+    }
+
+    bool Write(std::span<const uint8_t> bytes, std::string& error) override {
+        while (!bytes.empty()) {
+            ssize_t count = ::write(fd_, bytes.data(), bytes.size());
+            if (count < 0) {
+                if (errno == EINTR) continue;
+                if (errno == EAGAIN) {
+                    pollfd wait{fd_, POLLOUT, 0};
+                    if (::poll(&wait, 1, 1000) > 0) continue;
+                }
+                error = std::strerror(errno);
+                return false;
+            }
+            bytes = bytes.subspan(static_cast<size_t>(count));
+        }
+        return true;
+    }
+
+    void Close() override {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+  private:
+    std::string path_;
+    uint32_t baud_;
+    int fd_ = -1;
+};
+
+}  // namespace
+
+std::unique_ptr<Transport> MakeSerialTransport(const std::string& path, uint32_t baud) {
+    return std::make_unique<SerialTransport>(path, baud);
+}
+
+}  // namespace tessavo::capture
+
+#endif
