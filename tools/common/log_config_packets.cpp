@@ -145,7 +145,15 @@ bool IsErrorReply(std::span<const uint8_t> reply) {
 bool AnswersCommand(std::span<const uint8_t> reply, std::span<const uint8_t> request) {
     if (reply.empty() || request.empty()) return false;
     if (IsErrorReply(reply)) return reply.size() > 1 && reply[1] == request[0];
-    return reply[0] == request[0] && reply.size() > request.size();
+    if (reply[0] != request[0] || std::equal(reply.begin(), reply.end(), request.begin(), request.end())) {
+        return false;
+    }
+    // Log configuration replies repeat the operation they answer.
+    const size_t opEnd = kLogConfigHeader + kWord;
+    if (request[0] == kCmdLogConfig && request.size() >= opEnd) {
+        return reply.size() >= opEnd && GetU32(reply, kLogConfigHeader) == GetU32(request, kLogConfigHeader);
+    }
+    return true;
 }
 
 std::string HexText(std::span<const uint8_t> bytes) {

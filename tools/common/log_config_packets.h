@@ -83,9 +83,9 @@ std::vector<uint8_t> LogConfigReplyPacket(const LogConfigReply& reply);
 // Nothing when `packet` is not a log configuration reply or is too short for its operation.
 std::optional<LogConfigReply> ParseLogConfigReply(std::span<const uint8_t> packet);
 
-// Whether `reply` answers a request with command code `command`: the same command code with
-// more bytes than the request had (a port that echoes gives the request back unchanged),
-// or one of the error replies (bad command, parameters or length).
+// Whether `reply` answers `request`: the same command code (and, for log configuration, the
+// same operation) in a packet that is not the request itself (a port that echoes gives the
+// request back unchanged), or an error reply (bad command, parameters or length) to it.
 bool AnswersCommand(std::span<const uint8_t> reply, std::span<const uint8_t> request);
 bool IsErrorReply(std::span<const uint8_t> reply);
 

@@ -176,15 +176,16 @@ int RunCapture(const CaptureOptions& options, CaptureIo io) {
                 break;
             }
             say("waiting for " + port->Name() + " to come back");
+            if (!recorder->NextFile(error)) {
+                say(error);
+                status = kExitFiles;
+                break;
+            }
             bool back = false;
             while (!back && cli::StopSignal() == 0) {
                 std::this_thread::sleep_for(kReconnectPause);
                 if (!port->Open(error)) continue;
-                if (!recorder->NextFile(error)) {
-                    say(error);
-                    status = kExitFiles;
-                    break;
-                }
+                pump.Restart();
                 setup = SetUpLogging(exchange, options.codes, options.events);
                 back = setup.exitCode == 0;
                 if (!back) {

@@ -27,6 +27,12 @@ void CapturePump::OnFrame(std::span<const uint8_t> frame, uint64_t offset) {
     if (auto packet = cli::OpenHdlcFrame(frame)) replyHook_(*packet);
 }
 
+void CapturePump::Restart() {
+    scanner_.Finish();
+    static constexpr uint8_t kTerminator[] = {0x7E};
+    if (session_ != nullptr) session_->FeedStream(kTerminator, port_.Name(), bytes_);
+}
+
 ReadResult CapturePump::Pump(int timeoutMs, std::string& error) {
     ReadResult result = port_.Read(buffer_, timeoutMs);
     if (result.status != ReadStatus::kData) return result;

@@ -27,6 +27,9 @@ class CapturePump {
     // Reads what arrives within `timeoutMs` and passes it on. A failed recording write sets
     // `error` (the status is then kGone with that text).
     ReadResult Pump(int timeoutMs, std::string& error);
+    // A new connection: the unfinished frame of the last one is dropped here and in the
+    // decoder (a lone 0x7E ends it there; its check fails, so it yields no item).
+    void Restart();
     // Called with every command reply (any packet but a log packet) whose check verifies.
     void SetReplyHook(ReplyHook hook) { replyHook_ = std::move(hook); }
 
