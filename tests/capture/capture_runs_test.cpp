@@ -109,8 +109,13 @@ const std::vector<CaptureCase> kCases = {
          EXPECT_TRUE(Enables(masks[0], 0x1007) && Enables(masks[0], 0x119A) && Enables(masks[0], 0x12A6));
          EXPECT_FALSE(Enables(masks[0], 0x1065) || Enables(masks[0], 0x1000));
      }},
-    {"chosen_codes", {"--speed", "max"}, {"--codes", "0x1007,0x107C"}, [](RunContext& c) {
+    {"chosen_codes_and_events", {"--speed", "max"}, {"--codes", "0x1007,0x107C", "--events"}, [](RunContext& c) {
          EXPECT_EQ(c.run.status, 0) << c.run.err;
+         // Event reports on (60 01) after the mask, off (60 00) after clearing it.
+         const auto commands = Lines(ReadText(c.sim->CommandLog()));
+         ASSERT_EQ(commands.size(), 6u);
+         EXPECT_EQ(commands[3], "60 01");
+         EXPECT_EQ(commands[5], "60 00");
          std::set<std::string> codes;
          for (const Json& item : LogItems(JsonLines(ReadText(c.items)))) codes.insert(item["log_code"]);
          EXPECT_FALSE(codes.empty());
@@ -167,6 +172,24 @@ const std::vector<CaptureCase> kCases = {
          EXPECT_EQ(items.back(), '\n');
          ExpectSameItems(Decode(c.dir, {c.record}), JsonLines(items));
      }, false, true},
+    {"rotation", {"--speed", "max"}, {"--rotate-size", "100K"}, [](RunContext& c) {
+         EXPECT_EQ(c.run.status, 0) << c.run.err;
+         c.sim->Stop();
+         // Numbered files that end on a frame boundary once 100 KiB are reached and together
+         // hold the whole stream.
+         Bytes together;
+         size_t files = 0;
+         for (std::string path = c.record; !ReadBytes(path).empty(); path = c.dir / ("record." + std::to_string(++files) + ".bin")) {
+             const Bytes file = ReadBytes(path);
+             together.insert(together.end(), file.begin(), file.end());
+             if (!ReadBytes(c.dir / ("record." + std::to_string(files + 1) + ".bin")).empty()) {
+                 EXPECT_GE(file.size(), 100u * 1024);
+                 EXPECT_EQ(file.back(), 0x7E);
+             }
+         }
+         EXPECT_GE(files, 6u);  // the sample is 686 KB
+         EXPECT_TRUE(together == ReadBytes(c.sim->SentLog()));
+     }},
     {"no_answer", {"--no-answer"}, {}, [](RunContext& c) {
          ExpectRefused(c, 3, NoAnswerText(c));
          EXPECT_TRUE(ReadBytes(c.record).empty());
