@@ -190,6 +190,11 @@ const std::vector<CaptureCase> kCases = {
          EXPECT_GE(files, 6u);  // the sample is 686 KB
          EXPECT_TRUE(together == ReadBytes(c.sim->SentLog()));
      }},
+    {"slow_answers", {"--speed", "max", "--answer-delay", "300"}, {}, [](RunContext& c) {
+         // Each reply 0.3 s late: within the 1 s the handshake waits.
+         EXPECT_EQ(c.run.status, 0) << c.run.err;
+         ExpectFaithfulRecording(c);
+     }},
     {"no_answer", {"--no-answer"}, {}, [](RunContext& c) {
          ExpectRefused(c, 3, NoAnswerText(c));
          EXPECT_TRUE(ReadBytes(c.record).empty());

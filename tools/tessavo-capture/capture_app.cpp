@@ -114,8 +114,7 @@ int RunCapture(const CaptureOptions& options, CaptureIo io) {
     std::unique_ptr<cli::ItemSink> sink;
     if (options.decodeOutput) sink = MakeSink(options, out, clock);
     const bool screen = options.live == LiveMode::kOn || (options.live == LiveMode::kAuto && io.errIsTerminal);
-    std::optional<LiveView> live;
-    if (screen || options.live == LiveMode::kAuto) live.emplace(io.err, screen, "");
+    std::optional<LiveView> live;  // set up once the port is open (it shows its name)
 
     cli::ItemSelection selection;
     selection.dtlog = options.decode.dtlog;
@@ -131,9 +130,13 @@ int RunCapture(const CaptureOptions& options, CaptureIo io) {
     if (!session.Open()) return kExitFiles;
 
     std::unique_ptr<Transport> port = MakeTransport(options.port);
-    if (!port) return say("this build has no USB support (libusb-1.0 was not found)"), kExitDevice;
+    if (!port) {
+        return say(options.port.kind == PortKind::kUsb ? "this build has no USB support (libusb-1.0 was not found)"
+                                                       : "this build has no TCP transport (POSIX systems only)"),
+               kExitDevice;
+    }
     if (!port->Open(error)) return say(error), kExitDevice;
-    if (live) live.emplace(io.err, screen, port->Name());
+    if (screen || options.live == LiveMode::kAuto) live.emplace(io.err, screen, port->Name());
 
     CapturePump pump(*port, recorder.get(), &session, sink ? &out : nullptr);
     DiagExchange exchange(*port, pump, options.handshakeSeconds);

@@ -47,7 +47,6 @@ ReadResult CapturePump::Pump(int timeoutMs, std::string& error) {
     }
     if (session_ != nullptr) session_->FeedStream(chunk, port_.Name(), start);
     if (out_ != nullptr) out_->flush();
-    if (recorder_ != nullptr) recorder_->Tick();
     return result;
 }
 

@@ -33,15 +33,32 @@ std::string NumberedPath(const std::string& path, unsigned number) {
 Recorder::~Recorder() {
     std::string ignored;
     Close(ignored);
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (syncer_.joinable()) syncer_.join();
 }
 
 bool Recorder::Open(std::string& error) {
-    return OpenNumber(0, error);
+    if (!OpenNumber(0, error)) return false;
+    syncer_ = std::thread([this] { SyncEverySecond(); });
+    return true;
+}
+
+void Recorder::SyncEverySecond() {
+    std::unique_lock<std::mutex> hold(lock_);
+    while (!stopping_) {
+        wake_.wait_for(hold, std::chrono::seconds(1));
+        if (fd_ >= 0 && unsynced_.exchange(false)) TESSAVO_SYNC(fd_);
+    }
 }
 
 bool Recorder::OpenNumber(unsigned number, std::string& error) {
     const std::string path = NumberedPath(settings_.path, number);
     const int flags = O_WRONLY | O_CREAT | TESSAVO_BINARY | (settings_.force ? O_TRUNC : O_EXCL);
+    std::lock_guard<std::mutex> hold(lock_);
     fd_ = ::open(path.c_str(), flags, 0644);
     if (fd_ < 0) {
         error = errno == EEXIST ? "'" + path + "' exists; name another file or give --force"
@@ -50,7 +67,7 @@ bool Recorder::OpenNumber(unsigned number, std::string& error) {
     }
     number_ = number;
     fileBytes_ = 0;
-    fileStart_ = lastSync_ = Clock::now();
+    fileStart_ = Clock::now();
     files_.push_back(path);
     return true;
 }
@@ -85,19 +102,13 @@ bool Recorder::WriteAll(std::span<const uint8_t> bytes, std::string& error) {
     return true;
 }
 
-void Recorder::Tick() {
-    if (fd_ < 0 || !unsynced_ || Clock::now() - lastSync_ < std::chrono::seconds(1)) return;
-    TESSAVO_SYNC(fd_);
-    unsynced_ = false;
-    lastSync_ = Clock::now();
-}
-
 bool Recorder::NextFile(std::string& error) {
     if (!Close(error)) return false;
     return OpenNumber(number_ + 1, error);
 }
 
 bool Recorder::Close(std::string& error) {
+    std::lock_guard<std::mutex> hold(lock_);
     if (fd_ < 0) return true;
     TESSAVO_SYNC(fd_);
     const bool closed = ::close(fd_) == 0;
