@@ -11,15 +11,14 @@
 #include <cstring>
 
 #include "serial_speed.h"
-#include "transport.h"
+#include "fd_transport.h"
 
 namespace tessavo::capture {
 namespace {
 
-class SerialTransport : public Transport {
+class SerialTransport : public FdTransport {
   public:
     SerialTransport(std::string path, uint32_t baud) : path_(std::move(path)), baud_(baud) {}
-    ~SerialTransport() override { Close(); }
 
     std::string Name() const override { return path_; }
 
@@ -58,46 +57,9 @@ class SerialTransport : public Transport {
         return true;
     }
 
-    ReadResult Read(std::span<uint8_t> buffer, int timeoutMs) override {
-        pollfd wait{fd_, POLLIN, 0};
-        int ready = ::poll(&wait, 1, timeoutMs);
-        if (ready < 0) return {errno == EINTR ? ReadStatus::kInterrupted : ReadStatus::kGone, 0, std::strerror(errno)};
-        if (ready == 0) return {ReadStatus::kTimeout, 0, {}};
-        ssize_t count = ::read(fd_, buffer.data(), buffer.size());
-        if (count > 0) return {ReadStatus::kData, static_cast<size_t>(count), {}};
-        if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
-            return {errno == EINTR ? ReadStatus::kInterrupted : ReadStatus::kTimeout, 0, {}};
-        }
-        // An unplugged USB serial device reads EIO (or ENXIO, ENODEV); a closed pty EIO.
-        return {ReadStatus::kGone, 0, count == 0 ? "end of file" : std::strerror(errno)};
-    }
-
-    bool Write(std::span<const uint8_t> bytes, std::string& error) override {
-        while (!bytes.empty()) {
-            ssize_t count = ::write(fd_, bytes.data(), bytes.size());
-            if (count < 0) {
-                if (errno == EINTR) continue;
-                if (errno == EAGAIN) {
-                    pollfd wait{fd_, POLLOUT, 0};
-                    if (::poll(&wait, 1, 1000) > 0) continue;
-                }
-                error = std::strerror(errno);
-                return false;
-            }
-            bytes = bytes.subspan(static_cast<size_t>(count));
-        }
-        return true;
-    }
-
-    void Close() override {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
   private:
     std::string path_;
     uint32_t baud_;
-    int fd_ = -1;
 };
 
 }  // namespace

@@ -11,15 +11,14 @@
 #include <cerrno>
 #include <cstring>
 
-#include "transport.h"
+#include "fd_transport.h"
 
 namespace tessavo::capture {
 namespace {
 
-class TcpTransport : public Transport {
+class TcpTransport : public FdTransport {
   public:
     TcpTransport(std::string host, uint16_t port) : host_(std::move(host)), port_(port) {}
-    ~TcpTransport() override { Close(); }
 
     std::string Name() const override { return host_ + ":" + std::to_string(port_); }
 
@@ -53,39 +52,9 @@ class TcpTransport : public Transport {
         return true;
     }
 
-    ReadResult Read(std::span<uint8_t> buffer, int timeoutMs) override {
-        pollfd wait{fd_, POLLIN, 0};
-        int ready = ::poll(&wait, 1, timeoutMs);
-        if (ready < 0) return {errno == EINTR ? ReadStatus::kInterrupted : ReadStatus::kGone, 0, std::strerror(errno)};
-        if (ready == 0) return {ReadStatus::kTimeout, 0, {}};
-        ssize_t count = ::recv(fd_, buffer.data(), buffer.size(), 0);
-        if (count > 0) return {ReadStatus::kData, static_cast<size_t>(count), {}};
-        if (count < 0 && errno == EINTR) return {ReadStatus::kInterrupted, 0, {}};
-        return {ReadStatus::kGone, 0, count == 0 ? "the connection was closed" : std::strerror(errno)};
-    }
-
-    bool Write(std::span<const uint8_t> bytes, std::string& error) override {
-        while (!bytes.empty()) {
-            ssize_t count = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-            if (count < 0) {
-                if (errno == EINTR) continue;
-                error = std::strerror(errno);
-                return false;
-            }
-            bytes = bytes.subspan(static_cast<size_t>(count));
-        }
-        return true;
-    }
-
-    void Close() override {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
   private:
     std::string host_;
     uint16_t port_;
-    int fd_ = -1;
 };
 
 }  // namespace
