@@ -24,6 +24,7 @@ const LiveLine kLines[] = {
     {"1x    SID/NID", {0x7F010301, 0x7F010302}},
     {"1x    best pilot PN, Ec/Io", {0x7F01000B, 0x7F01000D}},
     {"1x    Rx/Tx power", {0x7F010001, 0x7F010003}},
+    {"1x    FER", {0x7F010006}},
     {"EV-DO state", {0x7F018302}},
     {"EV-DO serving PN", {0x7F01800F}},
     {"EV-DO SINR, DRC", {0x7F018007, 0x7F018009, 0x7F01800A}},

@@ -82,6 +82,9 @@ class Simulator {
         queue_.clear();
         pendingFrames_.clear();
         replaying_ = false;
+        // A connection goes on where the last one stopped (after a dropped connection, with
+        // the frame it cut); one that finds the capture played out starts it again.
+        if (next_ >= frames_.size()) next_ = 0;
     }
 
     void Step() {
