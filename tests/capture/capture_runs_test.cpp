@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <set>
 
@@ -259,6 +260,29 @@ INSTANTIATE_TEST_SUITE_P(Table, CaptureRun,
                              return std::string(kCases[std::get<0>(info.param)].name) + "_" +
                                     LinkName(std::get<1>(info.param));
                          });
+
+}  // namespace
+}  // namespace tessavo::capture::test
+
+namespace tessavo::capture::test {
+namespace {
+
+// Outputs are checked before the port is opened: an existing file costs nothing and stays.
+TEST(CaptureOutputs, AnExistingFileIsKeptWithoutForce) {
+    WorkDir dir;
+    const std::string taken = dir / "taken.bin";
+    std::ofstream(taken) << "keep";
+    for (const char* option : {"-w", "-o"}) {
+        const ProgramRun run = RunCapture(dir, {"--serial", dir / "no-such-port", option, taken});
+        EXPECT_EQ(run.status, 1) << option;
+        EXPECT_NE(run.err.find("'" + taken + "' exists; name another file or give --force"), std::string::npos)
+            << run.err;
+        EXPECT_EQ(ReadText(taken), "keep");
+    }
+    const ProgramRun forced = RunCapture(dir, {"--serial", dir / "no-such-port", "-w", taken, "--force"});
+    EXPECT_EQ(forced.status, 3);
+    EXPECT_NE(forced.err.find("cannot open " + dir / "no-such-port"), std::string::npos) << forced.err;
+}
 
 }  // namespace
 }  // namespace tessavo::capture::test
