@@ -176,7 +176,7 @@ TEST(UsbInterfaceChoice, FromDescriptors) {
             EXPECT_FALSE(error.empty());
             continue;
         }
-        EXPECT_EQ(std::tuple(int(choice->interface), int(choice->in), int(choice->out)), *c.chosen);
+        EXPECT_EQ(std::tuple(int(choice->number), int(choice->in), int(choice->out)), *c.chosen);
     }
 }
 

@@ -46,7 +46,7 @@ std::unique_ptr<Transport> MakeTransport(const PortSpec& port) {
         case PortKind::kTcp:
             return MakeTcpTransport(port.path, port.port);
         case PortKind::kUsb:
-            return MakeUsbTransport(port.vendor, port.product, port.interface);
+            return MakeUsbTransport(port.vendor, port.product, port.usbInterface);
     }
     return nullptr;
 }

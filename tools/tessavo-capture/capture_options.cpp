@@ -106,7 +106,7 @@ CaptureParse ParseCaptureCommandLine(const std::vector<std::string>& args) {
             options.port.kind = PortKind::kUsb;
             options.port.vendor = ParseHex16(parts[0], "--usb vendor");
             options.port.product = ParseHex16(parts[1], "--usb product");
-            if (parts.size() == 3) options.port.interface = ParseHex16(parts[2], "--usb interface") & 0xFF;
+            if (parts.size() == 3) options.port.usbInterface = ParseHex16(parts[2], "--usb interface") & 0xFF;
         } else {
             throw CLI::ValidationError("name the port: --serial PATH, --usb VID:PID or --tcp HOST:PORT");
         }

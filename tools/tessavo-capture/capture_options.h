@@ -19,7 +19,7 @@ struct PortSpec {
     uint32_t baud = 0;
     uint16_t port = 0;  // TCP
     uint16_t vendor = 0, product = 0;
-    std::optional<int> interface;  // USB; none: chosen from the descriptors
+    std::optional<int> usbInterface;  // USB; none: chosen from the descriptors
 };
 
 enum class LiveMode { kAuto, kOn, kOff };

@@ -70,32 +70,41 @@ std::string LiveView::Value(uint32_t id) const {
     std::string shown = text;
     if (info != nullptr) {
         std::string_view label = cli::ValueLabelOf(*info, param.value);
-        if (!label.empty()) shown = std::string(label);
-        if (!info->unit.empty() && label.empty()) shown += " " + std::string(info->unit);
+        if (!label.empty()) {
+            shown = std::string(label);
+        } else if (!info->unit.empty()) {
+            shown.append(" ").append(info->unit);
+        }
     }
     return shown;
 }
 
 std::string LiveView::Render(const PortCounters& counters, double elapsed, double seconds) const {
-    std::string text = "tessavo-capture  " + portName_ + "  " + Rate(elapsed, 1) + " s\n";
-    text += "  " + Rate(static_cast<double>(counters.bytes - lastCounters_.bytes), seconds) + " B/s  " +
-            Rate(static_cast<double>(counters.frames.frames - lastCounters_.frames.frames), seconds) + " frames/s  " +
-            Rate(static_cast<double>(counters.items - lastCounters_.items), seconds) + " items/s  " +
-            std::to_string(counters.frames.crcFailures) + " CRC failures\n\n";
+    // Built by appending: one piece at a time is what a screen of short lines needs.
+    std::string text;
+    text.append("tessavo-capture  ").append(portName_).append("  ").append(Rate(elapsed, 1)).append(" s\n  ");
+    text.append(Rate(static_cast<double>(counters.bytes - lastCounters_.bytes), seconds)).append(" B/s  ");
+    text.append(Rate(static_cast<double>(counters.frames.frames - lastCounters_.frames.frames), seconds))
+        .append(" frames/s  ");
+    text.append(Rate(static_cast<double>(counters.items - lastCounters_.items), seconds)).append(" items/s  ");
+    text.append(std::to_string(counters.frames.crcFailures)).append(" CRC failures\n\n");
     for (const LiveLine& line : kLines) {
-        text += "  " + std::string(line.title) + ":";
-        for (uint32_t id : line.ids) text += "  " + Value(id);
-        text += '\n';
+        text.append("  ").append(line.title).append(":");
+        for (uint32_t id : line.ids) text.append("  ").append(Value(id));
+        text.push_back('\n');
     }
-    text += "\n  last signalling messages:\n";
-    for (const std::string& event : events_) text += "    " + event + '\n';
+    text.append("\n  last signalling messages:\n");
+    for (const std::string& event : events_) text.append("    ").append(event).push_back('\n');
     return text;
 }
 
 std::string LiveView::StatusLine(const PortCounters& counters, double elapsed) const {
-    return "tessavo-capture: " + Rate(elapsed, 1) + " s, " + std::to_string(counters.bytes) + " bytes, " +
-           std::to_string(counters.frames.frames) + " frames, " + std::to_string(counters.frames.crcFailures) +
-           " CRC failures, " + std::to_string(counters.items) + " items\n";
+    std::string text = "tessavo-capture: ";
+    text.append(Rate(elapsed, 1)).append(" s, ").append(std::to_string(counters.bytes)).append(" bytes, ");
+    text.append(std::to_string(counters.frames.frames)).append(" frames, ");
+    text.append(std::to_string(counters.frames.crcFailures)).append(" CRC failures, ");
+    text.append(std::to_string(counters.items)).append(" items\n");
+    return text;
 }
 
 void LiveView::Tick(const PortCounters& counters, bool force) {
@@ -104,7 +113,11 @@ void LiveView::Tick(const PortCounters& counters, bool force) {
     if (!force && since < (screen_ ? kScreenInterval : kStatusInterval)) return;
     const double elapsed = std::chrono::duration<double>(now - start_).count();
     // Home the cursor and clear the screen, then draw.
-    out_ << (screen_ ? "\x1b[H\x1b[2J" + Render(counters, elapsed, since) : StatusLine(counters, elapsed));
+    if (screen_) {
+        out_ << "\x1b[H\x1b[2J" << Render(counters, elapsed, since);
+    } else {
+        out_ << StatusLine(counters, elapsed);
+    }
     out_.flush();
     lastDraw_ = now;
     lastCounters_ = counters;

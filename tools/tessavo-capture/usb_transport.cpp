@@ -22,9 +22,9 @@ std::string UsbError(int code) {
 std::vector<UsbInterfaceInfo> DescribeInterfaces(const libusb_config_descriptor& config) {
     std::vector<UsbInterfaceInfo> interfaces;
     for (int i = 0; i < config.bNumInterfaces; ++i) {
-        const libusb_interface& interface = config.interface[i];
-        for (int a = 0; a < interface.num_altsetting; ++a) {
-            const libusb_interface_descriptor& alt = interface.altsetting[a];
+        const libusb_interface& entry = config.interface[i];
+        for (int a = 0; a < entry.num_altsetting; ++a) {
+            const libusb_interface_descriptor& alt = entry.altsetting[a];
             UsbInterfaceInfo info{alt.bInterfaceNumber, alt.bAlternateSetting, alt.bInterfaceClass,
                                   alt.bInterfaceSubClass, alt.bInterfaceProtocol, {}};
             for (int e = 0; e < alt.bNumEndpoints; ++e) {
@@ -38,8 +38,8 @@ std::vector<UsbInterfaceInfo> DescribeInterfaces(const libusb_config_descriptor&
 
 class UsbTransport : public Transport {
   public:
-    UsbTransport(uint16_t vendor, uint16_t product, std::optional<int> interface)
-        : vendor_(vendor), product_(product), wanted_(interface) {}
+    UsbTransport(uint16_t vendor, uint16_t product, std::optional<int> interfaceNumber)
+        : vendor_(vendor), product_(product), wanted_(interfaceNumber) {}
     ~UsbTransport() override {
         Close();
         if (context_ != nullptr) libusb_exit(context_);
@@ -49,7 +49,7 @@ class UsbTransport : public Transport {
         char text[64];
         std::snprintf(text, sizeof text, "USB %04x:%04x", vendor_, product_);
         std::string name = text;
-        if (claimed_ || wanted_) name += " interface " + std::to_string(claimed_ ? choice_.interface : *wanted_);
+        if (claimed_ || wanted_) name += " interface " + std::to_string(claimed_ ? choice_.number : *wanted_);
         return name;
     }
 
@@ -78,8 +78,8 @@ class UsbTransport : public Transport {
             return false;
         }
         choice_ = *choice;
-        if (libusb_kernel_driver_active(handle_, choice_.interface) == 1) {
-            rc = libusb_detach_kernel_driver(handle_, choice_.interface);
+        if (libusb_kernel_driver_active(handle_, choice_.number) == 1) {
+            rc = libusb_detach_kernel_driver(handle_, choice_.number);
             if (rc != 0) {
                 error = "cannot detach the kernel driver from " + Name() + ": " + UsbError(rc);
                 Close();
@@ -87,12 +87,12 @@ class UsbTransport : public Transport {
             }
             reattach_ = true;
         }
-        rc = libusb_claim_interface(handle_, choice_.interface);
+        rc = libusb_claim_interface(handle_, choice_.number);
         if (rc == 0 && choice_.altSetting != 0) {
-            rc = libusb_set_interface_alt_setting(handle_, choice_.interface, choice_.altSetting);
+            rc = libusb_set_interface_alt_setting(handle_, choice_.number, choice_.altSetting);
         }
         if (rc != 0) {
-            error = "cannot claim " + Name() + " interface " + std::to_string(choice_.interface) + ": " + UsbError(rc);
+            error = "cannot claim " + Name() + " interface " + std::to_string(choice_.number) + ": " + UsbError(rc);
             Close();
             return false;
         }
@@ -126,8 +126,8 @@ class UsbTransport : public Transport {
 
     void Close() override {
         if (handle_ == nullptr) return;
-        if (claimed_) libusb_release_interface(handle_, choice_.interface);
-        if (reattach_) libusb_attach_kernel_driver(handle_, choice_.interface);
+        if (claimed_) libusb_release_interface(handle_, choice_.number);
+        if (reattach_) libusb_attach_kernel_driver(handle_, choice_.number);
         libusb_close(handle_);
         handle_ = nullptr;
         claimed_ = reattach_ = false;
@@ -145,8 +145,8 @@ class UsbTransport : public Transport {
 
 }  // namespace
 
-std::unique_ptr<Transport> MakeUsbTransport(uint16_t vendor, uint16_t product, std::optional<int> interface) {
-    return std::make_unique<UsbTransport>(vendor, product, interface);
+std::unique_ptr<Transport> MakeUsbTransport(uint16_t vendor, uint16_t product, std::optional<int> interfaceNumber) {
+    return std::make_unique<UsbTransport>(vendor, product, interfaceNumber);
 }
 
 }  // namespace tessavo::capture
