@@ -182,6 +182,10 @@ class Simulator {
             size = static_cast<size_t>(options_.disconnectAfter - written_);
             cut = true;
         }
+        // A frame's time is taken as the write begins: its reader may have it before write()
+        // returns to this process.
+        const auto now =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
         ssize_t count = size == 0 ? 0 : ::write(fd_, queue_.data(), size);
         if (count < 0) {
             if (errno == EAGAIN || errno == EINTR) return;
@@ -190,7 +194,6 @@ class Simulator {
         if (sentLog_.is_open()) sentLog_.write(reinterpret_cast<const char*>(queue_.data()), count);
         queue_.erase(queue_.begin(), queue_.begin() + count);
         written_ += static_cast<uint64_t>(count);
-        const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
         while (!pendingFrames_.empty() && pendingFrames_.front().first <= written_) {
             if (timingLog_.is_open()) {
                 timingLog_ << now << ' ' << cli::HexText(frames_[pendingFrames_.front().second].recordHead) << '\n';

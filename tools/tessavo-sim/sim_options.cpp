@@ -23,7 +23,7 @@ SimParse ParseSimCommandLine(const std::vector<std::string>& args) {
     app.add_option("--command-log", options.commandLogPath, "Write each request received here (hex lines)");
     app.add_option("--sent-log", options.sentLogPath, "Write every byte sent to the port here");
     app.add_option("--timing-log", options.timingLogPath,
-                   "Per log frame sent: monotonic nanoseconds and its record head in hex");
+                   "Per log frame sent: monotonic nanoseconds at the write of its last byte, its record head in hex");
     app.add_option("--disconnect-after", options.disconnectAfter, "Drop the connection after this many bytes");
     app.add_option("--garbage-every", options.garbageEvery, "Send a junk frame after every N log frames");
     app.add_option("--bad-crc-every", options.badCrcEvery, "Damage the check of every Nth log frame");
