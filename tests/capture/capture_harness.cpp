@@ -49,8 +49,8 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-pid_t StartProgram(const std::string& binary, const std::vector<std::string>& args, const std::string& outPath,
-                   const std::string& errPath) {
+pid_t StartProgram(const std::string& binary, const std::vector<std::string>& args,
+                   const std::string& outPath, const std::string& errPath) {
     const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int in = open("/dev/null", O_RDONLY);
@@ -79,14 +79,16 @@ int WaitFor(pid_t child, double timeoutSeconds) {
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
 }
 
-Simulator::Simulator(const WorkDir& dir, Link link, std::vector<std::string> args, const std::string& capture) {
+Simulator::Simulator(const WorkDir& dir, Link link, std::vector<std::string> args,
+                     const std::string& capture) {
     static std::atomic<int> counter{0};
     const std::string tag = "sim" + std::to_string(counter++);
     commandLog_ = dir / (tag + ".commands");
     sentLog_ = dir / (tag + ".sent");
     const std::string out = dir / (tag + ".out");
     args.insert(args.begin(), capture);
-    for (const char* arg : {"--command-log", commandLog_.c_str(), "--sent-log", sentLog_.c_str()}) args.push_back(arg);
+    for (const char* arg : {"--command-log", commandLog_.c_str(), "--sent-log", sentLog_.c_str()})
+        args.push_back(arg);
     if (link == Link::kPty) {
         args.push_back("--pty");
     } else {
@@ -156,7 +158,8 @@ void EchoPort::Serve(int fd) {
         if (poll(&wait, 1, 50) <= 0) continue;
         const ssize_t count = read(fd, buffer, sizeof buffer);
         if (count <= 0) return;
-        if (write(fd, buffer, static_cast<size_t>(count)) < 0 || write(fd, kOk, sizeof kOk - 1) < 0) return;
+        if (write(fd, buffer, static_cast<size_t>(count)) < 0 || write(fd, kOk, sizeof kOk - 1) < 0)
+            return;
     }
 }
 
@@ -168,10 +171,12 @@ EchoPort::~EchoPort() {
     }
 }
 
-ProgramRun RunCapture(const WorkDir& dir, const std::vector<std::string>& args, double timeoutSeconds) {
+ProgramRun RunCapture(const WorkDir& dir, const std::vector<std::string>& args,
+                      double timeoutSeconds) {
     static std::atomic<int> counter{0};
     const std::string tag = "capture" + std::to_string(counter++);
-    const pid_t child = StartProgram(TESSAVO_CAPTURE_BINARY, args, dir / (tag + ".out"), dir / (tag + ".err"));
+    const pid_t child =
+        StartProgram(TESSAVO_CAPTURE_BINARY, args, dir / (tag + ".out"), dir / (tag + ".err"));
     ProgramRun run;
     run.status = WaitFor(child, timeoutSeconds);
     run.out = ReadText(dir / (tag + ".out"));
@@ -190,7 +195,8 @@ std::vector<Json> Decode(const WorkDir& dir, const std::vector<std::string>& fil
     const std::string tag = "decode" + std::to_string(counter++);
     std::vector<std::string> args = {"-q"};
     args.insert(args.end(), files.begin(), files.end());
-    const pid_t child = StartProgram(TESSAVO_DECODE_BINARY, args, dir / (tag + ".out"), dir / (tag + ".err"));
+    const pid_t child =
+        StartProgram(TESSAVO_DECODE_BINARY, args, dir / (tag + ".out"), dir / (tag + ".err"));
     if (WaitFor(child, 60) != 0) return {};
     return JsonLines(ReadText(dir / (tag + ".out")));
 }

@@ -37,8 +37,8 @@ std::string ReadText(const std::string& path);
 std::vector<std::string> Lines(const std::string& text);
 
 // A program started with its standard output and error in files.
-pid_t StartProgram(const std::string& binary, const std::vector<std::string>& args, const std::string& outPath,
-                   const std::string& errPath);
+pid_t StartProgram(const std::string& binary, const std::vector<std::string>& args,
+                   const std::string& outPath, const std::string& errPath);
 // The exit status (128 + the signal for one that killed it); -1 after killing a child that
 // outlived `timeoutSeconds`.
 int WaitFor(pid_t child, double timeoutSeconds);
@@ -96,7 +96,8 @@ struct ProgramRun {
 };
 
 // tessavo-capture with `args`, to its end (or killed after `timeoutSeconds`).
-ProgramRun RunCapture(const WorkDir& dir, const std::vector<std::string>& args, double timeoutSeconds = 60);
+ProgramRun RunCapture(const WorkDir& dir, const std::vector<std::string>& args,
+                      double timeoutSeconds = 60);
 // tessavo-decode -q on `files`: its JSON lines.
 std::vector<Json> Decode(const WorkDir& dir, const std::vector<std::string>& files);
 std::vector<Json> JsonLines(const std::string& text);

@@ -76,7 +76,8 @@ TEST(LogMask, SetMaskRequestLayout) {
 
 TEST(CodeSelection, ParsesListsRangesAndAll) {
     std::string error;
-    EXPECT_EQ(ParseCodeSelection("0x107C,1007", error)->codes, (std::vector<uint16_t>{0x1007, 0x107C}));
+    EXPECT_EQ(ParseCodeSelection("0x107C,1007", error)->codes,
+              (std::vector<uint16_t>{0x1007, 0x107C}));
     EXPECT_EQ(ParseCodeSelection("0x1000-0x1003,0x1001", error)->codes,
               (std::vector<uint16_t>{0x1000, 0x1001, 0x1002, 0x1003}));
     EXPECT_TRUE(ParseCodeSelection("all", error)->all);
@@ -88,7 +89,9 @@ TEST(CodeSelection, ParsesListsRangesAndAll) {
     // The default is the library's route table: decoded codes in, ignored codes and other
     // equipment IDs out.
     const std::vector<uint16_t> codes = DefaultCodeSelection().codes;
-    auto has = [&](uint16_t code) { return std::find(codes.begin(), codes.end(), code) != codes.end(); };
+    auto has = [&](uint16_t code) {
+        return std::find(codes.begin(), codes.end(), code) != codes.end();
+    };
     EXPECT_TRUE(has(0x1007) && has(0x119A) && has(0x12A6) && has(0x1036));
     EXPECT_FALSE(has(0x1065) || has(0x12B6) || has(0x9068) || has(0x1000));
 }
@@ -123,7 +126,8 @@ TEST(LogConfigReplies, ParsedAndMatchedToTheirRequests) {
         {setMask, setMask, false},
         {{0x60, 0x00, 0x00}, {0x60, 0x01}, true},
     };
-    for (const auto& c : cases) EXPECT_EQ(cli::AnswersCommand(c.reply, c.request), c.answers) << cli::HexText(c.reply);
+    for (const auto& c : cases)
+        EXPECT_EQ(cli::AnswersCommand(c.reply, c.request), c.answers) << cli::HexText(c.reply);
 }
 
 TEST(SimulatedHandset, LogsWhatItsMaskEnablesAndRefusesUnknownCommands) {
@@ -144,8 +148,8 @@ TEST(SimulatedHandset, LogsWhatItsMaskEnablesAndRefusesUnknownCommands) {
 }
 
 TEST(UsbInterfaceChoice, FromDescriptors) {
-    const UsbEndpointInfo bulkIn{0x81, 0x02}, bulkOut{0x01, 0x02}, bulkIn2{0x83, 0x02}, bulkOut2{0x03, 0x02},
-        interruptIn{0x82, 0x03};
+    const UsbEndpointInfo bulkIn{0x81, 0x02}, bulkOut{0x01, 0x02}, bulkIn2{0x83, 0x02},
+        bulkOut2{0x03, 0x02}, interruptIn{0x82, 0x03};
     // A handset: a modem (0x02), a vendor interface without the diagnostic protocol, the
     // diagnostic interface (0xFF/0xFF/0x30), and a vendor interface with two bulk INs.
     const std::vector<UsbInterfaceInfo> handset = {

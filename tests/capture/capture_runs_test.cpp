@@ -26,8 +26,8 @@ struct CaptureCase {
     std::vector<std::string> simArgs;
     std::vector<std::string> captureArgs;
     std::function<void(RunContext&)> check;
-    bool echoPort = false;     // a port that is not DIAG instead of the simulator
-    bool interrupt = false;    // SIGINT once 100000 bytes are recorded, instead of --idle-stop
+    bool echoPort = false;   // a port that is not DIAG instead of the simulator
+    bool interrupt = false;  // SIGINT once 100000 bytes are recorded, instead of --idle-stop
     bool tcpOnly = false;
 };
 
@@ -37,7 +37,8 @@ std::vector<Bytes> MaskRequests(const std::string& commandLog) {
     for (const std::string& line : Lines(ReadText(commandLog))) {
         if (line.rfind("73 00 00 00 03 00 00 00", 0) != 0) continue;
         Bytes bytes;
-        for (size_t i = 0; i + 1 < line.size(); i += 3) bytes.push_back(static_cast<uint8_t>(std::stoi(line.substr(i, 2), nullptr, 16)));
+        for (size_t i = 0; i + 1 < line.size(); i += 3)
+            bytes.push_back(static_cast<uint8_t>(std::stoi(line.substr(i, 2), nullptr, 16)));
         requests.push_back(bytes);
     }
     return requests;
@@ -72,8 +73,8 @@ void ExpectSameItems(const std::vector<Json>& got, const std::vector<Json>& expe
     EXPECT_EQ(got.size(), expected.size());
     for (size_t i = 0; i < std::min(got.size(), expected.size()); ++i) {
         if (got[i] != expected[i]) {
-            ADD_FAILURE() << "item " << i << " differs: " << got[i].dump().substr(0, 300) << "\nexpected "
-                          << expected[i].dump().substr(0, 300);
+            ADD_FAILURE() << "item " << i << " differs: " << got[i].dump().substr(0, 300)
+                          << "\nexpected " << expected[i].dump().substr(0, 300);
             return;
         }
     }
@@ -101,16 +102,23 @@ std::string NoAnswerText(const RunContext& c) {
 }
 
 const std::vector<CaptureCase> kCases = {
-    {"default_mask", {"--speed", "max"}, {}, [](RunContext& c) {
+    {"default_mask",
+     {"--speed", "max"},
+     {},
+     [](RunContext& c) {
          EXPECT_EQ(c.run.status, 0) << c.run.err;
          ExpectFaithfulRecording(c);
          // The mask is the route table's: decoded codes on, ignored ones (0x1065) off.
          auto masks = MaskRequests(c.sim->CommandLog());
          ASSERT_EQ(masks.size(), 2u);  // set, then cleared on exit
-         EXPECT_TRUE(Enables(masks[0], 0x1007) && Enables(masks[0], 0x119A) && Enables(masks[0], 0x12A6));
+         EXPECT_TRUE(Enables(masks[0], 0x1007) && Enables(masks[0], 0x119A) &&
+                     Enables(masks[0], 0x12A6));
          EXPECT_FALSE(Enables(masks[0], 0x1065) || Enables(masks[0], 0x1000));
      }},
-    {"chosen_codes_and_events", {"--speed", "max"}, {"--codes", "0x1007,0x107C", "--events"}, [](RunContext& c) {
+    {"chosen_codes_and_events",
+     {"--speed", "max"},
+     {"--codes", "0x1007,0x107C", "--events"},
+     [](RunContext& c) {
          EXPECT_EQ(c.run.status, 0) << c.run.err;
          // Event reports on (60 01) after the mask, off (60 00) after clearing it.
          const auto commands = Lines(ReadText(c.sim->CommandLog()));
@@ -118,9 +126,11 @@ const std::vector<CaptureCase> kCases = {
          EXPECT_EQ(commands[3], "60 01");
          EXPECT_EQ(commands[5], "60 00");
          std::set<std::string> codes;
-         for (const Json& item : LogItems(JsonLines(ReadText(c.items)))) codes.insert(item["log_code"]);
+         for (const Json& item : LogItems(JsonLines(ReadText(c.items))))
+             codes.insert(item["log_code"]);
          EXPECT_FALSE(codes.empty());
-         for (const std::string& code : codes) EXPECT_TRUE(code == "0x1007" || code == "0x107C") << code;
+         for (const std::string& code : codes)
+             EXPECT_TRUE(code == "0x1007" || code == "0x107C") << code;
          // Equipment 1, last item 0xFFF (the handset's), 512 mask bytes: 0x1007 is bit 7 of
          // byte 0, 0x107C (item 124) bit 4 of byte 15.
          Bytes expected = {0x73, 0, 0, 0, 3, 0, 0, 0, 1, 0, 0, 0, 0xFF, 0x0F, 0, 0};
@@ -132,7 +142,10 @@ const std::vector<CaptureCase> kCases = {
          ASSERT_FALSE(masks.empty());
          EXPECT_EQ(masks[0], expected);
      }},
-    {"disconnect", {"--speed", "max", "--disconnect-after", "200001"}, {}, [](RunContext& c) {
+    {"disconnect",
+     {"--speed", "max", "--disconnect-after", "200001"},
+     {},
+     [](RunContext& c) {
          EXPECT_EQ(c.run.status, 3);
          EXPECT_NE(c.run.err.find("went away"), std::string::npos) << c.run.err;
          c.sim->Stop();
@@ -141,13 +154,18 @@ const std::vector<CaptureCase> kCases = {
          const Bytes recorded = ReadBytes(c.record);
          const Bytes sent = ReadBytes(c.sim->SentLog());
          ASSERT_EQ(sent.size(), 200001u);
-         EXPECT_NE(c.run.err.find(" " + std::to_string(recorded.size()) + " bytes"), std::string::npos) << c.run.err;
+         EXPECT_NE(c.run.err.find(" " + std::to_string(recorded.size()) + " bytes"),
+                   std::string::npos)
+             << c.run.err;
          if (c.link == Link::kTcp) {
              EXPECT_EQ(recorded.size(), sent.size());
          }
          EXPECT_TRUE(std::equal(recorded.begin(), recorded.end(), sent.begin()));
      }},
-    {"reconnect", {"--speed", "max", "--disconnect-after", "200001"}, {"--reconnect"}, [](RunContext& c) {
+    {"reconnect",
+     {"--speed", "max", "--disconnect-after", "200001"},
+     {"--reconnect"},
+     [](RunContext& c) {
          EXPECT_EQ(c.run.status, 0) << c.run.err;
          const std::string second = c.dir / "record.1.bin";
          ASSERT_FALSE(ReadBytes(second).empty());
@@ -160,8 +178,14 @@ const std::vector<CaptureCase> kCases = {
          const auto together = LogItems(Decode(c.dir, {c.record, second}));
          EXPECT_FALSE(together.empty());
          ExpectSameItems(together, LogItems(Decode(c.dir, {reference})));
-     }, false, false, true},
-    {"interrupted", {"--speed", "max"}, {}, [](RunContext& c) {
+     },
+     false,
+     false,
+     true},
+    {"interrupted",
+     {"--speed", "max"},
+     {},
+     [](RunContext& c) {
          EXPECT_EQ(c.run.status, 130) << c.run.err;
          auto masks = MaskRequests(c.sim->CommandLog());
          ASSERT_EQ(masks.size(), 2u);
@@ -172,15 +196,21 @@ const std::vector<CaptureCase> kCases = {
          ASSERT_FALSE(items.empty());
          EXPECT_EQ(items.back(), '\n');
          ExpectSameItems(Decode(c.dir, {c.record}), JsonLines(items));
-     }, false, true},
-    {"rotation", {"--speed", "max"}, {"--rotate-size", "100K"}, [](RunContext& c) {
+     },
+     false,
+     true},
+    {"rotation",
+     {"--speed", "max"},
+     {"--rotate-size", "100K"},
+     [](RunContext& c) {
          EXPECT_EQ(c.run.status, 0) << c.run.err;
          c.sim->Stop();
          // Numbered files that end on a frame boundary once 100 KiB are reached and together
          // hold the whole stream.
          Bytes together;
          size_t files = 0;
-         for (std::string path = c.record; !ReadBytes(path).empty(); path = c.dir / ("record." + std::to_string(++files) + ".bin")) {
+         for (std::string path = c.record; !ReadBytes(path).empty();
+              path = c.dir / ("record." + std::to_string(++files) + ".bin")) {
              const Bytes file = ReadBytes(path);
              together.insert(together.end(), file.begin(), file.end());
              if (!ReadBytes(c.dir / ("record." + std::to_string(files + 1) + ".bin")).empty()) {
@@ -191,29 +221,44 @@ const std::vector<CaptureCase> kCases = {
          EXPECT_GE(files, 6u);  // the sample is 686 KB
          EXPECT_TRUE(together == ReadBytes(c.sim->SentLog()));
      }},
-    {"slow_answers", {"--speed", "max", "--answer-delay", "300"}, {}, [](RunContext& c) {
+    {"slow_answers",
+     {"--speed", "max", "--answer-delay", "300"},
+     {},
+     [](RunContext& c) {
          // Each reply 0.3 s late: within the 1 s the handshake waits.
          EXPECT_EQ(c.run.status, 0) << c.run.err;
          ExpectFaithfulRecording(c);
      }},
-    {"no_answer", {"--no-answer"}, {}, [](RunContext& c) {
+    {"no_answer",
+     {"--no-answer"},
+     {},
+     [](RunContext& c) {
          ExpectRefused(c, 3, NoAnswerText(c));
          EXPECT_TRUE(ReadBytes(c.record).empty());
      }},
-    {"not_diag", {}, {}, [](RunContext& c) {
+    {"not_diag",
+     {},
+     {},
+     [](RunContext& c) {
          ExpectRefused(c, 3, "(is this the diagnostic interface?)");
          EXPECT_FALSE(ReadBytes(c.record).empty());  // the echoes are kept
-     }, true},
-    {"rejected_mask", {"--reject-mask"}, {}, [](RunContext& c) {
-         ExpectRefused(c, 4, "the handset refused the log mask: status 1");
-     }},
-    {"garbage_and_bad_crc", {"--speed", "max", "--garbage-every", "50", "--bad-crc-every", "70"}, {}, [](RunContext& c) {
+     },
+     true},
+    {"rejected_mask",
+     {"--reject-mask"},
+     {},
+     [](RunContext& c) { ExpectRefused(c, 4, "the handset refused the log mask: status 1"); }},
+    {"garbage_and_bad_crc",
+     {"--speed", "max", "--garbage-every", "50", "--bad-crc-every", "70"},
+     {},
+     [](RunContext& c) {
          EXPECT_EQ(c.run.status, 0) << c.run.err;
          ExpectFaithfulRecording(c);
          // Every 50th log frame is followed by a junk frame, every 70th is damaged.
          const size_t logs = LogFrames(ReadBytes(c.record));
          ASSERT_GT(logs, 140u);
-         EXPECT_NE(c.run.err.find(", " + std::to_string(logs / 50 + logs / 70) + " CRC failures,"), std::string::npos)
+         EXPECT_NE(c.run.err.find(", " + std::to_string(logs / 50 + logs / 70) + " CRC failures,"),
+                   std::string::npos)
              << c.run.err;
      }},
 };
@@ -241,7 +286,8 @@ TEST_P(CaptureRun, AgainstTheSimulator) {
     args.insert(args.end(), test.captureArgs.begin(), test.captureArgs.end());
     if (test.interrupt) {
         args.insert(args.end(), {"--duration", "120"});
-        const pid_t capture = StartProgram(TESSAVO_CAPTURE_BINARY, args, dir / "capture.out", dir / "capture.err");
+        const pid_t capture =
+            StartProgram(TESSAVO_CAPTURE_BINARY, args, dir / "capture.out", dir / "capture.err");
         ASSERT_TRUE(WaitUntil([&] { return ReadBytes(c.record).size() >= 100000; }, 60));
         kill(capture, SIGINT);
         c.run.status = WaitFor(capture, 60);
@@ -275,13 +321,16 @@ TEST(CaptureOutputs, AnExistingFileIsKeptWithoutForce) {
     for (const char* option : {"-w", "-o"}) {
         const ProgramRun run = RunCapture(dir, {"--serial", dir / "no-such-port", option, taken});
         EXPECT_EQ(run.status, 1) << option;
-        EXPECT_NE(run.err.find("'" + taken + "' exists; name another file or give --force"), std::string::npos)
+        EXPECT_NE(run.err.find("'" + taken + "' exists; name another file or give --force"),
+                  std::string::npos)
             << run.err;
         EXPECT_EQ(ReadText(taken), "keep");
     }
-    const ProgramRun forced = RunCapture(dir, {"--serial", dir / "no-such-port", "-w", taken, "--force"});
+    const ProgramRun forced =
+        RunCapture(dir, {"--serial", dir / "no-such-port", "-w", taken, "--force"});
     EXPECT_EQ(forced.status, 3);
-    EXPECT_NE(forced.err.find("cannot open " + dir / "no-such-port"), std::string::npos) << forced.err;
+    EXPECT_NE(forced.err.find("cannot open " + dir / "no-such-port"), std::string::npos)
+        << forced.err;
 }
 
 }  // namespace

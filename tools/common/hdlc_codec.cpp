@@ -42,7 +42,8 @@ std::optional<std::vector<uint8_t>> OpenHdlcFrame(std::span<const uint8_t> frame
     for (size_t i = 0; i < frame.size(); ++i) {
         // Only the two escape pairs a sender makes are undone; any other 0x7D stays as it is.
         if (frame[i] == kEscape && i + 1 < frame.size() &&
-            (frame[i + 1] == (kEscape ^ kEscapeXor) || frame[i + 1] == (kTerminator ^ kEscapeXor))) {
+            (frame[i + 1] == (kEscape ^ kEscapeXor) ||
+             frame[i + 1] == (kTerminator ^ kEscapeXor))) {
             packet.push_back(static_cast<uint8_t>(frame[++i] ^ kEscapeXor));
         } else {
             packet.push_back(frame[i]);

@@ -34,8 +34,9 @@ std::optional<LogMask> ReadMask(std::span<const uint8_t> packet, size_t offset, 
     if (!withBits) return mask;
     const size_t begin = offset + 2 * kWord;
     if (packet.size() < begin + LogMaskBytes(mask.lastItem)) return std::nullopt;
-    mask.bits.assign(packet.begin() + static_cast<std::ptrdiff_t>(begin),
-                     packet.begin() + static_cast<std::ptrdiff_t>(begin + LogMaskBytes(mask.lastItem)));
+    mask.bits.assign(
+        packet.begin() + static_cast<std::ptrdiff_t>(begin),
+        packet.begin() + static_cast<std::ptrdiff_t>(begin + LogMaskBytes(mask.lastItem)));
     return mask;
 }
 
@@ -130,7 +131,8 @@ std::optional<LogConfigReply> ParseLogConfigReply(std::span<const uint8_t> packe
     if (reply.status != 0) return reply;  // a refusal carries nothing more
     if (reply.op == LogConfigOp::kRetrieveRanges) {
         if (packet.size() < body + kEquipmentIds * kWord) return std::nullopt;
-        for (size_t i = 0; i < kEquipmentIds; ++i) reply.lastItems[i] = GetU32(packet, body + i * kWord);
+        for (size_t i = 0; i < kEquipmentIds; ++i)
+            reply.lastItems[i] = GetU32(packet, body + i * kWord);
     } else if (reply.op == LogConfigOp::kSetMask || reply.op == LogConfigOp::kGetMask) {
         reply.mask = ReadMask(packet, body, true);
     }
@@ -145,13 +147,15 @@ bool IsErrorReply(std::span<const uint8_t> reply) {
 bool AnswersCommand(std::span<const uint8_t> reply, std::span<const uint8_t> request) {
     if (reply.empty() || request.empty()) return false;
     if (IsErrorReply(reply)) return reply.size() > 1 && reply[1] == request[0];
-    if (reply[0] != request[0] || std::equal(reply.begin(), reply.end(), request.begin(), request.end())) {
+    if (reply[0] != request[0] ||
+        std::equal(reply.begin(), reply.end(), request.begin(), request.end())) {
         return false;
     }
     // Log configuration replies repeat the operation they answer.
     const size_t opEnd = kLogConfigHeader + kWord;
     if (request[0] == kCmdLogConfig && request.size() >= opEnd) {
-        return reply.size() >= opEnd && GetU32(reply, kLogConfigHeader) == GetU32(request, kLogConfigHeader);
+        return reply.size() >= opEnd &&
+               GetU32(reply, kLogConfigHeader) == GetU32(request, kLogConfigHeader);
     }
     return true;
 }

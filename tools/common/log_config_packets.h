@@ -37,8 +37,12 @@ inline constexpr size_t kEquipmentIds = 16;
 inline constexpr uint32_t kEquipmentCdma = 1;  // log codes 0x1000-0x1FFF (1x and EV-DO)
 inline constexpr uint32_t kMaxLastItem = 0xFFF;
 
-inline constexpr uint32_t EquipmentOf(uint16_t logCode) { return logCode >> 12; }
-inline constexpr uint32_t ItemOf(uint16_t logCode) { return logCode & 0xFFFu; }
+inline constexpr uint32_t EquipmentOf(uint16_t logCode) {
+    return logCode >> 12;
+}
+inline constexpr uint32_t ItemOf(uint16_t logCode) {
+    return logCode & 0xFFFu;
+}
 
 struct LogMask {
     uint32_t equipment = kEquipmentCdma;
@@ -51,7 +55,9 @@ struct LogMask {
 };
 
 // Bytes of a mask reaching `lastItem`.
-inline constexpr size_t LogMaskBytes(uint32_t lastItem) { return lastItem / 8 + 1; }
+inline constexpr size_t LogMaskBytes(uint32_t lastItem) {
+    return lastItem / 8 + 1;
+}
 // A mask with every bit clear.
 LogMask EmptyLogMask(uint32_t equipment, uint32_t lastItem);
 

@@ -60,7 +60,8 @@ class ItemFile {
         if (fd_ >= 0) ::close(fd_);
     }
     bool Open(const std::string& path, bool force, std::string& error) {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | TESSAVO_BINARY | (force ? O_TRUNC : O_EXCL), 0644);
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | TESSAVO_BINARY | (force ? O_TRUNC : O_EXCL),
+                     0644);
         if (fd_ < 0) {
             error = errno == EEXIST ? "'" + path + "' exists; name another file or give --force"
                                     : "cannot write '" + path + "': " + std::strerror(errno);
@@ -78,34 +79,39 @@ class ItemFile {
     std::unique_ptr<std::ostream> stream_;
 };
 
-std::unique_ptr<cli::ItemSink> MakeSink(const CaptureOptions& options, std::ostream& out, const cli::ItemClock& clock) {
+std::unique_ptr<cli::ItemSink> MakeSink(const CaptureOptions& options, std::ostream& out,
+                                        const cli::ItemClock& clock) {
     const cli::CliOptions& decode = options.decode;
     switch (decode.format) {
         case cli::OutputFormat::kCsv:
-            return std::make_unique<cli::CsvSink>(out, cli::ColumnsFromNames(decode.filter.params), false, clock);
+            return std::make_unique<cli::CsvSink>(out, cli::ColumnsFromNames(decode.filter.params),
+                                                  false, clock);
         case cli::OutputFormat::kDtlog:
             return std::make_unique<cli::DtLogSink>(out, clock, decode.filter);
         default:
-            return std::make_unique<cli::JsonlSink>(out, cli::JsonlFields{false, false, decode.outFile, false}, clock,
-                                                    decode.filter);
+            return std::make_unique<cli::JsonlSink>(
+                out, cli::JsonlFields{false, false, decode.outFile, false}, clock, decode.filter);
     }
 }
 
 }  // namespace
 
 int RunCapture(const CaptureOptions& options, CaptureIo io) {
-    auto say = [&io](const std::string& message) { io.err << "tessavo-capture: " << message << '\n'; };
+    auto say = [&io](const std::string& message) {
+        io.err << "tessavo-capture: " << message << '\n';
+    };
     std::string error;
 
     // Outputs first: a name that is taken costs no handshake.
     std::unique_ptr<Recorder> recorder;
     if (!options.recordPath.empty()) {
-        recorder = std::make_unique<Recorder>(
-            RecordingSettings{options.recordPath, options.force, options.rotateBytes, options.rotateSeconds});
+        recorder = std::make_unique<Recorder>(RecordingSettings{
+            options.recordPath, options.force, options.rotateBytes, options.rotateSeconds});
         if (!recorder->Open(error)) return say(error), kExitFiles;
     }
     ItemFile itemFile;
-    if (!options.decode.outputPath.empty() && !itemFile.Open(options.decode.outputPath, options.force, error)) {
+    if (!options.decode.outputPath.empty() &&
+        !itemFile.Open(options.decode.outputPath, options.force, error)) {
         return say(error), kExitFiles;
     }
     std::ostream& out = options.decode.outputPath.empty() ? io.out : itemFile.Stream();
@@ -113,7 +119,8 @@ int RunCapture(const CaptureOptions& options, CaptureIo io) {
     cli::ItemClock clock(false);
     std::unique_ptr<cli::ItemSink> sink;
     if (options.decodeOutput) sink = MakeSink(options, out, clock);
-    const bool screen = options.live == LiveMode::kOn || (options.live == LiveMode::kAuto && io.errIsTerminal);
+    const bool screen =
+        options.live == LiveMode::kOn || (options.live == LiveMode::kAuto && io.errIsTerminal);
     std::optional<LiveView> live;  // set up once the port is open (it shows its name)
 
     cli::ItemSelection selection;
@@ -131,8 +138,9 @@ int RunCapture(const CaptureOptions& options, CaptureIo io) {
 
     std::unique_ptr<Transport> port = MakeTransport(options.port);
     if (!port) {
-        return say(options.port.kind == PortKind::kUsb ? "this build has no USB support (libusb-1.0 was not found)"
-                                                       : "this build has no TCP transport (POSIX systems only)"),
+        return say(options.port.kind == PortKind::kUsb
+                       ? "this build has no USB support (libusb-1.0 was not found)"
+                       : "this build has no TCP transport (POSIX systems only)"),
                kExitDevice;
     }
     if (!port->Open(error)) return say(error), kExitDevice;
@@ -143,7 +151,8 @@ int RunCapture(const CaptureOptions& options, CaptureIo io) {
     const auto started = Clock::now();
     auto counters = [&] { return PortCounters{pump.Bytes(), pump.Frames(), session.Items()}; };
     auto recordedText = [&] {
-        std::string text = std::to_string(pump.Bytes()) + " bytes, " + std::to_string(pump.Frames().frames) + " frames";
+        std::string text = std::to_string(pump.Bytes()) + " bytes, " +
+                           std::to_string(pump.Frames().frames) + " frames";
         if (recorder) text += " recorded in " + recorder->Files().back();
         return text;
     };
@@ -160,8 +169,11 @@ int RunCapture(const CaptureOptions& options, CaptureIo io) {
                 status = cli::StopExitStatus(cli::StopSignal());
                 break;
             }
-            if (options.durationSeconds > 0 && SecondsSince(started) >= options.durationSeconds) break;
-            if (options.idleStopSeconds > 0 && SecondsSince(pump.LastData()) >= options.idleStopSeconds) break;
+            if (options.durationSeconds > 0 && SecondsSince(started) >= options.durationSeconds)
+                break;
+            if (options.idleStopSeconds > 0 &&
+                SecondsSince(pump.LastData()) >= options.idleStopSeconds)
+                break;
             ReadResult result = pump.Pump(kReadPollMs, error);
             if (live) live->Tick(counters());
             if (result.status != ReadStatus::kGone) continue;
@@ -170,8 +182,9 @@ int RunCapture(const CaptureOptions& options, CaptureIo io) {
                 status = kExitFiles;
                 break;
             }
-            say(port->Name() + " went away after " + std::to_string(static_cast<int64_t>(SecondsSince(started))) +
-                " s (" + result.error + "); " + recordedText());
+            say(port->Name() + " went away after " +
+                std::to_string(static_cast<int64_t>(SecondsSince(started))) + " s (" +
+                result.error + "); " + recordedText());
             port->Close();
             if (!options.reconnect) {
                 gone = true;
@@ -196,14 +209,16 @@ int RunCapture(const CaptureOptions& options, CaptureIo io) {
                     port->Close();
                 }
             }
-            if (back) say("logging again on " + port->Name() + ", into " + recorder->Files().back());
+            if (back)
+                say("logging again on " + port->Name() + ", into " + recorder->Files().back());
             if (!back && status == 0) {
                 gone = true;
                 status = cli::StopExitStatus(cli::StopSignal());
             }
         }
         if (!gone && status != kExitFiles) {
-            for (const std::string& problem : TearDownLogging(exchange, setup.mask, options.keepMask, options.events)) {
+            for (const std::string& problem :
+                 TearDownLogging(exchange, setup.mask, options.keepMask, options.events)) {
                 say(problem);
             }
         }

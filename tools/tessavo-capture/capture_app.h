@@ -13,10 +13,10 @@ class LibraryOutput;
 namespace tessavo::capture {
 
 // Exit statuses besides 0 (a requested stop: --duration, --idle-stop) and 128 + a signal.
-inline constexpr int kExitFiles = 1;       // an output cannot be opened or written
-inline constexpr int kExitUsage = 2;       // bad options
-inline constexpr int kExitDevice = 3;      // the device cannot be opened, never answered or went away
-inline constexpr int kExitRefused = 4;     // the handset refused the log mask
+inline constexpr int kExitFiles = 1;    // an output cannot be opened or written
+inline constexpr int kExitUsage = 2;    // bad options
+inline constexpr int kExitDevice = 3;   // the device cannot be opened, never answered or went away
+inline constexpr int kExitRefused = 4;  // the handset refused the log mask
 
 struct CaptureIo {
     std::ostream& out;  // decoded items without -o

@@ -11,7 +11,8 @@ namespace tessavo::capture {
 namespace {
 
 // A number followed by at most one of the unit letters in `units` (with its factor).
-std::optional<double> NumberWithUnit(const std::string& text, std::initializer_list<std::pair<char, double>> units) {
+std::optional<double> NumberWithUnit(const std::string& text,
+                                     std::initializer_list<std::pair<char, double>> units) {
     if (text.empty()) return std::nullopt;
     double factor = 1;
     std::string number = text;
@@ -24,7 +25,8 @@ std::optional<double> NumberWithUnit(const std::string& text, std::initializer_l
     }
     double value = 0;
     auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
-    if (ec != std::errc() || end != number.data() + number.size() || !(value >= 0)) return std::nullopt;
+    if (ec != std::errc() || end != number.data() + number.size() || !(value >= 0))
+        return std::nullopt;
     return value * factor;
 }
 
@@ -40,7 +42,8 @@ uint16_t ParseHex16(const std::string& text, const std::string& what) {
 }  // namespace
 
 std::optional<uint64_t> ParseSize(const std::string& text) {
-    auto value = NumberWithUnit(text, {{'K', 1024.0}, {'M', 1024.0 * 1024}, {'G', 1024.0 * 1024 * 1024}});
+    auto value =
+        NumberWithUnit(text, {{'K', 1024.0}, {'M', 1024.0 * 1024}, {'G', 1024.0 * 1024 * 1024}});
     if (!value || *value < 1) return std::nullopt;
     return static_cast<uint64_t>(*value);
 }
@@ -52,34 +55,44 @@ std::optional<double> ParseDuration(const std::string& text) {
 CaptureParse ParseCaptureCommandLine(const std::vector<std::string>& args) {
     CaptureParse result;
     CaptureOptions& options = result.options;
-    CLI::App app("tessavo-capture: records a handset's diagnostic port and decodes it live", "tessavo-capture");
-    std::string serial, usb, tcp, format, codes, params, rotateSize, rotateTime, duration, idleStop, handshake;
+    CLI::App app("tessavo-capture: records a handset's diagnostic port and decodes it live",
+                 "tessavo-capture");
+    std::string serial, usb, tcp, format, codes, params, rotateSize, rotateTime, duration, idleStop,
+        handshake;
     uint32_t baud = kDefaultBaud;
     bool live = false, noLive = false;
-    auto* serialOpt = app.add_option("--serial", serial, "Serial port of the diagnostic interface (COMn on Windows)");
+    auto* serialOpt = app.add_option("--serial", serial,
+                                     "Serial port of the diagnostic interface (COMn on Windows)");
     app.add_option("--baud", baud, "Serial speed")->capture_default_str();
-    auto* usbOpt = app.add_option("--usb", usb, "USB device VID:PID[:INTERFACE] (hex), bulk endpoints through libusb");
+    auto* usbOpt = app.add_option(
+        "--usb", usb, "USB device VID:PID[:INTERFACE] (hex), bulk endpoints through libusb");
     auto* tcpOpt = app.add_option("--tcp", tcp, "A DIAG bridge HOST:PORT");
     serialOpt->excludes(usbOpt)->excludes(tcpOpt);
     usbOpt->excludes(tcpOpt);
     app.add_option("-w,--write", options.recordPath, "Record the bytes read from the port here");
     app.add_flag("--force", options.force, "Overwrite existing files");
-    app.add_option("--rotate-size", rotateSize, "Start a new numbered file after N bytes (K, M, G)");
+    app.add_option("--rotate-size", rotateSize,
+                   "Start a new numbered file after N bytes (K, M, G)");
     app.add_option("--rotate-time", rotateTime, "Start a new numbered file after a time (s, m, h)");
     app.add_option("--format", format, "Live decode into jsonl, csv or dtlog")
         ->check(CLI::IsMember({"jsonl", "csv", "dtlog"}));
-    app.add_option("-o,--output", options.decode.outputPath, "Write the decoded items here, not to stdout");
-    app.add_option("--params", params, "CSV columns: catalogue names or IDs (default: the catalogue)");
+    app.add_option("-o,--output", options.decode.outputPath,
+                   "Write the decoded items here, not to stdout");
+    app.add_option("--params", params,
+                   "CSV columns: catalogue names or IDs (default: the catalogue)");
     app.add_flag("--outfile", options.decode.outFile, "JSONL: each item's OutFile record in hex");
     auto* liveOpt = app.add_flag("--live", live, "Show the live view (default on a terminal)");
     app.add_flag("--no-live", noLive, "No live view")->excludes(liveOpt);
-    app.add_option("--codes", codes, "Log codes to enable: hex codes and ranges, or all (default: the decoded ones)");
+    app.add_option("--codes", codes,
+                   "Log codes to enable: hex codes and ranges, or all (default: the decoded ones)");
     app.add_flag("--keep-mask", options.keepMask, "Leave the log mask set on exit");
     app.add_flag("--events", options.events, "Switch event reports on (command 0x60)");
-    app.add_option("--timeout", handshake, "Seconds to wait for each handshake reply")->capture_default_str();
+    app.add_option("--timeout", handshake, "Seconds to wait for each handshake reply")
+        ->capture_default_str();
     app.add_option("--duration", duration, "Stop after this time (s, m, h)");
     app.add_option("--idle-stop", idleStop, "Stop when the port has been silent this long");
-    app.add_flag("--reconnect", options.reconnect, "Wait for a device that went away and go on in the next file");
+    app.add_flag("--reconnect", options.reconnect,
+                 "Wait for a device that went away and go on in the next file");
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
@@ -91,7 +104,8 @@ CaptureParse ParseCaptureCommandLine(const std::vector<std::string>& args) {
             const size_t colon = tcp.rfind(':');
             unsigned port = 0;
             if (colon == std::string::npos ||
-                std::from_chars(tcp.data() + colon + 1, tcp.data() + tcp.size(), port).ec != std::errc() ||
+                std::from_chars(tcp.data() + colon + 1, tcp.data() + tcp.size(), port).ec !=
+                    std::errc() ||
                 port == 0 || port > 65535) {
                 throw CLI::ValidationError("--tcp: HOST:PORT expected, got '" + tcp + "'");
             }
@@ -102,13 +116,16 @@ CaptureParse ParseCaptureCommandLine(const std::vector<std::string>& args) {
             std::vector<std::string> parts;
             std::stringstream in(usb);
             for (std::string part; std::getline(in, part, ':');) parts.push_back(part);
-            if (parts.size() < 2 || parts.size() > 3) throw CLI::ValidationError("--usb: VID:PID[:INTERFACE] expected");
+            if (parts.size() < 2 || parts.size() > 3)
+                throw CLI::ValidationError("--usb: VID:PID[:INTERFACE] expected");
             options.port.kind = PortKind::kUsb;
             options.port.vendor = ParseHex16(parts[0], "--usb vendor");
             options.port.product = ParseHex16(parts[1], "--usb product");
-            if (parts.size() == 3) options.port.usbInterface = ParseHex16(parts[2], "--usb interface") & 0xFF;
+            if (parts.size() == 3)
+                options.port.usbInterface = ParseHex16(parts[2], "--usb interface") & 0xFF;
         } else {
-            throw CLI::ValidationError("name the port: --serial PATH, --usb VID:PID or --tcp HOST:PORT");
+            throw CLI::ValidationError(
+                "name the port: --serial PATH, --usb VID:PID or --tcp HOST:PORT");
         }
         std::string error;
         if (!codes.empty()) {
@@ -132,20 +149,25 @@ CaptureParse ParseCaptureCommandLine(const std::vector<std::string>& args) {
         auto seconds = [](const std::string& text, const std::string& what) -> double {
             if (text.empty()) return 0;
             auto value = ParseDuration(text);
-            if (!value) throw CLI::ValidationError(what + ": a time such as 30s, 10m or 1h expected");
+            if (!value)
+                throw CLI::ValidationError(what + ": a time such as 30s, 10m or 1h expected");
             return *value;
         };
         options.durationSeconds = seconds(duration, "--duration");
         options.idleStopSeconds = seconds(idleStop, "--idle-stop");
         options.rotateSeconds = static_cast<uint64_t>(seconds(rotateTime, "--rotate-time"));
         if (!handshake.empty()) options.handshakeSeconds = seconds(handshake, "--timeout");
-        if (!(options.handshakeSeconds > 0)) throw CLI::ValidationError("--timeout must be above 0");
+        if (!(options.handshakeSeconds > 0))
+            throw CLI::ValidationError("--timeout must be above 0");
         if (!rotateSize.empty()) {
             auto size = ParseSize(rotateSize);
-            if (!size) throw CLI::ValidationError("--rotate-size: a size such as 512K, 100M or 2G expected");
+            if (!size)
+                throw CLI::ValidationError(
+                    "--rotate-size: a size such as 512K, 100M or 2G expected");
             options.rotateBytes = *size;
         }
-        if ((options.rotateBytes != 0 || options.rotateSeconds != 0 || options.reconnect) && options.recordPath.empty()) {
+        if ((options.rotateBytes != 0 || options.rotateSeconds != 0 || options.reconnect) &&
+            options.recordPath.empty()) {
             throw CLI::ValidationError("--rotate-size, --rotate-time and --reconnect need -w FILE");
         }
     } catch (const CLI::ParseError& e) {

@@ -28,10 +28,10 @@ struct CaptureOptions {
     PortSpec port;
     std::string recordPath;  // -w; empty: nothing recorded
     bool force = false;
-    uint64_t rotateBytes = 0;   // 0: no rotation by size
+    uint64_t rotateBytes = 0;    // 0: no rotation by size
     uint64_t rotateSeconds = 0;  // 0: no rotation by time
-    cli::CliOptions decode;     // format, output path, module, DTLog, OutFile
-    bool decodeOutput = false;  // --format or -o given: items are written
+    cli::CliOptions decode;      // format, output path, module, DTLog, OutFile
+    bool decodeOutput = false;   // --format or -o given: items are written
     LiveMode live = LiveMode::kAuto;
     CodeSelection codes;
     bool keepMask = false;

@@ -11,7 +11,8 @@ constexpr size_t kReadSize = 64 * 1024;
 
 }  // namespace
 
-CapturePump::CapturePump(Transport& port, Recorder* recorder, cli::DecoderSession* session, std::ostream* out)
+CapturePump::CapturePump(Transport& port, Recorder* recorder, cli::DecoderSession* session,
+                         std::ostream* out)
     : port_(port),
       recorder_(recorder),
       session_(session),
@@ -42,7 +43,8 @@ ReadResult CapturePump::Pump(int timeoutMs, std::string& error) {
     chunkEnd_ = start;
     bytes_ += chunk.size();
     scanner_.Feed(chunk);
-    if (recorder_ != nullptr && !recorder_->Write(chunk, static_cast<size_t>(chunkEnd_ - start), error)) {
+    if (recorder_ != nullptr &&
+        !recorder_->Write(chunk, static_cast<size_t>(chunkEnd_ - start), error)) {
         return {ReadStatus::kGone, 0, error};
     }
     if (session_ != nullptr) session_->FeedStream(chunk, port_.Name(), start);

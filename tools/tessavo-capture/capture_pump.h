@@ -22,7 +22,8 @@ class CapturePump {
     using ReplyHook = std::function<void(std::span<const uint8_t> packet)>;
 
     // `recorder`, `session` and `out` may be null.
-    CapturePump(Transport& port, Recorder* recorder, cli::DecoderSession* session, std::ostream* out);
+    CapturePump(Transport& port, Recorder* recorder, cli::DecoderSession* session,
+                std::ostream* out);
 
     // Reads what arrives within `timeoutMs` and passes it on. A failed recording write sets
     // `error` (the status is then kGone with that text).

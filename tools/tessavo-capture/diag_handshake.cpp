@@ -44,8 +44,8 @@ std::string IdentityText(const std::vector<uint8_t>& reply) {
 
 }  // namespace
 
-AskOutcome DiagExchange::Ask(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply, std::string& error,
-                             bool evenWhenStopping) {
+AskOutcome DiagExchange::Ask(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply,
+                             std::string& error, bool evenWhenStopping) {
     bool answered = false;
     pump_.SetReplyHook([&](std::span<const uint8_t> packet) {
         if (!answered && cli::AnswersCommand(packet, request)) {
@@ -62,7 +62,8 @@ AskOutcome DiagExchange::Ask(const std::vector<uint8_t>& request, std::vector<ui
                                              std::chrono::duration<double>(timeoutSeconds_));
     while (!answered) {
         if (!evenWhenStopping && cli::StopSignal() != 0) return AskOutcome::kStopped;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return AskOutcome::kTimeout;
         ReadResult result = pump_.Pump(static_cast<int>(std::min<long long>(left, kPollMs)), error);
         if (result.status == ReadStatus::kGone) {
@@ -83,28 +84,32 @@ SetupOutcome SetUpLogging(DiagExchange& exchange, const CodeSelection& codes, bo
             outcome.message = "stopped during the handshake";
         } else {
             outcome.exitCode = 3;
-            outcome.message = asked == AskOutcome::kGone ? "the device went away during " + step + ": " + error
-                                                         : "no answer to " + step + " after " +
-                                                               SecondsText(exchange.TimeoutSeconds()) + " s";
+            outcome.message = asked == AskOutcome::kGone
+                                  ? "the device went away during " + step + ": " + error
+                                  : "no answer to " + step + " after " +
+                                        SecondsText(exchange.TimeoutSeconds()) + " s";
         }
         return outcome;
     };
     AskOutcome asked = exchange.Ask(cli::VersionRequest(), reply, error);
     if (asked == AskOutcome::kTimeout) {
         outcome.exitCode = 3;
-        outcome.message = "no DIAG response on " + exchange.PortName() + " after " + SecondsText(exchange.TimeoutSeconds()) +
+        outcome.message = "no DIAG response on " + exchange.PortName() + " after " +
+                          SecondsText(exchange.TimeoutSeconds()) +
                           " s (is this the diagnostic interface?)";
         return outcome;
     }
     if (asked != AskOutcome::kReply) return failed(asked, "the version request");
-    outcome.identity = cli::IsErrorReply(reply) ? "version request refused (" + ErrorReplyText(reply) + ")"
-                                                : IdentityText(reply);
+    outcome.identity = cli::IsErrorReply(reply)
+                           ? "version request refused (" + ErrorReplyText(reply) + ")"
+                           : IdentityText(reply);
 
     // The ID ranges give the mask its length; a handset that does not answer gets a mask
     // reaching the highest code enabled.
     std::optional<uint32_t> lastItem;
     asked = exchange.Ask(cli::LogConfigRequest(cli::LogConfigOp::kRetrieveRanges), reply, error);
-    if (asked == AskOutcome::kGone || asked == AskOutcome::kStopped) return failed(asked, "the ID-range request");
+    if (asked == AskOutcome::kGone || asked == AskOutcome::kStopped)
+        return failed(asked, "the ID-range request");
     if (asked == AskOutcome::kReply) {
         auto ranges = cli::ParseLogConfigReply(reply);
         if (ranges && ranges->status == 0 && ranges->op == cli::LogConfigOp::kRetrieveRanges) {
@@ -117,8 +122,10 @@ SetupOutcome SetUpLogging(DiagExchange& exchange, const CodeSelection& codes, bo
     auto set = cli::ParseLogConfigReply(reply);
     if (!set || cli::IsErrorReply(reply)) {
         outcome.exitCode = 4;
-        outcome.message = "the handset did not take the log mask (" +
-                          (cli::IsErrorReply(reply) ? ErrorReplyText(reply) : "a reply that does not parse") + ")";
+        outcome.message =
+            "the handset did not take the log mask (" +
+            (cli::IsErrorReply(reply) ? ErrorReplyText(reply) : "a reply that does not parse") +
+            ")";
         return outcome;
     }
     if (set->status != 0) {
@@ -133,8 +140,8 @@ SetupOutcome SetUpLogging(DiagExchange& exchange, const CodeSelection& codes, bo
     return outcome;
 }
 
-std::vector<std::string> TearDownLogging(DiagExchange& exchange, const cli::LogMask& mask, bool keepMask,
-                                         bool events) {
+std::vector<std::string> TearDownLogging(DiagExchange& exchange, const cli::LogMask& mask,
+                                         bool keepMask, bool events) {
     std::vector<std::string> problems;
     std::vector<uint8_t> reply;
     std::string error;
@@ -144,7 +151,8 @@ std::vector<std::string> TearDownLogging(DiagExchange& exchange, const cli::LogM
             problems.push_back("the handset did not confirm the cleared log mask");
         }
     }
-    if (events && exchange.Ask(cli::EventReportRequest(false), reply, error, true) != AskOutcome::kReply) {
+    if (events &&
+        exchange.Ask(cli::EventReportRequest(false), reply, error, true) != AskOutcome::kReply) {
         problems.push_back("the handset did not confirm event reports off");
     }
     return problems;

@@ -26,8 +26,8 @@ class DiagExchange {
 
     // Sends `request` and waits for the packet that answers it. A stop request ends the wait
     // unless `evenWhenStopping`. `error` says why the device is gone.
-    AskOutcome Ask(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply, std::string& error,
-                   bool evenWhenStopping = false);
+    AskOutcome Ask(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply,
+                   std::string& error, bool evenWhenStopping = false);
     double TimeoutSeconds() const { return timeoutSeconds_; }
     std::string PortName() const { return port_.Name(); }
 
@@ -47,7 +47,7 @@ struct SetupOutcome {
 SetupOutcome SetUpLogging(DiagExchange& exchange, const CodeSelection& codes, bool events);
 // Clears the mask (unless `keepMask`) and, with `events`, switches event reports off; best
 // effort, a message per step that failed.
-std::vector<std::string> TearDownLogging(DiagExchange& exchange, const cli::LogMask& mask, bool keepMask,
-                                         bool events);
+std::vector<std::string> TearDownLogging(DiagExchange& exchange, const cli::LogMask& mask,
+                                         bool keepMask, bool events);
 
 }  // namespace tessavo::capture

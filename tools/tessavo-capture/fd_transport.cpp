@@ -18,7 +18,9 @@ constexpr int kWriteWaitMs = 1000;
 ReadResult FdTransport::Read(std::span<uint8_t> buffer, int timeoutMs) {
     pollfd wait{fd_, POLLIN, 0};
     const int ready = ::poll(&wait, 1, timeoutMs);
-    if (ready < 0) return {errno == EINTR ? ReadStatus::kInterrupted : ReadStatus::kGone, 0, std::strerror(errno)};
+    if (ready < 0)
+        return {errno == EINTR ? ReadStatus::kInterrupted : ReadStatus::kGone, 0,
+                std::strerror(errno)};
     if (ready == 0) return {ReadStatus::kTimeout, 0, {}};
     const ssize_t count = ::read(fd_, buffer.data(), buffer.size());
     if (count > 0) return {ReadStatus::kData, static_cast<size_t>(count), {}};

@@ -40,7 +40,11 @@ std::string Rate(double count, double seconds) {
 }  // namespace
 
 LiveView::LiveView(std::ostream& out, bool screen, std::string portName)
-    : out_(out), screen_(screen), portName_(std::move(portName)), start_(Clock::now()), lastDraw_(start_) {}
+    : out_(out),
+      screen_(screen),
+      portName_(std::move(portName)),
+      start_(Clock::now()),
+      lastDraw_(start_) {}
 
 void LiveView::Consume(const cli::ItemView& item) {
     bool signalling = false;
@@ -82,11 +86,18 @@ std::string LiveView::Value(uint32_t id) const {
 std::string LiveView::Render(const PortCounters& counters, double elapsed, double seconds) const {
     // Built by appending: one piece at a time is what a screen of short lines needs.
     std::string text;
-    text.append("tessavo-capture  ").append(portName_).append("  ").append(Rate(elapsed, 1)).append(" s\n  ");
-    text.append(Rate(static_cast<double>(counters.bytes - lastCounters_.bytes), seconds)).append(" B/s  ");
-    text.append(Rate(static_cast<double>(counters.frames.frames - lastCounters_.frames.frames), seconds))
+    text.append("tessavo-capture  ")
+        .append(portName_)
+        .append("  ")
+        .append(Rate(elapsed, 1))
+        .append(" s\n  ");
+    text.append(Rate(static_cast<double>(counters.bytes - lastCounters_.bytes), seconds))
+        .append(" B/s  ");
+    text.append(Rate(static_cast<double>(counters.frames.frames - lastCounters_.frames.frames),
+                     seconds))
         .append(" frames/s  ");
-    text.append(Rate(static_cast<double>(counters.items - lastCounters_.items), seconds)).append(" items/s  ");
+    text.append(Rate(static_cast<double>(counters.items - lastCounters_.items), seconds))
+        .append(" items/s  ");
     text.append(std::to_string(counters.frames.crcFailures)).append(" CRC failures\n\n");
     for (const LiveLine& line : kLines) {
         text.append("  ").append(line.title).append(":");
@@ -100,7 +111,10 @@ std::string LiveView::Render(const PortCounters& counters, double elapsed, doubl
 
 std::string LiveView::StatusLine(const PortCounters& counters, double elapsed) const {
     std::string text = "tessavo-capture: ";
-    text.append(Rate(elapsed, 1)).append(" s, ").append(std::to_string(counters.bytes)).append(" bytes, ");
+    text.append(Rate(elapsed, 1))
+        .append(" s, ")
+        .append(std::to_string(counters.bytes))
+        .append(" bytes, ");
     text.append(std::to_string(counters.frames.frames)).append(" frames, ");
     text.append(std::to_string(counters.frames.crcFailures)).append(" CRC failures, ");
     text.append(std::to_string(counters.items)).append(" items\n");

@@ -61,7 +61,8 @@ std::optional<CodeSelection> ParseCodeSelection(const std::string& text, std::st
         }
     }
     std::sort(selection.codes.begin(), selection.codes.end());
-    selection.codes.erase(std::unique(selection.codes.begin(), selection.codes.end()), selection.codes.end());
+    selection.codes.erase(std::unique(selection.codes.begin(), selection.codes.end()),
+                          selection.codes.end());
     return selection;
 }
 

@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
     tessavo::cli::UseBinaryMode(library.DataDescriptor());
     tessavo::cli::FdStreamBuf dataBuffer(library.DataDescriptor());
     std::ostream data(&dataBuffer);
-    tessavo::capture::CaptureIo io{data, std::cerr, tessavo::cli::IsTerminal(STDERR_FILENO), &library};
+    tessavo::capture::CaptureIo io{data, std::cerr, tessavo::cli::IsTerminal(STDERR_FILENO),
+                                   &library};
     int status = tessavo::capture::RunCapture(parsed.options, io);
     data.flush();
     return status;

@@ -10,8 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "serial_speed.h"
 #include "fd_transport.h"
+#include "serial_speed.h"
 
 namespace tessavo::capture {
 namespace {

@@ -11,10 +11,11 @@ namespace {
 
 std::string SystemMessage(DWORD code) {
     char text[256] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, sizeof text,
-                   nullptr);
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                   text, sizeof text, nullptr);
     std::string message = text;
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
+    while (!message.empty() &&
+           (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
         message.pop_back();
     }
     return message;
@@ -30,7 +31,8 @@ class WindowsSerialTransport : public Transport {
     bool Open(std::string& error) override {
         // COM10 and above are reached only through the device namespace; it works for all.
         const std::string device = path_.rfind("\\\\.\\", 0) == 0 ? path_ : "\\\\.\\" + path_;
-        handle_ = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        handle_ = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
         if (handle_ == INVALID_HANDLE_VALUE) {
             error = "cannot open " + path_ + ": " + SystemMessage(GetLastError());
             return false;
@@ -89,7 +91,9 @@ class WindowsSerialTransport : public Transport {
     bool Write(std::span<const uint8_t> bytes, std::string& error) override {
         while (!bytes.empty()) {
             DWORD sent = 0;
-            if (!WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &sent, nullptr) || sent == 0) {
+            if (!WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &sent,
+                           nullptr) ||
+                sent == 0) {
                 error = SystemMessage(GetLastError());
                 return false;
             }

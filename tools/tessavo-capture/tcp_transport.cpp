@@ -27,7 +27,8 @@ class TcpTransport : public FdTransport {
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
         addrinfo* found = nullptr;
-        if (int rc = ::getaddrinfo(host_.c_str(), std::to_string(port_).c_str(), &hints, &found); rc != 0) {
+        if (int rc = ::getaddrinfo(host_.c_str(), std::to_string(port_).c_str(), &hints, &found);
+            rc != 0) {
             error = "cannot resolve " + host_ + ": " + ::gai_strerror(rc);
             return false;
         }

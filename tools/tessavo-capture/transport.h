@@ -41,6 +41,7 @@ std::unique_ptr<Transport> MakeSerialTransport(const std::string& path, uint32_t
 // Null on Windows, where TCP bridges are not read.
 std::unique_ptr<Transport> MakeTcpTransport(const std::string& host, uint16_t port);
 // Null when the tool was built without libusb.
-std::unique_ptr<Transport> MakeUsbTransport(uint16_t vendor, uint16_t product, std::optional<int> interfaceNumber);
+std::unique_ptr<Transport> MakeUsbTransport(uint16_t vendor, uint16_t product,
+                                            std::optional<int> interfaceNumber);
 
 }  // namespace tessavo::capture

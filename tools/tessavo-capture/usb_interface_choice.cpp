@@ -51,7 +51,9 @@ std::optional<UsbChoice> ChooseDiagInterface(const std::vector<UsbInterfaceInfo>
         if (!Vendor(info)) continue;
         if (auto choice = BulkPair(info)) return choice;
     }
-    error = "no vendor-specific interface with a bulk IN and OUT endpoint pair; name one as VID:PID:INTERFACE";
+    error =
+        "no vendor-specific interface with a bulk IN and OUT endpoint pair; name one as "
+        "VID:PID:INTERFACE";
     return std::nullopt;
 }
 

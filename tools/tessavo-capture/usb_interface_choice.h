@@ -31,7 +31,7 @@ struct UsbInterfaceInfo {
 struct UsbChoice {
     uint8_t number = 0;  // the interface number
     uint8_t altSetting = 0;
-    uint8_t in = 0;   // endpoint addresses
+    uint8_t in = 0;  // endpoint addresses
     uint8_t out = 0;
 };
 

@@ -25,10 +25,12 @@ std::vector<UsbInterfaceInfo> DescribeInterfaces(const libusb_config_descriptor&
         const libusb_interface& entry = config.interface[i];
         for (int a = 0; a < entry.num_altsetting; ++a) {
             const libusb_interface_descriptor& alt = entry.altsetting[a];
-            UsbInterfaceInfo info{alt.bInterfaceNumber, alt.bAlternateSetting, alt.bInterfaceClass,
-                                  alt.bInterfaceSubClass, alt.bInterfaceProtocol, {}};
+            UsbInterfaceInfo info{alt.bInterfaceNumber,   alt.bAlternateSetting,
+                                  alt.bInterfaceClass,    alt.bInterfaceSubClass,
+                                  alt.bInterfaceProtocol, {}};
             for (int e = 0; e < alt.bNumEndpoints; ++e) {
-                info.endpoints.push_back({alt.endpoint[e].bEndpointAddress, alt.endpoint[e].bmAttributes});
+                info.endpoints.push_back(
+                    {alt.endpoint[e].bEndpointAddress, alt.endpoint[e].bmAttributes});
             }
             interfaces.push_back(std::move(info));
         }
@@ -49,7 +51,8 @@ class UsbTransport : public Transport {
         char text[64];
         std::snprintf(text, sizeof text, "USB %04x:%04x", vendor_, product_);
         std::string name = text;
-        if (claimed_ || wanted_) name += " interface " + std::to_string(claimed_ ? choice_.number : *wanted_);
+        if (claimed_ || wanted_)
+            name += " interface " + std::to_string(claimed_ ? choice_.number : *wanted_);
         return name;
     }
 
@@ -92,7 +95,8 @@ class UsbTransport : public Transport {
             rc = libusb_set_interface_alt_setting(handle_, choice_.number, choice_.altSetting);
         }
         if (rc != 0) {
-            error = "cannot claim " + Name() + " interface " + std::to_string(choice_.number) + ": " + UsbError(rc);
+            error = "cannot claim " + Name() + " interface " + std::to_string(choice_.number) +
+                    ": " + UsbError(rc);
             Close();
             return false;
         }
@@ -102,7 +106,8 @@ class UsbTransport : public Transport {
 
     ReadResult Read(std::span<uint8_t> buffer, int timeoutMs) override {
         int got = 0;
-        int rc = libusb_bulk_transfer(handle_, choice_.in, buffer.data(), static_cast<int>(buffer.size()), &got,
+        int rc = libusb_bulk_transfer(handle_, choice_.in, buffer.data(),
+                                      static_cast<int>(buffer.size()), &got,
                                       static_cast<unsigned>(timeoutMs));
         if (got > 0) return {ReadStatus::kData, static_cast<size_t>(got), {}};
         if (rc == 0 || rc == LIBUSB_ERROR_TIMEOUT) return {ReadStatus::kTimeout, 0, {}};
@@ -145,7 +150,8 @@ class UsbTransport : public Transport {
 
 }  // namespace
 
-std::unique_ptr<Transport> MakeUsbTransport(uint16_t vendor, uint16_t product, std::optional<int> interfaceNumber) {
+std::unique_ptr<Transport> MakeUsbTransport(uint16_t vendor, uint16_t product,
+                                            std::optional<int> interfaceNumber) {
     return std::make_unique<UsbTransport>(vendor, product, interfaceNumber);
 }
 

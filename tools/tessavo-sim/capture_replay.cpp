@@ -19,19 +19,22 @@ constexpr size_t kStampOffset = 8;
 
 uint64_t StampTicks(const std::vector<uint8_t>& packet) {
     uint64_t stamp = 0;
-    for (size_t i = 0; i < 8; ++i) stamp |= static_cast<uint64_t>(packet[kStampOffset + i]) << (8 * i);
+    for (size_t i = 0; i < 8; ++i)
+        stamp |= static_cast<uint64_t>(packet[kStampOffset + i]) << (8 * i);
     return stamp >> 16;  // the low 16 bits are a sub-tick count
 }
 
 }  // namespace
 
-bool LoadCaptureFrames(const std::string& path, std::vector<ReplayFrame>& frames, std::string& error) {
+bool LoadCaptureFrames(const std::string& path, std::vector<ReplayFrame>& frames,
+                       std::string& error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = "cannot open '" + path + "': " + std::strerror(errno);
         return false;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
     frames.clear();
     bool first = true;
     uint64_t lastTicks = 0;
@@ -41,8 +44,10 @@ bool LoadCaptureFrames(const std::string& path, std::vector<ReplayFrame>& frames
         if (!packet || packet->size() < kRecordHeadEnd || (*packet)[0] != cli::kCmdLog) return;
         ReplayFrame replay;
         replay.bytes.assign(frame.begin(), frame.end());
-        replay.logCode = static_cast<uint16_t>((*packet)[kLogCodeOffset] | ((*packet)[kLogCodeOffset + 1] << 8));
-        replay.recordHead.assign(packet->begin() + kRecordHeadBegin, packet->begin() + kRecordHeadEnd);
+        replay.logCode =
+            static_cast<uint16_t>((*packet)[kLogCodeOffset] | ((*packet)[kLogCodeOffset + 1] << 8));
+        replay.recordHead.assign(packet->begin() + kRecordHeadBegin,
+                                 packet->begin() + kRecordHeadEnd);
         const uint64_t ticks = StampTicks(*packet);
         if (!first && ticks > lastTicks) due += std::min(ticks - lastTicks, kMaxStepTicks);
         first = false;

@@ -25,6 +25,7 @@ inline constexpr uint64_t kTicksPerSecond = 800;  // time stamp units of 1.25 ms
 inline constexpr uint64_t kMaxStepTicks = kTicksPerSecond;
 
 // False with `error` set when the file cannot be read or holds no log frame.
-bool LoadCaptureFrames(const std::string& path, std::vector<ReplayFrame>& frames, std::string& error);
+bool LoadCaptureFrames(const std::string& path, std::vector<ReplayFrame>& frames,
+                       std::string& error);
 
 }  // namespace tessavo::sim

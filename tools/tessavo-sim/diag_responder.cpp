@@ -11,7 +11,8 @@ using cli::LogConfigOp;
 constexpr uint32_t kStatusRefused = 1;
 
 void PutText(std::vector<uint8_t>& out, std::string_view text, size_t width) {
-    for (size_t i = 0; i < width; ++i) out.push_back(i < text.size() ? static_cast<uint8_t>(text[i]) : 0);
+    for (size_t i = 0; i < width; ++i)
+        out.push_back(i < text.size() ? static_cast<uint8_t>(text[i]) : 0);
 }
 
 // Version reply: compile date and time, release date and time, version directory, then
@@ -31,9 +32,10 @@ std::vector<uint8_t> VersionReply() {
 // Extended build identity: format, two reserved bytes, hardware version (u32), model (u32),
 // then the build and model names, each ending in a zero byte.
 std::vector<uint8_t> BuildIdReply() {
-    std::vector<uint8_t> out{cli::kCmdExtBuildId, 0x02, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00,
-                             0x21, 0x00, 0x00, 0x00};
-    for (std::string_view text : {std::string_view("TESSAVO.SIM.1.0"), std::string_view("tessavo-sim")}) {
+    std::vector<uint8_t> out{
+        cli::kCmdExtBuildId, 0x02, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x21, 0x00, 0x00, 0x00};
+    for (std::string_view text :
+         {std::string_view("TESSAVO.SIM.1.0"), std::string_view("tessavo-sim")}) {
         out.insert(out.end(), text.begin(), text.end());
         out.push_back(0);
     }
@@ -43,7 +45,8 @@ std::vector<uint8_t> BuildIdReply() {
 }  // namespace
 
 DiagResponder::DiagResponder(ResponderFaults faults) : faults_(faults) {
-    for (uint32_t id = 0; id < cli::kEquipmentIds; ++id) masks_[id] = cli::EmptyLogMask(id, kLastItems[id]);
+    for (uint32_t id = 0; id < cli::kEquipmentIds; ++id)
+        masks_[id] = cli::EmptyLogMask(id, kLastItems[id]);
 }
 
 std::vector<uint8_t> DiagResponder::Answer(std::span<const uint8_t> request) {
@@ -82,7 +85,8 @@ std::vector<uint8_t> DiagResponder::AnswerLogConfig(std::span<const uint8_t> req
             break;
         case LogConfigOp::kSetMask: {
             cli::LogMask& mask = masks_[command->mask.equipment];
-            if (faults_.rejectMask || command->mask.lastItem > kLastItems[command->mask.equipment]) {
+            if (faults_.rejectMask ||
+                command->mask.lastItem > kLastItems[command->mask.equipment]) {
                 reply.status = kStatusRefused;
                 break;
             }
@@ -108,7 +112,8 @@ bool DiagResponder::Logging(uint16_t logCode) const {
 }
 
 bool DiagResponder::AnyLogging() const {
-    return std::any_of(masks_.begin(), masks_.end(), [](const cli::LogMask& m) { return !m.Empty(); });
+    return std::any_of(masks_.begin(), masks_.end(),
+                       [](const cli::LogMask& m) { return !m.Empty(); });
 }
 
 }  // namespace tessavo::sim

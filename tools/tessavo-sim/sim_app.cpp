@@ -53,8 +53,10 @@ class Simulator {
           endpoint_(endpoint),
           err_(err),
           responder_(ResponderFaults{options.rejectMask}) {
-        if (!options.commandLogPath.empty()) commandLog_.open(options.commandLogPath, std::ios::trunc);
-        if (!options.sentLogPath.empty()) sentLog_.open(options.sentLogPath, std::ios::binary | std::ios::trunc);
+        if (!options.commandLogPath.empty())
+            commandLog_.open(options.commandLogPath, std::ios::trunc);
+        if (!options.sentLogPath.empty())
+            sentLog_.open(options.sentLogPath, std::ios::binary | std::ios::trunc);
         if (!options.timingLogPath.empty()) timingLog_.open(options.timingLogPath, std::ios::trunc);
     }
 
@@ -75,7 +77,8 @@ class Simulator {
 
   private:
     void StartConnection() {
-        scanner_ = cli::FrameScanner([this](std::span<const uint8_t> frame, uint64_t) { OnRequest(frame); });
+        scanner_ = cli::FrameScanner(
+            [this](std::span<const uint8_t> frame, uint64_t) { OnRequest(frame); });
         scanner_.CheckFrames(false);
         written_ = 0;
         queued_ = 0;
@@ -106,16 +109,19 @@ class Simulator {
     }
 
     int MillisecondsToNextFrame() const {
-        if (next_ >= frames_.size() || options_.speed == 0) return next_ >= frames_.size() ? kIdlePollMs : 0;
+        if (next_ >= frames_.size() || options_.speed == 0)
+            return next_ >= frames_.size() ? kIdlePollMs : 0;
         auto due = DueTime(frames_[next_]);
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count();
+        auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count();
         return static_cast<int>(std::clamp<long long>(left, 0, kIdlePollMs));
     }
 
     Clock::time_point DueTime(const ReplayFrame& frame) const {
         const double seconds = static_cast<double>(frame.dueTicks - replayBase_) /
                                static_cast<double>(kTicksPerSecond) / options_.speed;
-        return replayStart_ + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+        return replayStart_ +
+               std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     }
 
     bool ReadRequests() {
@@ -135,11 +141,13 @@ class Simulator {
     void OnRequest(std::span<const uint8_t> frame) {
         auto packet = cli::OpenHdlcFrame(frame);
         if (commandLog_.is_open()) {
-            commandLog_ << (packet ? cli::HexText(*packet) : "bad-check " + cli::HexText(frame)) << '\n';
+            commandLog_ << (packet ? cli::HexText(*packet) : "bad-check " + cli::HexText(frame))
+                        << '\n';
             commandLog_.flush();
         }
         if (!packet || options_.noAnswer) return;
-        if (options_.answerDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options_.answerDelayMs));
+        if (options_.answerDelayMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(options_.answerDelayMs));
         Queue(cli::HdlcFrame(responder_.Answer(*packet)));
     }
 
@@ -178,14 +186,16 @@ class Simulator {
     void WriteQueued() {
         size_t size = queue_.size();
         bool cut = false;
-        if (options_.disconnectAfter != 0 && !cutDone_ && written_ + size >= options_.disconnectAfter) {
+        if (options_.disconnectAfter != 0 && !cutDone_ &&
+            written_ + size >= options_.disconnectAfter) {
             size = static_cast<size_t>(options_.disconnectAfter - written_);
             cut = true;
         }
         // A frame's time is taken as the write begins: its reader may have it before write()
         // returns to this process.
         const auto now =
-            std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+            std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+                .count();
         ssize_t count = size == 0 ? 0 : ::write(fd_, queue_.data(), size);
         if (count < 0) {
             if (errno == EAGAIN || errno == EINTR) return;
@@ -196,7 +206,9 @@ class Simulator {
         written_ += static_cast<uint64_t>(count);
         while (!pendingFrames_.empty() && pendingFrames_.front().first <= written_) {
             if (timingLog_.is_open()) {
-                timingLog_ << now << ' ' << cli::HexText(frames_[pendingFrames_.front().second].recordHead) << '\n';
+                timingLog_ << now << ' '
+                           << cli::HexText(frames_[pendingFrames_.front().second].recordHead)
+                           << '\n';
             }
             pendingFrames_.pop_front();
         }
@@ -259,13 +271,15 @@ int RunSimulator(const SimOptions& options, std::ostream& out, std::ostream& err
         return 1;
     }
     std::unique_ptr<SimEndpoint> endpoint =
-        options.pty ? OpenPtyEndpoint(error) : OpenTcpEndpoint(options.bindAddress, *options.tcpPort, error);
+        options.pty ? OpenPtyEndpoint(error)
+                    : OpenTcpEndpoint(options.bindAddress, *options.tcpPort, error);
     if (!endpoint) {
         err << "tessavo-sim: " << error << '\n';
         return 1;
     }
     std::signal(SIGPIPE, SIG_IGN);
-    out << "tessavo-sim: " << (options.pty ? "serving " : "listening on ") << endpoint->Describe() << '\n';
+    out << "tessavo-sim: " << (options.pty ? "serving " : "listening on ") << endpoint->Describe()
+        << '\n';
     out.flush();
     Simulator simulator(options, std::move(frames), *endpoint, err);
     return simulator.Run();

@@ -138,7 +138,8 @@ std::unique_ptr<SimEndpoint> OpenPtyEndpoint(std::string& error) {
     return endpoint;
 }
 
-std::unique_ptr<SimEndpoint> OpenTcpEndpoint(const std::string& address, uint16_t port, std::string& error) {
+std::unique_ptr<SimEndpoint> OpenTcpEndpoint(const std::string& address, uint16_t port,
+                                             std::string& error) {
     auto endpoint = std::make_unique<TcpEndpoint>();
     if (!endpoint->Open(address, port, error)) return nullptr;
     return endpoint;

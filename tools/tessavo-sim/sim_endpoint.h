@@ -23,6 +23,7 @@ class SimEndpoint {
 
 std::unique_ptr<SimEndpoint> OpenPtyEndpoint(std::string& error);
 // `port` 0 lets the system choose one.
-std::unique_ptr<SimEndpoint> OpenTcpEndpoint(const std::string& address, uint16_t port, std::string& error);
+std::unique_ptr<SimEndpoint> OpenTcpEndpoint(const std::string& address, uint16_t port,
+                                             std::string& error);
 
 }  // namespace tessavo::sim

@@ -17,7 +17,8 @@ struct SimOptions {
     bool loop = false;
     std::string commandLogPath;  // every request received, one line of hex each
     std::string sentLogPath;     // every byte written to the port
-    std::string timingLogPath;   // per log frame: monotonic ns at the write of its last byte, record head
+    std::string
+        timingLogPath;  // per log frame: monotonic ns at the write of its last byte, record head
     // Fault injection.
     uint64_t disconnectAfter = 0;  // bytes; 0 never
     uint64_t garbageEvery = 0;     // log frames; 0 never
