@@ -4,6 +4,7 @@
 #include <charconv>
 #include <sstream>
 
+#include "capture_app.h"
 #include "item_filter.h"
 #include "serial_speed.h"
 
@@ -172,7 +173,7 @@ CaptureParse ParseCaptureCommandLine(const std::vector<std::string>& args) {
         }
     } catch (const CLI::ParseError& e) {
         std::ostringstream out, err;
-        result.exitCode = app.exit(e, out, err) == 0 ? 0 : 2;
+        result.exitCode = app.exit(e, out, err) == 0 ? 0 : kExitUsage;
         result.message = out.str() + err.str();
     }
     return result;

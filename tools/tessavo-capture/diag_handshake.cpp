@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "capture_app.h"
 #include "hdlc_codec.h"
 #include "run_control.h"
 
@@ -83,7 +84,7 @@ SetupOutcome SetUpLogging(DiagExchange& exchange, const CodeSelection& codes, bo
             outcome.exitCode = cli::StopExitStatus(cli::StopSignal());
             outcome.message = "stopped during the handshake";
         } else {
-            outcome.exitCode = 3;
+            outcome.exitCode = kExitDevice;
             outcome.message = asked == AskOutcome::kGone
                                   ? "the device went away during " + step + ": " + error
                                   : "no answer to " + step + " after " +
@@ -93,7 +94,7 @@ SetupOutcome SetUpLogging(DiagExchange& exchange, const CodeSelection& codes, bo
     };
     AskOutcome asked = exchange.Ask(cli::VersionRequest(), reply, error);
     if (asked == AskOutcome::kTimeout) {
-        outcome.exitCode = 3;
+        outcome.exitCode = kExitDevice;
         outcome.message = "no DIAG response on " + exchange.PortName() + " after " +
                           SecondsText(exchange.TimeoutSeconds()) +
                           " s (is this the diagnostic interface?)";
@@ -121,7 +122,7 @@ SetupOutcome SetUpLogging(DiagExchange& exchange, const CodeSelection& codes, bo
     if (asked != AskOutcome::kReply) return failed(asked, "the log mask");
     auto set = cli::ParseLogConfigReply(reply);
     if (!set || cli::IsErrorReply(reply)) {
-        outcome.exitCode = 4;
+        outcome.exitCode = kExitRefused;
         outcome.message =
             "the handset did not take the log mask (" +
             (cli::IsErrorReply(reply) ? ErrorReplyText(reply) : "a reply that does not parse") +
@@ -129,7 +130,7 @@ SetupOutcome SetUpLogging(DiagExchange& exchange, const CodeSelection& codes, bo
         return outcome;
     }
     if (set->status != 0) {
-        outcome.exitCode = 4;
+        outcome.exitCode = kExitRefused;
         outcome.message = "the handset refused the log mask: status " + std::to_string(set->status);
         return outcome;
     }
