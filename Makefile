@@ -1,6 +1,6 @@
 # Convenience targets; everything is driven by CMake presets.
-.PHONY: all deps build test test-asan coverage bench bench-python plot-sample fuzz fuzz-build \
-	fuzz-long fuzz-coverage demo clean format
+.PHONY: all deps build test test-asan coverage bench bench-capture bench-python plot-sample fuzz \
+	fuzz-build fuzz-long fuzz-coverage demo demo-live clean format
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
@@ -26,6 +26,14 @@ demo: deps
 	build/tools/tessavo-decode -q --format csv -o build/demo/state.csv $(DEMO_SAMPLE)
 	build/tools/tessavo-decode -q --format summary $(DEMO_SAMPLE)
 	@echo "Wrote build/demo/items.jsonl and build/demo/state.csv"
+
+# Live capture without a handset: the simulator replays the sample at 10x its pace on a
+# pseudo-terminal, tessavo-capture shows the live view for 20 s and records it under
+# build/demo/, and tessavo-decode summarises the recording.
+demo-live: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target tessavo-capture tessavo-sim tessavo-decode
+	scripts/demo-live.sh
 
 test: build
 	ctest --preset default -j $(JOBS)
@@ -60,6 +68,11 @@ bench: deps
 	cmake --preset bench
 	cmake --build --preset bench -j $(JOBS) --target tessavo_bench
 	./build-bench/bench/tessavo_bench
+
+# Live capture at full speed over a pty and over TCP: MB/s, items/s, CPU per MB and the
+# latency from the simulator's write to the JSON line (median, 99th percentile).
+bench-capture: build
+	$(PYTHON) bench/capture_bench.py
 
 # The Python package runs on Debian's Python and its packages (python3-pandas, ...), which a
 # python3 earlier on PATH (pyenv, a virtualenv) may not see.
