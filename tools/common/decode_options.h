@@ -13,7 +13,7 @@
 
 namespace tessavo::cli {
 
-enum class OutputFormat { kJsonl, kCsv, kSummary, kDtlog };
+enum class OutputFormat { kJsonl, kCsv, kSummary, kDtlog, kEvents };
 enum class CatalogueFormat { kCsv, kJson };
 enum class CsvLayout { kWide, kLong };
 

@@ -11,6 +11,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "drive_kpis.h"
 #include "item_sink.h"
 #include "item_time.h"
 
@@ -31,7 +32,6 @@ class SummarySink : public ItemSink {
     };
     static constexpr size_t kRangeCount = 10;
     static constexpr size_t kIdentityCount = 7;
-    static constexpr size_t kEventCount = 9;
 
   private:
     void WriteNotReported(const RunStats& stats);
@@ -47,7 +47,7 @@ class SummarySink : public ItemSink {
     uint64_t unidentified_ = 0;
     std::array<Range, kRangeCount> ranges_{};
     std::array<std::set<int32_t>, kIdentityCount> identities_;
-    std::array<uint64_t, kEventCount> events_{};
+    DriveAnalysis analysis_;  // the call, connection and handoff events and the KPIs
 };
 
 }  // namespace tessavo::cli

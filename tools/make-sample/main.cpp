@@ -37,5 +37,10 @@ int main(int argc, char** argv) {
     }
     std::printf("  damaged frames %d, junk runs %d, bare 0x7E %d\n", l.damagedFrames, l.junkRuns,
                 l.bareFlags);
+    std::printf("events (s from the start):\n");
+    for (const tessavo::sample::SampleEvent& e : l.events) {
+        std::printf("  %7.3f  %-20s %s\n", static_cast<double>(e.ms) / 1000.0, e.name.c_str(),
+                    e.details.c_str());
+    }
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "csv_sink.h"
 #include "decoder_session.h"
 #include "dtlog_sink.h"
+#include "events_sink.h"
 #include "frame_scan.h"
 #include "jsonl_sink.h"
 #include "output_file.h"
@@ -322,6 +323,9 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
         case OutputFormat::kDtlog:
             mainSink = std::make_unique<DtLogSink>(out, clock, options.filter);
             break;
+        case OutputFormat::kEvents:
+            mainSink = std::make_unique<EventsSink>(out, clock);
+            break;
     }
     std::vector<std::unique_ptr<ItemSink>> sideSinks;
     if (!options.outfileRecordsPath.empty()) {
@@ -335,11 +339,9 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
 
     RunStats stats;
     ItemSelection selection;
-    // The summary shows neither directions nor structured parameters; --decoded-only looks at
-    // the latter.
+    // The summary shows no directions; its event rules read the pilot tables (structured).
     const bool summary = options.format == OutputFormat::kSummary;
     selection.direction = !summary;
-    selection.structs = !summary || options.filter.decodedOnly;
     selection.inherited = options.inherited && options.format == OutputFormat::kJsonl;
     selection.dtlog = options.dtlog;
     selection.outFile = options.outFile;

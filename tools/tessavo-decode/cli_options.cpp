@@ -25,7 +25,8 @@ Formats: jsonl, one object per report item; csv, one row per item and a column p
 parameter the input sets, each cell the last-known value (empty once cleared), or with
 --csv-layout long one row per freshly set value; summary, counts, radio value ranges,
 identities, events and what yielded no item; dtlog, the library's DTLog lines, each after
-the index and time of the item it describes. --list-params names every parameter with its
+the index and time of the item it describes; events, one CSV row per call, connection and
+handoff event (time, technology, event, details, item number). --list-params names every parameter with its
 unit and meaning.
 
 Times are true instants: the handset's GPS time less the leap seconds of its date, in UTC
@@ -198,7 +199,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 
     std::string format = "jsonl";
     app.add_option("--format", format, "Output format")
-        ->check(CLI::IsMember({"jsonl", "csv", "summary", "dtlog"}))
+        ->check(CLI::IsMember({"jsonl", "csv", "summary", "dtlog", "events"}))
         ->capture_default_str();
     app.add_option("-o,--output", options.outputPath, "Write the output here, not to stdout")
         ->type_name("FILE");
@@ -325,6 +326,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (format == "csv") options.format = OutputFormat::kCsv;
     if (format == "summary") options.format = OutputFormat::kSummary;
     if (format == "dtlog") options.format = OutputFormat::kDtlog;
+    if (format == "events") options.format = OutputFormat::kEvents;
     options.moduleType = *ParseModuleType(module);
     options.hostTime = *ParseHostTime(hostTime);
     options.chunkSize = *ParseChunkSize(chunkSize);
