@@ -49,6 +49,7 @@ struct CliOptions {
     std::string timeZone;  // IANA name for local times; empty: UTC
     ItemFilter filter;     // applies to the chosen format, not to the side files
     CsvLayout csvLayout = CsvLayout::kWide;
+    bool carryForwardAll = false;  // wide CSV: keep values their validity rule ends
 };
 
 }  // namespace tessavo::cli

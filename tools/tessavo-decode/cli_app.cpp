@@ -310,13 +310,15 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
                 clock, options.filter);
             break;
         case OutputFormat::kCsv:
-            if (FindsCsvColumns(inputs, options)) {
-                mainSink = std::make_unique<CsvSink>(out, clock);
-            } else {
-                mainSink = std::make_unique<CsvSink>(out, ColumnsFromNames(options.filter.params),
-                                                     options.csvLayout == CsvLayout::kLong, clock);
-            }
+        {
+            auto csv = FindsCsvColumns(inputs, options)
+                           ? std::make_unique<CsvSink>(out, clock)
+                           : std::make_unique<CsvSink>(out, ColumnsFromNames(options.filter.params),
+                                                       options.csvLayout == CsvLayout::kLong, clock);
+            csv->SetCarryForwardAll(options.carryForwardAll);
+            mainSink = std::move(csv);
             break;
+        }
         case OutputFormat::kSummary:
             mainSink = std::make_unique<SummarySink>(out, clock);
             break;

@@ -294,6 +294,13 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                    "set value (index, time, log code, parameter, value, unit)")
         ->check(CLI::IsMember({"wide", "long"}))
         ->capture_default_str();
+    std::string carryForward = "valid";
+    app.add_option("--carry-forward", carryForward,
+                   "Wide CSV: valid, a cell is empty where the value no longer holds (a "
+                   "measurement older than its window, a traffic value off traffic, an EV-DO "
+                   "value while EV-DO is inactive); all, every last-known value")
+        ->check(CLI::IsMember({"valid", "all"}))
+        ->capture_default_str();
     app.add_flag("-q,--quiet", options.quiet, "No progress bar on standard error");
 
     std::string listParams;
@@ -331,6 +338,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     options.hostTime = *ParseHostTime(hostTime);
     options.chunkSize = *ParseChunkSize(chunkSize);
     if (csvLayout == "long") options.csvLayout = CsvLayout::kLong;
+    options.carryForwardAll = carryForward == "all";
     std::string ignored;
     if (!logCodes.empty()) options.filter.logCodes = *ParseLogCodes(logCodes, ignored);
     if (!params.empty()) {
