@@ -1,5 +1,5 @@
 # Convenience targets; everything is driven by CMake presets.
-.PHONY: all deps build test test-asan coverage bench bench-python plot-sample fuzz demo clean format
+.PHONY: all deps build test test-asan coverage bench bench-python bench-analysis plot-sample report-sample fuzz demo clean format
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
@@ -73,6 +73,14 @@ bench-python: build
 plot-sample: build
 	PYTHONPATH=build/python $(PYTHON) -m tessavo.plot samples/drive_test.bin \
 		-o docs/drive_test.png --title "samples/drive_test.bin"
+
+# The HTML report of the bundled sample (build/report-sample.html), checked in headless Chromium
+# (no console errors, no network requests, the KPIs and chart markers of the analysis), with a
+# screenshot in build/report-sample.png.
+report-sample: build
+	PYTHONPATH=build/python $(PYTHON) -m tessavo.report samples/drive_test.bin \
+		-o build/report-sample.html
+	scripts/run-pytest.sh $(PYTHON) build python/tests/test_report_browser.py -rs
 
 FUZZ_SECONDS ?= 120
 

@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -16,6 +17,8 @@
 #include "decoder_session.h"
 #include "drive_kpis.h"
 #include "item_time.h"
+#include "param_catalogue.h"
+#include "param_validity.h"
 
 namespace py = pybind11;
 
@@ -89,6 +92,25 @@ py::dict KpisToPython(const KpiReport& report) {
     return kpis;
 }
 
+// Feeds the captures in order to `session` as one stream; the error text, empty if none.
+std::string FeedFiles(const std::vector<std::string>& paths, DecoderSession& session) {
+    std::vector<char> buffer(kDefaultChunkSize);
+    for (const std::string& path : paths) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return "cannot open '" + path + "': " + std::strerror(errno);
+        uint64_t offset = 0;
+        while (in) {
+            in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            const auto count = static_cast<size_t>(in.gcount());
+            if (count == 0) break;
+            session.FeedStream({reinterpret_cast<const uint8_t*>(buffer.data()), count}, path,
+                               offset);
+            offset += count;
+        }
+    }
+    return {};
+}
+
 // Decodes the captures in order as one stream; returns (events, kpis).
 py::tuple Analyse(const std::vector<std::string>& paths, uint32_t moduleType,
                   const py::dict& given) {
@@ -115,23 +137,7 @@ py::tuple Analyse(const std::vector<std::string>& paths, uint32_t moduleType,
         if (!session.Open()) {
             error = "cannot create a decoder object: " + messages.str();
         }
-        std::vector<char> buffer(kDefaultChunkSize);
-        for (size_t i = 0; error.empty() && i < paths.size(); ++i) {
-            std::ifstream in(paths[i], std::ios::binary);
-            if (!in) {
-                error = "cannot open '" + paths[i] + "': " + std::strerror(errno);
-                break;
-            }
-            uint64_t offset = 0;
-            while (in) {
-                in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-                const auto count = static_cast<size_t>(in.gcount());
-                if (count == 0) break;
-                session.FeedStream({reinterpret_cast<const uint8_t*>(buffer.data()), count},
-                                   paths[i], offset);
-                offset += count;
-            }
-        }
+        if (error.empty()) error = FeedFiles(paths, session);
         report = analysis.Finish();
     }
     if (!error.empty()) throw py::value_error(error);
@@ -140,6 +146,70 @@ py::tuple Analyse(const std::vector<std::string>& paths, uint32_t moduleType,
         eventRows.append(py::make_tuple(e.utcMicroseconds, e.technology, e.event, e.details, e.item));
     }
     return py::make_tuple(eventRows, KpisToPython(report));
+}
+
+// The values of scalar parameters over time as the state view shows them: a point at every
+// fresh value, and a NaN point where the value stops being valid (param_validity.h), so a
+// chart draws a gap there. {name: (UTC microseconds, values)}.
+py::dict Series(const std::vector<std::string>& paths, uint32_t moduleType,
+                const std::vector<std::string>& names) {
+    struct Track {
+        uint16_t index;
+        uint32_t id;
+        double scale;
+        bool shown = false;
+        std::vector<int64_t> times;
+        std::vector<double> values;
+    };
+    std::vector<Track> tracks;
+    for (const std::string& name : names) {
+        const ParamInfo* info = FindParamByName(name);
+        if (info == nullptr || info->kind != ParamKind::kScalar) {
+            throw py::value_error("'" + name + "' is not a scalar parameter of the catalogue");
+        }
+        tracks.push_back({static_cast<uint16_t>(info - ScalarParams().data()), info->id,
+                          static_cast<double>(std::max(info->scale, 1))});
+    }
+    CliOptions cliOptions;
+    cliOptions.moduleType = moduleType;
+    std::ostringstream messages;
+    std::string error;
+    {
+        py::gil_scoped_release release;
+        const ItemClock clock;
+        ValidityTracker validity;
+        DecoderSession session(
+            cliOptions, ItemSelection{},
+            [&](const ItemView& item) {
+                validity.Observe(item);
+                const UtcInstant utc = clock.ToUtc(item.time);
+                const int64_t at = utc.seconds * 1000000 + utc.microseconds;
+                for (Track& track : tracks) {
+                    bool fresh = false;
+                    for (const DecodeParam& param : item.currentParams) {
+                        if (param.id != track.id || param.state != TESSAVO_STATE_FRESH) continue;
+                        track.times.push_back(at);
+                        track.values.push_back(param.value / track.scale);
+                        fresh = true;
+                    }
+                    const bool valid = validity.Valid(track.index, item.time);
+                    if (track.shown && !valid && !fresh) {
+                        track.times.push_back(at);
+                        track.values.push_back(std::nan(""));
+                    }
+                    track.shown = valid;
+                }
+            },
+            messages);
+        error = session.Open() ? FeedFiles(paths, session)
+                               : "cannot create a decoder object: " + messages.str();
+    }
+    if (!error.empty()) throw py::value_error(error);
+    py::dict result;
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        result[py::str(names[i])] = py::make_tuple(tracks[i].times, tracks[i].values);
+    }
+    return result;
 }
 
 py::list KindList() {
@@ -162,5 +232,8 @@ PYBIND11_MODULE(_analysis, m) {
           "Decodes the captures as one stream; returns (events, kpis): events as (UTC microseconds, "
           "technology, event, details, item) tuples, kpis as a dict of values, event_counts, "
           "distributions and pns.");
+    m.def("series", &tessavo::cli::Series, py::arg("paths"), py::arg("module"), py::arg("names"),
+          "{name: (UTC microseconds, values)}: each fresh value, and NaN where it stops being "
+          "valid.");
     m.def("event_kinds", &tessavo::cli::KindList, "(name, technology, label) of every event kind");
 }

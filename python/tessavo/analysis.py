@@ -3,6 +3,7 @@ and of its summary, through the extension tessavo._analysis (one implementation 
 
     from tessavo import analysis
     ev = analysis.events("drive.bin")       # DataFrame: time (UTC), technology, event, ...
+    rx = analysis.series("drive.bin", ["rx_power"])["rx_power"]  # NaN where not valid
     k = analysis.kpis("drive.bin")          # values, event counts, distributions, PN table
     k["values"]["call_setup_success_rate"]
 
@@ -24,7 +25,7 @@ except ImportError as error:  # pragma: no cover - depends on the build
 COLUMNS = ("time", "technology", "event", "details", "item")
 
 
-def _run(source, module, options):
+def _arguments(source, module):
     if _analysis is None:
         raise ImportError("tessavo.analysis needs the extension tessavo._analysis, built with "
                           "pybind11 (Debian pybind11-dev) by the project's build") from _IMPORT_ERROR
@@ -35,7 +36,24 @@ def _run(source, module, options):
         if key not in MODULES:
             raise ValueError(f"unknown module type {module!r}; one of {', '.join(MODULES)}")
         module_type = MODULES[key]
-    return _analysis.analyse([os.fspath(p) for p in paths], module_type, options)
+    return [os.fspath(p) for p in paths], module_type
+
+
+def _run(source, module, options):
+    paths, module_type = _arguments(source, module)
+    return _analysis.analyse(paths, module_type, options)
+
+
+def series(source, names, module="B101"):
+    """{name: pandas Series over UTC time} of scalar parameters: each fresh value, and NaN
+    where the value stops being valid (its validity rule), so that plots show a gap."""
+    import pandas as pd
+
+    paths, module_type = _arguments(source, module)
+    found = _analysis.series(paths, module_type, list(names))
+    return {name: pd.Series(values, index=pd.to_datetime(times, unit="us", utc=True), name=name,
+                            dtype=float)
+            for name, (times, values) in found.items()}
 
 
 def analyse(source, module="B101", **options):
