@@ -349,9 +349,9 @@ TEST(CliViews, LongCsvRoundTripsToTheWideTable) {
 }
 
 // A command before the first log is dropped; the library ignores log codes 0x1177 and 0x1065
-// (listed in code order); a 0x106E log is an EV-DO connection attempt. The bundled sample has
-// the identities, origination and ten damaged frames its README lists, and 480 of its 960
-// 0x119A frames sampled away.
+// (listed in code order); a 0x106E log with no count moved and outcome 0 is a failed EV-DO
+// connection attempt. The bundled sample has the identities, two call attempts and ten
+// damaged frames its README lists, and 480 of its 960 0x119A frames sampled away.
 TEST(CliViews, SummaryFigures) {
     TempFile capture(Concat({Frame(Bytes{0x40, 0, 0, 0, 0, 0}), kCapture,
                              LogFrame(0x1177, 801, {}), LogFrame(0x1065, 802, Words({1})),
@@ -360,10 +360,10 @@ TEST(CliViews, SummaryFigures) {
         {capture.Path(),
          {"  ignored or unsupported code  2 in 2 log codes\n", "  command before the first log 1\n",
           "  ignored log codes            0x1065:1 0x1177:1\n",
-          "  EV-DO connection attempts             1\n"}},
+          "  EV-DO connection failures             1\n"}},
         {kSample,
          {"  SID               13824\n", "  1x channels       283 384\n",
-          "  1x originations                       1\n", "  bad CRC                      10\n",
+          "  1x call attempts                      2\n", "  bad CRC                      10\n",
           "  throttled (sampled)          480\n", "  0x1007  49\n  0x1008  14\n",
           "  0x1070  104\n  0x1192  46\n"}}};
     for (const auto& [file, lines] : cases) {

@@ -295,18 +295,20 @@ void EventEngine::ActiveSet(const ItemView& item, std::span<const uint8_t> pilot
 void EventEngine::Evdo(const ItemView& item) {
     if (auto outcome = Fresh(item, kDoConnOutcome)) {
         // The record's counters since power-up tell the outcome: the one that moved since the
-        // previous record (on the first, a failure count of 0 means success). The outcome
-        // field only decides when neither tells.
+        // previous record (on the first, the only one above 0). The outcome field decides
+        // only when they do not tell.
         const auto successes = Fresh(item, kDoConnSuccesses);
         const auto failures = Fresh(item, kDoConnFailures);
         bool success = *outcome == kConnectionSucceeded;
         if (successes && failures) {
-            const auto [before, failedBefore] = doCounts_.value_or(std::pair<int32_t, int32_t>(
-                *failures == 0 ? *successes - 1 : *successes, *failures == 0 ? 0 : *failures - 1));
-            if (*successes > before) {
-                success = true;
-            } else if (*failures > failedBefore) {
-                success = false;
+            if (doCounts_) {
+                if (*successes > doCounts_->first) {
+                    success = true;
+                } else if (*failures > doCounts_->second) {
+                    success = false;
+                }
+            } else if ((*successes == 0) != (*failures == 0)) {
+                success = *failures == 0;  // the first record: only one count has moved
             }
             doCounts_ = std::make_pair(*successes, *failures);
         }
