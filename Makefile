@@ -69,6 +69,11 @@ BENCH_CAPTURE ?= ../shared/captures/sprint_2015.mi2log
 bench-python: build
 	PYTHONPATH=build/python $(PYTHON) python/benchmarks/dataframe_throughput.py $(BENCH_CAPTURE)
 
+# Time and peak memory of the events and KPIs (tessavo-decode --format events, and the summary
+# that includes them) on a real capture and on it repeated 10 and 100 times.
+bench-analysis: build
+	scripts/bench-analysis.sh build $(BENCH_CAPTURE)
+
 # Redraws docs/drive_test.png, the README's picture of the bundled sample.
 plot-sample: build
 	PYTHONPATH=build/python $(PYTHON) -m tessavo.plot samples/drive_test.bin \
