@@ -97,3 +97,27 @@ def _kpis_dict(kpis):
     pns = pd.DataFrame(kpis["pns"], columns=["pn", "best_seconds", "mean_ecio", "reports"])
     return {"values": values, "units": units, "event_counts": dict(kpis["event_counts"]),
             "distributions": distributions, "pns": pns}
+
+
+def valid_only(frame, source, module="B101"):
+    """A copy of a wide frame (tessavo.to_dataframe of the same source) with every cell
+    emptied where its parameter's value is not valid at that row's time (the validity rules
+    of tessavo-decode's CSV; its --carry-forward all is the frame as it is)."""
+    import numpy as np
+    import pandas as pd
+
+    from . import catalogue
+
+    scalars = {p.name for p in catalogue.SCALARS}
+    names = [c for c in frame.columns if c in scalars]
+    out = frame.copy()
+    if not names or not len(frame):
+        return out
+    times = pd.DatetimeIndex(frame["time"] if "time" in frame.columns else frame.index).asi8
+    for name, values in series(source, names, module).items():
+        points = values.index.asi8
+        shown = values.notna().to_numpy()
+        at = np.searchsorted(points, times, side="right") - 1
+        valid = (at >= 0) & shown[np.clip(at, 0, None)] if len(points) else np.zeros(len(times), bool)
+        out[name] = out[name].where(valid)
+    return out

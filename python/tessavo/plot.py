@@ -13,6 +13,7 @@ import sys
 from pathlib import Path
 
 from . import catalogue
+from .analysis import valid_only
 from .dataframe import to_dataframe
 
 # (title, unit, [(column, label)], [(column, label)] on a second axis)
@@ -52,6 +53,8 @@ def plot(capture, output, title=None, **options):
     wanted = {c for panel in PANELS for c, _ in panel[2] + panel[3]}
     known = {p.name for p in catalogue.SCALARS} | {v.name for v in catalogue.VIEWS}
     frame = to_dataframe(capture, params=sorted(wanted & known), **options)
+    # Values are drawn only while valid: a gap where a technology's logging or state ended.
+    frame = valid_only(frame, capture, options.get("module", "B101"))
     present = [panel for panel in PANELS
                if any(frame[c].notna().any() for c, _ in panel[2] + panel[3] if c in frame)]
     present = present or PANELS[:1]

@@ -59,3 +59,18 @@ def test_errors():
         analysis.events("/nonexistent/capture.bin")
     with pytest.raises(ValueError, match="unknown module type"):
         analysis.events(SAMPLE, module="B999")
+
+
+def test_valid_only_empties_what_the_cli_empties():
+    """The frame after valid_only has the cells of tessavo-decode's CSV state view."""
+    import tessavo
+
+    names = ["rx_power", "tx_power", "best_pilot_ecio"]
+    frame = analysis.valid_only(tessavo.to_dataframe(SAMPLE, params=names), SAMPLE)
+    rows = list(csv.DictReader(io.StringIO(
+        cli("--format", "csv", "--params", ",".join(names), SAMPLE).decode())))
+    assert len(rows) == len(frame)
+    for name in names:
+        shown = [row[name] != "" for row in rows]
+        assert list(frame[name].notna()) == shown, name
+    assert not shown[-1] and sum(shown) > 1000  # best Ec/Io ends with the 1x logs
