@@ -84,7 +84,7 @@ plot-sample: build
 # screenshot in build/report-sample.png.
 report-sample: build
 	PYTHONPATH=build/python $(PYTHON) -m tessavo.report samples/drive_test.bin \
-		-o build/report-sample.html
+		--track samples/drive_test.gpx -o build/report-sample.html
 	scripts/run-pytest.sh $(PYTHON) build python/tests/test_report_browser.py -rs
 
 FUZZ_SECONDS ?= 120

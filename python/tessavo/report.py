@@ -120,7 +120,36 @@ def cdf_chart(name, unit, cdf):
     return _svg_open("cdf", f"CDF of {name}", count) + labels + "".join(parts) + "</svg>"
 
 
-def capture_section(path, module="B101", **options):
+def route_chart(points, events, colours):
+    """SVG of the route: a marker per located measurement coloured by its best Ec/Io bin, and
+    the events where they happened. No map tiles: longitude and latitude, true to scale."""
+    from .positions import ECIO_BINS, ecio_bin
+
+    if points.empty:
+        return ""
+    lon = list(points["longitude"]) + list(events["longitude"])
+    lat = list(points["latitude"]) + list(events["latitude"])
+    squeeze = math.cos(math.radians(sum(lat) / len(lat)))  # metres per degree, east vs north
+    width = (max(lon) - min(lon)) * squeeze or 1e-3
+    height = (max(lat) - min(lat)) or 1e-3
+    span = max(width, height * (_W - _L - _R) / (_H - _T - _B))
+    x = _scale(min(lon), min(lon) + span / squeeze, _L, _W - _R)
+    y = _scale(min(lat), min(lat) + span * (_H - _T - _B) / (_W - _L - _R), _H - _B, _T)
+    rgb = {name: f"#{c[6:8]}{c[4:6]}{c[2:4]}" for _, name, c in ECIO_BINS}
+    rgb["ecio_unknown"] = "#808080"
+    parts = [f'<circle class="pt" cx="{x(o):.1f}" cy="{y(a):.1f}" r="2.5" '
+             f'fill="{rgb[ecio_bin(e)]}"/>'
+             for o, a, e in zip(points["longitude"], points["latitude"], points["best_pilot_ecio"])]
+    for o, a, name in zip(events["longitude"], events["latitude"], events["event"]):
+        parts.append(f'<rect class="ev" x="{x(o) - 4:.1f}" y="{y(a) - 4:.1f}" width="8" '
+                     f'height="8" fill="none" stroke="{colours[name]}">'
+                     f'<title>{escape(name)}</title></rect>')
+    legend = ", ".join(f"{name} {colour}" for name, colour in rgb.items())
+    return (_svg_open("route", "Route coloured by best Ec/Io", len(points), len(events)) +
+            f'<text x="{_L + 200}" y="14">{escape(legend)}</text>' + "".join(parts) + "</svg>")
+
+
+def capture_section(path, module="B101", track=None, **options):
     events, kpis = analysis.analyse(path, module, **options)
     colours = {name: EVENT_COLOURS[i % len(EVENT_COLOURS)]
                for i, (name, _, _) in enumerate(analysis.event_kinds())}
@@ -158,7 +187,17 @@ def capture_section(path, module="B101", **options):
         "pns": [{"pn": r.pn, "best": _number(r.best_seconds, 1), "ecio": _number(r.mean_ecio),
                  "reports": r.reports} for r in kpis["pns"].itertuples()],
         "counts": kpis["event_counts"],
+        "route": _route(path, track, module, colours),
     }
+
+
+def _route(path, track, module, colours):
+    if track is None:
+        return ""
+    from .positions import located_points
+
+    points, located = located_points(path, track, module)
+    return route_chart(points, located, colours)
 
 
 def _campaign(sections):
@@ -192,11 +231,15 @@ def _campaign(sections):
     return {"columns": [label for _, label in CAMPAIGN], "rows": rows}
 
 
-def build(captures, title=None, module="B101", **options):
-    """The report's HTML text for one or several captures."""
+def build(captures, title=None, module="B101", track=None, **options):
+    """The report's HTML text for one or several captures; `track` a GPX or NMEA file whose
+    positions draw the route."""
     import jinja2
 
-    sections = [capture_section(path, module, **options) for path in captures]
+    from .positions import read_track
+
+    fixes = read_track(track) if track else None
+    sections = [capture_section(path, module, fixes, **options) for path in captures]
     env = jinja2.Environment(autoescape=True, undefined=jinja2.StrictUndefined)
     return env.from_string(PAGE).render(
         title=title or ("Drive test: " + ", ".join(s["name"] for s in sections)),
@@ -210,9 +253,10 @@ def main(argv=None):
     parser.add_argument("-o", "--output", default="report.html", help="HTML file to write")
     parser.add_argument("--title", help="title of the page")
     parser.add_argument("--module", default="B101", help="module type (default B101)")
+    parser.add_argument("--track", help="GPS track (GPX 1.1 or NMEA 0183) to draw the route")
     args = parser.parse_args(argv)
     try:
-        html = build(args.captures, title=args.title, module=args.module)
+        html = build(args.captures, title=args.title, module=args.module, track=args.track)
         Path(args.output).write_text(html, encoding="utf-8")
     except (OSError, ValueError) as error:
         print(f"tessavo.report: {error}", file=sys.stderr)

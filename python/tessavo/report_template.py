@@ -85,7 +85,7 @@ ended). <label><input type="checkbox" id="show-events" checked> event markers</l
 {% else %}<p class="note">No 1x pilot reports.</p>{% endif %}
 
 <h3>Route</h3>
-<p class="note">No position data: the capture has no position fixes and no track was merged.</p>
+{% if c.route %}{{ c.route|safe }}{% else %}<p class="note">No positions: no GPS track was given (--track).</p>{% endif %}
 </section>
 {% endfor %}
 <script>

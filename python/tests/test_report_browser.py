@@ -9,7 +9,7 @@ import shutil
 import pytest
 
 from conftest import BUILD, SAMPLE
-from tessavo import analysis, report
+from tessavo import analysis, positions, report
 
 CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
 DRIVER = shutil.which("chromedriver")
@@ -37,7 +37,8 @@ def browser():
 @pytest.fixture(scope="module")
 def page(browser):
     path = BUILD / "report-sample.html"
-    path.write_text(report.build([SAMPLE]), encoding="utf-8")
+    track = SAMPLE.with_suffix(".gpx")
+    path.write_text(report.build([SAMPLE], track=str(track)), encoding="utf-8")
     browser.get(path.as_uri())
     return browser
 
@@ -77,6 +78,10 @@ def test_each_chart_marks_its_data(page):
     assert drawn == expected and sum(drawn) > 1000
     for chart in charts:
         assert len(chart.find_elements("css selector", "line.ev")) == len(events)
+    route = page.find_element("css selector", "#capture-0 svg.route")
+    points, located = positions.located_points(SAMPLE, positions.read_track(SAMPLE.with_suffix(".gpx")))
+    assert len(route.find_elements("css selector", "circle.pt")) == len(points) > 700
+    assert len(route.find_elements("css selector", "rect.ev")) == len(located) == len(events)
     cdfs = analysis.kpis(SAMPLE)["distributions"]["cdf"]
     drawn_cdf = [len(c.find_elements("css selector", "circle.pt"))
                  for c in page.find_elements("css selector", "#capture-0 svg.cdf")]

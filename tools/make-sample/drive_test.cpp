@@ -598,6 +598,10 @@ class DriveTest {
 
 }  // namespace
 
+double DrivePositionM(uint64_t ms) {
+    return RadioModel::PositionM(ms);
+}
+
 uint64_t CaptureStamp(uint64_t ms) {
     return (kStartTicks + Ms(ms)) << 16;
 }

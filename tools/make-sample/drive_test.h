@@ -46,6 +46,9 @@ struct DriveTestCapture {
 
 DriveTestCapture MakeDriveTest();
 
+// Metres the car has driven along the road `ms` milliseconds into the capture.
+double DrivePositionM(uint64_t ms);
+
 // The 8-byte DIAG time stamp (as a little-endian u64) of a time in the capture, in
 // milliseconds from its start.
 uint64_t CaptureStamp(uint64_t ms);
