@@ -6,6 +6,7 @@
 #include "drive_records.h"
 #include "item_time.h"
 #include "param_catalogue.h"
+#include "state_params.h"
 
 namespace tessavo::cli {
 namespace {
@@ -77,7 +78,6 @@ constexpr uint32_t kNid = 0x7F010302;
 constexpr uint32_t kOriginationSo = 0x7F01031C;
 constexpr uint32_t kPageResponseSo = 0x7F01031D;
 constexpr uint32_t kDoServingPn = 0x7F01800F;
-constexpr uint32_t kDoState = 0x7F018302;
 constexpr uint32_t kDoConnSuccesses = 0x7F01830E;
 constexpr uint32_t kDoConnFailures = 0x7F01830F;
 constexpr uint32_t kDoConnOutcome = 0x7F018319;
@@ -113,7 +113,7 @@ std::string PnList(const std::vector<uint32_t>& pns) {
 }
 
 std::string DoStateName(int32_t value) {
-    const ParamInfo* info = FindParam(kDoState);
+    const ParamInfo* info = FindParam(kDoStateId);
     std::string_view label = info != nullptr ? ValueLabelOf(*info, value) : std::string_view();
     return label.empty() ? "state " + Number(value) : std::string(label);
 }
@@ -324,7 +324,7 @@ void EventEngine::Evdo(const ItemView& item) {
     if (auto reason = Fresh(item, kDoReleaseReason)) {
         Emit(item, EventKind::kDoConnectionRelease, "reason " + Number(*reason));
     }
-    if (auto state = Fresh(item, kDoState)) {
+    if (auto state = Fresh(item, kDoStateId)) {
         if (doState_ && *doState_ != *state) {
             Emit(item, EventKind::kDoStateChange,
                  DoStateName(*doState_) + " -> " + DoStateName(*state));

@@ -7,6 +7,7 @@
 #include "drive_records.h"
 #include "item_time.h"
 #include "param_catalogue.h"
+#include "state_params.h"
 
 namespace tessavo::cli {
 namespace {
@@ -16,8 +17,6 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr uint32_t kRxPower = 0x7F010001;
 constexpr uint32_t kBestPilotPn = 0x7F01000B;
 constexpr uint32_t kBestPilotEcio = 0x7F01000D;
-constexpr uint32_t kChannelState = 0x7F01C102;
-constexpr uint32_t kDoState = 0x7F018302;
 
 // The values whose distribution is kept: bins wide enough for the unit's useful precision,
 // over the range a handset reports. `divisor` turns the scaled value into the unit shown.
@@ -169,10 +168,10 @@ void DriveAnalysis::Measurements(const ItemView& item) {
             case kBestPilotPn:
                 bestPn = static_cast<uint32_t>(param.value);
                 break;
-            case kChannelState:
+            case kChannelStateId:
                 last1x_ = item.time;
                 break;
-            case kDoState:
+            case kDoStateId:
                 doState_ = param.value;
                 break;
             default:
@@ -280,7 +279,7 @@ KpiReport DriveAnalysis::Finish() {
         {"weak_coverage_episodes", static_cast<double>(weakEpisodes_), ""},
         {"weak_coverage_time", weakSeconds_, "s"},
     };
-    const ParamInfo* doState = FindParam(kDoState);
+    const ParamInfo* doState = FindParam(kDoStateId);
     for (const auto& [state, time] : doSeconds_) {
         std::string_view label = doState != nullptr ? ValueLabelOf(*doState, state) : "";
         report.values.push_back({"time_do_" + (label.empty() ? "state_" + std::to_string(state)

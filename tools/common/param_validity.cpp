@@ -4,6 +4,7 @@
 
 #include "item_time.h"
 #include "param_catalogue.h"
+#include "state_params.h"
 
 namespace tessavo::cli {
 namespace {
@@ -49,10 +50,6 @@ constexpr bool SortedApart() {
 }
 static_assert(SortedApart(), "rules sorted by ID, ranges apart");
 
-constexpr uint32_t kChannelState = 0x7F01C102;
-constexpr uint32_t kDoState = 0x7F018302;
-constexpr int32_t kTraffic = 2;
-constexpr int32_t kDoInactive = 0;
 
 }  // namespace
 
@@ -71,8 +68,8 @@ void ValidityTracker::Observe(const ItemView& item) {
     const ParamInfo* first = ScalarParams().data();
     for (const DecodeParam& param : item.currentParams) {
         if (param.state != TESSAVO_STATE_FRESH) continue;
-        if (param.id == kChannelState) channelState_ = param.value;
-        if (param.id == kDoState) doState_ = param.value;
+        if (param.id == kChannelStateId) channelState_ = param.value;
+        if (param.id == kDoStateId) doState_ = param.value;
         if (const ParamInfo* info = FindParam(param.id); info != nullptr &&
                                                         info->kind == ParamKind::kScalar) {
             fresh_[static_cast<size_t>(info - first)] = item.time;
@@ -84,7 +81,7 @@ bool ValidityTracker::Valid(uint16_t index, const ItemTime& now) const {
     const std::optional<ItemTime>& set = fresh_[index];
     if (!set) return false;
     const ValidityRule& rule = rules_[index];
-    if (rule.state == ValidWhile::k1xTraffic && channelState_ && *channelState_ != kTraffic) {
+    if (rule.state == ValidWhile::k1xTraffic && channelState_ && *channelState_ != k1xTraffic) {
         return false;
     }
     if (rule.state == ValidWhile::kDoActive && doState_ == kDoInactive) return false;
