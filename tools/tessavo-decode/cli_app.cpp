@@ -357,8 +357,9 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
                 ++stats.commandItems;
             }
             // DTLog text rides on the item after the one it describes: that sink sees every
-            // item and filters by the described one.
-            if (options.format == OutputFormat::kDtlog || options.filter.Accepts(item)) {
+            // item and filters by the described one. The event rules follow the whole stream.
+            if (options.format == OutputFormat::kDtlog || options.format == OutputFormat::kEvents ||
+                options.filter.Accepts(item)) {
                 mainSink->Consume(item);
             }
             for (auto& sink : sideSinks) sink->Consume(item);
