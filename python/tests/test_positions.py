@@ -9,7 +9,7 @@ import xml.etree.ElementTree as ET
 import pandas as pd
 import pytest
 
-from conftest import ROOT, SAMPLE
+from conftest import ROOT, SAMPLE, cli
 from tessavo import analysis, positions
 
 TRACK = ROOT / "samples" / "drive_test.gpx"
@@ -38,11 +38,11 @@ def nmea(sentence):
     return f"${sentence}*{checksum:02X}"
 
 
-def test_nmea_track_equals_the_gpx(tmp_path):
-    """RMC gives the date; GGA fixes take it; an RMC without a fix (status V) is skipped."""
-    track = positions.read_track(TRACK)
+def write_nmea(track, path):
+    """RMC for even fixes (they carry the date), GGA for odd ones, and an RMC without a fix
+    (status V), which readers skip."""
     lines = []
-    for row in track.iloc[:5].itertuples():
+    for row in track.itertuples():
         t = row.time.to_pydatetime()
         lat = f"{int(row.latitude):02d}{(row.latitude % 1) * 60:07.4f}"
         lon = f"{int(row.longitude):03d}{(row.longitude % 1) * 60:07.4f}"
@@ -52,8 +52,13 @@ def test_nmea_track_equals_the_gpx(tmp_path):
         else:
             lines.append(nmea(f"GPGGA,{hms},{lat},N,{lon},E,1,08,0.9,10.0,M,0.0,M,,"))
     lines.insert(1, nmea("GPRMC,015942.50,V,,,,,,,140524,,,N"))
-    path = tmp_path / "drive.nmea"
     path.write_text("\n".join(lines) + "\n")
+
+
+def test_nmea_track_equals_the_gpx(tmp_path):
+    track = positions.read_track(TRACK)
+    path = tmp_path / "drive.nmea"
+    write_nmea(track.iloc[:5], path)
     read = positions.read_track(path)
     assert list(read["time"]) == list(track["time"].iloc[:5])
     # 4 decimals of a minute: 1.7e-6 degree at most
@@ -110,3 +115,24 @@ def test_committed_track_is_what_the_generator_writes(tmp_path):
     subprocess.run([str(generator), str(tmp_path / "drive_test.bin")], check=True,
                    capture_output=True)
     assert (tmp_path / "drive_test.gpx").read_bytes() == TRACK.read_bytes()
+
+
+@pytest.mark.parametrize("kind", ["gpx", "nmea"])
+def test_cli_geojson_equals_the_python_one(kind, tmp_path):
+    """tessavo-decode --format geojson (its own small GPX and NMEA readers) against
+    tessavo.positions (gpxpy, pynmea2) on the same track."""
+    track = TRACK
+    if kind == "nmea":
+        track = tmp_path / "drive.nmea"
+        write_nmea(positions.read_track(TRACK), track)
+    ours = json.loads(cli("--format", "geojson", "--track", track, SAMPLE))["features"]
+    theirs = positions.to_geojson(*positions.located_points(SAMPLE,
+                                                            positions.read_track(track)))
+    theirs = theirs["features"]
+    assert len(ours) == len(theirs) > 800
+    for a, b in zip(ours, theirs):
+        assert a["geometry"]["coordinates"] == pytest.approx(b["geometry"]["coordinates"],
+                                                             abs=1e-8)
+        pa, pb = a["properties"], b["properties"]
+        assert pd.Timestamp(pa.pop("time")) == pd.Timestamp(pb.pop("time"))
+        assert pa == pytest.approx(pb) if pa["kind"] == "measurement" else pa == pb
