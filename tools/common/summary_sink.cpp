@@ -211,7 +211,9 @@ void SummarySink::Finish(const RunStats& stats) {
     out_ << "\nKPIs\n";
     for (const KpiValue& kpi : kpis.values) {
         out_ << "  " << kpi.name << std::string(38 - std::min<size_t>(37, kpi.name.size()), ' ')
-             << (std::isnan(kpi.value) ? std::string("-") : Number(kpi.value))
+             << (std::isnan(kpi.value)               ? std::string("-")
+                 : kpi.value == std::floor(kpi.value) ? std::to_string(std::llround(kpi.value))
+                                                      : Number(kpi.value))
              << (kpi.unit.empty() ? "" : " ") << kpi.unit << '\n';
     }
     WriteNotReported(stats);
