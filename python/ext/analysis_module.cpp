@@ -17,6 +17,7 @@
 #include "decoder_session.h"
 #include "drive_kpis.h"
 #include "item_time.h"
+#include "map_sink.h"
 #include "param_catalogue.h"
 #include "param_validity.h"
 
@@ -212,6 +213,14 @@ py::dict Series(const std::vector<std::string>& paths, uint32_t moduleType,
     return result;
 }
 
+py::list EcioBinList() {
+    py::list bins;
+    for (const EcioBin& bin : EcioBins()) {
+        bins.append(py::make_tuple(bin.upper, std::string(bin.name), std::string(bin.colour)));
+    }
+    return bins;
+}
+
 py::list KindList() {
     py::list kinds;
     for (const EventKindInfo& kind : EventKinds()) {
@@ -235,5 +244,7 @@ PYBIND11_MODULE(_analysis, m) {
     m.def("series", &tessavo::cli::Series, py::arg("paths"), py::arg("module"), py::arg("names"),
           "{name: (UTC microseconds, values)}: each fresh value, and NaN where it stops being "
           "valid.");
+    m.def("ecio_bins", &tessavo::cli::EcioBinList,
+          "(upper dB, name, KML colour) of the best Ec/Io bins of the map outputs");
     m.def("event_kinds", &tessavo::cli::KindList, "(name, technology, label) of every event kind");
 }

@@ -78,6 +78,11 @@ def event_kinds():
     return [] if _analysis is None else _analysis.event_kinds()
 
 
+def ecio_bins():
+    """(upper dB, name, KML colour aabbggrr) of the best Ec/Io bins of the map outputs."""
+    return [] if _analysis is None else _analysis.ecio_bins()
+
+
 def _events_frame(rows):
     import pandas as pd
 

@@ -21,9 +21,9 @@ from . import analysis
 MAX_GAP_SECONDS = 10.0
 VALUES = ("best_pilot_ecio", "rx_power", "tx_power", "best_pilot_pn", "do_best_sinr",
           "do_rx_power0")
-# Best Ec/Io bins of the KML (upper bound in dB, name, colour as aabbggrr).
-ECIO_BINS = ((-15.0, "ecio_below_-15", "ff0000ff"), (-10.0, "ecio_-15_to_-10", "ff0080ff"),
-             (-6.0, "ecio_-10_to_-6", "ff00ffff"), (math.inf, "ecio_above_-6", "ff00ff00"))
+# Best Ec/Io bins of the KML (upper bound in dB, name, colour as aabbggrr), as
+# tessavo-decode --format kml colours them.
+ECIO_BINS = tuple(analysis.ecio_bins())
 
 
 def read_track(path):

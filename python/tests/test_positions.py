@@ -136,3 +136,19 @@ def test_cli_geojson_equals_the_python_one(kind, tmp_path):
         pa, pb = a["properties"], b["properties"]
         assert pd.Timestamp(pa.pop("time")) == pd.Timestamp(pb.pop("time"))
         assert pa == pytest.approx(pb) if pa["kind"] == "measurement" else pa == pb
+
+
+def test_cli_kml_equals_the_python_one():
+    ours = ET.fromstring(cli("--format", "kml", "--track", TRACK, SAMPLE))
+    theirs = ET.fromstring(positions.to_kml(*positions.located_points(
+        SAMPLE, positions.read_track(TRACK))))
+    ns = {"k": "http://www.opengis.net/kml/2.2"}
+    a, b = (root.findall(".//k:Placemark", ns) for root in (ours, theirs))
+    assert len(a) == len(b) > 800
+    for x, y in zip(a, b):
+        assert x.find("k:styleUrl", ns).text == y.find("k:styleUrl", ns).text
+        assert (pd.Timestamp(x.find(".//k:when", ns).text) ==
+                pd.Timestamp(y.find(".//k:when", ns).text))
+        xs = [float(v) for v in x.find(".//k:coordinates", ns).text.split(",")]
+        ys = [float(v) for v in y.find(".//k:coordinates", ns).text.split(",")]
+        assert xs == pytest.approx(ys, abs=1e-7)

@@ -16,7 +16,7 @@
 #include "decoder_session.h"
 #include "dtlog_sink.h"
 #include "events_sink.h"
-#include "geojson_sink.h"
+#include "map_sink.h"
 #include "frame_scan.h"
 #include "jsonl_sink.h"
 #include "output_file.h"
@@ -329,10 +329,14 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
         case OutputFormat::kEvents:
             mainSink = std::make_unique<EventsSink>(out, clock);
             break;
-        case OutputFormat::kGeoJson: {
+        case OutputFormat::kGeoJson:
+        case OutputFormat::kKml: {
             GpsTrack track;
             if (!track.Read(options.trackPath, error)) return fail(error);
-            mainSink = std::make_unique<GeoJsonSink>(out, clock, std::move(track));
+            mainSink = std::make_unique<MapSink>(out, clock, std::move(track),
+                                                 options.format == OutputFormat::kKml
+                                                     ? MapFormat::kKml
+                                                     : MapFormat::kGeoJson);
             break;
         }
     }
@@ -366,7 +370,8 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
             // DTLog text rides on the item after the one it describes: that sink sees every
             // item and filters by the described one. The event rules follow the whole stream.
             if (options.format == OutputFormat::kDtlog || options.format == OutputFormat::kEvents ||
-                options.format == OutputFormat::kGeoJson || options.filter.Accepts(item)) {
+                options.format == OutputFormat::kGeoJson || options.format == OutputFormat::kKml ||
+                options.filter.Accepts(item)) {
                 mainSink->Consume(item);
             }
             for (auto& sink : sideSinks) sink->Consume(item);

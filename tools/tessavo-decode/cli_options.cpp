@@ -26,8 +26,8 @@ parameter the input sets, each cell the last-known value (empty once cleared), o
 --csv-layout long one row per freshly set value; summary, counts, radio value ranges,
 identities, events and what yielded no item; dtlog, the library's DTLog lines, each after
 the index and time of the item it describes; events, one CSV row per call, connection and
-handoff event (time, technology, event, details, item number); geojson, with --track, the
-radio values and events as points of a FeatureCollection. --list-params names every parameter with its
+handoff event (time, technology, event, details, item number); geojson and kml, with --track,
+the radio values and events on a map (KML placemarks coloured by best Ec/Io). --list-params names every parameter with its
 unit and meaning.
 
 Times are true instants: the handset's GPS time less the leap seconds of its date, in UTC
@@ -200,7 +200,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 
     std::string format = "jsonl";
     app.add_option("--format", format, "Output format")
-        ->check(CLI::IsMember({"jsonl", "csv", "summary", "dtlog", "events", "geojson"}))
+        ->check(CLI::IsMember({"jsonl", "csv", "summary", "dtlog", "events", "geojson", "kml"}))
         ->capture_default_str();
     app.add_option("-o,--output", options.outputPath, "Write the output here, not to stdout")
         ->type_name("FILE");
@@ -296,7 +296,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         ->check(CLI::IsMember({"wide", "long"}))
         ->capture_default_str();
     app.add_option("--track", options.trackPath,
-                   "GPS track (GPX 1.1 or NMEA 0183 RMC/GGA) placing --format geojson on a map")
+                   "GPS track (GPX 1.1 or NMEA 0183 RMC/GGA) placing --format geojson or kml on a map")
         ->type_name("FILE");
     std::string carryForward = "valid";
     app.add_option("--carry-forward", carryForward,
@@ -339,9 +339,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (format == "dtlog") options.format = OutputFormat::kDtlog;
     if (format == "events") options.format = OutputFormat::kEvents;
     if (format == "geojson") options.format = OutputFormat::kGeoJson;
-    if ((options.format == OutputFormat::kGeoJson) != !options.trackPath.empty()) {
+    if (format == "kml") options.format = OutputFormat::kKml;
+    const bool map = options.format == OutputFormat::kGeoJson || options.format == OutputFormat::kKml;
+    if (map == options.trackPath.empty()) {
         result.exitCode = 2;
-        result.message = "tessavo-decode: --format geojson and --track FILE go together\n"
+        result.message = "tessavo-decode: --format geojson or kml and --track FILE go together\n"
                          "Run 'tessavo-decode --help' for the options.\n";
         return result;
     }

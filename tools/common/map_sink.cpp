@@ -1,4 +1,4 @@
-#include "geojson_sink.h"
+#include "map_sink.h"
 
 #include <array>
 #include <cstdio>
@@ -10,12 +10,13 @@ namespace tessavo::cli {
 namespace {
 
 // The values on each point, and those whose fresh value makes a point.
-constexpr std::array<std::string_view, 6> kValues = {
+constexpr std::array<std::string_view, 6> kValues = {  // the first colours a KML placemark
     "best_pilot_ecio", "rx_power", "tx_power", "best_pilot_pn", "do_best_sinr", "do_rx_power0"};
 constexpr std::array<std::string_view, 3> kPointMakers = {"best_pilot_ecio", "rx_power",
                                                           "do_best_sinr"};
 
 struct Shown {
+    std::string_view name;
     uint32_t id;
     uint16_t index;  // into ScalarParams()
     double scale;
@@ -30,12 +31,32 @@ const std::vector<Shown>& ShownParams() {
             if (info == nullptr) continue;
             bool maker = false;
             for (std::string_view m : kPointMakers) maker = maker || m == name;
-            list.push_back({info->id, static_cast<uint16_t>(info - ScalarParams().data()),
+            list.push_back({name, info->id, static_cast<uint16_t>(info - ScalarParams().data()),
                             static_cast<double>(std::max(info->scale, 1)), maker});
         }
         return list;
     }();
     return shown;
+}
+
+constexpr std::array<EcioBin, 4> kEcioBins = {{
+    {-15.0, "ecio_below_-15", "ff0000ff"},  // red
+    {-10.0, "ecio_-15_to_-10", "ff0080ff"},  // orange
+    {-6.0, "ecio_-10_to_-6", "ff00ffff"},    // yellow
+    {1e300, "ecio_above_-6", "ff00ff00"},    // green
+}};
+
+std::string XmlText(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '&': out += "&amp;"; break;
+            default: out += c;
+        }
+    }
+    return out;
 }
 
 bool SameTime(const ItemTime& a, const ItemTime& b) {
@@ -44,17 +65,54 @@ bool SameTime(const ItemTime& a, const ItemTime& b) {
 
 }  // namespace
 
-GeoJsonSink::GeoJsonSink(std::ostream& out, const ItemClock& clock, GpsTrack track)
+std::span<const EcioBin> EcioBins() {
+    return kEcioBins;
+}
+
+std::string_view EcioBinOf(std::optional<double> ecio) {
+    if (!ecio) return kEcioUnknown;
+    for (const EcioBin& bin : kEcioBins) {
+        if (*ecio < bin.upper) return bin.name;
+    }
+    return kEcioBins.back().name;
+}
+
+MapSink::MapSink(std::ostream& out, const ItemClock& clock, GpsTrack track, MapFormat format)
     : out_(out),
       clock_(clock),
       track_(std::move(track)),
+      format_(format),
       analysis_({}, [this](const DriveEvent& e) { events_.push_back(e); }),
       last_(ShownParams().size()),
       pendingValues_(ShownParams().size()) {
-    out_ << "{\"type\":\"FeatureCollection\",\"features\":[";
+    if (format_ == MapFormat::kGeoJson) {
+        out_ << "{\"type\":\"FeatureCollection\",\"features\":[";
+        return;
+    }
+    out_ << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document><name>drive</name>\n";
+    auto style = [this](std::string_view id, std::string_view colour, double scale) {
+        out_ << "<Style id=\"" << id << "\"><IconStyle><color>" << colour << "</color><scale>"
+             << scale << "</scale></IconStyle></Style>\n";
+    };
+    for (const EcioBin& bin : kEcioBins) style(bin.name, bin.colour, 0.5);
+    style(kEcioUnknown, "ff808080", 0.5);
+    style("event", "ffff00ff", 1.2);
 }
 
-void GeoJsonSink::Feature(const Position& at, const std::string& properties) {
+void MapSink::Placemark(const Position& at, const ItemTime& time, std::string_view name,
+                        std::string_view style, std::string_view description) {
+    char coordinates[96];
+    std::snprintf(coordinates, sizeof coordinates, "%.9f,%.9f", at.longitude, at.latitude);
+    const std::string when = clock_.Format(time);
+    out_ << "<Placemark><name>" << XmlText(name) << "</name>";
+    if (!description.empty()) out_ << "<description>" << XmlText(description) << "</description>";
+    out_ << "<styleUrl>#" << style << "</styleUrl><TimeStamp><when>" << when
+         << "</when></TimeStamp><Point><coordinates>" << coordinates
+         << "</coordinates></Point></Placemark>\n";
+}
+
+void MapSink::Feature(const Position& at, const std::string& properties) {
     char coordinates[96];
     std::snprintf(coordinates, sizeof coordinates, "[%.9f,%.9f]", at.longitude, at.latitude);
     out_ << (first_ ? "\n" : ",\n") << "{\"type\":\"Feature\",\"properties\":" << properties
@@ -62,14 +120,21 @@ void GeoJsonSink::Feature(const Position& at, const std::string& properties) {
     first_ = false;
 }
 
-void GeoJsonSink::FlushPoint() {
+void MapSink::FlushPoint() {
     if (!pending_) return;
     const UtcInstant utc = clock_.ToUtc(*pending_);
-    if (auto at = track_.Locate(utc.seconds * 1000000 + utc.microseconds)) {
+    auto at = track_.Locate(utc.seconds * 1000000 + utc.microseconds);
+    if (at && format_ == MapFormat::kKml) {
+        std::optional<double> ecio;
+        for (size_t i = 0; i < ShownParams().size(); ++i) {
+            if (ShownParams()[i].name == kValues[0]) ecio = pendingValues_[i];
+        }
+        Placemark(*at, *pending_, clock_.Format(*pending_), EcioBinOf(ecio), "");
+    } else if (at) {
         nlohmann::ordered_json properties = {{"kind", "measurement"},
                                              {"time", clock_.Format(*pending_)}};
         for (size_t i = 0; i < ShownParams().size(); ++i) {
-            const std::string name(kValues[i]);
+            const std::string name(ShownParams()[i].name);
             properties[name] = pendingValues_[i] ? nlohmann::ordered_json(*pendingValues_[i])
                                                  : nlohmann::ordered_json();
         }
@@ -78,7 +143,7 @@ void GeoJsonSink::FlushPoint() {
     pending_.reset();
 }
 
-void GeoJsonSink::Consume(const ItemView& item) {
+void MapSink::Consume(const ItemView& item) {
     analysis_.Consume(item);
     validity_.Observe(item);
     if (pending_ && !SameTime(*pending_, item.time)) FlushPoint();
@@ -100,7 +165,7 @@ void GeoJsonSink::Consume(const ItemView& item) {
     }
 }
 
-void GeoJsonSink::Finish(const RunStats& /*stats*/) {
+void MapSink::Finish(const RunStats& /*stats*/) {
     FlushPoint();
     analysis_.Finish();
     for (const DriveEvent& event : events_) {
@@ -108,13 +173,17 @@ void GeoJsonSink::Finish(const RunStats& /*stats*/) {
         auto at = track_.Locate(utc.seconds * 1000000 + utc.microseconds);
         if (!at) continue;
         const EventKindInfo& info = InfoOf(event.kind);
+        if (format_ == MapFormat::kKml) {
+            Placemark(*at, event.time, info.name, "event", event.details);
+            continue;
+        }
         const nlohmann::ordered_json properties = {
             {"kind", "event"},          {"time", clock_.Format(event.time)},
             {"event", info.name},       {"technology", TechnologyName(info.technology)},
             {"details", event.details}, {"item", event.item}};
         Feature(*at, properties.dump());
     }
-    out_ << "\n]}\n";
+    out_ << (format_ == MapFormat::kKml ? "</Document></kml>\n" : "\n]}\n");
     out_.flush();
 }
 
