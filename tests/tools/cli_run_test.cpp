@@ -55,6 +55,11 @@ TEST(CliErrors, StatusesAndMessagesAndFilesKept) {
         {{"--tz", "Mars/Base", in}, 2, "unknown time zone 'Mars/Base'"},
         {{"--log-code", "0x1007,zz", in}, 2, "'zz' is not a log code"},
         {{"--params", "rx_power,nope", in}, 2, "unknown parameter 'nope'"},
+        {{"--format", "geojson", in}, 2, "--format geojson or kml and --track FILE go together"},
+        {{"--track", kept, in}, 2, "go together"},
+        {{"--format", "kml", "--track", missing.Path(), in}, 1,
+         "cannot open the track '" + missing.Path() + "'"},
+        {{"--format", "kml", "--track", kept, in}, 1, "no GPS fix in '" + kept + "'"},
         {{}, 2, "Usage: tessavo-decode", 2},  // no capture named: the usage, not a wait
         {{"--format", "csv", in}, 0, "", 1}, {{missing.Path()}, 1, "cannot open", 1},
         {{"--no-such-option"}, 2, usage, 1}, {{"--help"}, 0, "", 0, "Usage: tessavo-decode"},
