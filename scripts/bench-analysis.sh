@@ -9,8 +9,7 @@ set -euo pipefail
 build=${1:-build}
 capture=${2:-../shared/captures/sprint_2015.mi2log}
 shift $(( $# > 2 ? 2 : $# )) || true
-repeats=("${@:-1 10 100}")
-[ $# -eq 0 ] && repeats=(1 10 100)
+if [ $# -gt 0 ]; then repeats=("$@"); else repeats=(1 10 100); fi
 decoder=$build/tools/tessavo-decode
 if [ ! -f "$capture" ]; then
   echo "bench-analysis: $capture is absent (real captures live in ../shared/captures)" >&2
