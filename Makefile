@@ -1,6 +1,6 @@
 # Convenience targets; everything is driven by CMake presets.
-.PHONY: all deps build test test-asan coverage bench bench-capture bench-python plot-sample fuzz \
-	fuzz-build fuzz-long fuzz-coverage demo demo-live clean format
+.PHONY: all deps build test test-asan coverage bench bench-capture bench-python bench-analysis \
+	plot-sample report-sample fuzz fuzz-build fuzz-long fuzz-coverage demo demo-live clean format
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
@@ -83,10 +83,23 @@ BENCH_CAPTURE ?= ../shared/captures/sprint_2015.mi2log
 bench-python: build
 	PYTHONPATH=build/python $(PYTHON) python/benchmarks/dataframe_throughput.py $(BENCH_CAPTURE)
 
+# Time and peak memory of the events and KPIs (tessavo-decode --format events, and the summary
+# that includes them) on a real capture and on it repeated 10 and 100 times.
+bench-analysis: build
+	scripts/bench-analysis.sh build $(BENCH_CAPTURE)
+
 # Redraws docs/drive_test.png, the README's picture of the bundled sample.
 plot-sample: build
 	PYTHONPATH=build/python $(PYTHON) -m tessavo.plot samples/drive_test.bin \
 		-o docs/drive_test.png --title "samples/drive_test.bin"
+
+# The HTML report of the bundled sample (build/report-sample.html), checked in headless Chromium
+# (no console errors, no network requests, the KPIs and chart markers of the analysis), with a
+# screenshot in build/report-sample.png.
+report-sample: build
+	PYTHONPATH=build/python $(PYTHON) -m tessavo.report samples/drive_test.bin \
+		--track samples/drive_test.gpx -o build/report-sample.html
+	scripts/run-pytest.sh $(PYTHON) build python/tests/test_report_browser.py -rs
 
 # Fuzzing (clang, libFuzzer, AddressSanitizer and UBSan). Each target starts from its kept,
 # minimised corpus in fuzz/corpus/TARGET, the generated seeds and fuzz/regressions; an input

@@ -7,7 +7,6 @@ C++ code keeps it, so that it is written once:
 - the parameter catalogue and the CSV views, from `tessavo-decode --list-params json`;
 - the leap-second dates and the GPS epoch of the command-line decoder's clock;
 - how a report item's log code or DIAG command is recovered (packet_identity.cpp);
-- the call and handoff events of its summary (summary_sink.cpp);
 - the names of the pilot sets and the mark of an unknown level (struct_views.cpp);
 - the longest frame the library accepts (frame_scan.h).
 
@@ -93,15 +92,6 @@ def packet_identity(cpp):
     }
 
 
-def events(cpp, header):
-    size, block = array_block(cpp, "kEvents")
-    rows = re.findall(r'\{"([^"]+)",\s*\{([^}]*)\},\s*' + NUMBER + r"\}", block)
-    if len(rows) != declared_size(size, header):
-        fail("the event table was not read in full")
-    return [(label, tuple(integer(c) for c in re.findall(NUMBER, codes)), integer(log))
-            for label, codes, log in rows]
-
-
 def struct_views(cpp):
     size, block = array_block(cpp, "kSetNames")
     names = re.findall(r'"([^"]+)"', block)
@@ -143,7 +133,6 @@ def main():
         "GPS_EPOCH_UNIX_SECONDS": epoch,
         "LEAP_SECOND_DATES": dates,
         **packet_identity(read(tool + "packet_identity.cpp")),
-        "EVENTS": events(read(tool + "summary_sink.cpp"), read(tool + "summary_sink.h")),
         **struct_views(read(tool + "struct_views.cpp")),
         "MAX_FRAME_LENGTH": named_constant(read(tool + "frame_scan.h"), "kMaxFrameLength"),
         "CATALOGUE": catalogue(args.decoder),

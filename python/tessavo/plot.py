@@ -3,17 +3,18 @@
     python3 -m tessavo.plot CAPTURE -o plot.png
 
 Panels: receive and transmit power (1x and EV-DO), the best Ec/Io (and the EV-DO SINR),
-the serving PN with the channel, and the EV-DO rates when the capture has any. Call and
-handoff events (the ones the summary of tessavo-decode counts) are vertical lines.
+the serving PN with the channel, and the EV-DO rates when the capture has any. Call,
+connection and handoff events (tessavo.analysis, as tessavo-decode --format events finds
+them) are vertical lines.
 """
 
 import argparse
 import sys
 from pathlib import Path
 
-from . import _tables, catalogue
+from . import catalogue
+from .analysis import valid_only
 from .dataframe import to_dataframe
-from .decoder import identity_text
 
 # (title, unit, [(column, label)], [(column, label)] on a second axis)
 PANELS = (
@@ -35,16 +36,12 @@ _EVENT_COLOURS = ("tab:red", "tab:purple", "tab:brown", "black", "tab:olive", "t
                   "tab:cyan", "tab:gray", "gold")
 
 
-def events(frame):
-    """{event label: times} of the call and handoff events in a wide DataFrame."""
-    found = {}
-    for label, msg_codes, log_code in _tables.EVENTS:
-        hit = frame["msg_code"].isin(msg_codes)
-        if log_code:
-            hit |= frame["log_code"] == identity_text(log_code, None)
-        if hit.any():
-            found[label] = frame.loc[hit, "time"]
-    return found
+def events(capture, module="B101"):
+    """{event name: times} of the drive-test events of a capture (tessavo.analysis)."""
+    from .analysis import events as drive_events
+
+    table = drive_events(capture, module=module)
+    return {name: rows["time"] for name, rows in table.groupby("event", sort=False)}
 
 
 def plot(capture, output, title=None, **options):
@@ -56,13 +53,15 @@ def plot(capture, output, title=None, **options):
     wanted = {c for panel in PANELS for c, _ in panel[2] + panel[3]}
     known = {p.name for p in catalogue.SCALARS} | {v.name for v in catalogue.VIEWS}
     frame = to_dataframe(capture, params=sorted(wanted & known), **options)
+    # Values are drawn only while valid: a gap where a technology's logging or state ended.
+    frame = valid_only(frame, capture, options.get("module", "B101"))
     present = [panel for panel in PANELS
                if any(frame[c].notna().any() for c, _ in panel[2] + panel[3] if c in frame)]
     present = present or PANELS[:1]
     # A Figure of its own, without pyplot: no backend is chosen or changed (notebooks keep theirs).
     figure = Figure(figsize=(12, 2.6 * len(present) + 0.8))
     axes = figure.subplots(len(present), 1, sharex=True, squeeze=False)
-    marks = events(frame) if len(frame) else {}
+    marks = events(capture, options.get("module", "B101")) if len(frame) else {}
     for ax, (name, unit, lines, second) in zip(axes[:, 0], present):
         _lines(ax, frame, lines)
         ax.set_title(name, loc="left", fontsize=10)

@@ -118,16 +118,23 @@ def test_struct_layouts_and_identities_equal_the_cli_jsonl():
     assert {"pilot_sets", "sector_table"} <= seen  # the sample has no position fix
 
 
-# The sample clears tx_power when a call ends; chunks of 1000 items split its 2376.
+# The sample clears tx_power when a call ends; chunks of 1000 items split its 2376. The frame
+# keeps every last-known value, as the CLI's --carry-forward all (tessavo.analysis.valid_only
+# applies the validity rules; test_analysis.py compares it with the CLI's default).
 @pytest.mark.parametrize("layout,params", [
     ("wide", None), ("long", None), ("wide", ["tx_power", "active_best_pn", "rx_power"])])
 def test_dataframe_equals_the_cli_csv(layout, params):
     frame_ = tessavo.to_dataframe(SAMPLE, layout=layout, params=params, chunk_items=1000)
     selection = ["--params", ",".join(params)] if params else []
     expected = pd.read_csv(io.BytesIO(
+<<<<<<< HEAD
         cli("--format", "csv", "--csv-layout", layout, *selection, SAMPLE)))
     # The tool names signalling messages beside their codes; the DataFrame keeps the codes.
     expected = expected.drop(columns=["msg_name"], errors="ignore")
+=======
+        cli("--format", "csv", "--csv-layout", layout, "--carry-forward", "all", *selection,
+            SAMPLE)))
+>>>>>>> h6-analysis
     assert list(frame_.columns) == list(expected.columns)
     assert (frame_["time"] == pd.to_datetime(expected["time"])).all()
     assert (frame_["log_code"].astype(str) == expected["log_code"].fillna("")).all()

@@ -55,6 +55,11 @@ TEST(CliErrors, StatusesAndMessagesAndFilesKept) {
         {{"--tz", "Mars/Base", in}, 2, "unknown time zone 'Mars/Base'"},
         {{"--log-code", "0x1007,zz", in}, 2, "'zz' is not a log code"},
         {{"--params", "rx_power,nope", in}, 2, "unknown parameter 'nope'"},
+        {{"--format", "geojson", in}, 2, "--format geojson or kml and --track FILE go together"},
+        {{"--track", kept, in}, 2, "go together"},
+        {{"--format", "kml", "--track", missing.Path(), in}, 1,
+         "cannot open the track '" + missing.Path() + "'"},
+        {{"--format", "kml", "--track", kept, in}, 1, "no GPS fix in '" + kept + "'"},
         {{}, 2, "Usage: tessavo-decode", 2},  // no capture named: the usage, not a wait
         {{"--format", "csv", in}, 0, "", 1}, {{missing.Path()}, 1, "cannot open", 1},
         {{"--no-such-option"}, 2, usage, 1}, {{"--help"}, 0, "", 0, "Usage: tessavo-decode"},
@@ -349,9 +354,9 @@ TEST(CliViews, LongCsvRoundTripsToTheWideTable) {
 }
 
 // A command before the first log is dropped; the library ignores log codes 0x1177 and 0x1065
-// (listed in code order); a 0x106E log is an EV-DO connection attempt. The bundled sample has
-// the identities, origination and ten damaged frames its README lists, and 480 of its 960
-// 0x119A frames sampled away.
+// (listed in code order); a 0x106E log with no count moved and outcome 0 is a failed EV-DO
+// connection attempt. The bundled sample has the identities, two call attempts and ten
+// damaged frames its README lists, and 480 of its 960 0x119A frames sampled away.
 TEST(CliViews, SummaryFigures) {
     TempFile capture(
         Concat({Frame(Bytes{0x40, 0, 0, 0, 0, 0}), kCapture, LogFrame(0x1177, 801, {}),
@@ -360,10 +365,10 @@ TEST(CliViews, SummaryFigures) {
         {capture.Path(),
          {"  ignored or unsupported code  2 in 2 log codes\n", "  command before the first log 1\n",
           "  ignored log codes            0x1065:1 0x1177:1\n",
-          "  EV-DO connection attempts             1\n"}},
+          "  EV-DO connection failures             1\n"}},
         {kSample,
          {"  SID               13824\n", "  1x channels       283 384\n",
-          "  1x originations                       1\n", "  bad CRC                      10\n",
+          "  1x call attempts                      2\n", "  bad CRC                      10\n",
           "  throttled (sampled)          480\n", "  0x1007  49\n  0x1008  14\n",
           "  0x1070  104\n  0x1192  46\n"}}};
     for (const auto& [file, lines] : cases) {

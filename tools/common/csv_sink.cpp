@@ -1,5 +1,6 @@
 #include "csv_sink.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <string>
@@ -92,7 +93,8 @@ CsvSink::CsvSink(std::ostream& out, std::vector<CsvColumn> columns, bool longLay
       long_(longLayout),
       clock_(clock),
       scalarShown_(ScalarParams().size(), false),
-      scalars_(ScalarParams().size()) {
+      scalars_(ScalarParams().size()),
+      valid_(ScalarParams().size(), false) {
     for (const CsvColumn& column : columns_) {
         if (!column.view) scalarShown_[column.index] = true;
     }
@@ -189,6 +191,30 @@ void CsvSink::AppendRowStart(const ItemView& item) {
     line_.append(number, std::to_chars(number, number + sizeof number, item.direction).ptr);
 }
 
+void CsvSink::ApplyValidity(const ItemView& item) {
+    if (carryAll_) return;
+    validity_.Observe(item);
+    for (uint32_t key : changed_) {
+        if (key < valid_.size() && !valid_[key] && validity_.Ruled(static_cast<uint16_t>(key)) &&
+            std::find(ruled_.begin(), ruled_.end(), key) == ruled_.end()) {
+            ruled_.push_back(static_cast<uint16_t>(key));
+        }
+    }
+    for (uint16_t index : ruled_) {
+        const bool valid = validity_.Valid(index, item.time);
+        if (valid != valid_[index]) {
+            valid_[index] = valid;
+            changed_.push_back(index);
+        }
+    }
+}
+
+const std::string& CsvSink::Shown(uint16_t index) const {
+    static const std::string kEmpty;
+    const bool ruled = !carryAll_ && !replaying_ && validity_.Ruled(index);
+    return ruled && !valid_[index] ? kEmpty : scalars_[index];
+}
+
 void CsvSink::WriteRow() {
     if (cellsStale_) {
         cells_.clear();
@@ -197,7 +223,7 @@ void CsvSink::WriteRow() {
             if (column.view) {
                 if (views_[column.index]) cells_ += *views_[column.index];
             } else {
-                cells_ += scalars_[column.index];
+                cells_ += Shown(column.index);
             }
         }
         cells_ += '\n';
@@ -217,13 +243,14 @@ void CsvSink::SpoolRow() {
             const std::optional<std::string>& view = views_[key - kViewKey];
             spool_.AppendText(view ? std::string_view(*view) : std::string_view());
         } else {
-            spool_.AppendText(scalars_[key]);
+            spool_.AppendText(Shown(static_cast<uint16_t>(key)));
         }
     }
 }
 
 void CsvSink::ReplaySpool() {
     columns_ = discovery_->Columns();
+    replaying_ = true;
     WriteHeader();
     for (std::string& text : scalars_) text.clear();
     for (std::optional<std::string>& view : views_) view.reset();
@@ -259,6 +286,7 @@ void CsvSink::Consume(const ItemView& item) {
     }
     changed_.clear();
     UpdateState(item);
+    ApplyValidity(item);
     if (!changed_.empty()) cellsStale_ = true;
     line_.clear();
     AppendRowStart(item);

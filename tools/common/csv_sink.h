@@ -22,6 +22,7 @@
 #include "item_filter.h"
 #include "item_sink.h"
 #include "item_time.h"
+#include "param_validity.h"
 #include "row_spool.h"
 #include "struct_views.h"
 
@@ -60,11 +61,17 @@ class CsvSink : public ItemSink {
     void Finish(const RunStats& stats) override;
     std::string Error() const override { return error_; }
 
+    // Wide layout: keep every last-known value (`all`) instead of leaving a cell empty where
+    // the parameter's validity rule (param_validity.h) says the value no longer holds.
+    void SetCarryForwardAll(bool all) { carryAll_ = all; }
+
   private:
     void WriteHeader();
     void UpdateState(const ItemView& item);
     void WriteLongRows(const ItemView& item);
     void AppendRowStart(const ItemView& item);
+    void ApplyValidity(const ItemView& item);
+    const std::string& Shown(uint16_t index) const;
     void WriteRow();
     void SpoolRow();
     void ReplaySpool();
@@ -90,6 +97,14 @@ class CsvSink : public ItemSink {
     std::vector<uint32_t> changed_;
     RowSpool spool_;
     std::string error_;
+
+    // Validity: the scalars with a rule that were ever set, and whether each one's value
+    // holds at the current item. Replayed rows carry the cells as shown already.
+    bool carryAll_ = false;
+    bool replaying_ = false;
+    ValidityTracker validity_;
+    std::vector<uint16_t> ruled_;
+    std::vector<bool> valid_;
 };
 
 }  // namespace tessavo::cli

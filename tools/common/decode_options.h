@@ -13,7 +13,7 @@
 
 namespace tessavo::cli {
 
-enum class OutputFormat { kJsonl, kCsv, kSummary, kDtlog };
+enum class OutputFormat { kJsonl, kCsv, kSummary, kDtlog, kEvents, kGeoJson, kKml };
 enum class CatalogueFormat { kCsv, kJson };
 enum class CsvLayout { kWide, kLong };
 
@@ -50,6 +50,8 @@ struct CliOptions {
     std::string timeZone;  // IANA name for local times; empty: UTC
     ItemFilter filter;     // applies to the chosen format, not to the side files
     CsvLayout csvLayout = CsvLayout::kWide;
+    bool carryForwardAll = false;  // wide CSV: keep values their validity rule ends
+    std::string trackPath;         // GPS track (GPX or NMEA) for the GeoJSON and KML outputs
 };
 
 }  // namespace tessavo::cli

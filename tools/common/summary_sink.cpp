@@ -1,6 +1,7 @@
 #include "summary_sink.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -58,51 +59,6 @@ constexpr std::array<Identity, SummarySink::kIdentityCount> kIdentities = {{
 constexpr size_t kPilotPnIdentity = 6;
 // The System Parameters Message record: PILOT_PN is its first u16.
 constexpr uint32_t kSysParamsMsg = 0x7F0107D0;
-
-// Call and handoff events: the signalling messages (message codes) or records (log codes)
-// that mark them.
-struct Event {
-    std::string_view label;
-    std::array<uint32_t, 4> msgCodes;
-    uint16_t logCode;
-};
-constexpr std::array<Event, SummarySink::kEventCount> kEvents = {{
-    {"1x originations", {0x10040400}, 0},
-    {"1x page responses", {0x10040500}, 0},
-    {"1x alerts with information", {0x10080300}, 0},
-    {"1x handoff directions", {0x10081100, 0x10081F00, 0x10082200, 0x10083500}, 0},
-    {"1x handoff completions", {0x10050A00}, 0},
-    {"1x supplemental channel assignments", {0x10082300}, 0},
-    {"EV-DO connection attempts", {}, 0x106E},
-    {"EV-DO connection releases", {}, 0x1071},
-    {"EV-DO multi-pilot assignments", {0x10781E01, 0x10791E01, 0x107C1E01}, 0},
-}};
-
-// The codes of the events, one entry each.
-struct EventCode {
-    uint32_t code;
-    bool log;  // a log code, else a message code
-    size_t event;
-};
-constexpr auto kEventCodes = [] {
-    constexpr size_t kCount = [] {
-        size_t count = 0;
-        for (const Event& event : kEvents) {
-            count += event.logCode != 0 ? 1 : 0;
-            for (uint32_t code : event.msgCodes) count += code != 0 ? 1 : 0;
-        }
-        return count;
-    }();
-    std::array<EventCode, kCount> codes{};
-    size_t at = 0;
-    for (size_t i = 0; i < kEvents.size(); ++i) {
-        if (kEvents[i].logCode != 0) codes[at++] = {kEvents[i].logCode, true, i};
-        for (uint32_t code : kEvents[i].msgCodes) {
-            if (code != 0) codes[at++] = {code, false, i};
-        }
-    }
-    return codes;
-}();
 
 // The parameters of the tables above, looked up once: for each, the range or identity it
 // feeds.
@@ -173,11 +129,7 @@ void SummarySink::Consume(const ItemView& item) {
         const int64_t pn = record.payload[0] | record.payload[1] << 8;
         identities_[kPilotPnIdentity].insert({pn, std::to_string(pn)});
     }
-    // An event has a log code or message codes, each distinct: an item matches one at most.
-    const uint16_t logCode = item.identity.logCode.value_or(0);
-    for (const EventCode& code : kEventCodes) {
-        if (code.code == (code.log ? logCode : item.msgCode)) ++events_[code.event];
-    }
+    analysis_.Consume(item);
 }
 
 void SummarySink::WriteNotReported(const RunStats& stats) {
@@ -275,11 +227,19 @@ void SummarySink::Finish(const RunStats& stats) {
         }
         out_ << '\n';
     }
-    out_ << "\nevents\n";
-    for (size_t i = 0; i < kEventCount; ++i) {
-        out_ << "  " << kEvents[i].label
-             << std::string(38 - std::min<size_t>(37, kEvents[i].label.size()), ' ') << events_[i]
-             << '\n';
+    const KpiReport kpis = analysis_.Finish();
+    out_ << "\nevents (tessavo-decode --format events lists them)\n";
+    for (const EventKindInfo& kind : EventKinds()) {
+        out_ << "  " << kind.label << std::string(38 - std::min<size_t>(37, kind.label.size()), ' ')
+             << kpis.eventCounts[static_cast<size_t>(kind.kind)] << '\n';
+    }
+    out_ << "\nKPIs\n";
+    for (const KpiValue& kpi : kpis.values) {
+        out_ << "  " << kpi.name << std::string(38 - std::min<size_t>(37, kpi.name.size()), ' ')
+             << (std::isnan(kpi.value)               ? std::string("-")
+                 : kpi.value == std::floor(kpi.value) ? std::to_string(std::llround(kpi.value))
+                                                      : Number(kpi.value))
+             << (kpi.unit.empty() ? "" : " ") << kpi.unit << '\n';
     }
     WriteNotReported(stats);
 

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "drive_kpis.h"
 #include "item_sink.h"
 #include "item_time.h"
 
@@ -33,7 +34,6 @@ class SummarySink : public ItemSink {
     };
     static constexpr size_t kRangeCount = 10;
     static constexpr size_t kIdentityCount = 9;
-    static constexpr size_t kEventCount = 9;
 
   private:
     void WriteNotReported(const RunStats& stats);
@@ -50,7 +50,7 @@ class SummarySink : public ItemSink {
     std::array<Range, kRangeCount> ranges_{};
     // Per identity: the values in order (numbers by value, texts by text) and as shown.
     std::array<std::set<std::pair<int64_t, std::string>>, kIdentityCount> identities_;
-    std::array<uint64_t, kEventCount> events_{};
+    DriveAnalysis analysis_;  // the call, connection and handoff events and the KPIs
 };
 
 }  // namespace tessavo::cli

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "evdo_sectors.h"
 #include "evdo_session.h"
 #include "log_records.h"
 #include "ota_messages.h"
@@ -186,6 +187,10 @@ class CaptureWriter {
         ++ledger_.junkRuns;
     }
 
+    void Event(uint64_t ms, std::string name, std::string details) {
+        ledger_.events.push_back(SampleEvent{ms, std::move(name), std::move(details)});
+    }
+
     void BareFlag(uint64_t ms) {
         Add(ms, Bytes{0x7E});
         ++ledger_.bareFlags;
@@ -198,6 +203,8 @@ class CaptureWriter {
         for (const Piece& p : pieces_) {
             capture.bytes.insert(capture.bytes.end(), p.wire.begin(), p.wire.end());
         }
+        std::stable_sort(ledger_.events.begin(), ledger_.events.end(),
+                         [](const SampleEvent& a, const SampleEvent& b) { return a.ms < b.ms; });
         ledger_.firstTicks = kStartTicks;
         ledger_.lastTicks = kStartTicks + Ms(pieces_.back().ms);
         capture.ledger = ledger_;
@@ -255,6 +262,7 @@ class DriveTest {
         WriteCommands();
         WriteLineErrors();
         for (const TimedLog& log : EvdoSessionLogs()) writer_.Log(log.ms, log.logCode, log.payload);
+        writer_.Event(kEvdoHandoffMs, "do_serving_change", "PN 120 -> 240");
         return writer_.Finish();
     }
 
@@ -351,8 +359,12 @@ class DriveTest {
             writer_.Log(call.accessMs - 400, 0x1007, GeneralPageMessage(3, 5));
             writer_.Log(call.accessMs, 0x1004, PageResponseMessage(access, 3));
         }
+        writer_.Event(call.accessMs, "call_attempt", call.data ? "origination" : "page response");
         active_ = {serving};
         activeHistory_.emplace_back(t, active_);
+        // No channel assignment message is logged: the first traffic message shows it.
+        writer_.Event(t, "channel_assignment", "");
+        writer_.Event(t + 400, "call_setup_success", "");
 
         writer_.Log(t, 0x1008, ForwardOrderMessage(link.Forward(), 16, 0));  // BS acknowledgement
         writer_.Log(t + 100, 0x1005, ReverseOrderMessage(link.Reverse(), 16, false, 0));
@@ -390,6 +402,7 @@ class DriveTest {
         }
 
         writer_.Log(call.endMs, 0x1008, ForwardOrderMessage(link.Forward(), 21, 0));  // release
+        writer_.Event(call.endMs, "call_release", "");
         writer_.Log(call.endMs + 100, 0x1005, ReverseOrderMessage(link.Reverse(), 21, true, 0));
         writer_.Command(call.endMs + 150, 0x60, EventReportBody(kStartTicks + Ms(call.endMs), 0));
         activeHistory_.emplace_back(call.endMs, std::vector<int>{});
@@ -500,6 +513,16 @@ class DriveTest {
             general ? GeneralHandoffDirectionMessage(link.Forward(), link.hdmSeq, pilots, nullptr)
                     : ExtendedHandoffDirectionMessage(link.Forward(), link.hdmSeq, pilots));
         writer_.Log(ms + 290, 0x1005, HandoffCompletionMessage(link.Reverse(), link.hdmSeq, pns));
+        for (int s : sortedNext) {
+            if (!std::binary_search(sortedActive.begin(), sortedActive.end(), s)) {
+                writer_.Event(ms + 290, "soft_handoff_add", "PN " + std::to_string(kSites[s].pn));
+            }
+        }
+        for (int s : sortedActive) {
+            if (!std::binary_search(sortedNext.begin(), sortedNext.end(), s)) {
+                writer_.Event(ms + 290, "soft_handoff_drop", "PN " + std::to_string(kSites[s].pn));
+            }
+        }
         active_ = next;
         activeHistory_.emplace_back(ms + 290, active_);
     }
@@ -517,6 +540,9 @@ class DriveTest {
         const uint16_t channel = kSecondChannel;
         writer_.Log(kHardHandoffMs - 100, 0x1008,
                     GeneralHandoffDirectionMessage(link.Forward(), link.hdmSeq, pilots, &channel));
+        writer_.Event(kHardHandoffMs - 100, "hard_handoff",
+                      "channel " + std::to_string(kFirstChannel) + " -> " +
+                          std::to_string(kSecondChannel));
         writer_.Log(kHardHandoffMs + 200, 0x1005,
                     HandoffCompletionMessage(link.Reverse(), link.hdmSeq, pns));
     }
@@ -571,6 +597,10 @@ class DriveTest {
 };
 
 }  // namespace
+
+double DrivePositionM(uint64_t ms) {
+    return RadioModel::PositionM(ms);
+}
 
 uint64_t CaptureStamp(uint64_t ms) {
     return (kStartTicks + Ms(ms)) << 16;

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "diag_frame_writer.h"
 
@@ -18,6 +20,14 @@ struct FrameTally {
     int itemsPerFrame = 1;  // packed logs: the whole packet plus one item per record
 };
 
+// A call, connection or handoff event the capture holds, at the time of the message that
+// completes it, named as the drive analysis names its events.
+struct SampleEvent {
+    uint64_t ms;
+    std::string name;
+    std::string details;
+};
+
 struct SampleLedger {
     std::map<uint16_t, FrameTally> logs;     // by log code
     std::map<uint8_t, FrameTally> commands;  // by command code
@@ -26,6 +36,7 @@ struct SampleLedger {
     int bareFlags = 0;                       // a 0x7E with nothing before it
     uint64_t firstTicks = 0;
     uint64_t lastTicks = 0;
+    std::vector<SampleEvent> events;  // in time order
 };
 
 struct DriveTestCapture {
@@ -34,6 +45,9 @@ struct DriveTestCapture {
 };
 
 DriveTestCapture MakeDriveTest();
+
+// Metres the car has driven along the road `ms` milliseconds into the capture.
+double DrivePositionM(uint64_t ms);
 
 // The 8-byte DIAG time stamp (as a little-endian u64) of a time in the capture, in
 // milliseconds from its start.

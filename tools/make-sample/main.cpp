@@ -6,13 +6,16 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <string>
 
 #include "drive_test.h"
+#include "drive_track.h"
 
 int main(int argc, char** argv) {
     if (argc != 2 || argv[1][0] == '-') {
         std::cerr << "Usage: tessavo-make-sample OUTPUT\n"
-                     "Writes the synthetic drive-test capture (raw DIAG frames) to OUTPUT.\n";
+                     "Writes the synthetic drive-test capture (raw DIAG frames) to OUTPUT and the\n"
+                     "car's GPS track beside it (OUTPUT with the extension .gpx).\n";
         return 2;
     }
     const tessavo::sample::DriveTestCapture capture = tessavo::sample::MakeDriveTest();
@@ -22,6 +25,22 @@ int main(int argc, char** argv) {
     out.close();
     if (!out) {
         std::cerr << "tessavo-make-sample: cannot write " << argv[1] << '\n';
+        return 1;
+    }
+
+    // The GPS track beside the capture: OUTPUT with its extension replaced by .gpx.
+    std::string trackPath = argv[1];
+    const size_t dot = trackPath.find_last_of('.');
+    const size_t slash = trackPath.find_last_of('/');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+        trackPath.erase(dot);
+    }
+    trackPath += ".gpx";
+    std::ofstream track(trackPath, std::ios::trunc);
+    track << tessavo::sample::DriveTrackGpx();
+    track.close();
+    if (!track) {
+        std::cerr << "tessavo-make-sample: cannot write " << trackPath << '\n';
         return 1;
     }
 
@@ -37,5 +56,10 @@ int main(int argc, char** argv) {
     }
     std::printf("  damaged frames %d, junk runs %d, bare 0x7E %d\n", l.damagedFrames, l.junkRuns,
                 l.bareFlags);
+    std::printf("events (s from the start):\n");
+    for (const tessavo::sample::SampleEvent& e : l.events) {
+        std::printf("  %7.3f  %-20s %s\n", static_cast<double>(e.ms) / 1000.0, e.name.c_str(),
+                    e.details.c_str());
+    }
     return 0;
 }

@@ -15,6 +15,8 @@
 #include "csv_sink.h"
 #include "decoder_session.h"
 #include "dtlog_sink.h"
+#include "events_sink.h"
+#include "map_sink.h"
 #include "frame_scan.h"
 #include "jsonl_sink.h"
 #include "output_file.h"
@@ -315,19 +317,34 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
                 clock, options.filter);
             break;
         case OutputFormat::kCsv:
-            if (FindsCsvColumns(inputs, options)) {
-                mainSink = std::make_unique<CsvSink>(out, clock);
-            } else {
-                mainSink = std::make_unique<CsvSink>(out, ColumnsFromNames(options.filter.params),
-                                                     options.csvLayout == CsvLayout::kLong, clock);
-            }
+        {
+            auto csv = FindsCsvColumns(inputs, options)
+                           ? std::make_unique<CsvSink>(out, clock)
+                           : std::make_unique<CsvSink>(out, ColumnsFromNames(options.filter.params),
+                                                       options.csvLayout == CsvLayout::kLong, clock);
+            csv->SetCarryForwardAll(options.carryForwardAll);
+            mainSink = std::move(csv);
             break;
+        }
         case OutputFormat::kSummary:
             mainSink = std::make_unique<SummarySink>(out, clock);
             break;
         case OutputFormat::kDtlog:
             mainSink = std::make_unique<DtLogSink>(out, clock, options.filter);
             break;
+        case OutputFormat::kEvents:
+            mainSink = std::make_unique<EventsSink>(out, clock);
+            break;
+        case OutputFormat::kGeoJson:
+        case OutputFormat::kKml: {
+            GpsTrack track;
+            if (!track.Read(options.trackPath, error)) return fail(error);
+            mainSink = std::make_unique<MapSink>(out, clock, std::move(track),
+                                                 options.format == OutputFormat::kKml
+                                                     ? MapFormat::kKml
+                                                     : MapFormat::kGeoJson);
+            break;
+        }
     }
     std::vector<std::unique_ptr<ItemSink>> sideSinks;
     if (!options.outfileRecordsPath.empty()) {
@@ -341,10 +358,11 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
 
     RunStats stats;
     ItemSelection selection;
-    // The summary shows no directions.
+    // The summary shows no directions; it reads structured parameters (PILOT_PN of the System
+    // Parameters record, the pilot tables its event rules follow).
     const bool summary = options.format == OutputFormat::kSummary;
     selection.direction = !summary;
-    selection.structs = true;  // the summary reads PILOT_PN from the System Parameters record
+    selection.structs = true;
     selection.inherited = options.inherited && options.format == OutputFormat::kJsonl;
     selection.dtlog = options.dtlog;
     selection.outFile = options.outFile;
@@ -362,8 +380,10 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
                 ++stats.commandItems;
             }
             // DTLog text rides on the item after the one it describes: that sink sees every
-            // item and filters by the described one.
-            if (options.format == OutputFormat::kDtlog || options.filter.Accepts(item)) {
+            // item and filters by the described one. The event rules follow the whole stream.
+            if (options.format == OutputFormat::kDtlog || options.format == OutputFormat::kEvents ||
+                options.format == OutputFormat::kGeoJson || options.format == OutputFormat::kKml ||
+                options.filter.Accepts(item)) {
                 mainSink->Consume(item);
             }
             for (auto& sink : sideSinks) sink->Consume(item);

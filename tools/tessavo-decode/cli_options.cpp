@@ -25,7 +25,9 @@ Formats: jsonl, one object per report item; csv, one row per item and a column p
 parameter the input sets, each cell the last-known value (empty once cleared), or with
 --csv-layout long one row per freshly set value; summary, counts, radio value ranges,
 identities, events and what yielded no item; dtlog, the library's DTLog lines, each after
-the index and time of the item it describes. --list-params names every parameter with its
+the index and time of the item it describes; events, one CSV row per call, connection and
+handoff event (time, technology, event, details, item number); geojson and kml, with --track,
+the radio values and events on a map (KML placemarks coloured by best Ec/Io). --list-params names every parameter with its
 unit and meaning.
 
 Times are true instants: the handset's GPS time less the leap seconds of its date, in UTC
@@ -198,7 +200,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
 
     std::string format = "jsonl";
     app.add_option("--format", format, "Output format")
-        ->check(CLI::IsMember({"jsonl", "csv", "summary", "dtlog"}))
+        ->check(CLI::IsMember({"jsonl", "csv", "summary", "dtlog", "events", "geojson", "kml"}))
         ->capture_default_str();
     app.add_option("-o,--output", options.outputPath, "Write the output here, not to stdout")
         ->type_name("FILE");
@@ -293,6 +295,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                    "set value (index, time, log code, parameter, value, unit)")
         ->check(CLI::IsMember({"wide", "long"}))
         ->capture_default_str();
+    app.add_option("--track", options.trackPath,
+                   "GPS track (GPX 1.1 or NMEA 0183 RMC/GGA) placing --format geojson or kml on a map")
+        ->type_name("FILE");
+    std::string carryForward = "valid";
+    app.add_option("--carry-forward", carryForward,
+                   "Wide CSV: valid, a cell is empty where the value no longer holds (a "
+                   "measurement older than its window, a traffic value off traffic, an EV-DO "
+                   "value while EV-DO is inactive); all, every last-known value")
+        ->check(CLI::IsMember({"valid", "all"}))
+        ->capture_default_str();
     app.add_flag("-q,--quiet", options.quiet, "No progress bar on standard error");
 
     std::string listParams;
@@ -331,10 +343,21 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (format == "csv") options.format = OutputFormat::kCsv;
     if (format == "summary") options.format = OutputFormat::kSummary;
     if (format == "dtlog") options.format = OutputFormat::kDtlog;
+    if (format == "events") options.format = OutputFormat::kEvents;
+    if (format == "geojson") options.format = OutputFormat::kGeoJson;
+    if (format == "kml") options.format = OutputFormat::kKml;
+    const bool map = options.format == OutputFormat::kGeoJson || options.format == OutputFormat::kKml;
+    if (map == options.trackPath.empty()) {
+        result.exitCode = 2;
+        result.message = "tessavo-decode: --format geojson or kml and --track FILE go together\n"
+                         "Run 'tessavo-decode --help' for the options.\n";
+        return result;
+    }
     options.moduleType = *ParseModuleType(module);
     options.hostTime = *ParseHostTime(hostTime);
     options.chunkSize = *ParseChunkSize(chunkSize);
     if (csvLayout == "long") options.csvLayout = CsvLayout::kLong;
+    options.carryForwardAll = carryForward == "all";
     std::string ignored;
     if (!logCodes.empty()) options.filter.logCodes = *ParseLogCodes(logCodes, ignored);
     if (!params.empty()) {

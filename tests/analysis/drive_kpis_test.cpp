@@ -1,0 +1,125 @@
+// KPIs: the sample's call figures as its generator planned them, and weak coverage, pilot
+// pollution and distributions on hand-built searcher reports.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+
+#include "analysis_fixture.h"
+#include "log_records.h"
+
+namespace tessavo::test {
+namespace {
+
+using sample::Bytes;
+
+Bytes ReadSample() {
+    std::ifstream in(TESSAVO_SAMPLE_FILE, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST(DriveKpis, SampleCallsAsPlanned) {
+    const cli::KpiReport kpis = Analyse(ReadSample()).kpis;
+    // Two calls, both connected and released; on traffic from the first forward message to
+    // the release order: 40.5-88.0 s and 120.6-226.0 s.
+    const std::vector<std::pair<const char*, double>> expected = {
+        {"call_attempts", 2},        {"call_setup_successes", 2}, {"call_setup_failures", 0},
+        {"call_setup_success_rate", 100}, {"call_releases", 2},   {"call_drops", 0},
+        {"call_drop_rate", 0},       {"hard_handoffs", 1},        {"soft_handoffs", 6},
+        {"idle_handoffs", 0},        {"do_serving_changes", 1},   {"time_1x_traffic", 152.9},
+        {"traffic_minutes", 152.9 / 60},
+    };
+    for (const auto& [name, value] : expected) {
+        EXPECT_NEAR(kpis.Value(name), value, 1e-6) << name;
+    }
+    EXPECT_TRUE(std::isnan(kpis.Value("do_connection_success_rate")));  // no attempts
+}
+
+struct Report {
+    uint64_t ms;
+    double rxDbm;
+    std::vector<double> ecios;  // fingers on PNs 168, 252, 336, ...
+};
+
+Bytes Reports(const std::vector<Report>& reports) {
+    std::vector<TimedRecord> records;
+    for (const Report& report : reports) {
+        sample::SearcherReport r;
+        r.channel = 283;
+        r.rxDbm = report.rxDbm;
+        for (size_t i = 0; i < report.ecios.size(); ++i) {
+            r.fingers.push_back({static_cast<uint16_t>(168 + 84 * i), report.ecios[i]});
+        }
+        records.push_back({report.ms, 0x119A, sample::SearcherRecord119A(r)});
+    }
+    return Capture(records);
+}
+
+struct CoverageCase {
+    const char* name;
+    std::vector<Report> reports;
+    double weakEpisodes, weakSeconds, pollutionShare;
+};
+
+TEST(DriveKpis, WeakCoverageAndPilotPollution) {
+    const std::vector<CoverageCase> cases = {
+        // Weak (Ec/Io -17 dB, Rx -105 dBm) from 1 s until the good report at 8 s.
+        {"one weak stretch of 7 s",
+         {{1000, -105, {-17}}, {3000, -105, {-17}}, {5000, -105, {-17}}, {7000, -105, {-17}},
+          {8000, -80, {-5}}, {9000, -80, {-5}}},
+         1, 7, 0},
+        {"weak for 4 s only: shorter than 5 s",
+         {{1000, -105, {-17}}, {3000, -105, {-17}}, {5000, -80, {-5}}}, 0, 0, 0},
+        {"strong pilot, low power: not weak", {{1000, -105, {-5}}, {9000, -105, {-5}}}, 0, 0, 0},
+        // Four pilots within 5 dB of the best in one report of two, three in the other.
+        {"pollution in half of the reports",
+         {{1000, -80, {-6, -7, -8, -10.5}}, {2000, -80, {-6, -7, -8, -12}}}, 0, 0, 50},
+    };
+    for (const CoverageCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const cli::KpiReport kpis = Analyse(Reports(c.reports)).kpis;
+        EXPECT_EQ(kpis.Value("weak_coverage_episodes"), c.weakEpisodes);
+        EXPECT_NEAR(kpis.Value("weak_coverage_time"), c.weakSeconds, 1e-6);
+        EXPECT_NEAR(kpis.Value("pilot_pollution_share"), c.pollutionShare, 1e-6);
+    }
+}
+
+TEST(DriveKpis, DistributionsAndBestServer) {
+    // Best Ec/Io -4, -6, ..., -22 dB over ten reports a second apart; PN 168 strongest in the
+    // first five, PN 252 in the last five.
+    std::vector<Report> reports;
+    for (int i = 0; i < 10; ++i) {
+        const double best = -4.0 - 2.0 * i;
+        reports.push_back({1000u + 1000u * static_cast<uint64_t>(i), -80,
+                           i < 5 ? std::vector<double>{best, best - 3} : std::vector<double>{best - 3, best}});
+    }
+    const cli::KpiReport kpis = Analyse(Reports(reports)).kpis;
+    const cli::Distribution* ecio = nullptr;
+    for (const cli::Distribution& d : kpis.distributions) {
+        if (d.name == "best_pilot_ecio") ecio = &d;
+    }
+    ASSERT_NE(ecio, nullptr);
+    EXPECT_EQ(ecio->count, 10u);
+    // Ascending, rank ceil(0.5 × 10) = 5 is -14 dB; rank 1 for 5 %: -22 dB; rank 10 for 95 %:
+    // -4 dB. Bins are 0.1 dB wide, so within half of one (and the Ec/Io steps of the record).
+    EXPECT_NEAR(ecio->median, -14, 0.3);
+    EXPECT_NEAR(ecio->p5, -22, 0.3);
+    EXPECT_NEAR(ecio->p95, -4, 0.3);
+    EXPECT_NEAR(ecio->mean, -13, 0.3);
+    ASSERT_FALSE(ecio->cdf.empty());
+    EXPECT_DOUBLE_EQ(ecio->cdf.back().second, 1.0);
+    // Each PN was best for five reports; time is counted up to the next report: 5 s for PN 168
+    // (1 s to 6 s) and 4 s for PN 252 (6 s to 10 s, the last report closes nothing).
+    ASSERT_EQ(kpis.pns.size(), 2u);
+    EXPECT_EQ(kpis.pns[0].pn, 168u);
+    EXPECT_NEAR(kpis.pns[0].bestSeconds, 5, 1e-6);
+    EXPECT_EQ(kpis.pns[0].reports, 5u);
+    EXPECT_NEAR(kpis.pns[0].meanEcio, -8, 0.3);
+    EXPECT_EQ(kpis.pns[1].pn, 252u);
+    EXPECT_NEAR(kpis.pns[1].bestSeconds, 4, 1e-6);
+    EXPECT_NEAR(kpis.pns[1].meanEcio, -18, 0.3);
+}
+
+}  // namespace
+}  // namespace tessavo::test
