@@ -244,6 +244,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                    "Write the re-encoded compact stream to FILE; tessavo-decode reads it back "
                    "(implies --reencode)")
         ->type_name("FILE");
+    std::string inputFormat = "auto";
+    app.add_option("--input-format", inputFormat,
+                   "What the inputs hold: auto (found from their content), hdlc (a raw DIAG "
+                   "byte stream) or dlf (log records); compression is always found")
+        ->check(CLI::IsMember({"auto", "hdlc", "dlf"}))
+        ->capture_default_str();
     std::string chunkSize = std::to_string(kDefaultChunkSize);
     app.add_option("--chunk-size", chunkSize, "Bytes handed to the library per call (1 to 16 MiB)")
         ->check(CLI::Validator(
@@ -335,6 +341,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     options.hostTime = *ParseHostTime(hostTime);
     options.chunkSize = *ParseChunkSize(chunkSize);
     if (csvLayout == "long") options.csvLayout = CsvLayout::kLong;
+    if (inputFormat == "hdlc") options.inputFormat = InputFormat::kHdlc;
+    if (inputFormat == "dlf") options.inputFormat = InputFormat::kDlf;
+    if (options.outputPath == "-") options.outputPath.clear();  // standard output
     std::string ignored;
     if (!logCodes.empty()) options.filter.logCodes = *ParseLogCodes(logCodes, ignored);
     if (!params.empty()) {
