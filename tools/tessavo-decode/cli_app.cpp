@@ -472,7 +472,7 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
         }
         if (!early) continue;
         io.err << "tessavo-decode: " << why << ": '" << where << "' holds " << output.items
-               << " items";
+               << (output.items == 1 ? " item" : " items");
         if (where != output.path) io.err << "; '" << output.path << "' is kept as it was";
         io.err << '\n';
     }
@@ -483,7 +483,7 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
     }
     if (early && options.outputPath.empty()) {
         io.err << "tessavo-decode: " << why << ": standard output holds " << mainItems
-               << " items\n";
+               << (mainItems == 1 ? " item\n" : " items\n");
     }
     if (stats.stopSignal != 0) return StopExitStatus(stats.stopSignal);
     if (stats.inputErrors != 0) return 1;
