@@ -205,7 +205,7 @@ TEST(CliOutput, IdentitiesAndMessagesAsAnEngineerReadsThem) {
         EXPECT_EQ(params[name]["raw"], raw) << name;
     }
     CliRun csv = RunOn(capture, {"--format", "csv", "--params", "esn,imsi,t_add,srch_win_a"});
-    EXPECT_EQ(Lines(csv.out)[2],
+    EXPECT_EQ(Lines(csv.out)[3],
               "2,1980-01-06T00:00:01.125000Z,0x10070100,System Parameters "
               "Message,0x1007,0,80C9C915,310003109360624,-14,60");
     CliRun summary = RunOn(capture, {"--format", "summary"});
