@@ -81,6 +81,7 @@ BENCH_CAPTURE ?= ../shared/captures/sprint_2015.mi2log
 
 # to_dataframe against tessavo-decode --format csv on a real capture (throughput and ratio).
 bench-python: build
+	@test -e $(BENCH_CAPTURE) || { echo "make bench-python: $(BENCH_CAPTURE) is missing; give a capture with BENCH_CAPTURE=FILE" >&2; exit 1; }
 	PYTHONPATH=build/python $(PYTHON) python/benchmarks/dataframe_throughput.py $(BENCH_CAPTURE)
 
 # Time and peak memory of the events and KPIs (tessavo-decode --format events, and the summary

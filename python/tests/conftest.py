@@ -30,9 +30,11 @@ def capture(name):
     return path
 
 
-def cli(*args):
-    return subprocess.run([str(CLI), "-q", *map(str, args)], check=True,
-                          capture_output=True).stdout
+def cli(*args, status=0):
+    """The tool's standard output; it must exit with `status` (4: input that is not DIAG)."""
+    run = subprocess.run([str(CLI), "-q", *map(str, args)], capture_output=True)
+    assert run.returncode == status, run.stderr
+    return run.stdout
 
 
 def frame(packet):

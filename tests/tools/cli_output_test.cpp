@@ -5,8 +5,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <tuple>
 
 #include "cli_harness.h"
+#include "support/bit_writer.h"
 
 namespace tessavo::cli::test {
 namespace {
@@ -38,13 +41,16 @@ TEST(CliOutput, JsonlFieldsOfALogPacket) {
 }
 
 // --tz prints local times with their offset (1980-01-06T00:00:01Z is 18:00:01 the day
-// before in Chicago, UTC-6) and gives the zone back to the process afterwards.
+// before in Chicago, UTC-6) and gives the zone back to the process afterwards; time_raw does
+// not change with it.
 TEST(CliOutput, LocalTimesOfANamedZone) {
     if (!std::filesystem::exists("/usr/share/zoneinfo/America/Chicago")) GTEST_SKIP() << "no zones";
     std::vector<Json> items = DecodeOn(kLog, {"--tz", "America/Chicago"});
     EXPECT_EQ(items.size(), 1u);
+    // The library's pair stays the one of its own zone (UTC+8), whatever the zone printed.
     ExpectFields(Json(items), {{"/0/time", "1980-01-05T18:00:01.000000-06:00"},
-                               {"/0/time_utc", "1980-01-06T00:00:01.000000Z"}});
+                               {"/0/time_utc", "1980-01-06T00:00:01.000000Z"},
+                               {"/0/time_raw", Json::array({315964801, 0})}});
     EXPECT_STREQ(std::getenv("TZ"), "CST-8");
 }
 
@@ -144,6 +150,74 @@ TEST(CliOutput, ListParams) {
     TempFile output;
     EXPECT_EQ(RunTool({"--list-params", "-o", output.Path()}).out, "");
     EXPECT_EQ(Text(output.Read()), csv.out);
+}
+
+// Identities as an engineer writes them and a message by name, in every format. The status
+// reply (command 0x63) carries ESN 0x80C9C915, MNC code 99 (digits 00), MCC code 209 (310)
+// and IMSI_S 310 936 0 624 as its 10-bit, 10-bit, 4-bit and 10-bit codes 209, 825, 10, 513:
+// MSIN 3109360624 (-1185606672 as the library's signed value), IMSI 310003109360624 (upper
+// half 72178). The System Parameters Message sets SRCH_WIN_A 8 (60 chips), T_ADD 28
+// (-14 dB), T_COMP 5 (2.5 dB), T_TDROP 3 (4 s) and PILOT_PN 78.
+Bytes StatusReply() {
+    const uint64_t imsiS = uint64_t{209} << 24 | 825u << 14 | 10u << 10 | 513u;
+    tessavo::test::BitWriter w;
+    w.Lsb(0x63, 8).Lsb(0x80C9C915, 32).Lsb(0, 48).Lsb(imsiS, 64).Lsb(99, 8).Lsb(209, 16);
+    w.Lsb(0, 48).Lsb(6, 8).Lsb(0, 16).Lsb(283, 16).Lsb(0, 64);  // P_REV 6, channel 283
+    return Frame(w.Bytes());
+}
+
+Bytes SystemParameters() {
+    tessavo::test::BitWriter w;
+    w.Msb(0, 8).Msb(1, 8).Msb(78, 9).Msb(0, 6).Msb(4145, 15).Msb(4, 16).Msb(0, 12 + 3 + 3 + 2);
+    w.Msb(8544, 16).Msb(0, 4 + 3 + 3 + 6 + 7).Msb(0, 22 + 23 + 11);
+    w.Msb(8, 4).Msb(10, 4).Msb(15, 4).Msb(0, 4).Msb(0, 5 + 4 + 1 + 1 + 5 + 1);
+    w.Msb(28, 6).Msb(32, 6).Msb(5, 4).Msb(3, 4).Msb(0, 8);
+    return LogFrame(0x1007, 900, w.Bytes());
+}
+
+TEST(CliOutput, IdentitiesAndMessagesAsAnEngineerReadsThem) {
+    const Bytes capture = Concat({kLog, StatusReply(), SystemParameters()});
+    std::vector<Json> items = DecodeOn(capture);
+    ASSERT_EQ(items.size(), 3u);
+    std::vector<Json> shown;
+    for (const Json& param : items[1]["params"]) {
+        shown.push_back({param["name"], param["value"], param["raw"]});
+    }
+    EXPECT_EQ(Json(shown), Json::parse(R"([["imsi_high", 72178, 72178],
+        ["imsi", "310003109360624", 959869936], ["esn", "80C9C915", -2134259435],
+        ["msin_high", 0, 0], ["msin", "3109360624", -1185606672], ["mnc", "00", 0],
+        ["mcc", "310", 310], ["p_rev", 6, 6], ["cdma_channel", 283, 283]])"));
+    EXPECT_EQ(items[1]["msg_name"], nullptr);  // a command reply, not a signalling message
+    ExpectFields(items[2], {{"/msg_code", "0x10070100"},
+                            {"/msg_name", "System Parameters Message"},
+                            {"/direction_label", "forward"}});
+    std::map<std::string, Json> params;
+    for (const Json& param : items[2]["params"]) params[param["name"]] = param;
+    for (const auto& [name, value, unit, raw] :
+         std::vector<std::tuple<std::string, double, std::string, int>>{
+             {"t_add", -14, "dB", 28},
+             {"t_drop", -16, "dB", 32},
+             {"t_comp", 2.5, "dB", 5},
+             {"t_tdrop", 4, "s", 3},
+             {"srch_win_a", 60, "chips", 8},
+             {"srch_win_n", 100, "chips", 10},
+             {"srch_win_r", 452, "chips", 15},
+             {"sid", 4145, "", 4145}}) {
+        EXPECT_EQ(params[name]["value"].get<double>(), value) << name;
+        EXPECT_EQ(params[name]["unit"], unit) << name;
+        EXPECT_EQ(params[name]["raw"], raw) << name;
+    }
+    CliRun csv = RunOn(capture, {"--format", "csv", "--params", "esn,imsi,t_add,srch_win_a"});
+    EXPECT_EQ(Lines(csv.out)[3],
+              "2,1980-01-06T00:00:01.125000Z,0x10070100,System Parameters "
+              "Message,0x1007,0,80C9C915,310003109360624,-14,60");
+    CliRun summary = RunOn(capture, {"--format", "summary"});
+    for (const char* line :
+         {"  ESN               80C9C915\n", "  IMSI              310003109360624\n",
+          "  1x pilot PNs      78\n", "  0x10070100  1  System Parameters Message\n",
+          "  no 1x/EV-DO radio measurements in this capture\n"}) {
+        EXPECT_NE(summary.out.find(line), std::string::npos) << line << "\nin\n" << summary.out;
+    }
 }
 
 }  // namespace

@@ -1,15 +1,22 @@
 // tessavo-decode end to end: exit statuses and messages, outputs that never destroy an
 // input, the feeding loop, what a user reads (structured payloads as fields, filters, the
 // long CSV layout, summary figures, DTLog lines) and a run stopped by a signal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
+#include <random>
+#include <thread>
 
+#include "capture_forms.h"
 #include "cli_harness.h"
 
 namespace tessavo::cli::test {
@@ -30,6 +37,20 @@ TEST(CliErrors, StatusesAndMessagesAndFilesKept) {
     TempFile missing;  // never created
     const std::string &in = capture.Path(), &kept = existing.Path();
     const std::string dir = in.substr(0, in.rfind('/')), nowhere = in + ".d/out.jsonl";
+    // Not DIAG: random bytes, an image, frames that all (or more than half of 150) fail their
+    // check; the output is what was decoded.
+    std::mt19937 random(26);
+    Bytes noise(20000);
+    for (uint8_t& byte : noise) byte = static_cast<uint8_t>(random());
+    Bytes mostlyBad;
+    for (uint32_t i = 0; i < 150; ++i) {
+        const Bytes packet = LogPacket(0x1062, 800 + i, Words({i}));
+        mostlyBad = Concat({mostlyBad, i % 3 == 0 ? Frame(packet) : FrameWithCheck(packet, 0)});
+    }
+    TempFile random20k(noise), png(Concat({{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, noise})),
+        badFrame(FrameWithCheck(LogPacket(0x1062, 800, Words({1})), 0x0000)), partlyBad(mostlyBad),
+        gzipNoise(Gzip(noise));
+    const std::string notDiag = "): not a DIAG stream this tool reads";
     const std::string noFile = "': No such file or directory\n",
                       usage = "\nUsage: tessavo-decode [OPTIONS] [FILE...]\n";
     // clang-format off
@@ -47,6 +68,17 @@ TEST(CliErrors, StatusesAndMessagesAndFilesKept) {
         {{"-o", in, in}, 2, "refusing to write '" + in}, {{"--compact", in, in}, 2, "it is an input"},
         {{"-o", kept, in, missing.Path()}, 1, "cannot open"},
         {{"-o", kept, "--compact", kept, in}, 2, "named for two outputs"},
+        {{"--outfile-records", dir + "/side.bin", "--compact", dir + "/./side.bin", in}, 2,
+         "'" + dir + "/./side.bin' is named for two outputs; name a file for each\n"},
+        {{"-o", dir + "/../" + dir.substr(dir.rfind('/') + 1) + "/" + in.substr(dir.size() + 1), in}, 2,
+         "it is an input"},
+        {{"--inherited", "--format", "csv", in}, 2, "--inherited lists inherited parameters in JSONL only"},
+        {{"--input-format", "zip", in}, 2, usage},
+        {{random20k.Path()}, 4, "'" + random20k.Path() + "': 0 of "},
+        {{png.Path()}, 4, "(read as raw HDLC" + notDiag},
+        {{badFrame.Path()}, 4, "': 0 of 1 frames pass their CRC check (read as raw HDLC" + notDiag},
+        {{partlyBad.Path()}, 4, "': 50 of 150 frames pass their CRC check"},
+        {{gzipNoise.Path()}, 4, "(read as gzip-compressed raw HDLC" + notDiag},
         {{"--chunk-size", "abc", in}, 2,
          "--chunk-size: 'abc' is not a chunk size: not a whole number of bytes"},
         {{"--chunk-size", "99999999", in}, 2, "outside 1 to 16777216 bytes"},
@@ -72,7 +104,10 @@ TEST(CliErrors, StatusesAndMessagesAndFilesKept) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
         CliRun run = c.via == 1 ? RunProgram(c.args) : RunTool(c.args, "", c.via == 2);
         EXPECT_EQ(run.status, c.status);
-        EXPECT_EQ(run.out.empty(), c.status != 0);
+        // Status 4 writes what it decoded.
+        if (c.status != 4) {
+            EXPECT_EQ(run.out.empty(), c.status != 0);
+        }
         EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
         if (c.status == 0) {
             EXPECT_EQ(run.err, "");
@@ -98,7 +133,8 @@ TEST(CliErrors, VersionAndInputWithoutFrames) {
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("tessavo-decode (tessavo ", 0), 0u);
 
-    // No frames: an empty result (the CSV header only) and a warning.
+    // An empty input: an empty result (the CSV header only), a warning and success; bytes
+    // without a frame are not a DIAG stream (status 4), also from standard input.
     for (const Bytes& contents : {Bytes{}, Bytes{0x01, 0x02, 0x03, 0x7D}}) {
         TempFile empty(contents);
         for (const auto& [format, output] : std::vector<std::pair<const char*, const char*>>{
@@ -106,20 +142,21 @@ TEST(CliErrors, VersionAndInputWithoutFrames) {
                  {"csv", "index,time,msg_code,msg_name,log_code,direction\n"},
                  {"dtlog", ""}}) {
             CliRun run = RunTool({"--format", format, empty.Path()});
-            EXPECT_EQ(run.status, 0) << format;
+            EXPECT_EQ(run.status, contents.empty() ? 0 : 4) << format;
             EXPECT_EQ(run.out, output) << format;
             EXPECT_EQ(run.err,
-                      "tessavo-decode: warning: no DIAG frames in '" + empty.Path() + "'\n");
+                      contents.empty()
+                          ? "tessavo-decode: warning: no DIAG frames in '" + empty.Path() + "'\n"
+                          : "tessavo-decode: warning: '" + empty.Path() +
+                                "': no DIAG frames (read as raw HDLC): not a DIAG stream "
+                                "this tool reads\n");
         }
     }
     CliRun piped = RunTool({"-"}, "no frames here");
-    EXPECT_EQ(piped.status, 0);
-    EXPECT_EQ(piped.err, "tessavo-decode: warning: no DIAG frames in standard input\n");
-    // Frames that the library rejects are no error: no warning, an empty result.
-    TempFile rejected(FrameWithCheck(LogPacket(0x1062, 800, Words({1})), 0x0000));
-    CliRun run = RunTool({rejected.Path()});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_EQ(piped.status, 4);
+    EXPECT_EQ(piped.err,
+              "tessavo-decode: warning: standard input: no DIAG frames (read as raw "
+              "HDLC): not a DIAG stream this tool reads\n");
 }
 
 // Three items, 0x1062, 0x107D (no decoder: no parameters) and 0x1062 with escaped bytes,
@@ -383,7 +420,7 @@ TEST(CliViews, SummaryFigures) {
 // Each DTLog line follows the index and time of the item it describes: a paging log (0x1007,
 // tick 800) is a CL3 line, received "0", paging channel "1", its record from the length word
 // (1000 0710, stamp 0x320 << 16, payload), though the text comes with item 1, a 0x1000 item
-// that the filter may drop.
+// that the filter may drop; the last item's text comes all the same.
 TEST(DtLogOutput, LinesBelongToTheItemTheyDescribe) {
     const Bytes capture = Concat({LogFrame(0x1007, 800, {0x04, 0x06, 0x7E, 0x7D}),
                                   LogFrame(0x1000, 801, {}), LogFrame(0x1000, 802, {})});
@@ -394,6 +431,124 @@ TEST(DtLogOutput, LinesBelongToTheItemTheyDescribe) {
         CliRun run = RunOn(capture, {"--format", "dtlog", "--log-code", codes});
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out, output) << codes;
+    }
+    // The last packet's text too, though no item follows it, in every feeding mode.
+    for (const char* mode : {"--chunk-size=65536", "--whole-frames", "--chunk-size=3"}) {
+        CliRun run =
+            RunOn(LogFrame(0x1007, 800, {0x04, 0x06, 0x7E, 0x7D}), {"--format", "dtlog", mode});
+        EXPECT_EQ(run.out, line) << mode;
+    }
+}
+
+// A folder of its own for files a test names (links, FIFOs, outputs), removed afterwards.
+class TempDir {
+  public:
+    TempDir() {
+        std::string pattern = std::filesystem::temp_directory_path() / "tessavo_cli_XXXXXX";
+        path_ = mkdtemp(pattern.data());
+        path_ = std::filesystem::canonical(path_);
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// An output through a link: to standard output (/proc/self/fd/1, /dev/stdout, "-") it goes
+// there; to a FIFO it is written into the FIFO; to a regular 0600 file it replaces that file,
+// which keeps its mode, and the link stays a link.
+TEST(CliSafety, OutputsThroughLinksGoWhereTheLinksLead) {
+    TempFile capture(kCapture);
+    const CliRun reference = RunProgram({capture.Path()});
+    ASSERT_EQ(reference.status, 0) << reference.err;
+    TempDir dir;
+    std::filesystem::create_symlink("/proc/self/fd/1", dir / "so");
+    for (const std::string& path : {std::string("-"), dir / "so", std::string("/dev/stdout")}) {
+        if (path != "-" && !std::filesystem::exists("/proc/self/fd/1")) continue;
+        CliRun run = RunProgram({"-o", path, capture.Path()});
+        EXPECT_EQ(run.status, 0) << path << run.err;
+        EXPECT_EQ(run.out, reference.out) << path;
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "so"));
+
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink(dir / "fifo", dir / "to_fifo");
+    std::string fromFifo;
+    std::thread reader([&] { fromFifo = ReadAll(dir / "fifo"); });
+    EXPECT_EQ(RunProgram({"-o", dir / "to_fifo", capture.Path()}).status, 0);
+    reader.join();
+    EXPECT_EQ(fromFifo, reference.out);
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "fifo"));
+
+    { std::ofstream(dir / "private.jsonl") << "old\n"; }
+    std::filesystem::permissions(dir / "private.jsonl", std::filesystem::perms::owner_read |
+                                                            std::filesystem::perms::owner_write);
+    std::filesystem::create_symlink("private.jsonl", dir / "link");
+    EXPECT_EQ(RunProgram({"-o", dir / "link", capture.Path()}).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link"));
+    EXPECT_EQ(ReadAll(dir / "private.jsonl"), reference.out);
+    EXPECT_EQ(std::filesystem::status(dir / "private.jsonl").permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+// Stopped by a signal, a run over an existing output leaves that file as it was and its rows
+// in NAME.partial; over a new output it puts the rows in place. One line on standard error
+// says where they are and how many items they hold.
+TEST(CliSafety, AStoppedRunNeverReplacesAnExistingOutput) {
+    for (bool exists : {true, false}) {
+        TempDir dir;
+        const std::string target = dir / "rows.csv";
+        if (exists) std::ofstream(target) << "old\n";
+        int in[2], err[2];
+        ASSERT_EQ(pipe(in) + pipe(err), 0);
+        const int null = open("/dev/null", O_WRONLY);
+        const pid_t child =
+            Spawn({"-q", "--format", "csv", "--params", "unlabelled_1062_1", "-o", target, "-"},
+                  in[0], null, err[1]);
+        for (int fd : {in[0], err[1], null}) close(fd);
+        ASSERT_EQ(write(in[1], kCapture.data(), kCapture.size()), ssize_t(kCapture.size()));
+        // The run flushes its output after each piece of input: wait for the temporary file
+        // to hold the row.
+        bool written = false;
+        for (int i = 0; i < 1000 && !written; ++i) {
+            usleep(10000);
+            for (const auto& entry : std::filesystem::directory_iterator(dir / "")) {
+                const std::string name = entry.path().filename();
+                written = written || (name.rfind(".rows.csv.", 0) == 0 && entry.file_size() > 60);
+            }
+        }
+        ASSERT_TRUE(written);
+        kill(child, SIGINT);
+        int raw = 0;
+        waitpid(child, &raw, 0);
+        close(in[1]);
+        std::string messages;
+        char buffer[512];
+        for (ssize_t count; (count = read(err[0], buffer, sizeof buffer)) > 0;) {
+            messages.append(buffer, size_t(count));
+        }
+        close(err[0]);
+        ASSERT_TRUE(WIFEXITED(raw));
+        EXPECT_EQ(WEXITSTATUS(raw), 128 + SIGINT);
+        const std::string rows =
+            "index,time,msg_code,msg_name,log_code,direction,unlabelled_1062_1\n"
+            "0,1980-01-06T00:00:01.000000Z,0xb1011062,,0x1062,2,1\n";
+        if (exists) {
+            EXPECT_EQ(ReadAll(target), "old\n");
+            EXPECT_EQ(ReadAll(target + ".partial"), rows);
+            EXPECT_EQ(messages, "tessavo-decode: stopped by signal 2: '" + target +
+                                    ".partial' holds 1 item; '" + target + "' is kept as it was\n");
+        } else {
+            EXPECT_EQ(ReadAll(target), rows);
+            EXPECT_EQ(messages,
+                      "tessavo-decode: stopped by signal 2: '" + target + "' holds 1 item\n");
+        }
     }
 }
 

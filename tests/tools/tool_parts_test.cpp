@@ -18,6 +18,7 @@
 #include "frame_scan.h"
 #include "item_time.h"
 #include "jsonl_sink.h"
+#include "message_names.h"
 #include "packet_identity.h"
 #include "param_catalogue.h"
 #include "platform.h"
@@ -27,6 +28,7 @@
 #include "support/time_zone.h"
 #include "tessavo/tessavo.h"
 #include "text_format.h"
+#include "value_text.h"
 
 namespace tessavo::cli::test {
 namespace {
@@ -507,6 +509,51 @@ TEST(TextFormat, ProgressLines) {
     }
 }
 // clang-format on
+
+// Message names by code: 1x types by channel (with an order's sub-code), EV-DO messages by
+// protocol (a subtype folded into the protocol byte: 0x1E is Route Update subtype 1, 0x44
+// Reverse Traffic Channel MAC subtype 3, 0x55 Stream 1 Application subtype 4), the
+// configuration messages every protocol has, and codes of no signalling log.
+TEST(MessageNames, ByLogCodeTypeAndProtocol) {
+    // clang-format off
+    const std::vector<std::pair<uint32_t, std::string>> cases = {
+        {0x10060100, "Sync Channel Message"}, {0x10070100, "System Parameters Message"},
+        {0x10070754, "Order Message (order sub-code 84)"}, {0x10071100, "General Page Message"},
+        {0x10040400, "Origination Message"}, {0x10050500, "Pilot Strength Measurement Message"},
+        {0x10050600, "Power Measurement Report Message"}, {0x10081400, "Service Connect Message"},
+        {0x10081F00, "General Handoff Direction Message"},
+        {0x10083500, "Universal Handoff Direction Message (MEID)"}, {0x10072800, "unknown (type 40)"},
+        {0x10790E01, "Route Update: TrafficChannelAssignment"},
+        {0x10791E01, "Route Update: TrafficChannelAssignment"},
+        {0x10774451, "Reverse Traffic Channel MAC: ConfigurationResponse"},
+        {0x10775507, "Stream 1 Application: unknown (type 7)"}, {0x10790000, "unknown (type 0)"},
+        {0x10793301, "unknown (type 13057)"}, {0xB1011062, ""}, {0x10620000, ""}};
+    // clang-format on
+    for (const auto& [code, name] : cases) EXPECT_EQ(MessageNameOf(code), name) << std::hex << code;
+}
+
+// Coded values and identities as shown: INIT_PWR and NOM_PWR are two's complement fields of 5
+// and 4 bits, a window index past the table has no size, the upper half of a split number
+// missing from the item leaves the lower half unsigned.
+TEST(ValueText, CodedValuesAndIdentities) {
+    auto shown = [](const char* name, int32_t raw, std::vector<DecodeParam> item = {}) {
+        const ParamInfo* info = FindParamByName(name);
+        const ShownValue value = ShowValue(info, DecodeParam{1, info->id, raw, 1}, item);
+        return ShownText(value) + " " + std::string(value.unit);
+    };
+    EXPECT_EQ(shown("init_pwr", 0x1F), "-1 dB");
+    EXPECT_EQ(shown("init_pwr", 0x0F), "15 dB");
+    EXPECT_EQ(shown("nom_pwr", 8), "-8 dB");
+    EXPECT_EQ(shown("t_drop", 29), "-14.5 dB");
+    EXPECT_EQ(shown("t_tdrop", 0), "0.1 s");
+    EXPECT_EQ(shown("t_tdrop", 15), "319 s");
+    EXPECT_EQ(shown("srch_win_a", 16), " chips");
+    EXPECT_EQ(shown("esn", 0x1234), "00001234 ");
+    EXPECT_EQ(shown("mnc", 1), "01 ");
+    EXPECT_EQ(shown("dialled_number", -1), "4294967295 ");
+    EXPECT_EQ(shown("dialled_number", 5501, {{1, 0x7F010314, 0, 1}}), "5501 ");
+    EXPECT_EQ(shown("imsi_high", -1), "4294967295 ");
+}
 
 }  // namespace
 }  // namespace tessavo::cli::test

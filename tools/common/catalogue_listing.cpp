@@ -28,6 +28,17 @@ std::string_view FormName(ValueForm form) {
     return "number";
 }
 
+// "0x1004 0x1005" as a JSON array of its words.
+nlohmann::ordered_json SpaceSeparated(std::string_view text) {
+    nlohmann::ordered_json words = nlohmann::ordered_json::array();
+    while (!text.empty()) {
+        size_t space = text.find(' ');
+        words.push_back(std::string(text.substr(0, space)));
+        text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+    }
+    return words;
+}
+
 // The rows of the message table with their log codes: a 1x row once per log code of its
 // channel, an EV-DO row once (its protocol decides, not the log).
 struct MessageListRow {
@@ -97,14 +108,7 @@ void WriteMessagesJson(std::ostream& out) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const MessageListRow& row : MessageList()) {
         nlohmann::ordered_json entry;
-        nlohmann::ordered_json logs = nlohmann::ordered_json::array();
-        std::string_view rest = row.logCodes;
-        while (!rest.empty()) {
-            size_t space = rest.find(' ');
-            logs.push_back(std::string(rest.substr(0, space)));
-            rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
-        }
-        entry["log_codes"] = logs;
+        entry["log_codes"] = SpaceSeparated(row.logCodes);
         if (!row.protocol.empty()) entry["protocol"] = row.protocol;
         entry["type"] = row.type;
         entry["name"] = std::string(row.name);
@@ -127,14 +131,7 @@ void WriteCatalogueJson(std::ostream& out) {
         } else {
             entry["payload_length"] = info.payloadLength;
         }
-        nlohmann::ordered_json writers = nlohmann::ordered_json::array();
-        std::string_view rest = info.writers;
-        while (!rest.empty()) {
-            size_t space = rest.find(' ');
-            writers.push_back(std::string(rest.substr(0, space)));
-            rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
-        }
-        entry["writers"] = writers;
+        entry["writers"] = SpaceSeparated(info.writers);
         entry["description"] = std::string(info.description);
         if (info.coding != nullptr) {
             const ValueCoding& coding = *info.coding;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "input_decoder.h"
 #include "item_filter.h"
 #include "tessavo/tessavo.h"
 
@@ -31,6 +32,7 @@ inline constexpr size_t kDefaultChunkSize = 64 * 1024;
 
 struct CliOptions {
     std::vector<std::string> inputs;  // "-" is standard input; none means standard input
+    InputFormat inputFormat = InputFormat::kAuto;
     OutputFormat format = OutputFormat::kJsonl;
     std::string outputPath;  // empty: standard output
     uint32_t moduleType = kDefaultModuleType;
@@ -47,8 +49,8 @@ struct CliOptions {
     bool quiet = false;
     std::optional<CatalogueFormat> listParams;
     std::optional<CatalogueFormat> listMessages;  // the signalling message names
-    std::string timeZone;  // IANA name for local times; empty: UTC
-    ItemFilter filter;     // applies to the chosen format, not to the side files
+    std::string timeZone;                         // IANA name for local times; empty: UTC
+    ItemFilter filter;  // applies to the chosen format, not to the side files
     CsvLayout csvLayout = CsvLayout::kWide;
     bool carryForwardAll = false;  // wide CSV: keep values their validity rule ends
     std::string trackPath;         // GPS track (GPX or NMEA) for the GeoJSON and KML outputs

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "code_counts.h"
 #include "frame_scan.h"
@@ -20,8 +21,11 @@ struct RunStats {
     // Every item, whatever the filters, by the log code it came from; command responses.
     CodeCounts itemsByLogCode;
     uint64_t commandItems = 0;
-    uint64_t libraryMessages = 0;  // lines the library wrote to standard output
-    int stopSignal = 0;            // SIGINT/SIGTERM that ended the run early, 0 if none
+    uint64_t libraryMessages = 0;           // lines the library wrote to standard output
+    int stopSignal = 0;                     // SIGINT/SIGTERM that ended the run early, 0 if none
+    std::vector<std::string> inputFormats;  // per input: "'name': what it held"
+    uint64_t inputErrors = 0;  // inputs cut short or damaged (what came before was decoded)
+    bool notDiag = false;      // an input whose frames (nearly) all fail their CRC check
 };
 
 class ItemSink {

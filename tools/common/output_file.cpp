@@ -73,6 +73,15 @@ bool SameFile(const FileIdentity& a, const FileIdentity& b) {
     return a.device == b.device && a.inode == b.inode;
 }
 
+bool SamePath(const std::string& a, const std::string& b) {
+    FileIdentity first, second;
+    if (IdentifyFile(a, first) && IdentifyFile(b, second)) return SameFile(first, second);
+    std::string targetA, targetB;
+    const bool replaceableA = ReplaceableTarget(a, targetA);
+    const bool replaceableB = ReplaceableTarget(b, targetB);
+    return replaceableA && replaceableB ? targetA == targetB : a == b;
+}
+
 AtomicOutputFile::~AtomicOutputFile() {
     stream_.reset();
     buffer_.reset();
@@ -82,18 +91,13 @@ AtomicOutputFile::~AtomicOutputFile() {
 
 bool AtomicOutputFile::Open(const std::string& path, std::string& error) {
     path_ = path;
-    // An existing target that is not a regular file (a terminal, a pipe, /dev/null) is
-    // written in place: renaming over it would replace the device or the link to it.
-    FileStatus status;
-    if (StatusOfPath(path, status) && !status.regular) {
+    if (!ReplaceableTarget(path, target_)) {
         fd_ = OpenInPlace(path);
         if (fd_ < 0) {
             error = "cannot write '" + path + "': " + std::strerror(errno);
             return false;
         }
     } else {
-        // A link to a regular file stays a link: the file it names is replaced.
-        target_ = ResolvedPath(path);
         size_t nameStart = FileNameStart(target_);
         std::string name =
             target_.substr(0, nameStart) + "." + target_.substr(nameStart) + ".XXXXXX";
@@ -103,13 +107,17 @@ bool AtomicOutputFile::Open(const std::string& path, std::string& error) {
             return false;
         }
         temporary_ = name;
+        FileStatus status;
+        existed_ = StatusOfPath(target_, status);
+        // Before the first byte: a private file's contents are never readable by others.
+        if (existed_) CopyModeAndOwner(fd_, target_);
     }
     buffer_ = std::make_unique<FdStreamBuf>(fd_);
     stream_ = std::make_unique<std::ostream>(buffer_.get());
     return true;
 }
 
-bool AtomicOutputFile::Commit(std::string& error) {
+bool AtomicOutputFile::Close(std::string& error) {
     stream_->flush();
     int writeError = buffer_->Error();
     if (::close(fd_) != 0 && writeError == 0) writeError = errno;
@@ -118,12 +126,30 @@ bool AtomicOutputFile::Commit(std::string& error) {
         error = WriteErrorText("'" + path_ + "'", writeError);
         return false;
     }
+    return true;
+}
+
+bool AtomicOutputFile::Commit(std::string& error) {
+    if (!Close(error)) return false;
     if (temporary_.empty()) {
         committed_ = true;  // written in place
         return true;
     }
     if (!RenameOver(temporary_, target_)) {
         error = "cannot write '" + path_ + "': " + std::strerror(errno);
+        return false;
+    }
+    committed_ = true;
+    return true;
+}
+
+bool AtomicOutputFile::CommitPartial(std::string& where, std::string& error) {
+    where = path_;
+    if (temporary_.empty() || !existed_) return Commit(error);
+    if (!Close(error)) return false;
+    where = target_ + ".partial";
+    if (!RenameOver(temporary_, where)) {
+        error = "cannot write '" + where + "': " + std::strerror(errno);
         return false;
     }
     committed_ = true;

@@ -3,8 +3,12 @@
 // FdStreamBuf writes an ostream to a file descriptor and keeps the errno of the first
 // failed write, so a failure can say why. AtomicOutputFile writes into a temporary file in
 // the target's folder and renames it over the target only when the run commits; a run
-// that fails leaves the target as it was. Targets that are not regular files (devices,
-// pipes) are written in place.
+// that fails leaves the target as it was. A replaced file keeps its permission bits (and
+// its owner where the process may set it) from the start of the run: captures carry
+// subscriber identities. Paths that lead, through any link, to something other than a
+// regular file (a /proc or /dev descriptor link, a device, a pipe, a terminal) are written
+// in place, never renamed over. A run that ends early keeps its partial output beside an
+// existing target as NAME.partial, or puts it in place of a target that did not exist.
 #pragma once
 
 #include <memory>
@@ -43,6 +47,9 @@ class FdStreamBuf : public std::streambuf {
 // The identity of an existing path; false when it does not exist.
 bool IdentifyFile(const std::string& path, FileIdentity& identity);
 bool SameFile(const FileIdentity& a, const FileIdentity& b);
+// Whether two paths name one file, by identity when both exist and by the file they resolve
+// to (links followed, "./" and ".." removed) whether they exist or not.
+bool SamePath(const std::string& a, const std::string& b);
 
 class AtomicOutputFile {
   public:
@@ -57,12 +64,18 @@ class AtomicOutputFile {
     // Flushes, closes and renames into place; false with a message when any step fails
     // (the temporary file is removed then).
     bool Commit(std::string& error);
+    // For a run that ended early: the output goes into place when the target did not exist,
+    // else beside it as NAME.partial; `where` names the file written.
+    bool CommitPartial(std::string& where, std::string& error);
     const std::string& Path() const { return path_; }
 
   private:
     std::string path_;
     std::string target_;     // the file replaced: `path_` with its links resolved
     std::string temporary_;  // empty when the target is written in place
+    bool Close(std::string& error);
+
+    bool existed_ = false;  // the target was there when the run started
     int fd_ = -1;
     std::unique_ptr<FdStreamBuf> buffer_;
     std::unique_ptr<std::ostream> stream_;

@@ -94,6 +94,19 @@ std::string ResolvedPath(const std::string& path) {
     return resolved;
 }
 
+bool ReplaceableTarget(const std::string& path, std::string& target) {
+    FileStatus status;
+    if (StatusOfPath(path, status) && !status.regular) return false;
+    target = ResolvedPath(path);
+    return true;
+}
+
+int DescriptorOfPath(const std::string&) {
+    return -1;  // no descriptor links on Windows
+}
+
+void CopyModeAndOwner(int, const std::string&) {}  // files inherit the folder's access rules
+
 bool RenameOver(const std::string& from, const std::string& to) {
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
@@ -224,6 +237,81 @@ int CreateTemporaryFile(std::string& pattern) {
 std::string ResolvedPath(const std::string& path) {
     std::vector<char> resolved(PATH_MAX + 1, '\0');
     return ::realpath(path.c_str(), resolved.data()) != nullptr ? resolved.data() : path;
+}
+
+namespace {
+
+// The paths a chain of links passes, the path itself first; the last one is no link (or
+// does not exist). Empty for a link that names no path or a loop.
+std::vector<std::string> LinkChain(const std::string& path) {
+    std::vector<std::string> chain = {path};
+    for (int hop = 0; hop < 40; ++hop) {
+        const std::string& at = chain.back();
+        struct stat info {};
+        if (::lstat(at.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return chain;
+        std::vector<char> text(PATH_MAX + 1, '\0');
+        const ssize_t length = ::readlink(at.c_str(), text.data(), PATH_MAX);
+        if (length <= 0) return {};
+        std::string next(text.data(), static_cast<size_t>(length));
+        if (next[0] != '/') next = at.substr(0, FileNameStart(at)) + next;
+        chain.push_back(next);
+    }
+    return {};
+}
+
+bool Under(const std::string& path, const char* folder) {
+    return path.rfind(folder, 0) == 0;
+}
+
+}  // namespace
+
+bool ReplaceableTarget(const std::string& path, std::string& target) {
+    // A link into /proc or /dev is a descriptor or a device even when the file behind it
+    // is regular (standard output sent to a file).
+    const std::vector<std::string> chain = LinkChain(path);
+    if (chain.empty()) return false;
+    for (const std::string& at : chain) {
+        if (Under(at, "/proc/") || Under(at, "/dev/")) return false;
+    }
+    const std::string& end = chain.back();
+    struct stat info {};
+    if (::stat(end.c_str(), &info) == 0) {
+        if (!S_ISREG(info.st_mode)) return false;
+        target = ResolvedPath(end);
+        return true;
+    }
+    // Not there yet: a new file where the chain ends, in its folder resolved.
+    const size_t nameStart = FileNameStart(end);
+    target = ResolvedPath(nameStart == 0 ? std::string(".") : end.substr(0, nameStart)) + "/" +
+             end.substr(nameStart);
+    return true;
+}
+
+int DescriptorOfPath(const std::string& path) {
+    const std::string self = "/proc/" + std::to_string(::getpid()) + "/fd/";
+    for (const std::string& at : LinkChain(path)) {
+        if (at == "/dev/stdin") return 0;
+        if (at == "/dev/stdout") return 1;
+        if (at == "/dev/stderr") return 2;
+        for (const std::string& folder : {std::string("/dev/fd/"), std::string("/proc/self/fd/"),
+                                          std::string("/proc/thread-self/fd/"), self}) {
+            if (!Under(at, folder.c_str())) continue;
+            const std::string number = at.substr(folder.size());
+            if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) {
+                continue;
+            }
+            return std::atoi(number.c_str());
+        }
+    }
+    return -1;
+}
+
+void CopyModeAndOwner(int fd, const std::string& from) {
+    struct stat info {};
+    if (::stat(from.c_str(), &info) != 0) return;
+    ::fchmod(fd, info.st_mode & 07777);
+    // Only a privileged process may give a file away; the mode is kept either way.
+    if (::fchown(fd, info.st_uid, info.st_gid) != 0) return;
 }
 
 bool RenameOver(const std::string& from, const std::string& to) {

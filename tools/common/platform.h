@@ -39,6 +39,16 @@ int CreateTemporaryFile(std::string& pattern);
 // The absolute path with links resolved where the system does that; the path itself when
 // it cannot be resolved.
 std::string ResolvedPath(const std::string& path);
+// The regular file an output path names, through its links, which a finished output may
+// replace (it need not exist yet); false when the path must be written in place instead: it
+// leads to something other than a regular file (a descriptor link under /proc or /dev, a
+// device, a FIFO, a socket, a terminal) or to a link that names no path.
+bool ReplaceableTarget(const std::string& path, std::string& target);
+// The descriptor of this process that a path names through its links (/dev/stdout,
+// /dev/fd/N, /proc/self/fd/N, /proc/<this process>/fd/N); -1 for any other path.
+int DescriptorOfPath(const std::string& path);
+// Gives `fd` the permission bits and, where the process may, the owner of file `from`.
+void CopyModeAndOwner(int fd, const std::string& from);
 // Renames `from` over `to`, replacing it; false with errno on failure.
 bool RenameOver(const std::string& from, const std::string& to);
 // Where a path's file name starts (after its last separator), 0 without a folder.

@@ -171,6 +171,9 @@ void SummarySink::WriteNotReported(const RunStats& stats) {
 void SummarySink::Finish(const RunStats& stats) {
     const FrameCounts& frames = stats.frames;
     out_ << "input bytes            " << stats.inputBytes << '\n';
+    for (const std::string& input : stats.inputFormats) {
+        out_ << "input read as          " << input << '\n';
+    }
     out_ << "report items           " << items_ << '\n';
     out_ << "frames (own scan)      " << frames.frames << " terminated by 0x7E, "
          << frames.crcFailures << " with a bad CRC, " << frames.compactFrames

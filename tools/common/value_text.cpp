@@ -57,6 +57,7 @@ ShownValue ShowValue(const ParamInfo* info, const DecodeParam& param,
     }
     if (info->coding == nullptr) return shown;
     const ValueCoding& coding = *info->coding;
+    shown.unit = coding.unit;
     int64_t value = param.value;
     if (coding.signedBits > 0 && coding.signedBits < 32) {
         const int64_t sign = int64_t{1} << (coding.signedBits - 1);
@@ -71,7 +72,6 @@ ShownValue ShowValue(const ParamInfo* info, const DecodeParam& param,
     }
     shown.number = value * coding.multiplier;
     shown.divisor = coding.scale;
-    shown.unit = coding.unit;
     return shown;
 }
 

@@ -29,6 +29,8 @@ namespace tessavo::cli {
 namespace {
 
 constexpr const char* kStdinName = "standard input";
+// An input of which no frame (or fewer than half) passes its CRC check.
+constexpr int kNotDiagStatus = 4;
 constexpr const char* kUsage =
     "Usage: tessavo-decode [OPTIONS] [FILE...]\n"
     "Run 'tessavo-decode --help' for the options.\n";
@@ -134,6 +136,15 @@ class TimeZoneScope {
     std::optional<std::string> saved_;
 };
 
+// A stream with bytes of which no frame, or fewer than half of at least 100, pass the CRC
+// check is not DIAG (a compressed file of another kind, an image, random bytes). Compact
+// frames carry no check of their own and count as passing.
+bool NotADiagStream(const FrameCounts& counts, uint64_t streamBytes) {
+    if (streamBytes == 0) return false;
+    const uint64_t passing = counts.frames - counts.crcFailures;
+    return passing == 0 || (counts.frames >= 100 && passing * 2 < counts.frames);
+}
+
 // Feeds every input through `session`, the frames through a scanner per input. Returns
 // false with `error` set on a read failure; stops early when a stop was requested.
 struct PassHooks {
@@ -159,15 +170,25 @@ bool RunPass(Inputs& inputs, const CliOptions& options, DecoderSession& session,
             });
         }
         scanner.AssumeLogSeen(sawLog);
-        // Only the summary reports what the frame checks find.
-        scanner.CheckFrames(options.format == OutputFormat::kSummary);
+        InputDecoder decoder(options.inputFormat);
+        uint64_t streamOffset = 0;  // in the DIAG stream the input yields
+        auto pass = [&](std::span<const uint8_t> stream) {
+            scanner.Feed(stream);  // in the frame modes this also feeds the library
+            if (!frameByFrame) session.FeedStream(stream, input->Name(), streamOffset);
+            streamOffset += stream.size();
+        };
+        std::string inputError;
+        std::span<const uint8_t> stream;
         while (StopSignal() == 0) {
             size_t count = input->Read(buffer, error);
             if (!error.empty()) return false;
-            if (count == 0) break;
-            std::span<const uint8_t> chunk(buffer.data(), count);
-            scanner.Feed(chunk);  // in the frame modes this also feeds the library
-            if (!frameByFrame) session.FeedStream(chunk, input->Name(), offset);
+            if (count == 0) {
+                decoder.Finish(stream, inputError);
+                pass(stream);
+                break;
+            }
+            const bool read = decoder.Feed({buffer.data(), count}, stream, inputError);
+            pass(stream);
             if (hooks.library != nullptr) {
                 uint64_t lines = hooks.library->Drain();
                 if (hooks.stats != nullptr) hooks.stats->libraryMessages += lines;
@@ -176,18 +197,39 @@ bool RunPass(Inputs& inputs, const CliOptions& options, DecoderSession& session,
             done += count;
             if (hooks.flushAfterChunk != nullptr) hooks.flushAfterChunk->flush();
             if (hooks.progress != nullptr) hooks.progress->Update(done, session.Items());
+            if (!read) break;
         }
         scanner.Finish();
         sawLog = scanner.SawLog();
-        if (scanner.Counts().frames == 0 && hooks.warnings != nullptr && StopSignal() == 0) {
+        // A message ends the progress bar first.
+        auto warn = [&hooks]() -> std::ostream& {
             if (hooks.progress != nullptr) hooks.progress->Finish();
-            *hooks.warnings << "tessavo-decode: warning: no DIAG frames in " << input->Name()
-                            << '\n';
+            return *hooks.warnings;
+        };
+        if (!inputError.empty()) {
+            warn() << "tessavo-decode: " << input->Name() << ": " << inputError
+                   << "; the items before that are written\n";
         }
-        if (hooks.stats != nullptr) {
-            hooks.stats->frames += scanner.Counts();
-            hooks.stats->inputBytes += offset;
+        const FrameCounts& counts = scanner.Counts();
+        const bool notDiag = StopSignal() == 0 && NotADiagStream(counts, streamOffset);
+        if (notDiag) {
+            warn() << "tessavo-decode: warning: " << input->Name() << ": ";
+            if (counts.frames == 0) {
+                *hooks.warnings << "no DIAG frames";
+            } else {
+                *hooks.warnings << (counts.frames - counts.crcFailures) << " of " << counts.frames
+                                << " frames pass their CRC check";
+            }
+            *hooks.warnings << " (read as " << decoder.Description()
+                            << "): not a DIAG stream this tool reads\n";
+        } else if (counts.frames == 0 && StopSignal() == 0) {
+            warn() << "tessavo-decode: warning: no DIAG frames in " << input->Name() << '\n';
         }
+        hooks.stats->frames += counts;
+        hooks.stats->inputBytes += offset;
+        hooks.stats->inputFormats.push_back(input->Name() + ": " + decoder.Description());
+        hooks.stats->inputErrors += inputError.empty() ? 0 : 1;
+        hooks.stats->notDiag = hooks.stats->notDiag || notDiag;
     }
     return true;
 }
@@ -229,7 +271,7 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
         (*parsed.exitCode == 0 ? io.out : io.err) << parsed.message;
         return *parsed.exitCode;
     }
-    const CliOptions& options = parsed.options;
+    CliOptions& options = parsed.options;
     auto fail = [&io](const std::string& message, int status = 1) {
         io.err << "tessavo-decode: " << message << '\n';
         return status;
@@ -255,6 +297,19 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
         return 2;
     }
 
+    // An output that names this process's standard output through links (/dev/stdout,
+    // /proc/self/fd/1) is standard output: descriptor 1 itself carries what the library
+    // prints, and the data goes to the descriptor the process started with.
+    if (!options.outputPath.empty() && DescriptorOfPath(options.outputPath) == 1) {
+        options.outputPath.clear();
+    }
+    for (const std::string* path : {&options.outfileRecordsPath, &options.compactPath}) {
+        if (!path->empty() && DescriptorOfPath(*path) == 1) {
+            return fail("'" + *path + "' is standard output; side files need a file of their own",
+                        2);
+        }
+    }
+
     // Every input is opened, and every output checked against them, before anything is
     // written: a bad name costs no output and no existing file.
     std::vector<std::string> paths = options.inputs;
@@ -273,19 +328,20 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
     for (const std::string* path :
          {&options.outputPath, &options.outfileRecordsPath, &options.compactPath}) {
         if (path->empty()) continue;
+        // Compared by the file they name, however spelt and whether it exists yet or not.
         FileIdentity output;
         bool exists = IdentifyFile(*path, output);
-        for (const auto& input : inputs) {
-            if (exists && input->Identity() && SameFile(output, *input->Identity())) {
+        for (size_t i = 0; i < inputs.size(); ++i) {
+            const auto& input = inputs[i];
+            if ((exists && input->Identity() && SameFile(output, *input->Identity())) ||
+                (paths[i] != "-" && SamePath(*path, paths[i]))) {
                 return fail("refusing to write '" + *path + "': it is an input (" + input->Name() +
                                 "); name another output file",
                             2);
             }
         }
         for (const std::string& other : outputs) {
-            FileIdentity previous;
-            if (other == *path ||
-                (exists && IdentifyFile(other, previous) && SameFile(output, previous))) {
+            if (SamePath(other, *path)) {
                 return fail("'" + *path + "' is named for two outputs; name a file for each", 2);
             }
         }
@@ -357,6 +413,7 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
     }
 
     RunStats stats;
+    uint64_t mainItems = 0;  // items the chosen format was given
     ItemSelection selection;
     // The summary shows no directions; it reads structured parameters (PILOT_PN of the System
     // Parameters record, the pilot tables its event rules follow).
@@ -385,6 +442,7 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
                 options.format == OutputFormat::kGeoJson || options.format == OutputFormat::kKml ||
                 options.filter.Accepts(item)) {
                 mainSink->Consume(item);
+                ++mainItems;
             }
             for (auto& sink : sideSinks) sink->Consume(item);
         },
@@ -413,16 +471,43 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
     for (auto& sink : sideSinks) sink->Finish(stats);
     if (std::string sinkError = mainSink->Error(); !sinkError.empty()) return fail(sinkError);
 
-    // A stopped run keeps what it wrote: every output ends on a complete line.
-    if (!options.outputPath.empty() && !outputFile.Commit(error)) return fail(error);
-    if (!options.outfileRecordsPath.empty() && !outfileRecords.Commit(error)) return fail(error);
-    if (!options.compactPath.empty() && !compact.Commit(error)) return fail(error);
+    // A run that ended early (a signal, an input cut short) keeps what it wrote, every output
+    // on a complete line, without putting it over an existing file; one line says where.
+    const bool early = stats.stopSignal != 0 || stats.inputErrors != 0;
+    const std::string why = stats.stopSignal != 0
+                                ? "stopped by signal " + std::to_string(stats.stopSignal)
+                                : std::string("an input was cut short");
+    struct Output {
+        const std::string& path;
+        AtomicOutputFile& file;
+        uint64_t items;
+    };
+    for (const Output& output : {Output{options.outputPath, outputFile, mainItems},
+                                 Output{options.outfileRecordsPath, outfileRecords, stats.items},
+                                 Output{options.compactPath, compact, stats.items}}) {
+        if (output.path.empty()) continue;
+        std::string where;
+        if (!(early ? output.file.CommitPartial(where, error) : output.file.Commit(error))) {
+            return fail(error);
+        }
+        if (!early) continue;
+        io.err << "tessavo-decode: " << why << ": '" << where << "' holds " << output.items
+               << (output.items == 1 ? " item" : " items");
+        if (where != output.path) io.err << "; '" << output.path << "' is kept as it was";
+        io.err << '\n';
+    }
     if (options.outputPath.empty() && !out) {
         int reason = io.outBuffer != nullptr ? io.outBuffer->Error() : 0;
         return fail(reason != 0 ? WriteErrorText("standard output", reason)
                                 : "error writing standard output");
     }
-    return stats.stopSignal != 0 ? StopExitStatus(stats.stopSignal) : 0;
+    if (early && options.outputPath.empty()) {
+        io.err << "tessavo-decode: " << why << ": standard output holds " << mainItems
+               << (mainItems == 1 ? " item\n" : " items\n");
+    }
+    if (stats.stopSignal != 0) return StopExitStatus(stats.stopSignal);
+    if (stats.inputErrors != 0) return 1;
+    return stats.notDiag ? kNotDiagStatus : 0;
 }
 
 }  // namespace tessavo::cli

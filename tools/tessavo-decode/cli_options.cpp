@@ -15,11 +15,18 @@ namespace tessavo::cli {
 namespace {
 
 constexpr const char* kFooter =
-    R"(Input: raw DIAG byte streams (any extension), decoded in the order given as one
-continuous capture; "-" or no file reads standard input.
+    R"(Input: decoded in the order given as one continuous capture; "-" or no file reads
+standard input. What a file holds is found from its content, not its extension: a raw DIAG
+byte stream (HDLC frames, also after a header), DLF log records, either of them compressed
+with gzip, zstd or xz (--input-format overrides the detection).
 
 Defaults: --module 0xB101, --host-time 0 (a constant, so that repeated runs give the same
 output; the library uses it only for the time of command 0xDD responses).
+
+Module types: B101, B200, B20A and B20B are the chipset families the library accepts. The
+type is the upper half of most message codes (signalling messages carry their log code there)
+and the reply to command 0x3F is decoded only under B101; nothing else changes. Keep B101
+unless a host reading the items expects another.
 
 Formats: jsonl, one object per report item; csv, one row per item and a column per scalar
 parameter the input sets, each cell the last-known value (empty once cleared), or with
@@ -37,11 +44,16 @@ JSONL "log_code" comes from the frame as received (u16 at offset 6 of a log pack
 sub-packets of packed logs and compact (0xFFFE) input it is taken from the message code.
 
 Outputs are written to a temporary file beside the target and renamed into place when the
-run ends; an output may not name an input.
+run ends (a replaced file keeps its mode); "-o -" is standard output, and a path leading to
+anything but a regular file (/dev/stdout, a FIFO, a device) is written in place. An output may
+not name an input or another output. A run that ends early keeps an existing output as it
+was and its own beside it as NAME.partial, and says so.
 
-Exit status: 0 success (also for input without DIAG frames, with a warning), 1 a file that
-cannot be read or written, 2 bad options, 130/143 stopped by SIGINT/SIGTERM (outputs end
-on a complete line).)";
+Exit status: 0 success (also for an empty input, with a warning), 1 a file that cannot be
+read or written or an input cut short (the items before the cut are written), 2 bad options,
+4 input that is not a DIAG stream (no frame, or fewer than half of at least 100, passes its
+CRC check; what was decoded is written), 130/143 stopped by SIGINT/SIGTERM (outputs end on a
+complete line).)";
 
 std::string VersionText() {
     return "tessavo-decode (tessavo " + std::to_string(TESSAVO_VERSION_MAJOR) + "." +
@@ -206,7 +218,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         ->type_name("FILE");
 
     std::string module = "0xB101";
-    app.add_option("--module", module, "Module type: 0xB101, 0xB200, 0xB20A or 0xB20B")
+    app.add_option("--module", module,
+                   "Module type: 0xB101, 0xB200, 0xB20A or 0xB20B (see Module types below)")
         ->check(CLI::Validator(
             [](std::string& value) {
                 return ParseModuleType(value) ? std::string()
@@ -246,6 +259,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                    "Write the re-encoded compact stream to FILE; tessavo-decode reads it back "
                    "(implies --reencode)")
         ->type_name("FILE");
+    std::string inputFormat = "auto";
+    app.add_option("--input-format", inputFormat,
+                   "What the inputs hold: auto (found from their content), hdlc (a raw DIAG "
+                   "byte stream) or dlf (log records); compression is always found")
+        ->check(CLI::IsMember({"auto", "hdlc", "dlf"}))
+        ->capture_default_str();
     std::string chunkSize = std::to_string(kDefaultChunkSize);
     app.add_option("--chunk-size", chunkSize, "Bytes handed to the library per call (1 to 16 MiB)")
         ->check(CLI::Validator(
@@ -358,6 +377,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     options.chunkSize = *ParseChunkSize(chunkSize);
     if (csvLayout == "long") options.csvLayout = CsvLayout::kLong;
     options.carryForwardAll = carryForward == "all";
+    if (inputFormat == "hdlc") options.inputFormat = InputFormat::kHdlc;
+    if (inputFormat == "dlf") options.inputFormat = InputFormat::kDlf;
+    if (options.outputPath == "-") options.outputPath.clear();  // standard output
     std::string ignored;
     if (!logCodes.empty()) options.filter.logCodes = *ParseLogCodes(logCodes, ignored);
     if (!params.empty()) {
