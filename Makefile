@@ -60,7 +60,7 @@ coverage: deps
 		--json $(COVERAGE_DIR)/coverage.json \
 		--html-details $(COVERAGE_DIR)/index.html --html-title "Tessavo coverage"
 	@for d in src tools; do echo "$$d/:"; \
-		$(GCOVR) -a $(COVERAGE_DIR)/coverage.json --filter $$d/ --txt /dev/null --print-summary \
+		$(GCOVR) -a $(COVERAGE_DIR)/coverage.json --filter $$d/ --txt $(COVERAGE_DIR)/summary.txt --print-summary \
 		| grep -E '^(lines|branches):'; done
 	@echo "Wrote $(COVERAGE_DIR)/index.html"
 
@@ -159,7 +159,7 @@ fuzz-coverage: deps
 	@for d in src/api src/bits src/common src/decoders src/dispatch src/dtlog src/framing \
 		src/params tools/tessavo-decode; do \
 		printf '%-22s ' $$d/; \
-		gcovr -r . --object-directory $(FUZZ_COV) --filter $$d/ --txt /dev/null \
+		gcovr -r . --object-directory $(FUZZ_COV) --filter $$d/ --txt $(FUZZ_COV)/summary.txt \
 			--print-summary | grep '^lines:'; \
 	done
 
