@@ -1,6 +1,7 @@
 // Validity rules in the wide CSV state view: a measurement is shown only within its window
 // after the packet that set it, a traffic value only on traffic, an EV-DO value only while
 // EV-DO is not inactive; --carry-forward all keeps every last-known value.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -45,6 +46,12 @@ std::vector<Row> StateView(const std::string& path, const std::vector<std::strin
     return rows;
 }
 
+// The column of `name` in the header row.
+size_t Column(const std::vector<Row>& rows, const std::string& name) {
+    const Row& header = rows.at(0);
+    return static_cast<size_t>(std::find(header.begin(), header.end(), name) - header.begin());
+}
+
 // Seconds of a row's time ("2024-05-14T02:00:22.500000Z") within its day.
 double DaySeconds(const Row& row) {
     const std::string& t = row[1];
@@ -63,10 +70,13 @@ TEST(ParamValidity, SampleOneXEnd) {
         const std::vector<Row> rows =
             StateView(TESSAVO_SAMPLE_FILE, {"rx_power", "tx_power"}, carryAll);
         ASSERT_GT(rows.size(), 2000u);
+        const size_t rxAt = Column(rows, "rx_power");
+        const size_t txAt = Column(rows, "tx_power");
+        ASSERT_LT(txAt, rows[0].size());
         size_t checked = 0;
         for (size_t i = 1; i < rows.size(); ++i) {
             const double s = DaySeconds(rows[i]) - kStart;
-            const std::string& rx = rows[i][5];
+            const std::string& rx = rows[i][rxAt];
             if (s > 10 && s < 239.6) {
                 EXPECT_FALSE(rx.empty()) << rows[i][0];
             }
@@ -75,10 +85,10 @@ TEST(ParamValidity, SampleOneXEnd) {
                 ++checked;
             }
             if (s > 95 && s < 118) {
-                EXPECT_TRUE(rows[i][6].empty()) << rows[i][0];
+                EXPECT_TRUE(rows[i][txAt].empty()) << rows[i][0];
             }
             if (s > 45 && s < 85) {
-                EXPECT_FALSE(rows[i][6].empty()) << rows[i][0];
+                EXPECT_FALSE(rows[i][txAt].empty()) << rows[i][0];
             }
         }
         EXPECT_GT(checked, 100u);
@@ -96,16 +106,20 @@ TEST(ParamValidity, SprintEvdoEnd) {
         SCOPED_TRACE(carryAll ? "carry forward all" : "valid only");
         const std::vector<Row> rows =
             StateView(path, {"do_state", "do_serving_pn", "do_channel"}, carryAll);
+        const size_t stateAt = Column(rows, "do_state");
+        const size_t pnAt = Column(rows, "do_serving_pn");
+        const size_t channelAt = Column(rows, "do_channel");
+        ASSERT_LT(channelAt, rows[0].size());
         const Row& last = rows.back();
-        EXPECT_EQ(last[5], "0");  // inactive
-        EXPECT_EQ(last[6], carryAll ? "78" : "");
-        EXPECT_EQ(last[7], carryAll ? "225" : "");
+        EXPECT_EQ(last[stateAt], "0");  // inactive
+        EXPECT_EQ(last[pnAt], carryAll ? "78" : "");
+        EXPECT_EQ(last[channelAt], carryAll ? "225" : "");
         size_t inactive = 0;
         for (const Row& row : rows) {
-            if (row[1] < "2015-08-16T19:18:57" || row[5] != "0") continue;
+            if (row[1] < "2015-08-16T19:18:57" || row[stateAt] != "0") continue;
             ++inactive;
             if (!carryAll) {
-                EXPECT_TRUE(row[6].empty() && row[7].empty()) << row[0];
+                EXPECT_TRUE(row[pnAt].empty() && row[channelAt].empty()) << row[0];
             }
         }
         EXPECT_GT(inactive, 1000u);

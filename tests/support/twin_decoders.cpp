@@ -209,6 +209,7 @@ void TwinDecoders::CompareItem(int32_t i) {
     if (const long d = FirstDifference(a, b); d >= 0) {
         return Note(where + "bytes differ at offset " + std::to_string(d));
     }
+    if (digests_ != nullptr) digests_->push_back(ItemDigest(a));
     if (host != Host::kBytesOnly) CompareAccessors(i, a, b, where);
     if (!mismatch_.empty()) return;
     for (void* handle : handles_) WriteAsHost(handle, i, host);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tessavo::test {
 
@@ -42,6 +43,10 @@ class TwinDecoders {
     // then each structured record as the list accessors hand it out. Returns the count.
     int32_t CollectAndCompare();
 
+    // Digests (ItemDigest) of the first object's items as the library handed them out, before
+    // the hosts write into them, are appended to `out` from the next collection on (null: none).
+    void KeepDigests(std::vector<uint64_t>* out) { digests_ = out; }
+
     // The first difference seen, empty while there is none.
     const std::string& Mismatch() const { return mismatch_; }
     int64_t ItemsCompared() const { return compared_; }
@@ -53,6 +58,7 @@ class TwinDecoders {
 
     void* handles_[2] = {nullptr, nullptr};
     std::string mismatch_;
+    std::vector<uint64_t>* digests_ = nullptr;
     int64_t compared_ = 0;
 };
 
