@@ -1,13 +1,13 @@
 """The parameter catalogue: ID, name, unit, scale and meaning of every parameter.
 
-The same catalogue as `tessavo-decode --list-params`: the build writes it into _tables.py
-from the tool's JSON listing. IDs are the stable key; names are what `Item.params`, the
-DataFrame columns and the tool's CSV use.
+The same catalogue as `tessavo-decode --list-params`, read from the tools' own table through
+the extension module. IDs are the stable key; names are what `Item.params`, the DataFrame
+columns and the tool's CSV use.
 """
 
 from typing import NamedTuple, Optional
 
-from . import _tables
+from . import _decode
 
 
 class Param(NamedTuple):
@@ -31,15 +31,12 @@ class View(NamedTuple):
     description: str
 
 
-PARAMS = tuple(
-    Param(e["id"], e["kind"], e["name"], e.get("unit", ""), e.get("scale", 0),
-          e.get("payload_length", 0), tuple(e["writers"]), e["description"], e.get("values", {}))
-    for e in _tables.CATALOGUE if e["kind"] != "view")
-VIEWS = tuple(View(e["name"], e["unit"], e["source"], e["description"])
-              for e in _tables.CATALOGUE if e["kind"] == "view")
+PARAMS = tuple(Param(**entry) for entry in _decode.catalogue())
+VIEWS = tuple(View(*view) for view in _decode.views())
 # The scalars in the library's table slot order, then the structured parameters.
 SCALARS = tuple(p for p in PARAMS if p.kind == "scalar")
 STRUCTS = tuple(p for p in PARAMS if p.kind == "struct")
+assert len(SCALARS) == _decode.VIEW_KEY_BASE
 
 _BY_ID = {p.id: p for p in PARAMS}
 _BY_NAME = {p.name: p for p in PARAMS}
@@ -55,3 +52,8 @@ def name_of(param_id: int) -> str:
     """The catalogue name, or "param_7f01031f" for an ID outside the catalogue."""
     entry = _BY_ID.get(param_id)
     return entry.name if entry else f"param_{param_id:08x}"
+
+
+def units():
+    """{name: unit} of every scalar parameter and view that has a unit."""
+    return {entry.name: entry.unit for entry in (*SCALARS, *VIEWS) if entry.unit}

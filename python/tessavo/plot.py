@@ -11,9 +11,8 @@ import argparse
 import sys
 from pathlib import Path
 
-from . import _tables, catalogue
+from . import _decode, catalogue
 from .dataframe import to_dataframe
-from .decoder import identity_text
 
 # (title, unit, [(column, label)], [(column, label)] on a second axis)
 PANELS = (
@@ -38,12 +37,12 @@ _EVENT_COLOURS = ("tab:red", "tab:purple", "tab:brown", "black", "tab:olive", "t
 def events(frame):
     """{event label: times} of the call and handoff events in a wide DataFrame."""
     found = {}
-    for label, msg_codes, log_code in _tables.EVENTS:
-        hit = frame["msg_code"].isin(msg_codes)
+    for label, msg_codes, log_code in _decode.events():
+        hit = frame["msg_code"].isin(msg_codes).to_numpy(dtype=bool, na_value=False)
         if log_code:
-            hit |= frame["log_code"] == identity_text(log_code, None)
+            hit |= (frame["log_code"] == log_code).to_numpy(dtype=bool, na_value=False)
         if hit.any():
-            found[label] = frame.loc[hit, "time"]
+            found[label] = frame.index[hit]
     return found
 
 
@@ -86,7 +85,7 @@ def plot(capture, output, title=None, **options):
         figure.legend(handles[:len(labels)], labels, loc="lower center", ncol=3, fontsize=8,
                       frameon=False)
     axes[-1, 0].xaxis.set_major_formatter(DateFormatter("%H:%M:%S"))
-    day = f", {frame['time'].iloc[0]:%Y-%m-%d}" if len(frame) else ""
+    day = f", {frame.index[0]:%Y-%m-%d}" if len(frame) else ""
     axes[-1, 0].set_xlabel(f"time (UTC{day})")
     figure.suptitle(title or Path(capture).name)
     figure.tight_layout(rect=(0, 0.06 if marks else 0, 1, 1))
@@ -100,7 +99,7 @@ def _lines(ax, frame, lines, style="-"):
             series = frame[column].astype(float)
             if column in _KBIT:
                 series = series / 1000
-            ax.plot(frame["time"], series, style, label=label, linewidth=0.9,
+            ax.plot(frame.index, series, style, label=label, linewidth=0.9,
                     drawstyle="steps-post")
 
 

@@ -1,6 +1,10 @@
 #include "decoder_session.h"
 
+#include <array>
 #include <ctime>
+#include <vector>
+
+#include "crc16_x25.h"
 
 namespace tessavo::cli {
 
@@ -80,6 +84,60 @@ void DecoderSession::FeedFrame(std::span<const uint8_t> frameWithTerminator,
                                 time.seconds, time.microseconds);
     Collect();
     if (result == -1) ReportFailure(source, offset);
+}
+
+void DecoderSession::FinishStream() {
+    static constexpr uint8_t kFlag = 0x7E;
+    for (;;) {
+        HostTime time = CurrentHostTime();
+        int32_t result = DecodeMsgProc_NoDynamic(handle_, &kFlag, 1, time.seconds,
+                                                 time.microseconds);
+        uint64_t before = items_;
+        Collect();
+        // A positive answer with nothing collected would repeat forever.
+        if (result <= 0 || items_ == before) return;
+    }
+}
+
+namespace {
+
+// Log packet 0x1064 with no record: the library accepts it (it is parsed and publishes
+// nothing), so it yields an item, and it is not sampled, so it is never throttled away.
+std::vector<uint8_t> QuietLogFrame() {
+    constexpr uint16_t kQuietLogCode = 0x1064;
+    constexpr uint8_t kLength = 12;  // the log header: length, code, 8-byte time stamp
+    std::vector<uint8_t> packet = {0x10, 0x00, kLength, 0x00, kLength, 0x00,
+                                   kQuietLogCode & 0xFF, kQuietLogCode >> 8};
+    packet.resize(packet.size() + 8, 0);  // time stamp 0
+    uint16_t crc = static_cast<uint16_t>(CrcRegister(packet) ^ 0xFFFF);
+    packet.push_back(static_cast<uint8_t>(crc & 0xFF));
+    packet.push_back(static_cast<uint8_t>(crc >> 8));
+    std::vector<uint8_t> frame;
+    for (uint8_t byte : packet) {
+        if (byte == 0x7E || byte == 0x7D) {
+            frame.push_back(0x7D);
+            frame.push_back(byte ^ 0x20);
+        } else {
+            frame.push_back(byte);
+        }
+    }
+    frame.push_back(0x7E);
+    return frame;
+}
+
+}  // namespace
+
+std::span<const uint8_t> DecoderSession::TrailingDtLog() {
+    if (!options_.dtlog || items_ == 0) return {};
+    const std::vector<uint8_t> frame = QuietLogFrame();
+    size_t length = frame.size();
+    if (options_.wholeFrames && !options_.rawPackets) --length;  // as FeedFrame
+    HostTime time = CurrentHostTime();
+    DecodeMsgProc_NoDynamic(handle_, frame.data(), static_cast<int32_t>(length), time.seconds,
+                            time.microseconds);
+    int32_t count = GetReportItemCountProc(handle_);
+    if (count <= 0) return {};
+    return BlockBytes(GetReportItemDTLogBinary(handle_, count - 1));
 }
 
 void DecoderSession::Collect() {

@@ -40,6 +40,18 @@ class DecoderSession {
     void FeedFrame(std::span<const uint8_t> frameWithTerminator, const std::string& source,
                    uint64_t offset);
 
+    // End of the input: hands the library one 0x7E byte at a time, collecting after each,
+    // until it answers that no kept byte is left (a stream call stops before a frame whose
+    // items do not fit the ring, so bytes may still wait inside the object).
+    void FinishStream();
+
+    // With DTLog on, the library renders a packet's text into the item after it, so the last
+    // packet's text has no item yet. This feeds one log packet that publishes nothing and
+    // returns the DTLog block of its item (not handed to the item callback): the last
+    // packet's text, valid until the next decode call. Empty when DTLog is off or no item
+    // was decoded. Call it after FinishStream, once: the extra packet ends the stream.
+    std::span<const uint8_t> TrailingDtLog();
+
     uint64_t Items() const { return items_; }
     uint64_t Failures() const { return failures_; }
 

@@ -48,14 +48,7 @@ constexpr std::array<Identity, SummarySink::kIdentityCount> kIdentities = {{
     {"EV-DO pilot PNs", {"do_serving_pn", "do_conn_pilot_pn"}},
 }};
 
-// Call and handoff events: the signalling messages (message codes) or records (log codes)
-// that mark them.
-struct Event {
-    std::string_view label;
-    std::array<uint32_t, 4> msgCodes;
-    uint16_t logCode;
-};
-constexpr std::array<Event, SummarySink::kEventCount> kEvents = {{
+constexpr std::array<SummaryEvent, SummarySink::kEventCount> kEvents = {{
     {"1x originations", {0x10040400}, 0},
     {"1x page responses", {0x10040500}, 0},
     {"1x alerts with information", {0x10080300}, 0},
@@ -76,7 +69,7 @@ struct EventCode {
 constexpr auto kEventCodes = [] {
     constexpr size_t kCount = [] {
         size_t count = 0;
-        for (const Event& event : kEvents) {
+        for (const SummaryEvent& event : kEvents) {
             count += event.logCode != 0 ? 1 : 0;
             for (uint32_t code : event.msgCodes) count += code != 0 ? 1 : 0;
         }
@@ -273,6 +266,10 @@ void SummarySink::Finish(const RunStats& stats) {
         out_ << "  " << HexNumber(code, 8) << "  " << count << '\n';
     }
     out_.flush();
+}
+
+std::span<const SummaryEvent, SummarySink::kEventCount> SummaryEvents() {
+    return kEvents;
 }
 
 }  // namespace tessavo::cli

@@ -9,12 +9,22 @@
 #include <optional>
 #include <ostream>
 #include <set>
+#include <span>
+#include <string_view>
 #include <unordered_map>
 
 #include "item_sink.h"
 #include "item_time.h"
 
 namespace tessavo::cli {
+
+// Call and handoff events: the signalling messages (message codes) or records (log codes)
+// that mark them.
+struct SummaryEvent {
+    std::string_view label;
+    std::array<uint32_t, 4> msgCodes;
+    uint16_t logCode;
+};
 
 class SummarySink : public ItemSink {
   public:
@@ -49,5 +59,7 @@ class SummarySink : public ItemSink {
     std::array<std::set<int32_t>, kIdentityCount> identities_;
     std::array<uint64_t, kEventCount> events_{};
 };
+
+std::span<const SummaryEvent, SummarySink::kEventCount> SummaryEvents();
 
 }  // namespace tessavo::cli
