@@ -89,8 +89,11 @@ def _outputs(paths, out_dir, fmt):
 
 
 def _refuse_in_spawned_worker():
+    # A process started by "spawn" or "forkserver" imports the main script as __mp_main__
+    # while it is still inheriting its parent's state: a call at the script's top level
+    # would start a cluster from inside its own worker.
     main = sys.modules.get("__main__")
-    if multiprocessing.parent_process() is not None and \
+    if getattr(multiprocessing.current_process(), "_inheriting", False) or \
             getattr(main, "__name__", "") == "__mp_main__":
         raise RuntimeError(
             "decode_campaign was called while a new worker process imported the script that "

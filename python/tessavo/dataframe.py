@@ -173,9 +173,10 @@ def to_dataframe(path, layout="wide", params=None, *, log_codes=None, decoded_on
 
 def iter_dataframes(path, rows=100_000, layout="wide", params=None, *, log_codes=None,
                     decoded_only=False, tz=None, **options):
-    """The table of `to_dataframe` in consecutive frames of at most `rows` rows, all with the
-    same columns, in memory that does not grow with the capture. Without `params` (wide
-    layout) a first decoding pass finds the columns."""
+    """The table of `to_dataframe` in consecutive frames of at most `rows` rows (in the long
+    layout: the values of at most `rows` items), all with the same columns, in memory that
+    does not grow with the capture. Without `params` (wide layout) a first decoding pass
+    finds the columns."""
     _check(layout)
     if rows < 1:
         raise ValueError("rows is at least 1")
