@@ -48,7 +48,7 @@ def decode_capture(path, output, fmt="csv", module="B101"):
     partial = output.with_name(output.name + ".partial")
     job = _decode.CaptureJob(str(partial), fmt, module_type(module))
     try:
-        for chunk in read_chunks(path):
+        for chunk in read_chunks(path, 1 << 20):
             job.feed(chunk)
         counts = job.finish()
     except BaseException:

@@ -40,8 +40,12 @@ def _session(options, log_codes, params, decoded_only):
         params=list(params or ()), decoded_only=decoded_only, **options)
 
 
+# Bytes per decode call when building tables (no Python object per item).
+_TABLE_CHUNK = 1 << 20
+
+
 def _decode_into(session, path):
-    for chunk in read_chunks(path):
+    for chunk in read_chunks(path, _TABLE_CHUNK):
         session.feed(chunk)
     session.finish()
 
@@ -182,7 +186,7 @@ def iter_dataframes(path, rows=100_000, layout="wide", params=None, *, log_codes
         raise ValueError("rows is at least 1")
     if params is None and layout == "wide":
         finder = _session(dict(options), log_codes, None, decoded_only)
-        for chunk in read_chunks(path):
+        for chunk in read_chunks(path, _TABLE_CHUNK):
             finder.feed(chunk)
             finder.take([], [], limit=finder.rows())  # only the columns are kept
         finder.finish()
@@ -190,7 +194,7 @@ def iter_dataframes(path, rows=100_000, layout="wide", params=None, *, log_codes
     else:
         keys = _keys(params, None) if params is not None else list(range(len(_NAMES)))
     session = _session(options, log_codes, params, decoded_only)
-    for chunk in read_chunks(path):
+    for chunk in read_chunks(path, _TABLE_CHUNK):
         session.feed(chunk)
         while session.rows() >= rows:
             yield _table(session, keys, layout, tz, rows)
