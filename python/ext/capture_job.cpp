@@ -14,19 +14,20 @@ CaptureJob::CaptureJob(const std::string& output, const std::string& format, uin
           options.moduleType = module;
           return options;
       }()),
-      session_(options_, cli::ItemSelection{},
-               [this](const cli::ItemView& item) {
-                   if (item.identity.logCode) {
-                       byLogCode_.Add(*item.identity.logCode);
-                   } else if (item.identity.command) {
-                       ++commands_;
-                   }
-                   if (!timed_) first_ = item.time;
-                   timed_ = true;
-                   last_ = item.time;
-                   sink_->Consume(item);
-               },
-               messages_) {
+      session_(
+          options_, cli::ItemSelection{},
+          [this](const cli::ItemView& item) {
+              if (item.identity.logCode) {
+                  byLogCode_.Add(*item.identity.logCode);
+              } else if (item.identity.command) {
+                  ++commands_;
+              }
+              if (!timed_) first_ = item.time;
+              timed_ = true;
+              last_ = item.time;
+              sink_->Consume(item);
+          },
+          messages_) {
     out_.open(output, std::ios::binary | std::ios::trunc);
     if (!out_) throw py::value_error("cannot write '" + output + "'");
     if (format == "csv") {

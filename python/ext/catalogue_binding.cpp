@@ -41,7 +41,8 @@ py::list Catalogue() {
         entry["writers"] = Writers(info.writers);
         entry["description"] = Str(info.description);
         py::dict values;
-        for (const cli::ValueLabel& label : info.labels) values[py::int_(label.value)] = Str(label.label);
+        for (const cli::ValueLabel& label : info.labels)
+            values[py::int_(label.value)] = Str(label.label);
         entry["values"] = values;
         entries.append(entry);
     }
@@ -51,8 +52,8 @@ py::list Catalogue() {
 py::list Views() {
     py::list views;
     for (const cli::ViewInfo& view : cli::ScalarViews()) {
-        views.append(py::make_tuple(Str(view.name), Str(view.unit), view.source,
-                                    Str(view.description)));
+        views.append(
+            py::make_tuple(Str(view.name), Str(view.unit), view.source, Str(view.description)));
     }
     return views;
 }
@@ -110,8 +111,9 @@ void DefineCatalogue(py::module_& module) {
     module.def("catalogue", &Catalogue,
                "Every parameter: dicts of id, kind, name, unit, scale, payload_length, writers, "
                "description, values.");
-    module.def("views", &Views, "Scalar views of structured parameters: (name, unit, source, "
-                                "description).");
+    module.def("views", &Views,
+               "Scalar views of structured parameters: (name, unit, source, "
+               "description).");
     module.def("events", &Events, "Call and handoff events: (label, message codes, log code).");
     module.def(
         "struct_fields",
@@ -122,8 +124,8 @@ void DefineCatalogue(py::module_& module) {
         "The fields of a structured parameter's payload, as the CLI's JSONL shows them (the "
         "bytes when the layout is not decoded).");
     module.attr("MODULES") = Modules();
-    module.attr("VERSION") = py::make_tuple(TESSAVO_VERSION_MAJOR, TESSAVO_VERSION_MINOR,
-                                            TESSAVO_VERSION_PATCH);
+    module.attr("VERSION") =
+        py::make_tuple(TESSAVO_VERSION_MAJOR, TESSAVO_VERSION_MINOR, TESSAVO_VERSION_PATCH);
     py::class_<FrameCheck>(module, "FrameCheck",
                            "Counts of the 0x7E-terminated frames of a byte stream and of those "
                            "whose CRC does not verify, as the CLI's summary counts them.")

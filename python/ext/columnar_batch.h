@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "csv_sink.h"
-#include "param_catalogue.h"
 #include "item_filter.h"
 #include "item_time.h"
+#include "param_catalogue.h"
 #include "report_item_reader.h"
 
 namespace tessavo::python {
@@ -39,9 +39,9 @@ class ColumnarBatch {
     // catalogue order, then the views.
     std::vector<uint16_t> FoundColumns() const;
 
-    // The first `limit` rows (all when fewer) as arrays, forgotten afterwards: "item", "time" (UTC nanoseconds),
-    // "msg_code", "log_code" and "command" (-1 for none), "direction"; for the wide layout
-    // "floats" (one row per key of `floatKeys`, NaN where unknown), "integers" and "missing"
+    // The first `limit` rows (all when fewer) as arrays, forgotten afterwards: "item", "time" (UTC
+    // nanoseconds), "msg_code", "log_code" and "command" (-1 for none), "direction"; for the wide
+    // layout "floats" (one row per key of `floatKeys`, NaN where unknown), "integers" and "missing"
     // (one row per key of `integerKeys`); for the long layout "row", "key", "value" of the
     // fresh values of the keys named.
     py::dict Take(const std::vector<uint16_t>& floatKeys, const std::vector<uint16_t>& integerKeys,

@@ -51,9 +51,8 @@ PYBIND11_MODULE(_decode, module) {
         .def(
             "take",
             [](PySession& s, const std::vector<uint16_t>& floats,
-               const std::vector<uint16_t>& integers, bool longLayout, size_t limit) {
-                return s.Columns().Take(floats, integers, longLayout, limit);
-            },
+               const std::vector<uint16_t>& integers, bool longLayout,
+               size_t limit) { return s.Columns().Take(floats, integers, longLayout, limit); },
             py::arg("floats"), py::arg("integers"), py::arg("long_layout") = false,
             py::arg("limit") = SIZE_MAX);
     module.attr("VIEW_KEY_BASE") = tessavo::python::kViewKeyBase;

@@ -25,9 +25,11 @@ py::object Optional(const auto& value) {
 }  // namespace
 
 Block BlockNamed(const std::string& name) {
-    static const std::pair<const char*, Block> kNames[] = {
-        {"payload", Block::kPayload}, {"frame", Block::kFrame}, {"compact", Block::kCompact},
-        {"dtlog", Block::kDtlog},     {"outfile", Block::kOutFile}};
+    static const std::pair<const char*, Block> kNames[] = {{"payload", Block::kPayload},
+                                                           {"frame", Block::kFrame},
+                                                           {"compact", Block::kCompact},
+                                                           {"dtlog", Block::kDtlog},
+                                                           {"outfile", Block::kOutFile}};
     for (const auto& [text, block] : kNames) {
         if (name == text) return block;
     }
@@ -78,7 +80,8 @@ py::object ItemBuilder::Build(const cli::ItemView& item) {
     }
     py::dict structs;
     for (const cli::StructParamRecord& record : item.currentStructs) {
-        if (IsSet(record.state)) structs[names_.Of(record.id)] = StructValue(record.id, record.payload);
+        if (IsSet(record.state))
+            structs[names_.Of(record.id)] = StructValue(record.id, record.payload);
     }
     py::object inherited = py::none();
     if (inherited_) {

@@ -1,5 +1,7 @@
 #include "py_session.h"
 
+#include <algorithm>
+
 namespace tessavo::python {
 namespace {
 
@@ -47,15 +49,16 @@ cli::ItemFilter FilterOf(const SessionOptions& options) {
 
 PySession::PySession(const SessionOptions& options, py::object itemType)
     : options_(CliOptionsOf(options)),
-      session_(options_, SelectionOf(options, !itemType.is_none()),
-               [this](const cli::ItemView& item) {
-                   if (builder_) {
-                       pending_.append(builder_->Build(item));
-                   } else {
-                       batch_->Consume(item);
-                   }
-               },
-               messages_) {
+      session_(
+          options_, SelectionOf(options, !itemType.is_none()),
+          [this](const cli::ItemView& item) {
+              if (builder_) {
+                  pending_.append(builder_->Build(item));
+              } else {
+                  batch_->Consume(item);
+              }
+          },
+          messages_) {
     if (itemType.is_none()) {
         batch_.emplace(FilterOf(options));
     } else {
@@ -78,20 +81,20 @@ py::list PySession::Feed(py::buffer data, int32_t hostSeconds, int32_t hostMicro
                                    static_cast<size_t>(info.size * info.itemsize));
     options_.hostTime.seconds = hostSeconds;
     options_.hostTime.microseconds = hostMicros;
-    const bool frameByFrame = options_.rawPackets || options_.wholeFrames;
-    // The library takes a 32-bit length: a large buffer goes over in pieces.
-    constexpr size_t kPiece = size_t{1} << 24;
-    for (size_t done = 0; done < bytes.size() || (frameByFrame && done == 0); done += kPiece) {
-        std::span<const uint8_t> piece = bytes.subspan(done, std::min(kPiece, bytes.size() - done));
-        if (frameByFrame) {
-            session_.FeedFrame(piece, "input", done);
-            break;
-        }
-        if (builder_) {
-            session_.FeedStream(piece, "input", done);
-        } else {
-            py::gil_scoped_release unlocked;  // columns touch no Python object
-            session_.FeedStream(piece, "input", done);
+    if (options_.rawPackets || options_.wholeFrames) {
+        session_.FeedFrame(bytes, "input", 0);
+    } else {
+        // The library takes a 32-bit length: a large buffer goes over in pieces.
+        constexpr size_t kPiece = size_t{1} << 24;
+        for (size_t done = 0; done < bytes.size(); done += kPiece) {
+            std::span<const uint8_t> piece =
+                bytes.subspan(done, std::min(kPiece, bytes.size() - done));
+            if (builder_) {
+                session_.FeedStream(piece, "input", done);
+            } else {
+                py::gil_scoped_release unlocked;  // columns touch no Python object
+                session_.FeedStream(piece, "input", done);
+            }
         }
     }
     py::list out = std::move(pending_);

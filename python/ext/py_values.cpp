@@ -69,8 +69,8 @@ py::object UtcDatetime(const cli::UtcInstant& instant) {
         static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
         static_cast<int>(static_cast<unsigned>(date.day())),
         static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-        static_cast<int>(clock.seconds().count()), instant.microseconds,
-        PyDateTime_TimeZone_UTC, PyDateTimeAPI->DateTimeType);
+        static_cast<int>(clock.seconds().count()), instant.microseconds, PyDateTime_TimeZone_UTC,
+        PyDateTimeAPI->DateTimeType);
     if (value == nullptr) throw py::error_already_set();
     return py::reinterpret_steal<py::object>(value);
 }

@@ -77,7 +77,9 @@ def _bytes_like(data):
         view = memoryview(data)
     except TypeError:
         raise TypeError(f"feed takes a bytes-like object, not {type(data).__name__}") from None
-    return view if view.c_contiguous and view.format in "BbcB" else memoryview(view.tobytes())
+    if not view.c_contiguous:
+        view = memoryview(view.tobytes())
+    return view if view.ndim == 1 and view.format == "B" else view.cast("B")
 
 
 def _host_pair(host_time):
