@@ -90,8 +90,8 @@ void DecoderSession::FinishStream() {
     static constexpr uint8_t kFlag = 0x7E;
     for (;;) {
         HostTime time = CurrentHostTime();
-        int32_t result = DecodeMsgProc_NoDynamic(handle_, &kFlag, 1, time.seconds,
-                                                 time.microseconds);
+        int32_t result =
+            DecodeMsgProc_NoDynamic(handle_, &kFlag, 1, time.seconds, time.microseconds);
         uint64_t before = items_;
         Collect();
         // A positive answer with nothing collected would repeat forever.
@@ -106,8 +106,8 @@ namespace {
 std::vector<uint8_t> QuietLogFrame() {
     constexpr uint16_t kQuietLogCode = 0x1064;
     constexpr uint8_t kLength = 12;  // the log header: length, code, 8-byte time stamp
-    std::vector<uint8_t> packet = {0x10, 0x00, kLength, 0x00, kLength, 0x00,
-                                   kQuietLogCode & 0xFF, kQuietLogCode >> 8};
+    std::vector<uint8_t> packet = {
+        0x10, 0x00, kLength, 0x00, kLength, 0x00, kQuietLogCode & 0xFF, kQuietLogCode >> 8};
     packet.resize(packet.size() + 8, 0);  // time stamp 0
     uint16_t crc = static_cast<uint16_t>(CrcRegister(packet) ^ 0xFFFF);
     packet.push_back(static_cast<uint8_t>(crc & 0xFF));

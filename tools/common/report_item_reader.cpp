@@ -96,8 +96,8 @@ void ReadReportItem(void* handle, int32_t i, uint32_t moduleType, const ItemSele
         const void* block = GetReportItemOutFileBinary(handle, &status, i);
         if (status == 1) item.outFile = BlockBytes(block);
     }
-    item.payload = selection.payload ? BlockBytes(GetReportItemBinary(handle, i))
-                                     : std::span<const uint8_t>();
+    item.payload =
+        selection.payload ? BlockBytes(GetReportItemBinary(handle, i)) : std::span<const uint8_t>();
     item.compact = selection.compact ? BlockBytes(GetReportItemBinaryToZelSimple(handle, i))
                                      : std::span<const uint8_t>();
 }

@@ -52,7 +52,7 @@ class SummarySink : public ItemSink {
     std::optional<ItemTime> first_;
     std::optional<ItemTime> last_;
     std::unordered_map<uint32_t, uint64_t> byMsgCode_;
-    CodeCounts byLogCode_;  // logs by log code
+    CodeCounts byLogCode_;                    // logs by log code
     std::map<uint32_t, uint64_t> byCommand_;  // command responses by command code
     uint64_t unidentified_ = 0;
     std::array<Range, kRangeCount> ranges_{};
