@@ -248,16 +248,25 @@ BENCHMARK_CAPTURE(BM_DecodeTool, csv, "csv")->Unit(benchmark::kMillisecond);
 #endif
 
 // A whole process per run, as a user runs it: the row's time (and the rates) are the child's CPU
-// time, user and system, from the system's accounting: start-up, page faults and reading the
-// file included. Output goes to /dev/null. Each run of tessavo-decode is paired with a run of
-// the host-loop program right after it, and "x_host_loop" is the median of the pairs' ratios,
-// so that a drift of the machine's speed or a run disturbed by another process does not move it.
+// time, user and system, from the system's accounting (wait4): start-up, page faults and reading
+// the file included; "faults" and "peak_mb" are its minor page faults and peak resident size,
+// "over_empty_mb" that size less an empty C program's. Output goes to /dev/null. Each run is
+// paired with a reference run right after it and the ratio is the median of the pairs' ratios,
+// so that a drift of the machine's speed or a run disturbed by another process does not move
+// it: tessavo-decode against the host-loop program ("x_host_loop"), the host-loop program
+// against the same loop's steady state in this process, on an object that already decoded the
+// file once ("x_steady").
 double SecondsOf(const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
 }
 
-// The CPU seconds of one run of `args` (null-terminated), or a negative value if it failed.
-double RunChild(const std::vector<char*>& args) {
+struct ChildRun {
+    double seconds = -1;  // CPU, user and system; negative when the run failed
+    double faults = 0;
+    double peakMb = 0;
+};
+
+ChildRun RunChild(const std::vector<char*>& args) {
     const pid_t child = fork();
     if (child == 0) {
         const int null = open("/dev/null", O_WRONLY);
@@ -270,9 +279,10 @@ double RunChild(const std::vector<char*>& args) {
     rusage usage{};
     if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
         WEXITSTATUS(status) != 0) {
-        return -1;
+        return {};
     }
-    return SecondsOf(usage.ru_utime) + SecondsOf(usage.ru_stime);
+    return {SecondsOf(usage.ru_utime) + SecondsOf(usage.ru_stime),
+            static_cast<double>(usage.ru_minflt), static_cast<double>(usage.ru_maxrss) / 1024.0};
 }
 
 std::vector<char*> Arguments(std::vector<std::string>& argv) {
@@ -282,37 +292,103 @@ std::vector<char*> Arguments(std::vector<std::string>& argv) {
     return args;
 }
 
-void BM_Process(benchmark::State& state, std::vector<std::string> argv) {
-    const Input& in = Load(kCapture);
+double ProcessCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Peak resident size of a program that does nothing, the floor of every process row.
+double EmptyProgramPeakMb() {
+    static const double mb = [] {
+        std::vector<std::string> argv = {TESSAVO_EMPTY_PROGRAM};
+        std::vector<double> peaks;
+        for (int i = 0; i < 5; ++i) peaks.push_back(RunChild(Arguments(argv)).peakMb);
+        return Median(peaks);
+    }();
+    return mb;
+}
+
+void BM_Process(benchmark::State& state, std::vector<std::string> argv, const fs::path* path) {
+    const Input& in = Load(*path);
     if (in.bytes.empty()) return state.SkipWithError("capture absent");
-    argv.push_back(kCapture.string());
-    std::vector<std::string> hostArgv = {TESSAVO_HOST_LOOP_PROGRAM, kCapture.string()};
+    argv.push_back(path->string());
+    std::vector<std::string> hostArgv = {TESSAVO_HOST_LOOP_PROGRAM, path->string()};
     const std::vector<char*> args = Arguments(argv);
     const std::vector<char*> hostArgs = Arguments(hostArgv);
-    const bool paired = argv[0] != hostArgv[0];
-    std::vector<double> ratios;
-    for (auto _ : state) {
-        const double seconds = RunChild(args);
-        const double host = paired ? RunChild(hostArgs) : seconds;
-        if (seconds <= 0 || host <= 0) return state.SkipWithError(("failed: " + argv[0]).c_str());
-        state.SetIterationTime(seconds);
-        ratios.push_back(seconds / host);
+    const bool isHostLoop = argv[0] == hostArgv[0];
+    void* warm = nullptr;
+    if (isHostLoop) {  // the steady state: an object whose ring has been through the file once
+        warm = CreateDecoderObjectProc(TESSAVO_MODULE_B101);
+        HostLoop(warm, in.bytes);
     }
+    std::vector<double> ratios, faults, peaks;
+    for (auto _ : state) {
+        const ChildRun run = RunChild(args);
+        double reference = 0;
+        if (isHostLoop) {
+            const double start = ProcessCpuSeconds();
+            HostLoop(warm, in.bytes);
+            reference = ProcessCpuSeconds() - start;
+        } else {
+            reference = RunChild(hostArgs).seconds;
+        }
+        if (run.seconds <= 0 || reference <= 0) {
+            FreeDecoderObjectProc(&warm);
+            return state.SkipWithError(("failed: " + argv[0]).c_str());
+        }
+        state.SetIterationTime(run.seconds);
+        ratios.push_back(run.seconds / reference);
+        faults.push_back(run.faults);
+        peaks.push_back(run.peakMb);
+    }
+    FreeDecoderObjectProc(&warm);
     Report(state, in, 0);
-    std::sort(ratios.begin(), ratios.end());
-    if (paired) state.counters["x_host_loop"] = ratios[ratios.size() / 2];
+    state.counters[isHostLoop ? "x_steady" : "x_host_loop"] = Median(ratios);
+    state.counters["faults"] = Median(faults);
+    state.counters["peak_mb"] = Median(peaks);
+    state.counters["over_empty_mb"] = Median(peaks) - EmptyProgramPeakMb();
 }
-BENCHMARK_CAPTURE(BM_Process, host_loop, {TESSAVO_HOST_LOOP_PROGRAM})
+
+// What the rows depend on besides the code: printed with the table.
+std::string FileText(const char* path) {
+    std::ifstream f(path);
+    std::string line;
+    std::getline(f, line);
+    return line.empty() ? "unknown" : line;
+}
+const bool kMachineContext = [] {
+    benchmark::AddCustomContext("transparent_hugepage",
+                                FileText("/sys/kernel/mm/transparent_hugepage/enabled"));
+    benchmark::AddCustomContext("loadavg", FileText("/proc/loadavg"));
+    benchmark::AddCustomContext("online_cores", std::to_string(sysconf(_SC_NPROCESSORS_ONLN)));
+    const char* arenas = getenv("MALLOC_ARENA_MAX");
+    benchmark::AddCustomContext("MALLOC_ARENA_MAX", arenas != nullptr ? arenas : "unset");
+    return true;
+}();
+
+BENCHMARK_CAPTURE(BM_Process, host_loop, {TESSAVO_HOST_LOOP_PROGRAM}, &kCapture)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Process, host_loop_sample, {TESSAVO_HOST_LOOP_PROGRAM}, &kSample)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 #ifdef TESSAVO_DECODE_PROGRAM
-BENCHMARK_CAPTURE(BM_Process, decode_summary, {TESSAVO_DECODE_PROGRAM, "-q", "--format", "summary"})
+BENCHMARK_CAPTURE(BM_Process, decode_summary, {TESSAVO_DECODE_PROGRAM, "-q", "--format", "summary"},
+                  &kCapture)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Process, decode_jsonl, {TESSAVO_DECODE_PROGRAM, "-q", "--format", "jsonl"})
+BENCHMARK_CAPTURE(BM_Process, decode_jsonl, {TESSAVO_DECODE_PROGRAM, "-q", "--format", "jsonl"},
+                  &kCapture)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Process, decode_csv, {TESSAVO_DECODE_PROGRAM, "-q", "--format", "csv"})
+BENCHMARK_CAPTURE(BM_Process, decode_csv, {TESSAVO_DECODE_PROGRAM, "-q", "--format", "csv"},
+                  &kCapture)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 #endif

@@ -2,8 +2,9 @@
  * The documented host loop as a program of its own, for timing whole processes side by side
  * with tessavo-decode: the file is read in 64 KB pieces, as bytes arrive from a handset, and
  * each piece handed to DecodeMsgProc_NoDynamic; the items are collected after every call and
- * the bytes not taken are passed again at the front of the next piece. Each item's message
- * code, time and current scalar list are read.
+ * the bytes not taken are passed again at the front of the next piece. At the end of the file
+ * one 0x7E byte is passed, and collected, until the library has decoded everything it kept.
+ * Each item's message code, time and current scalar list are read.
  *
  * Usage: tessavo-host-loop FILE   (prints the item count; exit status 1 when the file or the
  * library fails)
@@ -32,9 +33,16 @@ int main(int argc, char** argv) {
     long long items = 0;
     uint32_t sum = 0;
     size_t held = 0;  // bytes at the front of the buffer, not taken by the last call
+    int atEnd = 0;
     for (;;) {
-        held += fread(buffer + held, 1, sizeof buffer - held, file);
-        if (held == 0) break;
+        if (!atEnd) {
+            held += fread(buffer + held, 1, sizeof buffer - held, file);
+            atEnd = held == 0;
+        }
+        if (atEnd) {  /* the end of the input: a flag until nothing is left */
+            buffer[0] = 0x7E;
+            held = 1;
+        }
         const int32_t n = (int32_t)held;
         const int32_t left = DecodeMsgProc_NoDynamic(handle, buffer, n, 0, 0);
         const int32_t count = GetReportItemCountProc(handle);
@@ -53,6 +61,7 @@ int main(int argc, char** argv) {
             fprintf(stderr, "tessavo-host-loop: the library failed\n");
             return 1;
         }
+        if (atEnd && left == 0) break;
         if (left == n && count == 0) break;  // nothing taken, nothing given: no progress
         memmove(buffer, buffer + (n - left), (size_t)left);
         held = (size_t)left;

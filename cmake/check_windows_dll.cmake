@@ -5,6 +5,7 @@
 # - exactly the 25 names of the export list, undecorated (a __stdcall export would carry @N);
 # - imports from KERNEL32.dll and the C runtime only (no libgcc, libstdc++ or winpthread DLL);
 # - a version resource (type 16);
+# - no debug sections (they live in Tessavo.dll.debug);
 # - with IMPLIB: the import library names the functions as C-convention symbols
 #   (__imp__Name on 32-bit, __imp_Name on 64-bit; __stdcall would be __imp__Name@N).
 cmake_policy(VERSION 3.25)
@@ -52,6 +53,12 @@ if(NOT dump MATCHES "Type Table:[^\n]*\n[^\n]*Entry: ID: 0x000010,")
   string(APPEND problems "no version resource\n")
 endif()
 
+execute_process(COMMAND ${OBJDUMP} -h ${DLL} OUTPUT_VARIABLE sections RESULT_VARIABLE rc)
+string(REGEX MATCHALL "\\.debug_[a-z_]+" debug "${sections}")
+if(NOT rc EQUAL 0 OR debug)
+  string(APPEND problems "debug sections: ${debug}\n")
+endif()
+
 if(IMPLIB)
   execute_process(COMMAND ${NM} ${IMPLIB} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
   if(FORMAT STREQUAL "pei-i386")
@@ -69,4 +76,4 @@ endif()
 if(problems)
   message(FATAL_ERROR "${DLL}:\n${problems}")
 endif()
-message(STATUS "${DLL}: ${FORMAT}, 25 undecorated exports, imports ${imports}, version resource")
+message(STATUS "${DLL}: ${FORMAT}, 25 undecorated exports, imports ${imports}, version resource, no debug sections")

@@ -17,6 +17,7 @@ CaptureJob::CaptureJob(const std::string& output, const std::string& format, uin
       session_(
           options_, cli::ItemSelection{},
           [this](const cli::ItemView& item) {
+              if (item.dtlogOnly) return;  // none: DTLog text is off
               if (item.identity.logCode) {
                   byLogCode_.Add(*item.identity.logCode);
               } else if (item.identity.command) {
@@ -54,7 +55,7 @@ py::dict CaptureJob::Finish() {
     cli::RunStats stats;
     {
         py::gil_scoped_release unlocked;
-        session_.FinishStream();
+        session_.Finish();
         scanner_.Finish();
         stats.inputBytes = bytes_;
         stats.items = session_.Items();

@@ -3,6 +3,7 @@
 #include <pybind11/stl.h>
 
 #include "frame_scan.h"
+#include "message_names.h"
 #include "param_catalogue.h"
 #include "py_values.h"
 #include "struct_views.h"
@@ -26,6 +27,22 @@ py::str Str(std::string_view text) {
     return py::str(text.data(), text.size());
 }
 
+const char* FormName(cli::ValueForm form) {
+    switch (form) {
+        case cli::ValueForm::kHex:
+            return "hex";
+        case cli::ValueForm::kDigits:
+            return "digits";
+        case cli::ValueForm::kPairHigh:
+            return "pair_high";
+        case cli::ValueForm::kPairLow:
+            return "pair_low";
+        case cli::ValueForm::kNumber:
+            break;
+    }
+    return "number";
+}
+
 // One dict per entry: the same fields as `tessavo-decode --list-params json`.
 py::list Catalogue() {
     py::list entries;
@@ -44,6 +61,21 @@ py::list Catalogue() {
         for (const cli::ValueLabel& label : info.labels)
             values[py::int_(label.value)] = Str(label.label);
         entry["values"] = values;
+        py::object coding = py::none();
+        if (info.coding != nullptr) {
+            py::dict fields;
+            fields["unit"] = Str(info.coding->unit);
+            fields["multiplier"] = info.coding->multiplier;
+            fields["scale"] = info.coding->scale;
+            fields["signed_bits"] = info.coding->signedBits;
+            fields["table"] = py::tuple(py::cast(std::vector<int32_t>(
+                info.coding->table.begin(), info.coding->table.end())));
+            coding = fields;
+        }
+        entry["coding"] = coding;
+        entry["form"] = FormName(info.form);
+        entry["digits"] = info.digits;
+        entry["pair"] = info.pairId;
         entries.append(entry);
     }
     return entries;
@@ -123,6 +155,13 @@ void DefineCatalogue(py::module_& module) {
         },
         "The fields of a structured parameter's payload, as the CLI's JSONL shows them (the "
         "bytes when the layout is not decoded).");
+    module.def(
+        "message_name",
+        [](uint32_t msgCode) -> py::object {
+            const std::string name = cli::MessageNameOf(msgCode);
+            return name.empty() ? py::object(py::none()) : py::object(py::str(name));
+        },
+        "The name of a signalling message by its message code, or None.");
     module.attr("MODULES") = Modules();
     module.attr("VERSION") =
         py::make_tuple(TESSAVO_VERSION_MAJOR, TESSAVO_VERSION_MINOR, TESSAVO_VERSION_PATCH);

@@ -6,12 +6,18 @@
 #include <limits>
 
 #include "param_catalogue.h"
+#include "value_text.h"
 #include "struct_views.h"
 
 namespace tessavo::python {
 namespace {
 
 constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
+
+bool IsText(const cli::ParamInfo& info) {
+    return info.form == cli::ValueForm::kHex || info.form == cli::ValueForm::kDigits ||
+           info.form == cli::ValueForm::kPairLow;
+}
 
 std::optional<uint16_t> ScalarKey(uint32_t id) {
     const cli::ParamInfo* info = cli::FindParam(id);
@@ -35,12 +41,28 @@ py::array_t<T> TakeFront(std::vector<T>& values, size_t count) {
     return array;
 }
 
+// A numpy array of objects (numpy fills it with None) and a cell setter keeping counts right.
+py::array ObjectArray(std::vector<py::ssize_t> shape) {
+    return py::array(py::dtype("O"), std::move(shape));
+}
+
+void SetCell(py::array& array, size_t index, const py::object& value) {
+    PyObject** cells = static_cast<PyObject**>(array.mutable_data());
+    Py_INCREF(value.ptr());
+    Py_XDECREF(cells[index]);
+    cells[index] = value.ptr();
+}
+
 template <typename T>
 py::array_t<T> ArrayOf(std::vector<T>& values) {
     return TakeFront(values, values.size());
 }
 
 }  // namespace
+
+bool ColumnarBatch::IsTextKey(uint16_t key) {
+    return key < kViewKeyBase && IsText(cli::ScalarParams()[key]);
+}
 
 ColumnarBatch::ColumnarBatch(cli::ItemFilter filter)
     : filter_(std::move(filter)), carried_(kColumnKeyCount, kUnknown) {}
@@ -60,7 +82,17 @@ void ColumnarBatch::Consume(const cli::ItemView& item) {
         std::optional<uint16_t> key = ScalarKey(param.id);
         if (!key) continue;
         if (param.state == TESSAVO_STATE_FRESH) {
-            Event(*key, static_cast<double>(param.value) / scalars[*key].scale, true);
+            const cli::ShownValue shown = cli::ShowValue(&scalars[*key], param, item.currentParams);
+            double value = kUnknown;  // a code outside its table has no value
+            if (IsText(scalars[*key])) {
+                const std::string text = cli::ShownText(shown);
+                auto [at, added] = textIndex_.try_emplace(text, static_cast<double>(texts_.size()));
+                if (added) texts_.push_back(text);
+                value = at->second;
+            } else if (shown.kind == cli::ShownValue::Kind::kNumber) {
+                value = static_cast<double>(shown.number) / shown.divisor;
+            }
+            Event(*key, value, true);
         } else if (param.state == TESSAVO_STATE_CLEARED || param.state == TESSAVO_STATE_RETIRED) {
             Event(*key, kUnknown, false);
         }
@@ -96,14 +128,22 @@ std::vector<uint16_t> ColumnarBatch::FoundColumns() const {
 }
 
 py::dict ColumnarBatch::Take(const std::vector<uint16_t>& floatKeys,
-                             const std::vector<uint16_t>& integerKeys, bool longLayout,
+                             const std::vector<uint16_t>& integerKeys,
+                             const std::vector<uint16_t>& textKeys, bool longLayout,
                              size_t limit) {
-    for (uint16_t key : floatKeys) {
-        if (key >= kColumnKeyCount) throw py::value_error("column key out of range");
+    for (const auto* keys : {&floatKeys, &integerKeys, &textKeys}) {
+        for (uint16_t key : *keys) {
+            if (key >= kColumnKeyCount) throw py::value_error("column key out of range");
+        }
     }
-    for (uint16_t key : integerKeys) {
-        if (key >= kColumnKeyCount) throw py::value_error("column key out of range");
-    }
+    // One Python string per text, shared by its cells.
+    std::vector<py::object> textObjects;
+    textObjects.reserve(texts_.size());
+    for (const std::string& text : texts_) textObjects.push_back(py::str(text));
+    auto textOf = [&](double value) -> py::object {
+        if (std::isnan(value)) return py::none();
+        return textObjects[static_cast<size_t>(value)];
+    };
     const size_t rows = std::min(limit, Rows());
     // The events of those rows.
     const size_t events = static_cast<size_t>(
@@ -114,6 +154,7 @@ py::dict ColumnarBatch::Take(const std::vector<uint16_t>& floatKeys,
         std::vector<bool> shown(kColumnKeyCount, false);
         for (uint16_t key : floatKeys) shown[key] = true;
         for (uint16_t key : integerKeys) shown[key] = true;
+        for (uint16_t key : textKeys) shown[key] = true;
         std::vector<uint32_t> row;
         std::vector<uint16_t> key;
         std::vector<double> value;
@@ -123,14 +164,22 @@ py::dict ColumnarBatch::Take(const std::vector<uint16_t>& floatKeys,
             key.push_back(events_.key[e]);
             value.push_back(events_.value[e]);
         }
+        py::array text = ObjectArray({static_cast<py::ssize_t>(row.size())});
+        for (size_t r = 0; r < row.size(); ++r) {
+            if (!IsTextKey(key[r])) continue;
+            SetCell(text, r, textOf(value[r]));
+            value[r] = kUnknown;
+        }
         out["row"] = ArrayOf(row);
         out["key"] = ArrayOf(key);
         out["value"] = ArrayOf(value);
+        out["text"] = std::move(text);
     } else {
         const auto n = static_cast<py::ssize_t>(rows);
         py::array_t<double> floats({static_cast<py::ssize_t>(floatKeys.size()), n});
         py::array_t<int64_t> integers({static_cast<py::ssize_t>(integerKeys.size()), n});
         py::array_t<bool> missing({static_cast<py::ssize_t>(integerKeys.size()), n});
+        py::array textCells = ObjectArray({static_cast<py::ssize_t>(textKeys.size()), n});
         double* f = floats.mutable_data();
         int64_t* ints = integers.mutable_data();
         bool* gaps = missing.mutable_data();
@@ -141,6 +190,9 @@ py::dict ColumnarBatch::Take(const std::vector<uint16_t>& floatKeys,
                 state[events_.key[e]] = events_.value[e];
             }
             for (size_t c = 0; c < floatKeys.size(); ++c) f[c * rows + r] = state[floatKeys[c]];
+            for (size_t c = 0; c < textKeys.size(); ++c) {
+                SetCell(textCells, c * rows + r, textOf(state[textKeys[c]]));
+            }
             for (size_t c = 0; c < integerKeys.size(); ++c) {
                 double value = state[integerKeys[c]];
                 bool gap = std::isnan(value);
@@ -151,6 +203,7 @@ py::dict ColumnarBatch::Take(const std::vector<uint16_t>& floatKeys,
         out["floats"] = std::move(floats);
         out["integers"] = std::move(integers);
         out["missing"] = std::move(missing);
+        out["texts"] = std::move(textCells);
     }
     // Every key carries its value to the next batch, shown in this one or not.
     for (size_t e = 0; e < events; ++e) carried_[events_.key[e]] = events_.value[e];

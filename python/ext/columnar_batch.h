@@ -12,6 +12,8 @@
 #include <pybind11/pybind11.h>
 
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "csv_sink.h"
@@ -39,13 +41,17 @@ class ColumnarBatch {
     // catalogue order, then the views.
     std::vector<uint16_t> FoundColumns() const;
 
-    // The first `limit` rows (all when fewer) as arrays, forgotten afterwards: "item", "time" (UTC
-    // nanoseconds), "msg_code", "log_code" and "command" (-1 for none), "direction"; for the wide
-    // layout "floats" (one row per key of `floatKeys`, NaN where unknown), "integers" and "missing"
-    // (one row per key of `integerKeys`); for the long layout "row", "key", "value" of the
-    // fresh values of the keys named.
+    // The first `limit` rows (all when fewer) as arrays, forgotten afterwards: "item",
+    // "time" (UTC nanoseconds), "msg_code", "log_code" and "command" (-1 for none),
+    // "direction"; for the wide layout "floats" (one row per key of `floatKeys`, NaN where
+    // unknown), "integers" and "missing" (one row per key of `integerKeys`), "texts" (an
+    // object array of str or None per key of `textKeys`); for the long layout "row", "key",
+    // "value" and "text" (str for an identity, else None) of the fresh values of the keys.
     py::dict Take(const std::vector<uint16_t>& floatKeys, const std::vector<uint16_t>& integerKeys,
-                  bool longLayout, size_t limit);
+                  const std::vector<uint16_t>& textKeys, bool longLayout, size_t limit);
+
+    // Whether a key's values are texts (identities: ESN in hex, IMSI digits).
+    static bool IsTextKey(uint16_t key);
 
   private:
     void Event(uint16_t key, double value, bool fresh);
@@ -67,6 +73,9 @@ class ColumnarBatch {
         std::vector<bool> fresh;
     } events_;
     std::vector<double> carried_;  // last-known value per key at the start of the batch
+    // The texts of identities; an identity's events carry the index of its text.
+    std::vector<std::string> texts_;
+    std::unordered_map<std::string, double> textIndex_;
 };
 
 }  // namespace tessavo::python

@@ -51,9 +51,14 @@ PYBIND11_MODULE(_decode, module) {
         .def(
             "take",
             [](PySession& s, const std::vector<uint16_t>& floats,
-               const std::vector<uint16_t>& integers, bool longLayout,
-               size_t limit) { return s.Columns().Take(floats, integers, longLayout, limit); },
-            py::arg("floats"), py::arg("integers"), py::arg("long_layout") = false,
+               const std::vector<uint16_t>& integers, const std::vector<uint16_t>& texts,
+               bool longLayout, size_t limit) {
+                return s.Columns().Take(floats, integers, texts, longLayout, limit);
+            },
+            py::arg("floats"), py::arg("integers"), py::arg("texts"),
+            py::arg("long_layout") = false,
             py::arg("limit") = SIZE_MAX);
     module.attr("VIEW_KEY_BASE") = tessavo::python::kViewKeyBase;
+    module.def("is_text_key", &tessavo::python::ColumnarBatch::IsTextKey,
+               "Whether a column key's values are texts (identities).");
 }

@@ -2,6 +2,9 @@
 
 #include <pybind11/stl.h>
 
+#include "message_names.h"
+#include "param_catalogue.h"
+
 namespace tessavo::python {
 namespace {
 
@@ -9,9 +12,8 @@ bool IsSet(int32_t state) {
     return state == TESSAVO_STATE_FRESH || state == TESSAVO_STATE_INHERITED;
 }
 
-py::object Scaled(const DecodeParam& param) {
-    if (param.scale == 1 || param.scale == 0) return py::int_(param.value);
-    return py::float_(static_cast<double>(param.value) / static_cast<double>(param.scale));
+py::object Shown(const DecodeParam& param, std::span<const DecodeParam> list) {
+    return ShownPy(cli::ShowValue(cli::FindParam(param.id), param, list));
 }
 
 py::bytes Bytes(std::span<const uint8_t> bytes) {
@@ -68,12 +70,22 @@ py::dict ItemBuilder::Blocks(const cli::ItemView& item) {
     return out;
 }
 
+py::object ItemBuilder::MessageName(uint32_t msgCode) {
+    auto found = messageNames_.find(msgCode);
+    if (found == messageNames_.end()) {
+        const std::string name = cli::MessageNameOf(msgCode);
+        py::object value = name.empty() ? py::object(py::none()) : py::object(py::str(name));
+        found = messageNames_.emplace(msgCode, std::move(value)).first;
+    }
+    return found->second;
+}
+
 py::object ItemBuilder::Build(const cli::ItemView& item) {
     py::dict params;
     py::list cleared;
     for (const DecodeParam& param : item.currentParams) {
         if (param.state == TESSAVO_STATE_FRESH) {
-            params[names_.Of(param.id)] = Scaled(param);
+            params[names_.Of(param.id)] = Shown(param, item.currentParams);
         } else if (param.state < 0) {
             cleared.append(names_.Of(param.id));
         }
@@ -87,7 +99,7 @@ py::object ItemBuilder::Build(const cli::ItemView& item) {
     if (inherited_) {
         py::dict values;
         for (const DecodeParam& param : item.inheritedParams) {
-            if (IsSet(param.state)) values[names_.Of(param.id)] = Scaled(param);
+            if (IsSet(param.state)) values[names_.Of(param.id)] = Shown(param, item.inheritedParams);
         }
         for (const cli::StructParamRecord& record : item.inheritedStructs) {
             if (IsSet(record.state)) {
@@ -101,7 +113,8 @@ py::object ItemBuilder::Build(const cli::ItemView& item) {
                      py::make_tuple(item.time.seconds, item.time.microseconds), item.msgCode,
                      Optional(item.identity.logCode), Optional(item.identity.command),
                      item.direction, std::move(params), py::tuple(cleared), std::move(structs),
-                     std::move(inherited), Blocks(item), instant.leapSecond);
+                     std::move(inherited), Blocks(item), instant.leapSecond,
+                     MessageName(item.msgCode));
 }
 
 }  // namespace tessavo::python

@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "item_time.h"
@@ -26,12 +27,15 @@ class ItemBuilder {
 
   private:
     py::dict Blocks(const cli::ItemView& item);
+    // The signalling message's name (one string per message code, made once), or None.
+    py::object MessageName(uint32_t msgCode);
 
     py::object itemType_;
     std::vector<std::pair<py::str, Block>> blocks_;
     bool inherited_;
     cli::ItemClock clock_;  // the library's origin in the zone of the process now
     ParamNames names_;
+    std::unordered_map<uint32_t, py::object> messageNames_;
 };
 
 }  // namespace tessavo::python

@@ -52,6 +52,10 @@ PySession::PySession(const SessionOptions& options, py::object itemType)
       session_(
           options_, SelectionOf(options, !itemType.is_none()),
           [this](const cli::ItemView& item) {
+              if (item.dtlogOnly) {  // made at the end: only its DTLog text is real
+                  trailingDtLog_.assign(item.dtlog.begin(), item.dtlog.end());
+                  return;
+              }
               if (builder_) {
                   pending_.append(builder_->Build(item));
               } else {
@@ -105,10 +109,9 @@ py::list PySession::Feed(py::buffer data, int32_t hostSeconds, int32_t hostMicro
 py::tuple PySession::Finish() {
     CheckOpen();
     finished_ = true;
-    if (!options_.rawPackets && !options_.wholeFrames) session_.FinishStream();
-    std::span<const uint8_t> text = session_.TrailingDtLog();
+    session_.Finish();
     py::object dtlog = py::none();
-    if (options_.dtlog) dtlog = py::bytes(reinterpret_cast<const char*>(text.data()), text.size());
+    if (options_.dtlog) dtlog = py::bytes(trailingDtLog_);
     py::list out = std::move(pending_);
     pending_ = py::list();
     return py::make_tuple(std::move(out), std::move(dtlog));

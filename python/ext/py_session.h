@@ -56,6 +56,7 @@ class PySession {
     std::optional<ItemBuilder> builder_;
     std::optional<ColumnarBatch> batch_;
     py::list pending_;
+    std::string trailingDtLog_;  // the last packet's DTLog text, found by Finish
     std::ostringstream messages_;
     cli::DecoderSession session_;
     bool finished_ = false;

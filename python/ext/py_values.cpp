@@ -50,6 +50,19 @@ py::object StructValue(uint32_t id, std::span<const uint8_t> payload) {
     return FromJson(fields);
 }
 
+py::object ShownPy(const cli::ShownValue& shown) {
+    switch (shown.kind) {
+        case cli::ShownValue::Kind::kText:
+            return py::str(shown.text);
+        case cli::ShownValue::Kind::kNone:
+            return py::none();
+        case cli::ShownValue::Kind::kNumber:
+            break;
+    }
+    if (shown.divisor == 1) return py::int_(shown.number);
+    return py::float_(static_cast<double>(shown.number) / static_cast<double>(shown.divisor));
+}
+
 const py::str& ParamNames::Of(uint32_t id) {
     auto found = names_.find(id);
     if (found != names_.end()) return found->second;

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "item_time.h"
+#include "value_text.h"
 
 namespace tessavo::python {
 
@@ -21,6 +22,10 @@ py::object FromJson(const nlohmann::ordered_json& value);
 // The fields of a structured parameter, decoded as the CLI's JSONL shows them; the payload
 // as bytes when its layout is not decoded.
 py::object StructValue(uint32_t id, std::span<const uint8_t> payload);
+
+// A scalar as the CLI shows it: an int, a float (coded values in engineering units), a str
+// (identities: the ESN in hex, the IMSI as digits) or None (a code outside its table).
+py::object ShownPy(const cli::ShownValue& shown);
 
 // The catalogue name of an ID (one Python string per ID, made once).
 class ParamNames {

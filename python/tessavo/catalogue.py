@@ -20,6 +20,12 @@ class Param(NamedTuple):
     writers: tuple  # "0x102D" a log code, "cmd:0x60" a DIAG command response
     description: str
     values: dict  # value -> label of an enumeration
+    # A coded value's conversion to engineering units (unit, multiplier, scale, signed_bits,
+    # table), or None.
+    coding: Optional[dict] = None
+    form: str = "number"  # "hex", "digits", "pair_high", "pair_low": identities
+    digits: int = 0  # digits of a hex or digit form
+    pair: int = 0  # pair_low: the ID of the upper half
 
 
 class View(NamedTuple):
@@ -54,6 +60,12 @@ def name_of(param_id: int) -> str:
     return entry.name if entry else f"param_{param_id:08x}"
 
 
+def shown_unit(entry) -> str:
+    """The unit of a value as shown: a coded value's engineering unit, else its own."""
+    coding = getattr(entry, "coding", None)
+    return coding["unit"] if coding else entry.unit
+
+
 def units():
-    """{name: unit} of every scalar parameter and view that has a unit."""
-    return {entry.name: entry.unit for entry in (*SCALARS, *VIEWS) if entry.unit}
+    """{name: unit} of every scalar parameter and view whose shown value has a unit."""
+    return {entry.name: shown_unit(entry) for entry in (*SCALARS, *VIEWS) if shown_unit(entry)}

@@ -2,14 +2,15 @@
 
 Wide layout: one row per report item, indexed by its time (a UTC DatetimeIndex named
 `time`, or in the zone `tz`), with the columns item (the running item number), msg_code,
-log_code and command (integers; log_code and command are <NA> where the item has none),
-direction, then one column per parameter: the parameters the capture sets, in catalogue
+msg_name (a signalling message's name), log_code and command (integers; log_code and
+command are <NA> where the item has none), direction, then one column per parameter: the parameters the capture sets, in catalogue
 order, then the views of structured parameters (active_set_size, ..., longitude), or the
 names given in `params`, in that order. A cell holds the last-known value, carried forward
 from the item that set it; it is missing (NaN / <NA>) before the first value and after a
-packet cleared the parameter. Integer parameters are nullable integers, enumerations
-Categorical with their labels (a value without a label shows as its number), the others
-floats. Long layout: one row per freshly set value (item, log_code, command, parameter,
+packet cleared the parameter. Values are shown as the CLI shows them (coded values in
+engineering units, identities such as the ESN in hex and the IMSI as digit strings):
+integers are nullable integers, enumerations Categorical with their labels (a value
+without a label shows as its number), identities strings, the others floats. Long layout: one row per freshly set value (item, log_code, command, parameter,
 value, unit), indexed by time. Units are in `frame.attrs["units"]`.
 
 Decoding and the carrying forward run in C++ (tessavo._decode); a table is made column by
@@ -25,12 +26,13 @@ from .decoder import module_type, read_chunks
 
 _NAMES = [p.name for p in catalogue.SCALARS] + [v.name for v in catalogue.VIEWS]
 _KEY = {name: key for key, name in enumerate(_NAMES)}
-_UNITS = [p.unit for p in catalogue.SCALARS] + [v.unit for v in catalogue.VIEWS]
+_UNITS = [catalogue.shown_unit(entry) for entry in (*catalogue.SCALARS, *catalogue.VIEWS)]
 _LABELS = [p.values for p in catalogue.SCALARS] + [{} for _ in catalogue.VIEWS]
-_INTEGER = [p.scale == 1 for p in catalogue.SCALARS] + [
+_TEXT = [_decode.is_text_key(key) for key in range(len(_NAMES))]
+# Whole numbers: a scale of 1 and no coding that divides.
+_INTEGER = [p.scale == 1 and not (p.coding and p.coding["scale"] != 1) and not text
+            for p, text in zip(catalogue.SCALARS, _TEXT)] + [
     v.name in ("active_set_size", "active_best_pn") for v in catalogue.VIEWS]
-_FIXED = ["item", "msg_code", "log_code", "command", "direction"]
-_LONG = ["item", "log_code", "command", "parameter", "value", "unit"]
 
 
 def _session(options, log_codes, params, decoded_only):
@@ -101,36 +103,45 @@ def _frame(columns, index):
     return pd.DataFrame(manager)
 
 
+def _kind(key):
+    return "text" if _TEXT[key] else "integer" if _INTEGER[key] else "float"
+
+
+def _message_names(codes):
+    """Names of signalling messages by message code, as a Categorical (None: not one)."""
+    distinct, codes = np.unique(codes, return_inverse=True)
+    names = [_decode.message_name(int(code)) for code in distinct]
+    categories = sorted({name for name in names if name is not None})
+    position = {name: i for i, name in enumerate(categories)}
+    lookup = np.array([position.get(name, -1) for name in names], dtype=np.int32)
+    return pd.Categorical.from_codes(lookup[codes] if len(codes) else codes, categories=categories)
+
+
 def _wide(data, keys, tz):
-    floats = [k for k in keys if not _INTEGER[k]]
-    integers = [k for k in keys if _INTEGER[k]]
     columns = [("item", data["item"]), ("msg_code", _nullable(data["msg_code"].astype(np.int64))),
+               ("msg_name", _message_names(data["msg_code"])),
                ("log_code", _nullable(data["log_code"])), ("command", _nullable(data["command"])),
                ("direction", data["direction"].astype(np.int64))]
-    position = {k: i for i, k in enumerate(keys)}
-    by_key = {}
-    for row, key in enumerate(integers):
-        values, missing = data["integers"][row], data["missing"][row]
-        if _LABELS[key]:
-            by_key[key] = _categorical(values, missing, _LABELS[key])
-        else:
-            by_key[key] = pd.arrays.IntegerArray(values, missing)
-    # Float columns in runs of neighbours share one block of the matrix (rows are views).
-    run = []
+    rows = {kind: [k for k in keys if _kind(k) == kind] for kind in ("float", "integer", "text")}
+    run = []  # neighbouring float columns share one block of the matrix (its rows are views)
     for key in keys + [None]:
-        if key is not None and not _INTEGER[key] and (not run or position[run[-1]] + 1 == position[key]):
+        if key is not None and _kind(key) == "float":
             run.append(key)
             continue
         if run:
-            first = floats.index(run[0])
+            first = rows["float"].index(run[0])
             columns.append(([_NAMES[k] for k in run], data["floats"][first:first + len(run)]))
             run = []
         if key is None:
             break
-        if _INTEGER[key]:
-            columns.append((_NAMES[key], by_key[key]))
+        row = rows[_kind(key)].index(key)
+        if _TEXT[key]:
+            column = pd.array(data["texts"][row], dtype="string")
+        elif _LABELS[key]:
+            column = _categorical(data["integers"][row], data["missing"][row], _LABELS[key])
         else:
-            run = [key]
+            column = pd.arrays.IntegerArray(data["integers"][row], data["missing"][row])
+        columns.append((_NAMES[key], column))
     frame = _frame(columns, _time_index(data["time"], tz))
     frame.attrs["units"] = {_NAMES[k]: _UNITS[k] for k in keys if _UNITS[k]}
     return frame
@@ -140,19 +151,24 @@ def _long(data, tz):
     rows, keys = data["row"], data["key"]
     names = np.asarray(_NAMES, dtype=object)
     units = np.asarray(_UNITS, dtype=object)
+    texts = data["text"]
+    has_text = np.frompyfunc(lambda v: v is not None, 1, 1)(texts).astype(bool)
+    values = data["value"]
+    if has_text.any():  # identities are texts among the numbers
+        values = values.astype(object)
+        values[has_text] = texts[has_text]
     frame = pd.DataFrame({
         "item": data["item"][rows], "log_code": _nullable(data["log_code"][rows]),
         "command": _nullable(data["command"][rows]),
-        "parameter": pd.Categorical(names[keys]), "value": data["value"],
+        "parameter": pd.Categorical(names[keys]), "value": values,
         "unit": pd.Categorical(units[keys])}, index=_time_index(data["time"][rows], tz))
     frame.attrs["units"] = {name: unit for name, unit in zip(_NAMES, _UNITS) if unit}
     return frame
 
 
 def _table(session, keys, layout, tz, limit=None):
-    floats = [k for k in keys if not _INTEGER[k]]
-    integers = [k for k in keys if _INTEGER[k]]
-    data = session.take(floats, integers, layout == "long",
+    kinds = [[k for k in keys if _kind(k) == kind] for kind in ("float", "integer", "text")]
+    data = session.take(*kinds, long_layout=layout == "long",
                         **({} if limit is None else {"limit": limit}))
     return _long(data, tz) if layout == "long" else _wide(data, keys, tz)
 
@@ -188,7 +204,7 @@ def iter_dataframes(path, rows=100_000, layout="wide", params=None, *, log_codes
         finder = _session(dict(options), log_codes, None, decoded_only)
         for chunk in read_chunks(path, _TABLE_CHUNK):
             finder.feed(chunk)
-            finder.take([], [], limit=finder.rows())  # only the columns are kept
+            finder.take([], [], [], limit=finder.rows())  # only the columns are kept
         finder.finish()
         keys = finder.found_columns()
     else:

@@ -51,6 +51,7 @@ class Item:
     inherited: Optional[dict] = None  # name -> value known from earlier packets
     blocks: dict = field(default_factory=dict)  # side blocks asked for, as bytes
     leap_second: bool = False  # the time is an inserted leap second (shown as :59)
+    msg_name: Optional[str] = None  # a signalling message's name, as the CLI shows it
 
     @property
     def code_text(self):

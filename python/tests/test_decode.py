@@ -63,6 +63,7 @@ def test_items_equal_the_cli_jsonl(name, tmp_path):
         assert item.code_text == (row["command"] and f"cmd:{row['command']}" or row["log_code"])
         assert item.time.isoformat(timespec="microseconds")[:-6] + "Z" == row["time"]
         assert list(item.time_raw) == row["time_raw"] and f"0x{item.msg_code:08x}" == row["msg_code"]
+        assert item.msg_name == row["msg_name"]
         assert item.params == {p["name"]: _scalar(p) for p in row["params"] if p["state"] == "fresh"}
         assert item.cleared == tuple(p["name"] for p in row["params"]
                                      if p["state"] in ("cleared", "retired"))

@@ -34,7 +34,7 @@ DecoderObject* CreateDecoderObject(uint32_t moduleType) {
         PrintMessage("Function CreateDecoderObjectProc allocate heap memory failed\n");
         return nullptr;
     }
-    if (!obj->ring.Build()) return nullptr;
+    if (!obj->ring.Build(obj->ctx)) return nullptr;
     obj->moduleType = moduleType;
     obj->ctx.moduleType = moduleType;
     return obj.release();

@@ -1,5 +1,6 @@
 // The 25 exported entry points: argument checks, fixed messages, failure values. No exception
 // leaves this file.
+#include <algorithm>
 #include <cstring>
 #include <exception>
 
@@ -44,12 +45,22 @@ uint32_t ItemWord(void* h, int32_t i, F read) {
     return item == nullptr ? kFailU32 : read(*item);
 }
 
-template <typename F>
-void* ItemAddress(void* h, int32_t i, F address) {
+// The address `address` picks in collected item `i`; the host may write into the `extent`
+// bytes there, so the ring takes them from the store again when the node is reused.
+template <typename F, typename E>
+void* ItemAddress(void* h, int32_t i, F address, E extent) {
     DecoderObject* obj = Obj(h);
     if (obj == nullptr) return nullptr;
     ReportItem* item = CollectedItem(obj, i, kBadI);
-    return item == nullptr ? nullptr : address(*item);
+    if (item == nullptr) return nullptr;
+    void* at = address(*item);
+    obj->ring.Expose(*item, at, extent(*item));
+    return at;
+}
+
+// What a host may write of a block it was handed: the length word and the bytes it holds.
+size_t BlockExtent(const tessavo::Block& block) {
+    return sizeof block.length + std::min<size_t>(block.length, tessavo::kBlockCapacity);
 }
 
 DecodeParam* ScalarEntry(void* h, int32_t nodeIdx, int32_t paramIdx, bool current) {
@@ -64,7 +75,9 @@ DecodeParam* ScalarEntry(void* h, int32_t nodeIdx, int32_t paramIdx, bool curren
     }
     const uint16_t offset = (current ? item->curParamList : item->inhParamList)[paramIdx];
     if (offset >= tessavo::kParamCount * tessavo::kParamRecordSize) return nullptr;
-    return &item->ParamAt(offset);
+    DecodeParam& record = item->ParamAt(offset);
+    obj->ring.Expose(*item, &record, sizeof record);
+    return &record;
 }
 
 DecodeStructParam* StructEntry(void* h, int32_t nodeIdx, int32_t paramIdx, bool current) {
@@ -83,7 +96,9 @@ DecodeStructParam* StructEntry(void* h, int32_t nodeIdx, int32_t paramIdx, bool 
     }
     tessavo::StructRecordView record = item->StructAt(offset);
     record.SetDataToPayload();
-    tessavo::ReportRing::NoteDataWordWritten(*item);
+    const size_t room = tessavo::kStructParamAreaSize - offset;
+    obj->ring.Expose(*item, record.record,
+                     std::min<size_t>(room, tessavo::kStructHeaderSize + size_t{record.Length()}));
     return reinterpret_cast<DecodeStructParam*>(record.record);
 }
 
@@ -129,22 +144,31 @@ TESSAVO_API bool TESSAVO_CALL DecodeMsgProc(void* h, const uint8_t* bytes, int32
                                             int32_t hostSeconds, int32_t hostMicroseconds) {
     DecoderObject* obj = Obj(h);
     if (obj == nullptr || bytes == nullptr || length <= 0) return false;
+    // Bytes that could not all be kept are refused before anything is decoded: a host that
+    // passes them again in smaller pieces then gets every item once.
+    if (static_cast<size_t>(length) >
+        tessavo::kPendingInputCapacity - static_cast<size_t>(obj->pending.Size())) {
+        return false;
+    }
     const TimePair host{hostSeconds, hostMicroseconds};
+    // In the whole-buffer and whole-frame modes the call is one frame: it is decoded or, when
+    // its items do not fit, refused; never kept.
+    const bool oneFrame = obj->wholeBufferMode != 0 || obj->wholeFramePlusOneMode != 0;
     try {
         const ZoneReadOnce zone;
         obj->ringFillAfterPush = 0;
         const int32_t pendingLeft = DrainPending(*obj, host);
         if (pendingLeft < 0) return false;
-        // Bytes still kept from earlier calls: this call's bytes join them, within the cap.
+        // Bytes still kept from earlier calls: this call's bytes join them (within the cap,
+        // checked above).
         if (RingFilledByPending(*obj, pendingLeft)) {
-            return obj->pending.Append(bytes, static_cast<size_t>(length));
+            return !oneFrame && obj->pending.Append(bytes, static_cast<size_t>(length));
         }
         const int32_t left = tessavo::AssembleStream(*obj, bytes, length, host);
         if (left < 0) return false;
         if (left > 0) {
-            // A tail larger than the cap is not kept: false tells the host to collect and
-            // hand over smaller pieces.
-            return obj->pending.Append(bytes + (length - left), static_cast<size_t>(left));
+            return !oneFrame &&
+                   obj->pending.Append(bytes + (length - left), static_cast<size_t>(left));
         }
         return true;
     } catch (...) {
@@ -180,6 +204,8 @@ TESSAVO_API uint32_t TESSAVO_CALL DecodeMsgProc_One(void* h, const uint8_t* fram
     DecoderObject* obj = Obj(h);
     if (obj == nullptr || frame == nullptr || length < 1) return 0;
     try {
+        // A frame whose items do not fit is not decoded: collect, then pass it again.
+        if (!tessavo::RingHasRoomFor(*obj, frame, length)) return 0;
         const ZoneReadOnce zone;
         return tessavo::DecodeFrame(*obj, frame, length, TimePair{hostSeconds, hostMicroseconds});
     } catch (...) {
@@ -195,7 +221,9 @@ TESSAVO_API int32_t TESSAVO_CALL GetReportItemCountProc(void* h) {
 }
 
 TESSAVO_API void* TESSAVO_CALL GetReportItemProc(void* h, int32_t i) {
-    return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it; });
+    return ItemAddress(
+        h, i, [](ReportItem& it) -> void* { return &it; },
+        [](ReportItem&) { return sizeof(ReportItem); });
 }
 
 TESSAVO_API uint32_t TESSAVO_CALL GetReportItemMsgCode(void* h, int32_t i) {
@@ -207,32 +235,44 @@ TESSAVO_API uint32_t TESSAVO_CALL GetReportItemMsgDirection(void* h, int32_t i) 
 }
 
 TESSAVO_API void* TESSAVO_CALL GetReportItemMsgTime(void* h, int32_t i) {
-    return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.time; });
+    return ItemAddress(
+        h, i, [](ReportItem& it) -> void* { return &it.time; },
+        [](ReportItem& it) { return sizeof it.time; });
 }
 
 TESSAVO_API void* TESSAVO_CALL GetReportItemBinary(void* h, int32_t i) {
-    return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.payload; });
+    return ItemAddress(
+        h, i, [](ReportItem& it) -> void* { return &it.payload; },
+        [](ReportItem& it) { return BlockExtent(it.payload); });
 }
 
 TESSAVO_API void* TESSAVO_CALL GetReportItemBinaryToZelFilter(void* h, int32_t i) {
-    return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.zelFilter; });
+    return ItemAddress(
+        h, i, [](ReportItem& it) -> void* { return &it.zelFilter; },
+        [](ReportItem& it) { return BlockExtent(it.zelFilter); });
 }
 
 TESSAVO_API void* TESSAVO_CALL GetReportItemBinaryToZelSimple(void* h, int32_t i) {
-    return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.zelSimple; });
+    return ItemAddress(
+        h, i, [](ReportItem& it) -> void* { return &it.zelSimple; },
+        [](ReportItem& it) { return BlockExtent(it.zelSimple); });
 }
 
 TESSAVO_API void* TESSAVO_CALL GetReportItemDTLogBinary(void* h, int32_t i) {
     DecoderObject* obj = Obj(h);
     if (obj == nullptr || obj->dtLogEnabled == 0) return nullptr;
-    return ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.dtlog; });
+    return ItemAddress(
+        h, i, [](ReportItem& it) -> void* { return &it.dtlog; },
+        [](ReportItem& it) { return BlockExtent(it.dtlog); });
 }
 
 TESSAVO_API void* TESSAVO_CALL GetReportItemOutFileBinary(void* h, int32_t* status, int32_t i) {
     if (status != nullptr) *status = -1;
     DecoderObject* obj = Obj(h);
     if (obj == nullptr || obj->outFileEnabled == 0) return nullptr;
-    void* block = ItemAddress(h, i, [](ReportItem& it) -> void* { return &it.outFile; });
+    void* block = ItemAddress(
+        h, i, [](ReportItem& it) -> void* { return &it.outFile; },
+        [](ReportItem& it) { return BlockExtent(it.outFile); });
     if (block != nullptr && status != nullptr) *status = 1;
     return block;
 }

@@ -1,79 +1,71 @@
 #include "api/report_ring.h"
 
 #include <algorithm>
-#include <array>
-#include <cstddef>
+#include <bit>
 #include <cstring>
-#include <new>
 
 #include "common/messages.h"
 
 namespace tessavo {
 
-ReportRing::NodeAllocator ReportRing::nodeAllocator = [](size_t bytes) -> void* {
-    return ::operator new(bytes, std::nothrow);
-};
-
 namespace {
-void DestroyNode(void* node) { ::operator delete(node); }
+
+// Each node starts on a page of its own, so an item's untouched pages stay untouched.
+constexpr size_t kNodeStride = (sizeof(ReportItem) + kPageBytes - 1) / kPageBytes * kPageBytes;
+
+int Next(int node) { return node + 1 == kRingSize ? 0 : node + 1; }
+
 }  // namespace
 
-bool ReportRing::Build() {
+bool ReportRing::Build(ParamStore& store) {
     Free();
-    Node* first = nullptr;
-    Node* last = nullptr;
-    for (int i = 0; i < kRingSize; ++i) {
-        void* storage = nodeAllocator(sizeof(Node));
-        if (storage == nullptr) {
-            PrintMessage("Allocate ListNode Failed\n");
-            if (last != nullptr) last->next = nullptr;
-            for (Node* n = first; n != nullptr;) {
-                Node* next = n->next;
-                DestroyNode(n);
-                n = next;
-            }
-            return false;
-        }
-        // A node's record is never read before an append has copied a whole item into it
-        // (its first fill is a whole copy), so it is left unfilled: touching 300 x 73 KB here
-        // would dominate object creation.
-        Node* node = new (storage) Node;
-        node->next = nullptr;
-        node->generation = 0;
-        node->dataWordWritten = false;
-        if (first == nullptr) first = node;
-        if (last != nullptr) last->next = node;
-        last = node;
+    if (!pages_.Map(&store.item, sizeof store.item, kNodeStride, kRingSize)) {
+        PrintMessage("Allocate ListNode Failed\n");
+        return false;
     }
-    last->next = first;
-    head_ = write_ = read_ = first;
+    storage_ = pages_.Base();
+    const uint32_t held = pages_.HoldTemplate() ? store.writes.generation : 0;
+    nodes_.fill(NodeState{.generation = held, .whole = false, .exposed = {}});
+    if (++store.writes.generation == 0) ForgetGenerations(store);
+    write_ = read_ = 0;
     count_ = 0;
     return true;
 }
 
-namespace {
+ReportItem& ReportRing::ItemAt(int node) const {
+    return *reinterpret_cast<ReportItem*>(storage_ + static_cast<size_t>(node) * kNodeStride);
+}
 
-// Item offsets of the structured records' data words.
-constexpr std::array<uint32_t, kStructParamCount> kDataWordOffsets = [] {
-    std::array<uint32_t, kStructParamCount> at{};
-    for (size_t k = 0; k < at.size(); ++k) {
-        at[k] = static_cast<uint32_t>(offsetof(ReportItem, structArea) + kStructParamOffsets[k] +
-                                      kStructDataOffset);
+void ReportRing::Expose(const ReportItem& item, const void* at, size_t n) {
+    const auto* base = reinterpret_cast<const uint8_t*>(&item);
+    const auto node = static_cast<size_t>(base - storage_) / kNodeStride;
+    const auto from = static_cast<size_t>(static_cast<const uint8_t*>(at) - base);
+    if (storage_ == nullptr || node >= kRingSize || n == 0 || from >= sizeof(ReportItem)) return;
+    const size_t last = std::min(from + n, sizeof(ReportItem)) - 1;
+    auto& exposed = nodes_[node].exposed;
+    for (size_t l = from / kItemLineBytes; l <= last / kItemLineBytes; ++l) {
+        exposed[l / 64] |= uint64_t{1} << (l % 64);
     }
-    return at;
-}();
+}
 
-}  // namespace
-
-void ReportRing::CopyChangedLines(Node& node, const ParamStore& store) {
+// Takes the lines stamped later than the node's copy and the lines a host was handed. A node
+// that never held an item holds the template's generation, or 0 over zero pages: then it takes
+// every line ever stamped, a line never stamped being the zero it was built as on both sides.
+void ReportRing::CopyLines(int node, const ParamStore& store) {
     const auto* src = reinterpret_cast<const uint8_t*>(&store.item);
-    auto* dst = reinterpret_cast<uint8_t*>(&node.item);
+    auto* dst = reinterpret_cast<uint8_t*>(&ItemAt(node));
     const auto& lines = store.writes.lineGeneration;
-    const uint32_t held = node.generation;
+    const NodeState& state = nodes_[static_cast<size_t>(node)];
+    const uint32_t held = state.generation;
     // Lines to take, flagged in one branch-free pass; runs of them are then copied at once,
     // skipping eight untouched lines at a time.
-    std::array<uint8_t, kItemLineCount + 8> take{};
+    std::array<uint8_t, kExposedWords * 64 + 8> take{};
     for (size_t l = 0; l < kItemLineCount; ++l) take[l] = lines[l] > held ? 1 : 0;
+    for (size_t w = 0; w < kExposedWords; ++w) {
+        for (uint64_t bits = state.exposed[w]; bits != 0; bits &= bits - 1) {
+            take[w * 64 + static_cast<size_t>(std::countr_zero(bits))] = 1;
+        }
+    }
     for (size_t l = 0; l < kItemLineCount;) {
         uint64_t eight = 0;
         std::memcpy(&eight, take.data() + l, sizeof eight);
@@ -92,42 +84,33 @@ void ReportRing::CopyChangedLines(Node& node, const ParamStore& store) {
         std::memcpy(dst + from, src + from, to - from);
         l = end;
     }
-    if (node.dataWordWritten) {
-        for (uint32_t at : kDataWordOffsets) std::memcpy(dst + at, src + at, sizeof(uint32_t));
-    }
-}
-
-void ReportRing::NoteDataWordWritten(ReportItem& collected) {
-    // Every item handed out is the first member of its node.
-    static_assert(offsetof(Node, item) == 0);
-    reinterpret_cast<Node*>(&collected)->dataWordWritten = true;
 }
 
 // After 2^32 appends the stamps could be mistaken for old ones: every node starts again from
 // a whole copy.
 void ReportRing::ForgetGenerations(ParamStore& store) {
-    Node* n = head_;
-    for (int i = 0; i < kRingSize && n != nullptr; ++i, n = n->next) n->generation = 0;
+    for (NodeState& n : nodes_) n.whole = true;
     store.writes.lineGeneration.fill(0);
     store.writes.generation = 1;
 }
 
 int32_t ReportRing::Append(ParamStore& store) {
     if (count_ >= kRingSize) {
-        read_ = read_->next;
+        read_ = Next(read_);
     } else {
         ++count_;
     }
-    Node& node = *write_;
-    if (node.generation == 0 || store.plainWrites) {
-        std::memcpy(&node.item, &store.item, sizeof store.item);
+    NodeState& state = nodes_[static_cast<size_t>(write_)];
+    if (store.plainWrites || state.whole) {
+        std::memcpy(&ItemAt(write_), &store.item, sizeof store.item);
     } else {
-        CopyChangedLines(node, store);
+        CopyLines(write_, store);
     }
-    node.generation = store.writes.generation;
-    node.dataWordWritten = false;
+    state.generation = store.writes.generation;
+    state.whole = false;
+    state.exposed.fill(0);
     if (++store.writes.generation == 0) ForgetGenerations(store);
-    write_ = write_->next;
+    write_ = Next(write_);
     return count_;
 }
 
@@ -135,10 +118,10 @@ int32_t ReportRing::Collect(std::vector<ReportItem*>& out) {
     const int32_t n = count_;
     out.clear();
     for (int32_t i = 0; i < n; ++i) {
-        out.push_back(&read_->item);
-        read_ = read_->next;
-        --count_;
+        out.push_back(&ItemAt(read_));
+        read_ = Next(read_);
     }
+    count_ = 0;
     return n;
 }
 
@@ -147,14 +130,15 @@ void ReportRing::Clear() {
     read_ = write_;
 }
 
+void ReportRing::Reset() {
+    Clear();
+    for (NodeState& n : nodes_) n.whole = true;
+}
+
 void ReportRing::Free() {
-    Node* n = head_;
-    for (int i = 0; i < kRingSize && n != nullptr; ++i) {
-        Node* next = n->next;
-        DestroyNode(n);
-        n = next;
-    }
-    head_ = write_ = read_ = nullptr;
+    pages_.Release();
+    storage_ = nullptr;
+    write_ = read_ = 0;
     count_ = 0;
 }
 

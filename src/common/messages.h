@@ -3,7 +3,9 @@
 
 namespace tessavo {
 
-// Writes the message to standard output and flushes, so hosts see messages in order.
+// Writes the message where TESSAVO_MESSAGES says, read at each message so a host may change
+// it at any time: "stderr", "off" (dropped) or "stdout"; unset or any other value is
+// standard output. The stream is flushed, so hosts see messages in order with their own.
 void PrintMessage(const char* message);
 
 }  // namespace tessavo

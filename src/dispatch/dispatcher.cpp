@@ -45,6 +45,8 @@ void CopyPacketBytes(Block& block, DecoderContext& ctx, int32_t from, int64_t co
 void ClearOutFile(DecoderContext& ctx) {
     Block& out = ctx.item.outFile;
     const size_t written = ctx.plainWrites ? kBlockCapacity : std::min(out.length, kBlockCapacity);
+    // An empty block is all zeros already: no line of it changes (nor has to be copied again).
+    if (written == 0 && out.length == 0) return;
     ctx.Mark(&out, sizeof out.length + written);
     out.length = 0;
     std::memset(out.bytes, 0, written);

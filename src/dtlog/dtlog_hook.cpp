@@ -32,6 +32,7 @@ void RunDtLogBuilder(DecoderContext& ctx, DtLogBuilder& builder) {
 void ClearDtLogBlock(DecoderContext& ctx) {
     Block& block = ctx.item.dtlog;
     const size_t written = DtLogBytesWritten(ctx);
+    if (written == 0 && block.length == 0) return;  // all zeros already
     ctx.Mark(&block, sizeof block.length + written);
     block.length = 0;
     std::memset(block.bytes, 0, written);

@@ -102,6 +102,12 @@ int32_t MaxItemsOfFrame(const uint8_t* frame, int32_t length) {
     return logCode == kPackedLogA || logCode == kPackedLogB ? kMaxItemsPerPackedLog : 1;
 }
 
+bool RingHasRoomFor(const DecoderObject& obj, const uint8_t* frame, int32_t length) {
+    const int32_t room = obj.ring.Room();
+    if (room >= kMaxItemsPerPackedLog) return true;  // room for any frame: no need to look
+    return room >= MaxItemsOfFrame(frame, length);
+}
+
 uint8_t DecodeFrame(DecoderObject& obj, const uint8_t* frame, int32_t length, TimePair host) {
     if (frame == nullptr || length < 1 || length >= kFrameCapacity) return 0;
     if (obj.frameObserver != nullptr) obj.frameObserver(obj.frameObserverUser, frame, length);

@@ -31,6 +31,10 @@ inline constexpr int32_t kMaxItemsPerPackedLog = 1 + 15 + 15;
 // Upper bound of the report items decoding the frame may append.
 int32_t MaxItemsOfFrame(const uint8_t* frame, int32_t length);
 
+// True when the ring has a free node for every item the frame may yield. No frame is decoded
+// otherwise, so no item overwrites one the host has not collected.
+bool RingHasRoomFor(const DecoderObject& obj, const uint8_t* frame, int32_t length);
+
 // Returns 1 when the frame was processed, 0 when it was refused outright (empty, longer than
 // a frame may be, or a packed log whose header does not fit).
 uint8_t DecodeFrame(DecoderObject& obj, const uint8_t* frame, int32_t length, TimePair host);

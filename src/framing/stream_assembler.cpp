@@ -23,16 +23,6 @@ uint8_t DecodeWholeFramePlusOne(DecoderObject& obj, const uint8_t* bytes, int32_
     return DecodeFrame(obj, frame.data(), length + 1, host);
 }
 
-// An ordinary frame is always decoded (the ring check follows it). A packed log waits until
-// the ring has a free node for every item it may yield, so none of them overwrites an
-// uncollected item and the items never depend on how the host cut its input.
-bool RingHasRoomFor(const DecoderObject& obj, const uint8_t* frame, int32_t length) {
-    const int32_t room = kRingSize - obj.ring.Count();
-    if (room >= kMaxItemsPerPackedLog) return true;  // room for any frame: no need to look
-    const int32_t items = MaxItemsOfFrame(frame, length);
-    return items <= 1 || room >= items;
-}
-
 // Keeps bytes [from, to) of the input as the collected start of a frame.
 void Collect(DecoderObject& obj, const uint8_t* bytes, int32_t from, int32_t to) {
     std::copy(bytes + from, bytes + to, obj.frameBuffer.begin());
@@ -72,12 +62,14 @@ int32_t DecodeInPlace(DecoderObject& obj, const uint8_t* bytes, int32_t length, 
 int32_t AssembleStream(DecoderObject& obj, const uint8_t* bytes, int32_t length, TimePair host) {
     obj.ringFillAfterPush = 0;
     try {
-        if (obj.wholeBufferMode) {
-            DecodeFrame(obj, bytes, length, host);
-            return 0;
-        }
-        if (obj.wholeFramePlusOneMode) {
-            DecodeWholeFramePlusOne(obj, bytes, length, host);
+        if (obj.wholeBufferMode || obj.wholeFramePlusOneMode) {
+            // The input is one frame: taken whole, or not at all when its items do not fit.
+            if (!RingHasRoomFor(obj, bytes, length)) return length;
+            if (obj.wholeBufferMode) {
+                DecodeFrame(obj, bytes, length, host);
+            } else {
+                DecodeWholeFramePlusOne(obj, bytes, length, host);
+            }
             return 0;
         }
         for (int32_t i = 0; i < length; ++i) {

@@ -69,7 +69,6 @@ struct ParamStore {
     void MarkBlock(const Block& block) {
         Mark(&block, sizeof block.length + std::min<size_t>(block.length, kBlockCapacity));
     }
-    void MarkAll() { Mark(&item, sizeof item); }
 
     // Every scalar offset written since creation, in order of first write.
     std::array<uint16_t, kParamCount> touchedParams{};

@@ -2,6 +2,9 @@
 #include <stddef.h>
 
 #include "tessavo/tessavo.h"
+#ifdef TESSAVO_HAVE_PARAMS_H
+#include "tessavo/params.h"
+#endif
 
 _Static_assert(sizeof(DecodeParam) == 16, "scalar record is 16 bytes");
 _Static_assert(sizeof(DecodeStructParam) == 16, "structured header is 16 bytes");

@@ -15,6 +15,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "digest_mix.h"
 #include "tessavo/tessavo.h"
 
 #if defined(_WIN32)
@@ -97,35 +98,6 @@ static int LoadApi(void) {
     return ok;
 }
 
-typedef struct Digest {
-    uint64_t h;
-} Digest;
-
-static void Mix(Digest* d, const void* bytes, size_t n) {
-    const uint8_t* p = (const uint8_t*)bytes;
-    for (size_t i = 0; i < n; ++i) {
-        d->h ^= p[i];
-        d->h *= 0x100000001B3ull;
-    }
-}
-
-static void MixWord(Digest* d, uint32_t v) {
-    const uint8_t le[4] = {(uint8_t)v, (uint8_t)(v >> 8), (uint8_t)(v >> 16), (uint8_t)(v >> 24)};
-    Mix(d, le, sizeof le);
-}
-
-/* A block is a u32 length and its bytes; an absent block counts as length 0xFFFFFFFF. */
-static void MixBlock(Digest* d, const void* block) {
-    uint32_t n = 0;
-    if (block == NULL) {
-        MixWord(d, 0xFFFFFFFFu);
-        return;
-    }
-    memcpy(&n, block, 4);
-    MixWord(d, n);
-    Mix(d, (const uint8_t*)block + 4, n);
-}
-
 static void MixScalars(Digest* d, void* h, int32_t i, ItemWordFn countOf, ParamFn at) {
     const uint32_t n = countOf(h, i);
     MixWord(d, n);
@@ -175,21 +147,11 @@ static void MixItem(Digest* d, void* h, int32_t i) {
     MixStructs(d, h, i, api.inhStructCount, api.inhStruct);
 }
 
-static const char* BaseName(const char* path) {
-    const char* base = path;
-    for (const char* p = path; *p != '\0'; ++p) {
-        if (*p == '/' || *p == '\\') base = p + 1;
-    }
-    return base;
-}
-
-enum { kChunk = 65536, kHostSeconds = 1439700000 };
-
 static int DigestFile(const char* path) {
-    static uint8_t buffer[kChunk];
+    static uint8_t buffer[kDigestChunk];
     FILE* f = fopen(path, "rb");
     void* h = NULL;
-    Digest d = {0xCBF29CE484222325ull};
+    Digest d = DIGEST_INIT;
     long items = 0;
     int failures = 0;
     if (f == NULL) {
@@ -210,7 +172,7 @@ static int DigestFile(const char* path) {
         /* Feed until the chunk is taken; a full ring hands back the tail to pass again. */
         while (offset < have) {
             const int32_t left =
-                api.decode(h, buffer + offset, (int32_t)(have - offset), kHostSeconds, 0);
+                api.decode(h, buffer + offset, (int32_t)(have - offset), kDigestHostSeconds, 0);
             const int32_t n = api.count(h);
             for (int32_t i = 0; i < n; ++i) MixItem(&d, h, i);
             items += n;

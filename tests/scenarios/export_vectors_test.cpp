@@ -333,13 +333,53 @@ int32_t NoDynamic(const TestHost& host, const Bytes& b) {
     return DecodeMsgProc_NoDynamic(host.Handle(), b.data(), static_cast<int32_t>(b.size()), 0, 0);
 }
 
-TEST(Ring, ThreeHundredAndOneItemsWithoutCollectionLoseTheFirst) {
-    TestHost host;
-    // One frame per call, so every call decodes its frame even when the ring is full.
-    for (int i = 1; i <= 301; ++i) ASSERT_EQ(NoDynamic(host, NumberedFrames(i)), 0);
-    ASSERT_EQ(host.Collect(), 300);
-    EXPECT_EQ(Number(host, 0), 2u);
-    EXPECT_EQ(Number(host, 299), 301u);
+// A ring holding 300 uncollected items takes no further frame, whatever the entry point: the
+// call says so, nothing is overwritten, and after collecting the host passes the frame again.
+TEST(Ring, AFullRingTakesNoFrameOnAnyEntryPoint) {
+    enum Entry { kNoDynamic, kDecode, kOne, kWholeBuffer, kWholeBufferNoDynamic, kWholeFrame };
+    // clang-format off
+    const struct { const char* name; Entry entry; int32_t mode; int64_t refused; } rows[] = {
+        {"DecodeMsgProc_NoDynamic: its flag is not taken", kNoDynamic, 0, 1},
+        {"DecodeMsgProc: the frame is kept for the next call", kDecode, 0, 1},
+        {"DecodeMsgProc_One: 0", kOne, 0, 0},
+        {"whole buffer, DecodeMsgProc: false, nothing kept", kWholeBuffer, TESSAVO_CFG_WHOLE_BUFFER_ON, 0},
+        {"whole buffer, DecodeMsgProc_NoDynamic: not taken", kWholeBufferNoDynamic, TESSAVO_CFG_WHOLE_BUFFER_ON, -1},
+        {"whole frame, DecodeMsgProc: false, nothing kept", kWholeFrame, TESSAVO_CFG_WHOLE_FRAME_ON, 0},
+    };  // clang-format on
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        TestHost host;
+        if (r.mode != 0) host.Configure(r.mode);
+        // `tail`: only the frame's last bytes, as a host passes again what was not taken.
+        const auto call = [&](int number, size_t tail = 0) -> int64_t {
+            Bytes f = NumberedFrames(number);
+            if (tail != 0) f.erase(f.begin(), f.end() - static_cast<long>(tail));
+            const auto n = static_cast<int32_t>(f.size()) - (r.entry == kWholeFrame ? 1 : 0);
+            switch (r.entry) {
+                case kNoDynamic:
+                case kWholeBufferNoDynamic:
+                    return DecodeMsgProc_NoDynamic(host.Handle(), f.data(), n, 0, 0);
+                case kOne: return DecodeMsgProc_One(host.Handle(), f.data(), n, 0, 0);
+                default: return DecodeMsgProc(host.Handle(), f.data(), n, 0, 0);
+            }
+        };
+        const int64_t took = r.entry == kNoDynamic || r.entry == kWholeBufferNoDynamic ? 0 : 1;
+        for (int i = 1; i <= 300; ++i) ASSERT_EQ(call(i), took) << i;
+        const int64_t refused = r.refused < 0 ? static_cast<int64_t>(NumberedFrames(301).size())
+                                              : r.refused;
+        EXPECT_EQ(call(301), refused);
+        ASSERT_EQ(host.Collect(), 300);
+        EXPECT_EQ(Number(host, 0), 1u);
+        EXPECT_EQ(Number(host, 299), 300u);
+        // Kept by the library, or passed again by the host.
+        if (r.entry == kDecode) {
+            EXPECT_EQ(NoDynamic(host, {0x7E}), 0);
+        } else {
+            EXPECT_EQ(call(301, r.entry == kNoDynamic ? static_cast<size_t>(refused) : 0), took);
+        }
+        ASSERT_EQ(host.Collect(), 1);
+        EXPECT_EQ(Number(host, 0), 301u);
+    }
 }
 
 TEST(Ring, ClearDropsOnlyUncollectedItems) {
@@ -402,7 +442,8 @@ TEST(Stream, KeptBytesFillingTheRingExactlyKeepTheNewInput) {
 }
 
 // A host that never collects: the kept bytes stop at 16 MiB and the call that would pass that
-// fails, so the host learns it must collect.
+// fails, so the host learns it must collect. A call that alone passes the cap is refused before
+// anything is decoded; a host that then splits it gets every item exactly once.
 TEST(Stream, KeptBytesAreCapped) {
     TestHost host;
     const Bytes mebibyte =
@@ -410,6 +451,34 @@ TEST(Stream, KeptBytesAreCapped) {
     int call = 1;
     while (call <= 20 && host.Feed(mebibyte)) ++call;
     EXPECT_TRUE(call == 16 || call == 17) << call;
+
+    TestHost split;
+    const Bytes frame = NumberedFrames(1);
+    const int frames = (17 << 20) / static_cast<int>(frame.size());
+    Bytes big;
+    big.reserve(frame.size() * static_cast<size_t>(frames));
+    for (int i = 0; i < frames; ++i) big.insert(big.end(), frame.begin(), frame.end());
+    EXPECT_FALSE(split.Feed(big));
+    EXPECT_EQ(split.Collect(), 0);
+    EXPECT_EQ(NoDynamic(split, {0x7E}), 0);  // nothing was kept
+    EXPECT_EQ(split.Collect(), 0);
+    // A host that splits what is refused, collecting after every call and draining at the end.
+    int64_t items = 0;
+    std::function<void(const uint8_t*, size_t)> feed = [&](const uint8_t* at, size_t n) {
+        if (DecodeMsgProc(split.Handle(), at, static_cast<int32_t>(n), 0, 0)) {
+            items += split.Collect();
+            return;
+        }
+        ASSERT_GT(n, 1u);
+        feed(at, n / 2);
+        feed(at + n / 2, n - n / 2);
+    };
+    feed(big.data(), big.size());
+    for (int32_t left = 1; left > 0;) {
+        left = NoDynamic(split, {0x7E});
+        items += split.Collect();
+    }
+    EXPECT_EQ(items, frames);
 }
 
 // A packed log frame yields up to 31 items. It waits for as many free ring nodes, so no item
@@ -504,7 +573,7 @@ TEST(Stream, WholeBufferFramesAtTheLimitAreRefused) {
         host.Configure(mode);
         EXPECT_TRUE(host.Feed(big));
         // The largest length is refused before anything is read or added to it.
-        EXPECT_TRUE(DecodeMsgProc(host.Handle(), big.data(), INT32_MAX, 0, 0));
+        EXPECT_FALSE(DecodeMsgProc(host.Handle(), big.data(), INT32_MAX, 0, 0));
         EXPECT_EQ(host.Collect(), 0);
     }
 }

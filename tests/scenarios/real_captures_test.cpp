@@ -7,12 +7,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -211,6 +213,78 @@ INSTANTIATE_TEST_SUITE_P(Corpora, AppendPaths, ::testing::Range(0, 4), [](const 
     return std::string(
         std::array{"Captures", "Sample", "FuzzSeeds", "FuzzRegressions"}[info.param]);
 });
+
+// ---- Hosts that collect late ----
+
+// What identifies an item: message code, time and the frame as received.
+using ItemKey = std::tuple<uint32_t, int32_t, int32_t, Bytes>;
+
+void CollectKeys(void* h, std::vector<ItemKey>& out) {
+    for (int32_t i = 0, n = GetReportItemCountProc(h); i < n; ++i) {
+        const auto* t = static_cast<const ItemTime*>(GetReportItemMsgTime(h, i));
+        const auto* block = static_cast<const uint8_t*>(GetReportItemBinaryToZelFilter(h, i));
+        uint32_t length = 0;
+        std::memcpy(&length, block, 4);
+        out.emplace_back(GetReportItemMsgCode(h, i), t->seconds, t->microseconds,
+                         Bytes(block + 4, block + 4 + length));
+    }
+}
+
+// The end of the input: one flag byte, collected, until every kept byte is decoded.
+void Drain(void* h, std::vector<ItemKey>& out) {
+    const uint8_t flag = 0x7E;
+    for (int32_t left = 1; left > 0;) {
+        left = DecodeMsgProc_NoDynamic(h, &flag, 1, 1000, 0);
+        ASSERT_GE(left, 0);
+        CollectKeys(h, out);
+    }
+}
+
+// Items of the documented loop (collect after every call, pass again what was not taken), or
+// of a host that collects only after every `every`-th call, through either stream entry point.
+std::vector<ItemKey> DecodeCollectingEvery(const Bytes& file, size_t chunk, int every,
+                                           bool noDynamic) {
+    std::vector<ItemKey> keys;
+    TestHost host;
+    int calls = 0;
+    for (size_t at = 0; at < file.size();) {
+        const auto n = static_cast<int32_t>(std::min(chunk, file.size() - at));
+        if (noDynamic) {
+            const int32_t left = DecodeMsgProc_NoDynamic(host.Handle(), &file[at], n, 1000, 0);
+            EXPECT_GE(left, 0);
+            // A ring that filled must be collected before the rest is passed again.
+            if (left > 0 || ++calls % every == 0) CollectKeys(host.Handle(), keys);
+            at += static_cast<size_t>(n - std::max(left, 0));
+        } else {
+            EXPECT_TRUE(DecodeMsgProc(host.Handle(), &file[at], n, 1000, 0));
+            if (++calls % every == 0) CollectKeys(host.Handle(), keys);
+            at += static_cast<size_t>(n);
+        }
+    }
+    Drain(host.Handle(), keys);
+    return keys;
+}
+
+// Every item exactly once, in order, however late the host collects and whatever the chunk
+// size; the capture's last frame included (the end-of-input flag decodes what was kept).
+TEST(LateCollection, EveryItemExactlyOnce) {
+    for (const char* name : {"sprint_2015.mi2log", "cmcc_2015.mi2log"}) {
+        const fs::path path = CapturePath(name);
+        if (!fs::exists(path)) GTEST_SKIP() << path << " absent";
+        const Bytes file = ReadFile(path);
+        const std::vector<ItemKey> reference = DecodeCollectingEvery(file, 65536, 1, true);
+        ASSERT_GT(reference.size(), 5000u);
+        for (size_t chunk : {size_t{1}, size_t{4096}, size_t{65536}}) {
+            for (bool noDynamic : {false, true}) {
+                SCOPED_TRACE(std::string(name) + " chunk " + std::to_string(chunk) +
+                             (noDynamic ? " DecodeMsgProc_NoDynamic" : " DecodeMsgProc"));
+                const std::vector<ItemKey> late = DecodeCollectingEvery(file, chunk, 4, noDynamic);
+                EXPECT_EQ(late.size(), reference.size());
+                EXPECT_TRUE(late == reference);
+            }
+        }
+    }
+}
 
 // ---- The CDMA capture ----
 // The second-interface and record logs fed frame by frame, and the first system parameters

@@ -54,11 +54,6 @@ TwinDecoders::TwinDecoders(uint32_t moduleType) {
     for (void*& h : handles_) h = CreateDecoderObjectProc(moduleType);
     if (!Valid()) return;
     static_cast<DecoderObject*>(handles_[1])->ctx.plainWrites = true;
-    // Every node of the first object is filled once and dropped, so that even a short input
-    // reuses nodes: from the first item on, appends copy only the lines marked as written.
-    auto* incremental = static_cast<DecoderObject*>(handles_[0]);
-    for (int i = 0; i < kRingSize; ++i) incremental->ring.Append(incremental->ctx);
-    incremental->ring.Clear();
 }
 
 TwinDecoders::~TwinDecoders() {
@@ -105,21 +100,97 @@ int32_t TwinDecoders::CollectAndCompare() {
     return n;
 }
 
+namespace {
+
+// What a host does with an item after reading it; the hosts take turns, item by item. Seven
+// turns, prime to the ring's 300 nodes, so a node meets every kind of host in turn.
+enum class Host { kBytesOnly, kReadAll, kZeroRecords, kSwapStructs, kFillBlocks, kScribbleItem };
+constexpr Host kHosts[] = {Host::kBytesOnly,   Host::kReadAll,    Host::kZeroRecords,
+                           Host::kSwapStructs, Host::kFillBlocks, Host::kBytesOnly,
+                           Host::kScribbleItem};
+
+// The record an item pointer was handed out as, without the accessors' side effects.
+const uint8_t* RecordOf(void* handle, int32_t i) {
+    return reinterpret_cast<const uint8_t*>(static_cast<DecoderObject*>(handle)->collected[i]);
+}
+
+using BlockAccessor = void* (*)(void*, int32_t);
+constexpr BlockAccessor kBlockAccessors[] = {
+    GetReportItemBinary, GetReportItemBinaryToZelFilter, GetReportItemBinaryToZelSimple,
+    GetReportItemDTLogBinary};
+
+// Writes into item `i` of `h` as the host `host` does, through the pointers it was handed.
+void WriteAsHost(void* h, int32_t i, Host host) {
+    switch (host) {
+        case Host::kZeroRecords:
+            std::memset(GetReportItemMsgTime(h, i), 0, sizeof(ItemTime));
+            for (uint32_t k = 0; k < GetReportItemCurDecodeParamCount(h, i); ++k)
+                std::memset(GetReportItemCurDecodeParamList(h, i, static_cast<int32_t>(k)), 0, 16);
+            for (uint32_t k = 0; k < GetReportItemInheritDecodeParamCount(h, i); ++k)
+                std::memset(GetReportItemInheritDecodeParamList(h, i, static_cast<int32_t>(k)), 0,
+                            16);
+            for (uint32_t k = 0; k < GetReportItemCurDecodeStructParamCount(h, i); ++k) {
+                auto* rec = reinterpret_cast<uint8_t*>(
+                    GetReportItemCurDecodeStructParamList(h, i, static_cast<int32_t>(k)));
+                DecodeStructParam header{};
+                std::memcpy(&header, rec, sizeof header);
+                std::memset(rec, 0, sizeof header + header.length);
+            }
+            break;
+        case Host::kSwapStructs:
+            for (uint32_t k = 0; k < GetReportItemInheritDecodeStructParamCount(h, i); ++k) {
+                auto* rec = reinterpret_cast<uint8_t*>(
+                    GetReportItemInheritDecodeStructParamList(h, i, static_cast<int32_t>(k)));
+                DecodeStructParam header{};
+                std::memcpy(&header, rec, sizeof header);
+                std::reverse(rec + sizeof header, rec + sizeof header + header.length);
+            }
+            break;
+        case Host::kFillBlocks: {
+            // The length word and the bytes a block holds.
+            const auto fill = [](void* block) {
+                if (block == nullptr) return;
+                uint32_t length = 0;
+                std::memcpy(&length, block, 4);
+                std::memset(block, 0xA5, 4 + std::min<uint32_t>(length, TESSAVO_BLOCK_CAPACITY));
+            };
+            for (BlockAccessor get : kBlockAccessors) fill(get(h, i));
+            fill(GetReportItemOutFileBinary(h, nullptr, i));
+            break;
+        }
+        case Host::kScribbleItem:
+            if (void* item = GetReportItemProc(h, i))
+                std::memset(item, 0x5A, TESSAVO_REPORT_ITEM_SIZE);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
 void TwinDecoders::CompareItem(int32_t i) {
+    const Host host = kHosts[compared_ % std::size(kHosts)];
     ++compared_;
     const std::string where = "item " + std::to_string(compared_ - 1) + ": ";
     void* const* h = handles_;
-    const auto* a = static_cast<const uint8_t*>(GetReportItemProc(h[0], i));
-    const auto* b = static_cast<const uint8_t*>(GetReportItemProc(h[1], i));
-    if (a == nullptr || b == nullptr) return Note(where + "no item address");
+    const uint8_t* a = RecordOf(h[0], i);
+    const uint8_t* b = RecordOf(h[1], i);
     if (const long d = FirstDifference(a, b); d >= 0) {
         return Note(where + "bytes differ at offset " + std::to_string(d));
     }
+    if (host != Host::kBytesOnly) CompareAccessors(i, a, b, where);
+    if (!mismatch_.empty()) return;
+    for (void* handle : handles_) WriteAsHost(handle, i, host);
+}
+
+void TwinDecoders::CompareAccessors(int32_t i, const uint8_t* a, const uint8_t* b,
+                                    const std::string& where) {
+    void* const* h = handles_;
     if (GetReportItemMsgCode(h[0], i) != GetReportItemMsgCode(h[1], i) ||
         GetReportItemMsgDirection(h[0], i) != GetReportItemMsgDirection(h[1], i)) {
         return Note(where + "message code or direction differs");
     }
-    using BlockAccessor = void* (*)(void*, int32_t);
     for (BlockAccessor get :
          {BlockAccessor{GetReportItemMsgTime}, BlockAccessor{GetReportItemBinary},
           BlockAccessor{GetReportItemBinaryToZelFilter},

@@ -1,7 +1,9 @@
 // Two decoder objects driven by the same calls: the first appends items by copying only what
-// changed (its ring already cycled once, so that no append is a first fill), the second by
-// copying the whole item and clearing blocks over their whole capacity. Everything a host can
-// read of the items they hand out is compared.
+// changed (into fresh zero pages the first time a node is used), the second by copying the
+// whole item and clearing blocks over their whole capacity. Everything a host can read of the
+// items they hand out is compared; then hosts of several kinds, taking turns item by item,
+// write into the items they were handed (zeroing records, reversing structured payloads,
+// filling blocks, overwriting the whole item), which must not reach any later item.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +40,7 @@ class TwinDecoders {
   private:
     void Note(const std::string& what);
     void CompareItem(int32_t i);
+    void CompareAccessors(int32_t i, const uint8_t* a, const uint8_t* b, const std::string& where);
 
     void* handles_[2] = {nullptr, nullptr};
     std::string mismatch_;

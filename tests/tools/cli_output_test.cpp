@@ -19,19 +19,19 @@ TEST(CliOutput, JsonlFieldsOfALogPacket) {
     ASSERT_EQ(items.size(), 2u);
     Json first = items[0];
     ASSERT_EQ(first["params"].size(), 5u);
-    EXPECT_EQ(first["params"][0], Json::parse(R"({"id": "0x7f018328", "name": "log1062_word1",
+    EXPECT_EQ(first["params"][0], Json::parse(R"({"id": "0x7f018328", "name": "unlabelled_1062_1",
         "unit": "", "value": 1, "raw": 1, "scale": 1, "state": "fresh"})"));
     first.erase("params");
     EXPECT_EQ(first, Json::parse(R"({"index": 0, "time": "1980-01-06T00:00:01.000000Z",
         "time_utc": "1980-01-06T00:00:01.000000Z", "time_raw": [315964801, 0],
-        "msg_code": "0xb1011062", "log_code": "0x1062", "command": null, "direction": 2,
+        "msg_code": "0xb1011062", "msg_name": null, "log_code": "0x1062", "command": null, "direction": 2,
         "direction_label": null, "inherited_params": [], "inherited_struct_params": [],
         "struct_params": [{"id": "0x7f0107e2", "name": "log1062_record", "length": 20,
             "state": "fresh", "hex": "0100000002000000030000000400000005000000"}]})"));
     // The next packet sets nothing: everything the first set is inherited (five and one).
     // clang-format off
     ExpectFields(items[1], {{"/time", "1980-01-06T00:00:01.001250Z"}, {"/params", Json::array()},
-        {"/inherited_params/4/name", "log1062_word5"}, {"/inherited_params/4/raw", 5},
+        {"/inherited_params/4/name", "unlabelled_1062_5"}, {"/inherited_params/4/raw", 5},
         {"/inherited_params/4/state", "inherited"}, {"/inherited_params/5", nullptr},
         {"/inherited_struct_params/0/state", "inherited"}, {"/inherited_struct_params/1", nullptr}});
     // clang-format on
@@ -56,11 +56,11 @@ TEST(CliOutput, CsvCarriesValuesForwardAndSummaryCountsFrames) {
     CliRun run = RunOn(capture, {"--format", "csv", "--module", "0xB200"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out,
-              "index,time,msg_code,log_code,direction,log1062_word1,log1062_word2,"
-              "log1062_word3,log1062_word4,log1062_word5\n"
-              "0,1980-01-06T00:00:01.000000Z,0xb2001062,0x1062,2,1,2,3,4,5\n"
-              "1,1980-01-06T00:00:01.001250Z,0xb200107d,0x107d,2,1,2,3,4,5\n"
-              "2,1980-01-06T00:00:02.000000Z,0xb2001062,0x1062,2,6,7,8,9,10\n");
+              "index,time,msg_code,msg_name,log_code,direction,unlabelled_1062_1,unlabelled_1062_2,"
+              "unlabelled_1062_3,unlabelled_1062_4,unlabelled_1062_5\n"
+              "0,1980-01-06T00:00:01.000000Z,0xb2001062,,0x1062,2,1,2,3,4,5\n"
+              "1,1980-01-06T00:00:01.001250Z,0xb200107d,,0x107d,2,1,2,3,4,5\n"
+              "2,1980-01-06T00:00:02.000000Z,0xb2001062,,0x1062,2,6,7,8,9,10\n");
     run = RunOn(capture, {"--format", "summary"});
     ASSERT_EQ(run.status, 0) << run.err;
     for (const char* line :
@@ -135,8 +135,8 @@ TEST(CliOutput, ListParams) {
     Json list = Json::parse(RunTool({"--list-params=json"}).out);
     ASSERT_EQ(list.size(), 434u);
     EXPECT_EQ(list[179], Json::parse(R"({"id": "0x7f018328", "kind": "scalar",
-        "name": "log1062_word1", "unit": "", "scale": 1, "writers": ["0x1062"],
-        "description": "32-bit word 1 of log record 0x1062"})"));
+        "name": "unlabelled_1062_1", "unit": "", "scale": 1, "writers": ["0x1062"],
+        "description": "32-bit word 1 of log record 0x1062; its meaning is not known"})"));
     ExpectFields(list, {{"/432/name", "latitude"},
                         {"/432/source", "0x7f0107fc"},
                         {"/141/values/5", "connected"},

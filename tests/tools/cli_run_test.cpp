@@ -98,7 +98,7 @@ TEST(CliErrors, VersionAndInputWithoutFrames) {
         TempFile empty(contents);
         for (const auto& [format, output] : std::vector<std::pair<const char*, const char*>>{
                  {"jsonl", ""},
-                 {"csv", "index,time,msg_code,log_code,direction\n"},
+                 {"csv", "index,time,msg_code,msg_name,log_code,direction\n"},
                  {"dtlog", ""}}) {
             CliRun run = RunTool({"--format", format, empty.Path()});
             EXPECT_EQ(run.status, 0) << format;
@@ -196,7 +196,7 @@ TEST(CliSafety, ASignalEndsTheOutputOnACompleteRow) {
         int in[2], out[2];
         ASSERT_EQ(pipe(in) + pipe(out), 0);
         const pid_t child =
-            Spawn({"--format", "csv", "--params", "log1062_word1", "-"}, in[0], out[1], 2);
+            Spawn({"--format", "csv", "--params", "unlabelled_1062_1", "-"}, in[0], out[1], 2);
         close(in[0]);
         close(out[1]);
         ASSERT_EQ(write(in[1], kCapture.data(), kCapture.size()), ssize_t(kCapture.size()));
@@ -221,8 +221,8 @@ TEST(CliSafety, ASignalEndsTheOutputOnACompleteRow) {
         ASSERT_TRUE(WIFEXITED(raw)) << signal;
         EXPECT_EQ(WEXITSTATUS(raw), 128 + signal);
         EXPECT_EQ(text,
-                  "index,time,msg_code,log_code,direction,log1062_word1\n"
-                  "0,1980-01-06T00:00:01.000000Z,0xb1011062,0x1062,2,1\n");
+                  "index,time,msg_code,msg_name,log_code,direction,unlabelled_1062_1\n"
+                  "0,1980-01-06T00:00:01.000000Z,0xb1011062,,0x1062,2,1\n");
     }
 }
 
@@ -265,7 +265,7 @@ TEST(CliViews, GoldenItemsAndFilters) {
     ASSERT_EQ(items.size(), 4u);
     EXPECT_EQ(items[1], Json::parse(R"({"index": 1, "time": "1980-01-06T00:00:01.000000Z",
         "time_utc": "1980-01-06T00:00:01.000000Z", "time_raw": [315964801, 0], "direction": 2,
-        "msg_code": "0xb1013040", "log_code": null, "command": "0x40", "direction_label": null,
+        "msg_code": "0xb1013040", "msg_name": null, "log_code": null, "command": "0x40", "direction_label": null,
         "params": [], "struct_params": [{"id": "0x7f0107d4", "name": "pilot_sets", "length": 261,
           "state": "fresh", "fields": {"header_word": 258,
             "active": [{"pn": 168, "strength": 12, "ecio_db": -6.0},
@@ -281,13 +281,13 @@ TEST(CliViews, GoldenItemsAndFilters) {
         RunOn(capture, {"--format", "csv", "--params",
                         "active_set_size,active_best_pn,active_best_ecio,latitude,longitude"});
     EXPECT_EQ(Lines(csv.out)[3],
-              "2,1980-01-06T00:00:02.000000Z,0xb1011014,0x1014,2,2,168,-6.0,37.45678,-122.12345");
+              "2,1980-01-06T00:00:02.000000Z,0xb1011014,,0x1014,2,2,168,-6.0,37.45678,-122.12345");
 
     // clang-format off
     const std::vector<std::tuple<std::vector<std::string>, std::vector<int64_t>, size_t>> cases = {
         // arguments, the items shown, the parameters of the first one shown
         {{}, {0, 1, 2, 3}, 5}, {{"--log-code", "0x1014,107D"}, {2, 3}, 0}, {{"--decoded-only"}, {0, 1, 2}, 5},
-        {{"--params", "log1062_word2,0x7f018328"}, {0, 1, 2, 3}, 2},
+        {{"--params", "unlabelled_1062_2,0x7f018328"}, {0, 1, 2, 3}, 2},
         {{"--decoded-only", "--params", "latitude"}, {2}, 0}};  // and the position fix
     // clang-format on
     for (const auto& [args, expected, params] : cases) {
@@ -339,8 +339,8 @@ TEST(CliViews, LongCsvRoundTripsToTheWideTable) {
         }
         // Cleared values empty a wide cell but add no long row: compare the set cells.
         for (size_t c = 0; c < columns.size(); ++c) {
-            if (cells[5 + c].empty()) continue;
-            EXPECT_EQ(state[columns[c]], cells[5 + c]) << wideRows[row];
+            if (cells[6 + c].empty()) continue;
+            EXPECT_EQ(state[columns[c]], cells[6 + c]) << wideRows[row];
             ++matched;
         }
     }
@@ -353,9 +353,9 @@ TEST(CliViews, LongCsvRoundTripsToTheWideTable) {
 // the identities, origination and ten damaged frames its README lists, and 480 of its 960
 // 0x119A frames sampled away.
 TEST(CliViews, SummaryFigures) {
-    TempFile capture(Concat({Frame(Bytes{0x40, 0, 0, 0, 0, 0}), kCapture,
-                             LogFrame(0x1177, 801, {}), LogFrame(0x1065, 802, Words({1})),
-                             LogFrame(0x106E, 803, Bytes(8, 0)), kPosition}));
+    TempFile capture(
+        Concat({Frame(Bytes{0x40, 0, 0, 0, 0, 0}), kCapture, LogFrame(0x1177, 801, {}),
+                LogFrame(0x1065, 802, Words({1})), LogFrame(0x106E, 803, Bytes(8, 0)), kPosition}));
     const std::vector<std::pair<std::string, std::vector<const char*>>> cases = {
         {capture.Path(),
          {"  ignored or unsupported code  2 in 2 log codes\n", "  command before the first log 1\n",

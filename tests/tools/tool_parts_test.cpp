@@ -17,10 +17,10 @@
 #include "csv_sink.h"
 #include "frame_scan.h"
 #include "item_time.h"
-#include "platform.h"
 #include "jsonl_sink.h"
 #include "packet_identity.h"
 #include "param_catalogue.h"
+#include "platform.h"
 #include "progress_meter.h"
 #include "report_item_reader.h"
 #include "struct_views.h"
@@ -74,7 +74,8 @@ TEST(FrameScan, CrcCheckValuesAndEveryBitFlipBreaksAPacket) {
     };
     const auto withCheck = [](Bytes packet) {
         const uint16_t crc = BitwiseCrc16(packet);
-        packet.insert(packet.end(), {static_cast<uint8_t>(crc & 0xFF), static_cast<uint8_t>(crc >> 8)});
+        packet.insert(packet.end(),
+                      {static_cast<uint8_t>(crc & 0xFF), static_cast<uint8_t>(crc >> 8)});
         return packet;
     };
     // Any bit flipped in a packet or its check bytes fails the check; so does a lone byte.
@@ -83,7 +84,8 @@ TEST(FrameScan, CrcCheckValuesAndEveryBitFlipBreaksAPacket) {
     for (size_t i = 0; i < packet.size() * 8; ++i) {
         Bytes damaged = packet;
         damaged[i / 8] ^= static_cast<uint8_t>(1 << (i % 8));
-        EXPECT_EQ(crcFailures(EscapeAndTerminate(damaged)), 1u) << "byte " << i / 8 << " bit " << i % 8;
+        EXPECT_EQ(crcFailures(EscapeAndTerminate(damaged)), 1u)
+            << "byte " << i / 8 << " bit " << i % 8;
     }
     EXPECT_EQ(crcFailures(Bytes{0x12, 0x7E}), 1u);
     // Unescaping: 0x7D 0x5D is 0x7D, 0x7D 0x5E is 0x7E; a 0x7D before anything else, or last,
@@ -225,12 +227,12 @@ TEST(CsvSink, CarriesLastKnownValuesForwardAndEmptiesClearedOnes) {
     for (const ItemView& item : items) sink.Consume(item);
     sink.Finish(RunStats{});
     EXPECT_EQ(out.str(),
-              "index,time,msg_code,log_code,direction,rx_power,finger_count,cmd_flag\n"
-              "0,1980-01-06T00:00:01.000000Z,0xb101102d,0x102d,2,-85.5,3,\n"
-              "1,1980-01-06T00:00:02.000000Z,0xb101102d,0x102d,2,-85.5,3,\n"
-              "2,1980-01-06T00:00:03.000000Z,0xb101102d,0x102d,2,,4,\n"
-              "3,1980-01-06T00:00:04.000000Z,0xb101102d,0x102d,2,,4,1\n"
-              "4,1980-01-06T00:00:05.000000Z,0xb1013073,cmd:0x73,2,-90.125,4,1\n");
+              "index,time,msg_code,msg_name,log_code,direction,rx_power,finger_count,cmd_flag\n"
+              "0,1980-01-06T00:00:01.000000Z,0xb101102d,,0x102d,2,-85.5,3,\n"
+              "1,1980-01-06T00:00:02.000000Z,0xb101102d,,0x102d,2,-85.5,3,\n"
+              "2,1980-01-06T00:00:03.000000Z,0xb101102d,,0x102d,2,,4,\n"
+              "3,1980-01-06T00:00:04.000000Z,0xb101102d,,0x102d,2,,4,1\n"
+              "4,1980-01-06T00:00:05.000000Z,0xb1013073,,cmd:0x73,2,-90.125,4,1\n");
 }
 
 Json WriteJsonl(const ItemView& item, JsonlFields fields) {

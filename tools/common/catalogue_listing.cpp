@@ -2,12 +2,65 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
+#include "message_names.h"
 #include "param_catalogue.h"
 #include "struct_views.h"
 #include "text_format.h"
 
 namespace tessavo::cli {
+namespace {
+
+std::string_view FormName(ValueForm form) {
+    switch (form) {
+        case ValueForm::kHex:
+            return "hex";
+        case ValueForm::kDigits:
+            return "digits";
+        case ValueForm::kPairHigh:
+            return "pair_high";
+        case ValueForm::kPairLow:
+            return "pair_low";
+        case ValueForm::kNumber:
+            break;
+    }
+    return "number";
+}
+
+// The rows of the message table with their log codes: a 1x row once per log code of its
+// channel, an EV-DO row once (its protocol decides, not the log).
+struct MessageListRow {
+    std::string logCodes;
+    std::string protocol;
+    unsigned type;
+    std::string_view name;
+};
+
+std::vector<MessageListRow> MessageList() {
+    std::vector<MessageListRow> rows;
+    for (const MessageNameRow& row : MessageNames()) {
+        std::string logCodes;
+        for (const SignallingLogRow& log : SignallingLogs()) {
+            if (log.channel != row.channel) continue;
+            logCodes += (logCodes.empty() ? "" : " ") + HexNumber(log.logCode, 4);
+        }
+        std::string protocol;
+        unsigned type = row.type;
+        if (row.channel == MessageChannel::kEvdo) {
+            const unsigned number = row.type >> 8;
+            protocol = "any";
+            for (const ProtocolNameRow& p : EvdoProtocolNames()) {
+                if (p.protocol == number) protocol = p.name;
+            }
+            type = row.type & 0xFF;
+        }
+        rows.push_back({logCodes, protocol, type, row.name});
+    }
+    return rows;
+}
+
+}  // namespace
 
 void WriteCatalogueCsv(std::ostream& out) {
     out << "id,kind,name,unit,scale,payload_length,writers,description,values\n";
@@ -30,6 +83,34 @@ void WriteCatalogueCsv(std::ostream& out) {
         out << ",view," << CsvField(view.name) << ',' << CsvField(view.unit) << ",,,"
             << HexNumber(view.source, 8) << ',' << CsvField(view.description) << ",\n";
     }
+}
+
+void WriteMessagesCsv(std::ostream& out) {
+    out << "log_codes,protocol,type,name\n";
+    for (const MessageListRow& row : MessageList()) {
+        out << CsvField(row.logCodes) << ',' << CsvField(row.protocol) << ',' << row.type << ','
+            << CsvField(row.name) << '\n';
+    }
+}
+
+void WriteMessagesJson(std::ostream& out) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const MessageListRow& row : MessageList()) {
+        nlohmann::ordered_json entry;
+        nlohmann::ordered_json logs = nlohmann::ordered_json::array();
+        std::string_view rest = row.logCodes;
+        while (!rest.empty()) {
+            size_t space = rest.find(' ');
+            logs.push_back(std::string(rest.substr(0, space)));
+            rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+        }
+        entry["log_codes"] = logs;
+        if (!row.protocol.empty()) entry["protocol"] = row.protocol;
+        entry["type"] = row.type;
+        entry["name"] = std::string(row.name);
+        list.push_back(entry);
+    }
+    out << list.dump(2) << '\n';
 }
 
 void WriteCatalogueJson(std::ostream& out) {
@@ -55,6 +136,20 @@ void WriteCatalogueJson(std::ostream& out) {
         }
         entry["writers"] = writers;
         entry["description"] = std::string(info.description);
+        if (info.coding != nullptr) {
+            const ValueCoding& coding = *info.coding;
+            entry["coding"] = {
+                {"unit", std::string(coding.unit)},
+                {"multiplier", coding.multiplier},
+                {"scale", coding.scale},
+                {"signed_bits", coding.signedBits},
+                {"table", std::vector<int32_t>(coding.table.begin(), coding.table.end())}};
+        }
+        if (info.form != ValueForm::kNumber) {
+            entry["form"] = FormName(info.form);
+            entry["digits"] = info.digits;
+            if (info.pairId != 0) entry["pair"] = HexNumber(info.pairId, 8);
+        }
         if (!info.labels.empty()) {
             nlohmann::ordered_json values = nlohmann::ordered_json::object();
             for (const ValueLabel& label : info.labels) {

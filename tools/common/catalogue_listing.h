@@ -14,4 +14,8 @@ void WriteCatalogueCsv(std::ostream& out);
 // values{}} and then {kind: "view", name, unit, source, description}.
 void WriteCatalogueJson(std::ostream& out);
 
+// The signalling message names (message_names.h): log codes, EV-DO protocol, type, name.
+void WriteMessagesCsv(std::ostream& out);
+void WriteMessagesJson(std::ostream& out);
+
 }  // namespace tessavo::cli

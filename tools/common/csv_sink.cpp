@@ -4,8 +4,10 @@
 #include <optional>
 #include <string>
 
+#include "message_names.h"
 #include "param_catalogue.h"
 #include "text_format.h"
+#include "value_text.h"
 
 namespace tessavo::cli {
 namespace {
@@ -106,7 +108,7 @@ void CsvSink::WriteHeader() {
         out_ << "index,time,log_code,parameter,value,unit\n";
         return;
     }
-    out_ << "index,time,msg_code,log_code,direction";
+    out_ << "index,time,msg_code,msg_name,log_code,direction";
     for (const CsvColumn& column : columns_) {
         std::string_view name =
             column.view ? ScalarViews()[column.index].name : ScalarParams()[column.index].name;
@@ -123,7 +125,7 @@ void CsvSink::UpdateState(const ItemView& item) {
         // Fresh values (also a value re-listed as current) set the cell; a cleared one
         // empties it. The other states do not occur in a current list.
         if (param.state == TESSAVO_STATE_FRESH) {
-            scalars_[*index] = ScaledValueText(param.value, catalogue[*index].scale);
+            scalars_[*index] = ShownText(ShowValue(&catalogue[*index], param, item.currentParams));
         } else if (param.state == TESSAVO_STATE_CLEARED || param.state == TESSAVO_STATE_RETIRED) {
             scalars_[*index].clear();
         } else {
@@ -155,8 +157,9 @@ void CsvSink::WriteLongRows(const ItemView& item) {
         std::optional<uint16_t> index = ScalarIndex(param.id);
         if (!index || !scalarShown_[*index] || param.state != TESSAVO_STATE_FRESH) continue;
         const ParamInfo& info = catalogue[*index];
-        out_ << prefix << CsvField(info.name) << ',' << ScaledValueText(param.value, info.scale)
-             << ',' << CsvField(info.unit) << '\n';
+        const ShownValue shown = ShowValue(&info, param, item.currentParams);
+        out_ << prefix << CsvField(info.name) << ',' << ShownText(shown) << ','
+             << CsvField(shown.unit) << '\n';
     }
     for (const StructParamRecord& record : item.currentStructs) {
         if (record.state != TESSAVO_STATE_FRESH) continue;
@@ -178,6 +181,8 @@ void CsvSink::AppendRowStart(const ItemView& item) {
     line_ += clock_.Format(item.time, time_);
     line_ += ',';
     line_ += HexNumber(item.msgCode, 8);
+    line_ += ',';
+    line_ += CsvField(MessageNameOf(item.msgCode));
     line_ += ',';
     line_ += LogCodeText(item.identity);
     line_ += ',';
@@ -202,7 +207,7 @@ void CsvSink::WriteRow() {
     out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
 }
 
-// A spooled row: its first five fields as text, then each changed cell as its key and text.
+// A spooled row: its first six fields as text, then each changed cell as its key and text.
 void CsvSink::SpoolRow() {
     spool_.AppendText(line_);
     spool_.AppendU32(static_cast<uint32_t>(changed_.size()));

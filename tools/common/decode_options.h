@@ -46,6 +46,7 @@ struct CliOptions {
     size_t chunkSize = kDefaultChunkSize;
     bool quiet = false;
     std::optional<CatalogueFormat> listParams;
+    std::optional<CatalogueFormat> listMessages;  // the signalling message names
     std::string timeZone;  // IANA name for local times; empty: UTC
     ItemFilter filter;     // applies to the chosen format, not to the side files
     CsvLayout csvLayout = CsvLayout::kWide;

@@ -1,10 +1,9 @@
 #include "decoder_session.h"
 
-#include <array>
 #include <ctime>
 #include <vector>
 
-#include "crc16_x25.h"
+#include "frame_builder.h"
 
 namespace tessavo::cli {
 
@@ -86,68 +85,44 @@ void DecoderSession::FeedFrame(std::span<const uint8_t> frameWithTerminator,
     if (result == -1) ReportFailure(source, offset);
 }
 
-void DecoderSession::FinishStream() {
-    static constexpr uint8_t kFlag = 0x7E;
-    for (;;) {
-        HostTime time = CurrentHostTime();
-        int32_t result =
-            DecodeMsgProc_NoDynamic(handle_, &kFlag, 1, time.seconds, time.microseconds);
-        uint64_t before = items_;
-        Collect();
-        // A positive answer with nothing collected would repeat forever.
-        if (result <= 0 || items_ == before) return;
-    }
-}
-
-namespace {
-
-// Log packet 0x1064 with no record: the library accepts it (it is parsed and publishes
-// nothing), so it yields an item, and it is not sampled, so it is never throttled away.
-std::vector<uint8_t> QuietLogFrame() {
-    constexpr uint16_t kQuietLogCode = 0x1064;
-    constexpr uint8_t kLength = 12;  // the log header: length, code, 8-byte time stamp
-    std::vector<uint8_t> packet = {
-        0x10, 0x00, kLength, 0x00, kLength, 0x00, kQuietLogCode & 0xFF, kQuietLogCode >> 8};
-    packet.resize(packet.size() + 8, 0);  // time stamp 0
-    uint16_t crc = static_cast<uint16_t>(CrcRegister(packet) ^ 0xFFFF);
-    packet.push_back(static_cast<uint8_t>(crc & 0xFF));
-    packet.push_back(static_cast<uint8_t>(crc >> 8));
-    std::vector<uint8_t> frame;
-    for (uint8_t byte : packet) {
-        if (byte == 0x7E || byte == 0x7D) {
-            frame.push_back(0x7D);
-            frame.push_back(byte ^ 0x20);
-        } else {
-            frame.push_back(byte);
-        }
-    }
-    frame.push_back(0x7E);
-    return frame;
-}
-
-}  // namespace
-
-std::span<const uint8_t> DecoderSession::TrailingDtLog() {
-    if (!options_.dtlog || items_ == 0) return {};
-    const std::vector<uint8_t> frame = QuietLogFrame();
-    size_t length = frame.size();
-    if (options_.wholeFrames && !options_.rawPackets) --length;  // as FeedFrame
-    HostTime time = CurrentHostTime();
-    DecodeMsgProc_NoDynamic(handle_, frame.data(), static_cast<int32_t>(length), time.seconds,
-                            time.microseconds);
-    int32_t count = GetReportItemCountProc(handle_);
-    if (count <= 0) return {};
-    return BlockBytes(GetReportItemDTLogBinary(handle_, count - 1));
-}
-
-void DecoderSession::Collect() {
+int32_t DecoderSession::Collect(bool dtlogOnly) {
     int32_t count = GetReportItemCountProc(handle_);
     for (int32_t i = 0; i < count; ++i) {
         ReadReportItem(handle_, i, options_.moduleType, selection_, item_);
         item_.index = static_cast<int64_t>(items_);
-        ++items_;
+        item_.dtlogOnly = dtlogOnly;
+        if (!dtlogOnly) ++items_;
         if (onItem_) onItem_(item_);
     }
+    return count;
+}
+
+void DecoderSession::Finish() {
+    const bool frameByFrame = options_.rawPackets || options_.wholeFrames;
+    if (!frameByFrame) {
+        // Each round decodes what the ring had room for; a round that yields nothing while
+        // the library still answers a count would never end, so it stops there.
+        const uint8_t flag = 0x7E;
+        for (;;) {
+            HostTime time = CurrentHostTime();
+            int32_t result =
+                DecodeMsgProc_NoDynamic(handle_, &flag, 1, time.seconds, time.microseconds);
+            if (Collect() == 0 || result <= 0) break;
+        }
+    }
+    if (!options_.dtlog || items_ == 0) return;
+    constexpr uint16_t kEmptyLogCode = 0x107D;  // a log code the library takes, with no decoder
+    std::vector<uint8_t> packet;
+    AppendLogPacket(EmptyLogRecord(kEmptyLogCode), packet);
+    std::vector<uint8_t> frame;
+    AppendFrame(packet, frame);
+    size_t length = frame.size();
+    // As FeedFrame: whole-frame mode reads the closing 0x7E without counting it.
+    if (options_.wholeFrames && !options_.rawPackets) --length;
+    HostTime time = CurrentHostTime();
+    DecodeMsgProc_NoDynamic(handle_, frame.data(), static_cast<int32_t>(length), time.seconds,
+                            time.microseconds);
+    Collect(true);
 }
 
 void DecoderSession::ReportFailure(const std::string& source, uint64_t offset) {

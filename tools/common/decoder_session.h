@@ -9,6 +9,13 @@
 //
 // In the raw-packet and whole-frame modes (codes 8 and 10) every call must carry exactly one
 // frame, so the caller splits the input into frames and uses FeedFrame.
+//
+// At the end of the input, Finish hands over one 0x7E byte and collects, again while the
+// library answers a positive count: bytes it still kept (a ring that filled) are decoded.
+// With DTLog text on, the text of the last packet would only come with an item after it, so
+// Finish then feeds one empty log packet (log code 0x107D, time stamp 0: it yields an item,
+// sets nothing and leaves the item time) and hands that item over marked `dtlogOnly`: only
+// its DTLog block, the last packet's text, is real.
 #pragma once
 
 #include <functional>
@@ -39,24 +46,15 @@ class DecoderSession {
     void FeedStream(std::span<const uint8_t> bytes, const std::string& source, uint64_t offset);
     void FeedFrame(std::span<const uint8_t> frameWithTerminator, const std::string& source,
                    uint64_t offset);
-
-    // End of the input: hands the library one 0x7E byte at a time, collecting after each,
-    // until it answers that no kept byte is left (a stream call stops before a frame whose
-    // items do not fit the ring, so bytes may still wait inside the object).
-    void FinishStream();
-
-    // With DTLog on, the library renders a packet's text into the item after it, so the last
-    // packet's text has no item yet. This feeds one log packet that publishes nothing and
-    // returns the DTLog block of its item (not handed to the item callback): the last
-    // packet's text, valid until the next decode call. Empty when DTLog is off or no item
-    // was decoded. Call it after FinishStream, once: the extra packet ends the stream.
-    std::span<const uint8_t> TrailingDtLog();
+    // Once, after the last input byte (see above).
+    void Finish();
 
     uint64_t Items() const { return items_; }
     uint64_t Failures() const { return failures_; }
 
   private:
-    void Collect();
+    // Items collected; `dtlogOnly` marks them so and leaves them out of the count.
+    int32_t Collect(bool dtlogOnly = false);
     void Configure(int32_t code);
     HostTime CurrentHostTime() const;
     void ReportFailure(const std::string& source, uint64_t offset);

@@ -4,7 +4,8 @@
 // The library hands an item's DTLog text out with the item after it, so the text in item i
 // renders the packet of item i - 1. This sink undoes that lag: it keeps the index and time
 // of the previous item and writes the text it receives under them. The filters apply to the
-// item the text describes; the text of the last item never arrives and is not written.
+// item the text describes. The last item's text comes with the item the host loop adds at
+// the end of the input (decoder_session.h).
 #pragma once
 
 #include <cstdint>

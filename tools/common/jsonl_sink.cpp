@@ -5,30 +5,38 @@
 
 #include "item_time.h"
 #include "json_writer.h"
+#include "message_names.h"
 #include "param_catalogue.h"
 #include "struct_views.h"
 #include "text_format.h"
+#include "value_text.h"
 
 namespace tessavo::cli {
 namespace {
 
-void ScalarJson(JsonWriter& json, const DecodeParam& param) {
+void ScalarJson(JsonWriter& json, const DecodeParam& param, std::span<const DecodeParam> list) {
     const ParamInfo* info = FindParam(param.id);
+    const ShownValue shown = ShowValue(info, param, list);
     json.BeginObject();
     json.Key("id");
     json.String(HexNumber(param.id, 8));
-    if (info != nullptr) {
-        json.Key("name").String(info->name);
-        json.Key("unit").String(info->unit);
-    } else {
-        json.Key("name").String(GenericParamName(param.id));
-        json.Key("unit").String("");
-    }
-    if (param.scale == 1 || param.scale == 0) {
-        json.Key("value").Int(param.value);
-    } else {
-        json.Key("value").Double(static_cast<double>(param.value) /
-                                 static_cast<double>(param.scale));
+    json.Key("name").String(info != nullptr ? std::string(info->name) : GenericParamName(param.id));
+    json.Key("unit").String(shown.unit);
+    json.Key("value");
+    switch (shown.kind) {
+        case ShownValue::Kind::kText:
+            json.String(shown.text);
+            break;
+        case ShownValue::Kind::kNone:
+            json.Null();
+            break;
+        case ShownValue::Kind::kNumber:
+            if (shown.divisor == 1) {
+                json.Int(shown.number);
+            } else {
+                json.Double(static_cast<double>(shown.number) / static_cast<double>(shown.divisor));
+            }
+            break;
     }
     json.Key("raw").Int(param.value);
     json.Key("scale").Int(param.scale);
@@ -63,7 +71,7 @@ void ScalarList(JsonWriter& json, const std::vector<DecodeParam>& params,
                 const ItemFilter& filter) {
     json.BeginArray();
     for (const DecodeParam& param : params) {
-        if (filter.ShowsParam(param.id)) ScalarJson(json, param);
+        if (filter.ShowsParam(param.id)) ScalarJson(json, param, params);
     }
     json.EndArray();
 }
@@ -113,17 +121,21 @@ void JsonlSink::Consume(const ItemView& item) {
     const std::string_view time = clock_.Format(item.time, time_);
     json.Key("time").String(time);
     json.Key("time_utc").String(clock_.Local() ? clock_.FormatUtc(item.time, timeUtc_) : time);
-    // The pair as the library gave it (its seconds count from 08:00 local time).
+    // The library's pair as it gives it in its own zone (UTC+8, where its seconds are the GPS
+    // time as Unix seconds), whatever the process's zone and --tz: the same for every run.
+    int32_t microseconds = 0;
+    const int64_t seconds = clock_.GpsSeconds(item.time, &microseconds) + kGpsEpochUnixSeconds;
     json.Key("time_raw").BeginArray();
-    json.Int(item.time.seconds);
-    json.Int(item.time.microseconds);
+    json.Int(static_cast<int32_t>(seconds));
+    json.Int(microseconds);
     json.EndArray();
     json.Key("msg_code");
     json.String(HexNumber(item.msgCode, 8));
-    json.Key("log_code").StringOrNull(
-        item.identity.logCode ? HexNumber(*item.identity.logCode, 4) : std::string());
-    json.Key("command").StringOrNull(
-        item.identity.command ? HexNumber(*item.identity.command, 2) : std::string());
+    json.Key("msg_name").StringOrNull(MessageNameOf(item.msgCode));
+    json.Key("log_code")
+        .StringOrNull(item.identity.logCode ? HexNumber(*item.identity.logCode, 4) : std::string());
+    json.Key("command").StringOrNull(item.identity.command ? HexNumber(*item.identity.command, 2)
+                                                           : std::string());
     json.Key("direction").Int(item.direction);
     json.Key("direction_label").StringOrNull(DirectionName(item.direction));
     json.Key("params");

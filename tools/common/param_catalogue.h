@@ -15,6 +15,28 @@ namespace tessavo::cli {
 
 enum class ParamKind { kScalar, kStruct };
 
+// How a value carried in coded units becomes an engineering value: the stored integer
+// (sign-extended from `signedBits` when that is not 0, or looked up in `table` when that is
+// not empty; an index past the table has no engineering value) times `multiplier`, divided
+// by `scale`, in `unit`.
+struct ValueCoding {
+    std::string_view unit;
+    int32_t multiplier = 1;
+    int32_t scale = 1;
+    int signedBits = 0;
+    std::span<const int32_t> table;
+};
+
+// How a value is written: a number, or an identity as an engineer writes it.
+enum class ValueForm : uint8_t {
+    kNumber,
+    kHex,       // unsigned, `digits` upper-case hex digits (ESN)
+    kDigits,    // unsigned, zero-padded to `digits` decimal digits (MCC, MNC)
+    kPairHigh,  // upper 32 bits of a 64-bit number, shown unsigned
+    kPairLow,   // lower 32 bits: shown as the whole number with its upper half (`pairId`),
+                // zero-padded to `digits` decimal digits
+};
+
 // A named value of an enumeration (channel state, EV-DO state, ...).
 struct ValueLabel {
     int32_t value;
@@ -25,8 +47,9 @@ struct ParamInfo {
     uint32_t id;
     ParamKind kind;
     std::string_view name;
-    // "dBm", "dB", "%", "bit/s", "bits", "ms", "-0.5 dB" (a threshold step); empty for
-    // counts, indices, raw fields and blobs.
+    // What the stored value divided by `scale` counts: "dBm", "dB", "%", "bit/s", "bits",
+    // "ms", "-0.5 dB" (a threshold step); empty for counts, indices, raw fields and blobs.
+    // A coded value's engineering unit is its coding's.
     std::string_view unit;
     // Divisor of a scalar's stored value (1, 100 or 1000); 0 for structured parameters.
     int32_t scale;
@@ -35,8 +58,12 @@ struct ParamInfo {
     // Space-separated writers: "0x102D" is a log code, "cmd:0x60" a DIAG command response.
     // Empty when only a compact (0xFFFE) packet can set the parameter.
     std::string_view writers;
-    std::string_view description;        // one line
-    std::span<const ValueLabel> labels;  // empty unless the value is an enumeration
+    std::string_view description;         // one line
+    std::span<const ValueLabel> labels;   // empty unless the value is an enumeration
+    const ValueCoding* coding = nullptr;  // set when `unit` is a coded unit (steps, an index)
+    ValueForm form = ValueForm::kNumber;
+    uint8_t digits = 0;
+    uint32_t pairId = 0;  // kPairLow: the ID of the upper half
 };
 
 inline constexpr int kScalarParamCount = 384;

@@ -37,6 +37,9 @@ struct ItemView {
     std::span<const uint8_t> compact;  // the Zel simple block
     std::span<const uint8_t> frame;    // the frame as received (Zel filter block), always read
     std::span<const uint8_t> payload;  // the log record after its header, when selected
+    // An item the host loop made at the end of the input to obtain the last packet's DTLog
+    // text: only `dtlog` is real (decoder_session.h).
+    bool dtlogOnly = false;
 };
 
 // What is read of each item besides its message code, time, identity and current scalars.

@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "message_names.h"
 #include "param_catalogue.h"
 #include "text_format.h"
+#include "value_text.h"
 
 namespace tessavo::cli {
 namespace {
@@ -34,19 +36,28 @@ constexpr std::array<std::string_view, SummarySink::kRangeCount> kRangeParams = 
     "do_tx_power", "do_best_sinr", "do_drc_rate",     "data_fwd_rate", "data_rev_rate"};
 
 // Identities: each is the set of values of one or more parameters.
+// Every decoder that publishes one is listed: the 1x pilot PN also comes from the System
+// Parameters Message (its record, kSysParamsMsg), the EV-DO channels and PNs also from the
+// per-carrier values.
 struct Identity {
     std::string_view label;
-    std::array<std::string_view, 4> params;
+    std::array<std::string_view, 5> params;
 };
 constexpr std::array<Identity, SummarySink::kIdentityCount> kIdentities = {{
+    {"ESN", {"esn"}},
+    {"IMSI", {"imsi"}},
     {"SID", {"sid"}},
     {"NID", {"nid"}},
     {"BASE_ID", {"base_id"}},
     {"1x channels", {"cdma_channel"}},
     {"1x pilot PNs", {"best_pilot_pn", "ref_pilot_pn"}},
-    {"EV-DO channels", {"do_channel"}},
-    {"EV-DO pilot PNs", {"do_serving_pn", "do_conn_pilot_pn"}},
+    {"EV-DO channels", {"do_channel", "c0_channel", "c1_channel", "c2_channel"}},
+    {"EV-DO pilot PNs",
+     {"do_serving_pn", "do_conn_pilot_pn", "c0_serving_pn", "c1_serving_pn", "c2_serving_pn"}},
 }};
+constexpr size_t kPilotPnIdentity = 6;
+// The System Parameters Message record: PILOT_PN is its first u16.
+constexpr uint32_t kSysParamsMsg = 0x7F0107D0;
 
 constexpr std::array<SummaryEvent, SummarySink::kEventCount> kEvents = {{
     {"1x originations", {0x10040400}, 0},
@@ -134,7 +145,9 @@ void SummarySink::Consume(const ItemView& item) {
         for (const Watched& watched : ids.watched) {
             if (watched.id != param.id) continue;
             if (!watched.range) {
-                identities_[watched.index].insert(param.value);
+                const ShownValue shown = ShowValue(FindParam(param.id), param, item.currentParams);
+                const bool number = shown.kind == ShownValue::Kind::kNumber;
+                identities_[watched.index].insert({number ? shown.number : 0, ShownText(shown)});
                 continue;
             }
             double value = param.scale > 1 ? double(param.value) / param.scale : param.value;
@@ -144,6 +157,14 @@ void SummarySink::Consume(const ItemView& item) {
             range.sum += value;
             ++range.count;
         }
+    }
+    for (const StructParamRecord& record : item.currentStructs) {
+        if (record.id != kSysParamsMsg || record.state != TESSAVO_STATE_FRESH ||
+            record.payload.size() < 2) {
+            continue;
+        }
+        const int64_t pn = record.payload[0] | record.payload[1] << 8;
+        identities_[kPilotPnIdentity].insert({pn, std::to_string(pn)});
     }
     // An event has a log code or message codes, each distinct: an item matches one at most.
     const uint16_t logCode = item.identity.logCode.value_or(0);
@@ -220,6 +241,10 @@ void SummarySink::Finish(const RunStats& stats) {
          << Rate(static_cast<double>(stats.inputBytes), stats.wallSeconds) << " bytes/s\n";
 
     out_ << "\nradio values (fresh values: min / mean / max, count)\n";
+    if (std::all_of(ranges_.begin(), ranges_.end(),
+                    [](const Range& range) { return range.count == 0; })) {
+        out_ << "  no 1x/EV-DO radio measurements in this capture\n";
+    }
     for (size_t i = 0; i < kRangeCount; ++i) {
         const Range& range = ranges_[i];
         if (range.count == 0) continue;
@@ -234,7 +259,7 @@ void SummarySink::Finish(const RunStats& stats) {
              << std::string(18 - std::min<size_t>(17, kIdentities[i].label.size()), ' ');
         if (identities_[i].empty()) out_ << '-';
         size_t shown = 0;
-        for (int32_t value : identities_[i]) {
+        for (const auto& [order, value] : identities_[i]) {
             if (shown++ == 40) {
                 out_ << " ... (" << identities_[i].size() << " in all)";
                 break;
@@ -263,7 +288,9 @@ void SummarySink::Finish(const RunStats& stats) {
     std::vector<std::pair<uint32_t, uint64_t>> byMsgCode(byMsgCode_.begin(), byMsgCode_.end());
     std::sort(byMsgCode.begin(), byMsgCode.end());
     for (const auto& [code, count] : byMsgCode) {
-        out_ << "  " << HexNumber(code, 8) << "  " << count << '\n';
+        out_ << "  " << HexNumber(code, 8) << "  " << count;
+        if (std::string name = MessageNameOf(code); !name.empty()) out_ << "  " << name;
+        out_ << '\n';
     }
     out_.flush();
 }

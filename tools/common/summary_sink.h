@@ -10,8 +10,10 @@
 #include <ostream>
 #include <set>
 #include <span>
+#include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "item_sink.h"
 #include "item_time.h"
@@ -40,7 +42,7 @@ class SummarySink : public ItemSink {
         double sum = 0;
     };
     static constexpr size_t kRangeCount = 10;
-    static constexpr size_t kIdentityCount = 7;
+    static constexpr size_t kIdentityCount = 9;
     static constexpr size_t kEventCount = 9;
 
   private:
@@ -56,7 +58,8 @@ class SummarySink : public ItemSink {
     std::map<uint32_t, uint64_t> byCommand_;  // command responses by command code
     uint64_t unidentified_ = 0;
     std::array<Range, kRangeCount> ranges_{};
-    std::array<std::set<int32_t>, kIdentityCount> identities_;
+    // Per identity: the values in order (numbers by value, texts by text) and as shown.
+    std::array<std::set<std::pair<int64_t, std::string>>, kIdentityCount> identities_;
     std::array<uint64_t, kEventCount> events_{};
 };
 

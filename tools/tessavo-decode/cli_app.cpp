@@ -205,7 +205,13 @@ bool FindsCsvColumns(const Inputs& inputs, const CliOptions& options) {
 }
 
 int WriteCatalogue(const CliOptions& options, std::ostream& out) {
-    if (*options.listParams == CatalogueFormat::kJson) {
+    if (options.listMessages) {
+        if (*options.listMessages == CatalogueFormat::kJson) {
+            WriteMessagesJson(out);
+        } else {
+            WriteMessagesCsv(out);
+        }
+    } else if (*options.listParams == CatalogueFormat::kJson) {
         WriteCatalogueJson(out);
     } else {
         WriteCatalogueCsv(out);
@@ -230,7 +236,7 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
     TimeZoneScope zone(options.timeZone);
     ItemClock clock(!options.timeZone.empty());
 
-    if (options.listParams) {
+    if (options.listParams || options.listMessages) {
         if (options.outputPath.empty()) {
             WriteCatalogue(options, io.out);
             io.out.flush();
@@ -335,11 +341,10 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
 
     RunStats stats;
     ItemSelection selection;
-    // The summary shows neither directions nor structured parameters; --decoded-only looks at
-    // the latter.
+    // The summary shows no directions.
     const bool summary = options.format == OutputFormat::kSummary;
     selection.direction = !summary;
-    selection.structs = !summary || options.filter.decodedOnly;
+    selection.structs = true;  // the summary reads PILOT_PN from the System Parameters record
     selection.inherited = options.inherited && options.format == OutputFormat::kJsonl;
     selection.dtlog = options.dtlog;
     selection.outFile = options.outFile;
@@ -347,6 +352,10 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
     DecoderSession session(
         options, selection,
         [&](const ItemView& item) {
+            if (item.dtlogOnly) {
+                if (options.format == OutputFormat::kDtlog) mainSink->Consume(item);
+                return;
+            }
             if (item.identity.logCode) {
                 stats.itemsByLogCode.Add(*item.identity.logCode);
             } else if (item.identity.command) {
@@ -371,6 +380,7 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
     hooks.library = io.library;
     hooks.warnings = &io.err;
     bool read = RunPass(inputs, options, session, hooks, error);
+    if (read) session.Finish();
     progress.Finish();
     if (!read) return fail(error);
 

@@ -300,6 +300,12 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
                    "Print the parameter catalogue (csv or json; csv when no value) and exit")
         ->expected(0, 1)
         ->check(CLI::IsMember({"", "csv", "json"}));
+    std::string listMessages;
+    app.add_option("--list-messages", listMessages,
+                   "Print the names of the signalling messages by log code and type (csv or "
+                   "json; csv when no value) and exit")
+        ->expected(0, 1)
+        ->check(CLI::IsMember({"", "csv", "json"}));
 
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -334,6 +340,17 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (!params.empty()) options.filter.SelectParams(*ParseParamNames(params, ignored));
     if (app.count("--list-params") > 0) {
         options.listParams = listParams == "json" ? CatalogueFormat::kJson : CatalogueFormat::kCsv;
+    }
+    if (app.count("--list-messages") > 0) {
+        options.listMessages =
+            listMessages == "json" ? CatalogueFormat::kJson : CatalogueFormat::kCsv;
+    }
+    if (options.inherited && options.format != OutputFormat::kJsonl) {
+        result.exitCode = 2;
+        result.message =
+            "tessavo-decode: --inherited lists inherited parameters in JSONL only; a CSV cell "
+            "already holds the last-known value\nRun 'tessavo-decode --help' for the options.\n";
+        return result;
     }
     if (!options.outfileRecordsPath.empty()) options.outFile = true;
     if (!options.compactPath.empty()) options.reencode = true;

@@ -1,5 +1,6 @@
 /* Decodes one hand-built log frame through the installed library and checks the item. */
 #include <stdio.h>
+#include <tessavo/params.h> /* installed beside the C header */
 #include <tessavo/tessavo.h>
 
 int main(void) {

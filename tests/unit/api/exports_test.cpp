@@ -67,17 +67,13 @@ TEST(Exports, CreationBadArgumentsConfigurationZeroLengthAndFailureInKeptBytes) 
                   "The moduletype is not a supported chip type\n");
         EXPECT_EQ(h, nullptr);
     }
-    static int calls;
-    calls = 0;
-    const auto saved = ReportRing::nodeAllocator;
-    ReportRing::nodeAllocator = [](size_t bytes) -> void* {
-        return ++calls == 150 ? nullptr : ::operator new(bytes, std::nothrow);
-    };
+    const auto saved = NodePages::allocator;
+    NodePages::allocator = [](size_t) -> void* { return nullptr; };
     h = reinterpret_cast<void*>(1);  // a ring allocation failure fails the creation whole
     const std::string out = Printed([&] { h = CreateDecoderObjectProc(0xB101); });
-    ReportRing::nodeAllocator = saved;
+    NodePages::allocator = saved;
     EXPECT_EQ(out, "Allocate ListNode Failed\n");
-    EXPECT_EQ(h, nullptr);  // the 149 nodes built are freed (the sanitizer build checks leaks)
+    EXPECT_EQ(h, nullptr);  // the object built so far is freed (the sanitizer build checks leaks)
     // A failure while decoding the bytes an earlier DecodeMsgProc kept (because the ring was full)
     // is a failure of this call: false, the kept bytes after the failing frame and this call's
     // bytes are not decoded, and nothing stays kept for later calls.
