@@ -1,6 +1,8 @@
 """The campaign on a real Dask cluster (a LocalCluster, and a `dask scheduler` with `dask
 worker` processes), a script without a main guard, and the plot."""
 
+import os
+import pty
 import random
 import re
 import shutil
@@ -117,6 +119,28 @@ def test_a_script_without_main_guard_finishes(tmp_path):
     assert f"items {_items(SAMPLE)}" in result.stdout and "child 1" in result.stdout
     assert "put the call under `if __name__ == \"__main__\":`" in result.stderr
     assert len(result.stderr.splitlines()) < 100 and time.monotonic() - started < 300
+
+
+def test_progress_bar_on_a_terminal(tmp_path):
+    primary, secondary = pty.openpty()
+    try:
+        process = subprocess.Popen(
+            [sys.executable, "-m", "tessavo.campaign", str(SAMPLE), str(SAMPLE), "-o",
+             str(tmp_path / "out"), "--workers", "2"], stderr=secondary, stdout=subprocess.DEVNULL)
+        os.close(secondary)
+        shown = b""
+        while True:
+            try:
+                chunk = os.read(primary, 4096)
+            except OSError:  # the terminal's other side closed
+                break
+            if not chunk:
+                break
+            shown += chunk
+        assert process.wait(timeout=300) == 0
+    finally:
+        os.close(primary)
+    assert b"\r[###############" in shown and b"2/2 captures" in shown
 
 
 def test_plot_of_the_sample(tmp_path):
