@@ -45,8 +45,9 @@
  * to 31 for a packed log (log codes 0x1036, 0x1037).
  *
  * A host may write into the record a pointer designates (the whole item for
- * GetReportItemProc, the block for a block accessor, the 16-byte record for a scalar
- * parameter, the structured record for a structured one). Its writes never reach later
+ * GetReportItemProc, the time pair for GetReportItemMsgTime, a block's length word and the
+ * bytes it holds for a block accessor, the 16-byte record for a scalar parameter, the
+ * structured record with its payload for a structured one). Its writes never reach later
  * items: every later item is as if the decoder's state had been copied into it whole.
  *
  * OBJECTS, THREADS AND THE PROCESS
@@ -60,12 +61,17 @@
  * variable, but any copy of the handle then points to freed memory and passing it to any
  * function is undefined, as for free().
  *
- * Memory per object, about 22.5 MB: the ring's 300 nodes of 73,232-byte items (22.0 MB),
- * the object itself (about 266 KB: frame buffer, decoding state with its working item),
- * the DTLog text builder (about 179 KB) and packed-log scratch (about 36 KB). Ring nodes
- * are not written at creation, so physical memory grows as items are appended. On top
- * of that, DecodeMsgProc keeps at most 16 MiB of input the ring could not take (its
- * growable buffer may reserve up to twice that). Nothing is allocated per packet.
+ * Memory per object: the ring's 300 nodes of 73,232-byte items (22.1 MB of address space,
+ * a node per 18 pages), the object itself (about 266 KB: frame buffer, decoding state with
+ * its working item), the DTLog text builder (about 179 KB) and packed-log scratch (about
+ * 36 KB). Ring nodes are not written at creation: on Linux every node starts as a private
+ * copy-on-write view of one shared item as built, so a node takes physical memory only for
+ * the pages items change (about 8 of its 18 on a real drive, some 10 MB for the ring; up to
+ * 22 MB when items change every page); elsewhere nodes are zero pages filled as items are
+ * appended. On Linux an object also holds 300 memory mappings (the system's limit on
+ * mappings per process is usually 65,530). On top of that, DecodeMsgProc keeps at most
+ * 16 MiB of input the ring could not take (its growable buffer may reserve up to twice
+ * that). Nothing is allocated per packet.
  *
  * MESSAGES
  *
