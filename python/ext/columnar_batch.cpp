@@ -1,13 +1,15 @@
 #include "columnar_batch.h"
 
+#include <pybind11/stl.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
 #include "param_catalogue.h"
-#include "value_text.h"
 #include "struct_views.h"
+#include "value_text.h"
 
 namespace tessavo::python {
 namespace {
@@ -129,8 +131,7 @@ std::vector<uint16_t> ColumnarBatch::FoundColumns() const {
 
 py::dict ColumnarBatch::Take(const std::vector<uint16_t>& floatKeys,
                              const std::vector<uint16_t>& integerKeys,
-                             const std::vector<uint16_t>& textKeys, bool longLayout,
-                             size_t limit) {
+                             const std::vector<uint16_t>& textKeys, bool longLayout, size_t limit) {
     for (const auto* keys : {&floatKeys, &integerKeys, &textKeys}) {
         for (uint16_t key : *keys) {
             if (key >= kColumnKeyCount) throw py::value_error("column key out of range");
@@ -179,7 +180,8 @@ py::dict ColumnarBatch::Take(const std::vector<uint16_t>& floatKeys,
         py::array_t<double> floats({static_cast<py::ssize_t>(floatKeys.size()), n});
         py::array_t<int64_t> integers({static_cast<py::ssize_t>(integerKeys.size()), n});
         py::array_t<bool> missing({static_cast<py::ssize_t>(integerKeys.size()), n});
-        py::array textCells = ObjectArray({static_cast<py::ssize_t>(textKeys.size()), n});
+        py::array_t<int32_t> textCodes({static_cast<py::ssize_t>(textKeys.size()), n});
+        int32_t* t = textCodes.mutable_data();
         double* f = floats.mutable_data();
         int64_t* ints = integers.mutable_data();
         bool* gaps = missing.mutable_data();
@@ -191,7 +193,8 @@ py::dict ColumnarBatch::Take(const std::vector<uint16_t>& floatKeys,
             }
             for (size_t c = 0; c < floatKeys.size(); ++c) f[c * rows + r] = state[floatKeys[c]];
             for (size_t c = 0; c < textKeys.size(); ++c) {
-                SetCell(textCells, c * rows + r, textOf(state[textKeys[c]]));
+                const double value = state[textKeys[c]];
+                t[c * rows + r] = std::isnan(value) ? -1 : static_cast<int32_t>(value);
             }
             for (size_t c = 0; c < integerKeys.size(); ++c) {
                 double value = state[integerKeys[c]];
@@ -203,7 +206,8 @@ py::dict ColumnarBatch::Take(const std::vector<uint16_t>& floatKeys,
         out["floats"] = std::move(floats);
         out["integers"] = std::move(integers);
         out["missing"] = std::move(missing);
-        out["texts"] = std::move(textCells);
+        out["text_codes"] = std::move(textCodes);
+        out["text_values"] = py::cast(texts_);
     }
     // Every key carries its value to the next batch, shown in this one or not.
     for (size_t e = 0; e < events; ++e) carried_[events_.key[e]] = events_.value[e];

@@ -44,9 +44,10 @@ class ColumnarBatch {
     // The first `limit` rows (all when fewer) as arrays, forgotten afterwards: "item",
     // "time" (UTC nanoseconds), "msg_code", "log_code" and "command" (-1 for none),
     // "direction"; for the wide layout "floats" (one row per key of `floatKeys`, NaN where
-    // unknown), "integers" and "missing" (one row per key of `integerKeys`), "texts" (an
-    // object array of str or None per key of `textKeys`); for the long layout "row", "key",
-    // "value" and "text" (str for an identity, else None) of the fresh values of the keys.
+    // unknown), "integers" and "missing" (one row per key of `integerKeys`), "text_codes"
+    // (one row per key of `textKeys`: the index of the text in "text_values", -1 for none); for the
+    // long layout "row", "key", "value" and "text" (str for an identity, else None) of the fresh
+    // values of the keys.
     py::dict Take(const std::vector<uint16_t>& floatKeys, const std::vector<uint16_t>& integerKeys,
                   const std::vector<uint16_t>& textKeys, bool longLayout, size_t limit);
 

@@ -10,7 +10,8 @@ from the item that set it; it is missing (NaN / <NA>) before the first value and
 packet cleared the parameter. Values are shown as the CLI shows them (coded values in
 engineering units, identities such as the ESN in hex and the IMSI as digit strings):
 integers are nullable integers, enumerations Categorical with their labels (a value
-without a label shows as its number), identities strings, the others floats. Long layout: one row per freshly set value (item, log_code, command, parameter,
+without a label shows as its number), identities Categorical of their texts, the others
+floats. Long layout: one row per freshly set value (item, log_code, command, parameter,
 value, unit), indexed by time. Units are in `frame.attrs["units"]`.
 
 Decoding and the carrying forward run in C++ (tessavo._decode); a table is made column by
@@ -107,6 +108,14 @@ def _kind(key):
     return "text" if _TEXT[key] else "integer" if _INTEGER[key] else "float"
 
 
+def _texts(codes, values):
+    """Identities (few distinct texts per column) as a Categorical of the texts used."""
+    used = np.unique(codes[codes >= 0])
+    lookup = np.full(len(values) + 1, -1, dtype=np.int32)  # the last entry stands for -1
+    lookup[used] = np.arange(len(used), dtype=np.int32)
+    return pd.Categorical.from_codes(lookup[codes], categories=[values[i] for i in used])
+
+
 def _message_names(codes):
     """Names of signalling messages by message code, as a Categorical (None: not one)."""
     distinct, codes = np.unique(codes, return_inverse=True)
@@ -136,7 +145,7 @@ def _wide(data, keys, tz):
             break
         row = rows[_kind(key)].index(key)
         if _TEXT[key]:
-            column = pd.array(data["texts"][row], dtype="string")
+            column = _texts(data["text_codes"][row], data["text_values"])
         elif _LABELS[key]:
             column = _categorical(data["integers"][row], data["missing"][row], _LABELS[key])
         else:
