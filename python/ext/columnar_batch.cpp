@@ -185,23 +185,45 @@ py::dict ColumnarBatch::Take(const std::vector<uint16_t>& floatKeys,
         double* f = floats.mutable_data();
         int64_t* ints = integers.mutable_data();
         bool* gaps = missing.mutable_data();
-        std::vector<double> state = carried_;
-        size_t e = 0;
-        for (size_t r = 0; r < rows; ++r) {
-            for (; e < events && events_.row[e] == r; ++e) {
-                state[events_.key[e]] = events_.value[e];
+        // The events grouped by key, each group in row order (a counting sort), so that a
+        // column is written front to back in runs of one value.
+        std::vector<uint32_t> first(kColumnKeyCount + 1, 0);
+        for (size_t e = 0; e < events; ++e) ++first[events_.key[e] + 1u];
+        for (size_t k = 0; k < kColumnKeyCount; ++k) first[k + 1] += first[k];
+        std::vector<uint32_t> order(events);
+        std::vector<uint32_t> next(first.begin(), first.end() - 1);
+        for (size_t e = 0; e < events; ++e)
+            order[next[events_.key[e]]++] = static_cast<uint32_t>(e);
+        // Calls fill(from, to, value) for the runs of rows of one value of `key`.
+        auto runs = [&](uint16_t key, auto fill) {
+            double value = carried_[key];
+            size_t from = 0;
+            for (uint32_t i = first[key]; i < first[key + 1u]; ++i) {
+                const size_t row = events_.row[order[i]];
+                fill(from, row, value);
+                value = events_.value[order[i]];
+                from = row;
             }
-            for (size_t c = 0; c < floatKeys.size(); ++c) f[c * rows + r] = state[floatKeys[c]];
-            for (size_t c = 0; c < textKeys.size(); ++c) {
-                const double value = state[textKeys[c]];
-                t[c * rows + r] = std::isnan(value) ? -1 : static_cast<int32_t>(value);
-            }
-            for (size_t c = 0; c < integerKeys.size(); ++c) {
-                double value = state[integerKeys[c]];
-                bool gap = std::isnan(value);
-                ints[c * rows + r] = gap ? 0 : static_cast<int64_t>(value);
-                gaps[c * rows + r] = gap;
-            }
+            fill(from, rows, value);
+        };
+        for (size_t c = 0; c < floatKeys.size(); ++c) {
+            runs(floatKeys[c], [&](size_t from, size_t to, double value) {
+                std::fill(f + c * rows + from, f + c * rows + to, value);
+            });
+        }
+        for (size_t c = 0; c < textKeys.size(); ++c) {
+            runs(textKeys[c], [&](size_t from, size_t to, double value) {
+                std::fill(t + c * rows + from, t + c * rows + to,
+                          std::isnan(value) ? -1 : static_cast<int32_t>(value));
+            });
+        }
+        for (size_t c = 0; c < integerKeys.size(); ++c) {
+            runs(integerKeys[c], [&](size_t from, size_t to, double value) {
+                const bool gap = std::isnan(value);
+                std::fill(ints + c * rows + from, ints + c * rows + to,
+                          gap ? 0 : static_cast<int64_t>(value));
+                std::fill(gaps + c * rows + from, gaps + c * rows + to, gap);
+            });
         }
         out["floats"] = std::move(floats);
         out["integers"] = std::move(integers);
