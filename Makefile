@@ -20,7 +20,7 @@ DEMO_SAMPLE ?= samples/drive_test.bin
 
 demo: deps
 	cmake --preset default
-	cmake --build --preset default -j $(JOBS) --target tessavo-decode
+	cmake --build --preset default -j $(JOBS) --target tessavo-decode tessavo_python
 	mkdir -p build/demo
 	build/tools/tessavo-decode -q --format jsonl -o build/demo/items.jsonl $(DEMO_SAMPLE)
 	build/tools/tessavo-decode -q --format csv -o build/demo/state.csv $(DEMO_SAMPLE)
@@ -79,10 +79,12 @@ bench-capture: build
 PYTHON ?= /usr/bin/python3
 BENCH_CAPTURE ?= ../shared/captures/sprint_2015.mi2log
 
-# to_dataframe against tessavo-decode --format csv on a real capture (throughput and ratio).
+# The Python package's memory and time against tessavo-decode on concatenations of a real
+# capture (x10, x100, made under build/bench-python), and a campaign of 1000 generated
+# captures on Dask against GNU parallel (python/benchmarks/python_bench.py).
 bench-python: build
 	@test -e $(BENCH_CAPTURE) || { echo "make bench-python: $(BENCH_CAPTURE) is missing; give a capture with BENCH_CAPTURE=FILE" >&2; exit 1; }
-	PYTHONPATH=build/python $(PYTHON) python/benchmarks/dataframe_throughput.py $(BENCH_CAPTURE)
+	PYTHONPATH=build/python $(PYTHON) python/benchmarks/python_bench.py --capture $(BENCH_CAPTURE)
 
 # Time and peak memory of the events and KPIs (tessavo-decode --format events, and the summary
 # that includes them) on a real capture and on it repeated 10 and 100 times.

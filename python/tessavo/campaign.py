@@ -3,111 +3,67 @@
     python3 -m tessavo.campaign DIR -o OUT [--scheduler ADDR] [--format csv|jsonl]
 
 Each capture is one Dask task with a decoder object of its own. It writes OUT/<capture
-name>.csv (the wide table of `to_dataframe`) or .jsonl (one object per item) and returns a
-summary row: items per log code, time span, frames and bad frames (a CRC that does not
-verify, or a frame too long for the library). A capture that fails is reported in its row
-(column `error`) and the others go on. Without a client or scheduler address a LocalCluster
-is started on this machine's cores; with an address the same code runs on that cluster,
-whose workers must be able to import this package and read the captures.
+name>.csv (the wide table of `tessavo-decode --format csv`, by the same writer) or .jsonl
+(the CLI's JSON lines) and returns a summary row: items per log code, time span, frames and
+bad frames (a CRC that does not verify, or a frame too long for the library). Compressed
+captures (gzip, xz, zstd) are decoded; a file in which no frame, or fewer than half of at
+least 100, passes its check is no DIAG capture: it is reported (column `skipped`) and
+left. A capture that fails is reported in its row (column `error`) and the others go on.
+
+Without a client or scheduler address the captures are decoded on the threads of one
+worker in this process (the decoding runs without the interpreter lock), so no process is
+started and a script without a main guard cannot start itself again. With an address the
+same code runs on that cluster, whose workers must be able to import this package and read
+the captures.
 """
 
 import argparse
-import binascii
-import json
+import multiprocessing
 import os
 import sys
+import time
 from collections import Counter
 from pathlib import Path
 
 import pandas as pd
 
-from . import _tables
-from .dataframe import to_dataframe
-from .decoder import decode_file
+from . import _decode
+from .decoder import module_type, read_chunks
 
 FORMATS = ("csv", "jsonl")
-_REVERSED = bytes(int(f"{b:08b}"[::-1], 2) for b in range(256))
+NOT_A_CAPTURE = "not a DIAG capture"
+# Fewer good frames than this share, over at least the count, is no DIAG capture.
+_GOOD_SHARE, _FRAMES_JUDGED = 0.5, 100
 
 
-def crc16_x25(data):
-    """CRC-16/X.25 of the DIAG frames (the reflected CCITT polynomial computed by the
-    unreflected one over bit-reversed bytes, its result reversed back)."""
-    crc = binascii.crc_hqx(data.translate(_REVERSED), 0xFFFF)
-    return int(f"{crc:016b}"[::-1], 2) ^ 0xFFFF
-
-
-def scan_frames(data):
-    """Counts of the 0x7E-terminated frames of a byte stream: all, bad CRC, too long."""
-    pieces = data.split(b"\x7e")[:-1]  # what follows the last 0x7E is no frame
-    counts = Counter(frames=0, bad_crc=0, oversized=0)
-    for piece in pieces:
-        if not piece:
-            continue
-        counts["frames"] += 1
-        if len(piece) + 1 >= _tables.MAX_FRAME_LENGTH:
-            counts["oversized"] += 1
-            continue
-        packet = piece.replace(b"\x7d\x5e", b"\x7e").replace(b"\x7d\x5d", b"\x7d")
-        compact = (len(packet) >= 8 and packet[0] == _tables.LOG_COMMAND
-                   and int.from_bytes(packet[6:8], "little") == _tables.COMPACT_LOG_CODE)
-        if not compact and (len(packet) < 3 or
-                            crc16_x25(packet[:-2]) != int.from_bytes(packet[-2:], "little")):
-            counts["bad_crc"] += 1
-    return dict(counts)
-
-
-def _replace(target, write):
-    partial = target.with_name(target.name + ".partial")
-    write(partial)
-    os.replace(partial, target)
-
-
-def _jsonable(value):
-    if isinstance(value, bytes):
-        return value.hex()
-    if isinstance(value, dict):
-        return {k: _jsonable(v) for k, v in value.items()}
-    if isinstance(value, list):
-        return [_jsonable(v) for v in value]
-    return value
+def is_capture(frames, bad_frames):
+    """Whether frame counts are those of a DIAG capture."""
+    good = frames - bad_frames
+    return good > 0 and (frames < _FRAMES_JUDGED or good >= _GOOD_SHARE * frames)
 
 
 def decode_capture(path, output, fmt="csv", module="B101"):
     """Decodes one capture into `output` and returns its summary row (raises on failure)."""
     path, output = Path(path), Path(output)
-    with open(path, "rb") as capture:
-        frames = scan_frames(capture.read())
-    if fmt == "csv":
-        frame = to_dataframe(path, module=module)
-        codes = frame["log_code"].astype(str).value_counts().to_dict() if len(frame) else {}
-        first, last = (frame["time"].iloc[0], frame["time"].iloc[-1]) if len(frame) else (None,) * 2
-        table = frame.assign(msg_code=frame["msg_code"].map("0x{:08x}".format))
-        _replace(output, lambda target: table.to_csv(
-            target, index=False, date_format="%Y-%m-%dT%H:%M:%S.%fZ"))
-        items = len(frame)
-    else:
-        codes, first, last, items = Counter(), None, None, 0
-
-        def write(target):
-            nonlocal first, last, items
-            with open(target, "w", encoding="utf-8") as out:
-                for item in decode_file(path, module=module):
-                    first = first or item.time
-                    last, items = item.time, items + 1
-                    codes[item.code_text] += 1
-                    row = {"index": item.index, "time": item.time.isoformat(),
-                           "time_raw": item.time_raw, "msg_code": item.msg_code,
-                           "log_code": item.log_code, "command": item.command,
-                           "direction": item.direction, "params": item.params,
-                           "cleared": item.cleared, "struct_params": item.struct_params}
-                    out.write(json.dumps(_jsonable(row)) + "\n")
-
-        _replace(output, write)
-    return {"capture": str(path), "output": str(output), "items": items,
-            "first_time": first, "last_time": last,
-            "span_s": (last - first).total_seconds() if items else 0.0,
-            "frames": frames["frames"], "bad_frames": frames["bad_crc"] + frames["oversized"],
-            "error": None, **{f"items_{code}": n for code, n in codes.items()}}
+    partial = output.with_name(output.name + ".partial")
+    job = _decode.CaptureJob(str(partial), fmt, module_type(module))
+    try:
+        for chunk in read_chunks(path, 1 << 20):
+            job.feed(chunk)
+        counts = job.finish()
+    except BaseException:
+        partial.unlink(missing_ok=True)
+        raise
+    row = {"capture": str(path), "output": str(output), "skipped": None, "error": None}
+    by_code = counts.pop("items_by_code")
+    if not is_capture(counts["frames"], counts["bad_frames"]):
+        partial.unlink()
+        row.update(counts, output=None, skipped=NOT_A_CAPTURE)
+        return row
+    os.replace(partial, output)
+    row.update(counts)
+    row.update({f"items_{code}": n for code, n in by_code.items()})
+    return row
 
 
 def _task(path, output, fmt, module):
@@ -132,44 +88,87 @@ def _outputs(paths, out_dir, fmt):
     return outputs
 
 
+def _refuse_in_spawned_worker():
+    # A process started by "spawn" or "forkserver" imports the main script as __mp_main__
+    # while it is still inheriting its parent's state: a call at the script's top level
+    # would start a cluster from inside its own worker.
+    main = sys.modules.get("__main__")
+    if getattr(multiprocessing.current_process(), "_inheriting", False) or \
+            getattr(main, "__name__", "") == "__mp_main__":
+        raise RuntimeError(
+            "decode_campaign was called while a new worker process imported the script that "
+            "calls it; put the call under `if __name__ == \"__main__\":`")
+
+
+class _Progress:
+    """A one-line progress bar on standard error when it is a terminal."""
+
+    def __init__(self, total):
+        self.total, self.done, self.bytes = total, 0, 0
+        self.started = time.monotonic()
+        self.shown = sys.stderr.isatty()
+
+    def update(self, row):
+        self.done += 1
+        self.bytes += row.get("bytes") or 0
+        if self.shown:
+            width = 30
+            filled = width * self.done // max(self.total, 1)
+            rate = self.bytes / 1e6 / max(time.monotonic() - self.started, 1e-9)
+            print(f"\r[{'#' * filled}{'.' * (width - filled)}] {self.done}/{self.total} "
+                  f"captures, {rate:.1f} MB/s", end="", file=sys.stderr, flush=True)
+
+    def close(self):
+        if self.shown:
+            print(file=sys.stderr)
+
+
 def decode_campaign(paths, client=None, out_dir=".", fmt="csv", module="B101", workers=None):
     """Decodes every capture on the cluster of `client` (a distributed.Client, or a
-    scheduler address), or on a LocalCluster of `workers` processes (default: the cores)
-    when none is given. Returns the summary DataFrame, one row per capture in order."""
-    from distributed import Client, LocalCluster
+    scheduler address), or on `workers` threads (default: the cores) of a worker in this
+    process when none is given. Returns the summary DataFrame, one row per capture in
+    order."""
+    from distributed import Client, LocalCluster, as_completed
 
+    _refuse_in_spawned_worker()
     if fmt not in FORMATS:
         raise ValueError(f"format is one of {', '.join(FORMATS)}")
+    module_type(module)
     paths = [str(p) for p in paths]
     outputs = _outputs(paths, out_dir, fmt)
     Path(out_dir).mkdir(parents=True, exist_ok=True)
     own = []
     if client is None or isinstance(client, str):
         if client is None:
-            cluster = LocalCluster(n_workers=workers or os.cpu_count(), threads_per_worker=1,
-                                   processes=True, dashboard_address=None)
+            cluster = LocalCluster(n_workers=1, threads_per_worker=workers or os.cpu_count(),
+                                   processes=False, dashboard_address=None)
             own.append(cluster)
         client = Client(client or cluster)
         own.insert(0, client)
     try:
         futures = client.map(_task, paths, [str(o) for o in outputs], [fmt] * len(paths),
                              [module] * len(paths), pure=False)
-        rows = []
-        for path, future in zip(paths, futures):
+        place = {future.key: i for i, future in enumerate(futures)}
+        rows = [None] * len(paths)
+        progress = _Progress(len(paths))
+        for future in as_completed(futures):
+            i = place[future.key]
             try:
-                rows.append(future.result())
+                rows[i] = future.result()
             except Exception as error:  # the task itself was lost (a worker died)
-                rows.append(_failed(path, error))
+                rows[i] = _failed(paths[i], error)
+            progress.update(rows[i])
+        progress.close()
     finally:
         for resource in own:
             resource.close()
     summary = pd.DataFrame(rows)
     counts = sorted(c for c in summary.columns if c.startswith("items_"))
     summary[counts] = summary[counts].fillna(0).astype("int64")
-    for column in ("frames", "bad_frames"):
+    for column in ("frames", "bad_frames", "bytes"):
         summary[column] = summary.get(column, pd.Series(dtype=float)).astype("Int64")
-    fixed = ["capture", "output", "items", "first_time", "last_time", "span_s", "frames",
-             "bad_frames", "error"]
+    fixed = ["capture", "output", "items", "bytes", "first_time", "last_time", "span_s",
+             "frames", "bad_frames", "skipped", "error"]
     return summary.reindex(columns=fixed + counts)
 
 
@@ -180,7 +179,7 @@ def main(argv=None):
                         help="capture files, or folders whose files are all captures")
     parser.add_argument("-o", "--output", required=True, help="folder of the outputs")
     parser.add_argument("--scheduler", help="address of a Dask scheduler (tcp://host:8786)")
-    parser.add_argument("--workers", type=int, help="local worker processes (default: cores)")
+    parser.add_argument("--workers", type=int, help="local worker threads (default: cores)")
     parser.add_argument("--format", choices=FORMATS, default="csv")
     parser.add_argument("--module", default="B101", help="module type (default B101)")
     args = parser.parse_args(argv)
@@ -191,7 +190,7 @@ def main(argv=None):
                               fmt=args.format, module=args.module, workers=args.workers)
     target = Path(args.output) / "summary.csv"
     summary.to_csv(target, index=False)
-    shown = summary[["capture", "items", "span_s", "frames", "bad_frames", "error"]]
+    shown = summary[["capture", "items", "span_s", "frames", "bad_frames", "skipped", "error"]]
     print(shown.astype(object).fillna("").to_string(index=False))
     print(f"summary: {target}")
     return 1 if summary["error"].notna().any() else 0

@@ -85,7 +85,7 @@ def plot(capture, output, title=None, **options):
         figure.legend(handles[:len(labels)], labels, loc="lower center", ncol=3, fontsize=8,
                       frameon=False)
     axes[-1, 0].xaxis.set_major_formatter(DateFormatter("%H:%M:%S"))
-    day = f", {frame['time'].iloc[0]:%Y-%m-%d}" if len(frame) else ""
+    day = f", {frame.index[0]:%Y-%m-%d}" if len(frame) else ""
     axes[-1, 0].set_xlabel(f"time (UTC{day})")
     figure.suptitle(title or Path(capture).name)
     figure.tight_layout(rect=(0, 0.06 if marks else 0, 1, 1))
@@ -99,7 +99,7 @@ def _lines(ax, frame, lines, style="-"):
             series = frame[column].astype(float)
             if column in _KBIT:
                 series = series / 1000
-            ax.plot(frame["time"], series, style, label=label, linewidth=0.9,
+            ax.plot(frame.index, series, style, label=label, linewidth=0.9,
                     drawstyle="steps-post")
 
 

@@ -1,5 +1,6 @@
 """Shared helpers: paths of the build and the captures, the CLI, and a DIAG frame builder."""
 
+import binascii
 import os
 import struct
 import subprocess
@@ -8,7 +9,7 @@ from pathlib import Path
 
 import pytest
 
-from tessavo.campaign import crc16_x25
+
 
 # The library's item seconds count from 1980-01-06 08:00 local time: GPS seconds at UTC+8.
 os.environ["TZ"] = "CST-8"
@@ -18,7 +19,10 @@ ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("TESSAVO_BUILD_DIR", ROOT / "build"))
 CLI = BUILD / "tools" / "tessavo-decode"
 SAMPLE = ROOT / "samples" / "drive_test.bin"
-CAPTURES = ROOT.parent / "shared" / "captures"
+# The captures beside the repository (or beside the folder of its worktrees).
+CAPTURES = next((p for p in (ROOT.parent / "shared" / "captures",
+                              ROOT.parents[1] / "shared" / "captures") if p.exists()),
+                ROOT.parent / "shared" / "captures")
 CAPTURE_NAMES = ("att_iphone_2016.mi2log", "cmcc_2015.mi2log", "pixel5_2023_multiradio.qmdl",
                  "qmdl_example.qmdl", "sprint_2015.mi2log")
 
@@ -35,6 +39,16 @@ def cli(*args, status=0):
     run = subprocess.run([str(CLI), "-q", *map(str, args)], capture_output=True)
     assert run.returncode == status, run.stderr
     return run.stdout
+
+
+_REVERSED = bytes(int(f"{b:08b}"[::-1], 2) for b in range(256))
+
+
+def crc16_x25(data):
+    """CRC-16/X.25 (the reflected CCITT polynomial computed by the unreflected one over
+    bit-reversed bytes, its result reversed back)."""
+    crc = binascii.crc_hqx(data.translate(_REVERSED), 0xFFFF)
+    return int(f"{crc:016b}"[::-1], 2) ^ 0xFFFF
 
 
 def frame(packet):

@@ -36,6 +36,18 @@ std::optional<uint32_t> ParseHex(std::string_view text) {
 
 }  // namespace
 
+void ItemFilter::SelectParams(std::vector<std::string> names) {
+    params = std::move(names);
+    paramIds.clear();
+    // A CSV view shows its structured parameter in JSONL.
+    for (const std::string& name : params) {
+        if (const ParamInfo* info = FindParamByName(name)) paramIds.push_back(info->id);
+        for (const ViewInfo& view : ScalarViews()) {
+            if (view.name == name) paramIds.push_back(view.source);
+        }
+    }
+}
+
 bool ItemFilter::ShowsParam(uint32_t id) const {
     return params.empty() || std::find(paramIds.begin(), paramIds.end(), id) != paramIds.end();
 }

@@ -16,6 +16,8 @@ struct ItemFilter {
     std::vector<uint32_t> paramIds;   // their IDs (a view: its structured parameter)
     bool decodedOnly = false;         // skip items that set no (shown) parameter
 
+    // Shows only `names` (catalogue or view names, as ParseParamNames gives them).
+    void SelectParams(std::vector<std::string> names);
     bool ShowsParam(uint32_t id) const;
     bool Accepts(const ItemView& item) const;
 };

@@ -73,8 +73,8 @@ void ReadReportItem(void* handle, int32_t i, uint32_t moduleType, const ItemSele
     if (const void* time = GetReportItemMsgTime(handle, i)) {
         std::memcpy(&item.time, time, sizeof item.time);
     }
-    item.identity = IdentifyPacket(BlockBytes(GetReportItemBinaryToZelFilter(handle, i)),
-                                   item.msgCode, moduleType);
+    item.frame = BlockBytes(GetReportItemBinaryToZelFilter(handle, i));
+    item.identity = IdentifyPacket(item.frame, item.msgCode, moduleType);
     ReadScalarList(handle, i, false, item.currentParams);
     if (selection.structs) {
         ReadStructList(handle, i, false, item.currentStructs);
@@ -96,6 +96,8 @@ void ReadReportItem(void* handle, int32_t i, uint32_t moduleType, const ItemSele
         const void* block = GetReportItemOutFileBinary(handle, &status, i);
         if (status == 1) item.outFile = BlockBytes(block);
     }
+    item.payload =
+        selection.payload ? BlockBytes(GetReportItemBinary(handle, i)) : std::span<const uint8_t>();
     item.compact = selection.compact ? BlockBytes(GetReportItemBinaryToZelSimple(handle, i))
                                      : std::span<const uint8_t>();
 }

@@ -35,6 +35,8 @@ struct ItemView {
     std::span<const uint8_t> dtlog;
     std::span<const uint8_t> outFile;
     std::span<const uint8_t> compact;  // the Zel simple block
+    std::span<const uint8_t> frame;    // the frame as received (Zel filter block), always read
+    std::span<const uint8_t> payload;  // the log record after its header, when selected
     // An item the host loop made at the end of the input to obtain the last packet's DTLog
     // text: only `dtlog` is real (decoder_session.h).
     bool dtlogOnly = false;
@@ -48,6 +50,7 @@ struct ItemSelection {
     bool dtlog = false;
     bool outFile = false;
     bool compact = false;
+    bool payload = false;
 };
 
 // The bytes of a block (u32 length, then the bytes) at `block`; empty for null. The length

@@ -9,7 +9,9 @@
 #include <optional>
 #include <ostream>
 #include <set>
+#include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 

@@ -382,18 +382,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (options.outputPath == "-") options.outputPath.clear();  // standard output
     std::string ignored;
     if (!logCodes.empty()) options.filter.logCodes = *ParseLogCodes(logCodes, ignored);
-    if (!params.empty()) {
-        options.filter.params = *ParseParamNames(params, ignored);
-        // A CSV view shows its structured parameter in JSONL.
-        for (const std::string& name : options.filter.params) {
-            if (const ParamInfo* info = FindParamByName(name)) {
-                options.filter.paramIds.push_back(info->id);
-            }
-            for (const ViewInfo& view : ScalarViews()) {
-                if (view.name == name) options.filter.paramIds.push_back(view.source);
-            }
-        }
-    }
+    if (!params.empty()) options.filter.SelectParams(*ParseParamNames(params, ignored));
     if (app.count("--list-params") > 0) {
         options.listParams = listParams == "json" ? CatalogueFormat::kJson : CatalogueFormat::kCsv;
     }
