@@ -35,7 +35,8 @@ def path_of(name, tmp_path):
 @pytest.mark.parametrize("name", ("sample", "random") + CAPTURE_NAMES)
 def test_item_counts_equal_the_cli(name, tmp_path):
     path = path_of(name, tmp_path)
-    expected = int(re.search(rb"report items +(\d+)", cli("--format", "summary", path))[1])
+    summary = cli("--format", "summary", path, status=4 if name == "random" else 0)
+    expected = int(re.search(rb"report items +(\d+)", summary)[1])
     assert sum(1 for _ in tessavo.decode_file(path)) == expected
     assert name != "random" or expected == 0
 
