@@ -117,7 +117,7 @@ fuzz-build:
 	WITH_CLANG=1 scripts/install-deps.sh
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DTESSAVO_FUZZ=ON -DTESSAVO_SANITIZE=ON -DTESSAVO_WERROR=OFF -DTESSAVO_BUILD_TESTS=OFF \
-		-DTESSAVO_BUILD_TOOLS=ON -DTESSAVO_BUILD_PYTHON=OFF
+		-DTESSAVO_BUILD_TOOLS=OFF
 	cmake --build build-fuzz -j $(JOBS) $(addprefix --target tessavo_fuzz_,$(FUZZ_TARGETS))
 
 # CI: every target for its share of FUZZ_SECONDS; any finding (crash, sanitizer report, oracle

@@ -89,7 +89,7 @@ void WriteFuzzInput(const CostInput& row) {
     // Control bytes: no switches, module 0xB101 through DecodeMsgProc_NoDynamic, 2 KB pieces.
     Bytes bytes = {0x00, 0x04, 0xFF};
     bytes.insert(bytes.end(), in.stream.begin(), in.stream.end());
-    std::ofstream out(fs::path(dir) / ("cost_" + in.Name()), std::ios::binary);
+    std::ofstream out(fs::path(dir) / ("worst_" + in.Name()), std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
 }

@@ -1,6 +1,7 @@
-// Writes the seed corpus of the decode fuzzer: one framed stream per routed log code and per
+// Writes the seed corpus of the decode fuzzers: framed streams for every routed log code and per
 // command response, built with the tests' packet builder, behind the three control bytes the
 // fuzzer reads (switches, mode, chunk size).
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +9,7 @@
 
 #include "dispatch/command_decoders.h"
 #include "dispatch/log_routes.h"
+#include "support/cost_inputs.h"
 #include "support/packet_builder.h"
 
 using tessavo::test::Bytes;
@@ -29,11 +31,12 @@ Bytes Payload(uint32_t seed, size_t n) {
     return out;
 }
 
-void Write(const std::filesystem::path& dir, const std::string& name, const Bytes& stream) {
+void Write(const std::filesystem::path& dir, const std::string& name, const Bytes& stream,
+           size_t variants = 3) {
     // Three variants of control bytes: plain, re-encoding with OutFile and DTLog through the
     // unconsumed-count entry, one frame per call.
     const Bytes controls[] = {{0x00, 0x00, 0xFF}, {0x19, 0x04, 0x03}, {0x00, 0x08, 0xFF}};
-    for (size_t v = 0; v < std::size(controls); ++v) {
+    for (size_t v = 0; v < std::min(variants, std::size(controls)); ++v) {
         std::ofstream out(dir / (name + "_" + std::to_string(v)), std::ios::binary);
         const Bytes all = Concat({controls[v], stream});
         out.write(reinterpret_cast<const char*>(all.data()),
@@ -61,6 +64,21 @@ int main(int argc, char** argv) {
                                                      800 + size))});
         }
         Write(dir, name, stream);
+    }
+    // Version bytes 0, 1 and 2 before pseudo-random payloads, in either carrier mode (the
+    // cost inputs' streams, a few packets each), so that version- and mode-gated parsers run.
+    for (uint16_t code : tessavo::test::DecodedLogCodes()) {
+        for (bool multiCarrier : {false, true}) {
+            for (uint8_t version : {0, 1, 2}) {
+                Bytes payload = Payload(code * 7u + version, 96);
+                payload[0] = version;
+                char name[32];
+                std::snprintf(name, sizeof name, "log_%04x_%s_v%u", code,
+                              multiCarrier ? "mc" : "sc", version);
+                Write(dir, name,
+                      tessavo::test::BuildCostInput(code, payload, multiCarrier, 512).stream, 1);
+            }
+        }
     }
     for (uint8_t command : tessavo::kRoutedCommands) {
         char name[16];
