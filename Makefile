@@ -159,7 +159,7 @@ fuzz-coverage: deps
 			$(subst build-fuzz/,$(FUZZ_COV)/,$(call fuzz_inputs,$$t)) > /dev/null || exit 1; \
 	done
 	@for d in src/api src/bits src/common src/decoders src/dispatch src/dtlog src/framing \
-		src/params tools/tessavo-decode; do \
+		src/params tools/common; do \
 		printf '%-22s ' $$d/; \
 		gcovr -r . --object-directory $(FUZZ_COV) --filter $$d/ --txt $(FUZZ_COV)/summary.txt \
 			--print-summary | grep '^lines:'; \
