@@ -22,7 +22,11 @@ constexpr uint64_t kEndMs = 320000;  // past the last EV-DO record at 319 s
 std::string UtcText(int64_t seconds) {
     const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm parts{};
+#if defined(_WIN32)
+    gmtime_s(&parts, &t);
+#else
     gmtime_r(&t, &parts);
+#endif
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
     return text;

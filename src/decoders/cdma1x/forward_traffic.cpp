@@ -25,8 +25,12 @@ constexpr StructParamRef kReverseAssignment = StructParam(0x7F0107F7);
 
 constexpr uint8_t kCallingPartyNumber = 3;
 constexpr int kMaxAssignments = 8;
+// Channels of one configuration: a 3-bit count plus one. A read past the payload repeats the
+// last value read, which may be any byte, so the count is bounded here as well.
+constexpr int kMaxConfigChannels = 8;
 constexpr size_t kForwardFlag = 0;
 constexpr size_t kReverseFlag = 274;
+static_assert(2 + 4 * kMaxConfigChannels == 34 && 2 + 34 * kMaxAssignments == kReverseFlag);
 
 // The (pilots, flagged) table has no kind for the pair.
 constexpr int32_t kNoKind = -9999;
@@ -356,7 +360,7 @@ void ParseSupplementalChannelAssignment(PacketView packet, SupplementalChannelRe
         f.Msb<uint8_t>(1);
         f.Msb<uint8_t>(4);
         f.Msb(b[base], 4);
-        const int channels = f.Msb<uint8_t>(3) + 1;
+        const int channels = std::min(f.Msb<uint8_t>(3) + 1, kMaxConfigChannels);
         b[base + 1] = static_cast<uint8_t>(channels);
         for (int j = 0; j < channels; ++j) {
             const size_t at = base + 2 + 4 * static_cast<size_t>(j);
