@@ -12,8 +12,6 @@
 namespace tessavo::cli {
 namespace {
 
-constexpr size_t kOutputStep = 256 * 1024;
-
 constexpr std::array<uint8_t, 2> kGzipMagic = {0x1F, 0x8B};
 constexpr std::array<uint8_t, 4> kZstdMagic = {0x28, 0xB5, 0x2F, 0xFD};
 constexpr std::array<uint8_t, 6> kXzMagic = {0xFD, 0x37, 0x7A, 0x58, 0x5A, 0x00};
@@ -23,6 +21,9 @@ bool StartsWith(std::span<const uint8_t> head, const std::array<uint8_t, N>& mag
     return head.size() >= N && std::equal(magic.begin(), magic.end(), head.begin());
 }
 
+#if defined(TESSAVO_HAVE_COMPRESSION)
+constexpr size_t kOutputStep = 256 * 1024;
+
 // Room for `step` more bytes at the end of `out`; returns where they start.
 uint8_t* Grow(std::vector<uint8_t>& out, size_t& used, size_t step = kOutputStep) {
     used = out.size();
@@ -30,7 +31,6 @@ uint8_t* Grow(std::vector<uint8_t>& out, size_t& used, size_t step = kOutputStep
     return out.data() + used;
 }
 
-#if defined(TESSAVO_HAVE_COMPRESSION)
 class GzipDecompressor : public Decompressor {
   public:
     GzipDecompressor() { ok_ = inflateInit2(&stream_, 15 + 16) == Z_OK; }
