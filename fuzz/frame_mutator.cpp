@@ -23,16 +23,6 @@ using test::Bytes;
 constexpr size_t kOuterLengthAt = 2, kRecordLengthAt = 4, kStampAt = 8;
 constexpr uint64_t kTicksPerSecond = 800;  // 1.25 ms units
 
-bool IsLog(const Bytes& p) {
-    return p.size() >= kLogHeader && p[0] == kLogCommand;
-}
-
-void PutU16At(Bytes& p, size_t at, uint16_t v) {
-    if (p.size() < at + 2) return;
-    p[at] = static_cast<uint8_t>(v);
-    p[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
 // Both length fields as the payload says.
 void FixLengths(Bytes& p) {
     const auto length = static_cast<uint16_t>(p.size() - 4);
