@@ -130,9 +130,7 @@ int NearestInt(double x) {
     return static_cast<int>(x < 0.0 ? x - 0.5 : x + 0.5);
 }
 
-}  // namespace
-
-double Log10(double x) {
+double ComputeLog10(double x) {
     if (x != x || x < 0.0) return std::numeric_limits<double>::quiet_NaN();
     if (x == 0.0) return -std::numeric_limits<double>::infinity();
     if (x == std::numeric_limits<double>::infinity()) return x;
@@ -160,7 +158,7 @@ double Log10(double x) {
     return r.hi + r.lo;
 }
 
-double Exp10(double y) {
+double ComputeExp10(double y) {
     if (y != y) return y;
     if (y > 308.5) return std::numeric_limits<double>::infinity();
     if (y < -324.0) return 0.0;
@@ -171,6 +169,37 @@ double Exp10(double y) {
     const Dd r = Add(t, Neg(Mul({static_cast<double>(k), 0.0}, kLn2)));
     const Dd e = Horner(kExpCoefficients, r);
     return Scale(e.hi + e.lo, k);
+}
+
+// Decoders take these of few distinct arguments, again and again (a byte's level in dB, the
+// entries of one table): each thread keeps recent results by argument, and a hit costs a hash
+// and a compare instead of the series. The results are the computed ones, bit for bit.
+template <double (*Compute)(double)>
+double Remembered(double x) {
+    if (x != x) return Compute(x);
+    struct Entry {
+        uint64_t key;  // the argument's bits, flipped by kEmpty so that a zeroed entry is unused
+        double value;
+    };
+    // A NaN's bits: no argument that reaches the table has them.
+    constexpr uint64_t kEmpty = 0x7FF8'0000'DEAD'0001ull;
+    constexpr int kEntryBits = 10;
+    thread_local std::array<Entry, size_t{1} << kEntryBits> memo{};
+    const auto bits = std::bit_cast<uint64_t>(x);
+    Entry& e = memo[(bits * 0x9E37'79B9'7F4A'7C15ull) >> (64 - kEntryBits)];
+    if ((e.key ^ kEmpty) == bits) return e.value;
+    e = {bits ^ kEmpty, Compute(x)};
+    return e.value;
+}
+
+}  // namespace
+
+double Log10(double x) {
+    return Remembered<ComputeLog10>(x);
+}
+
+double Exp10(double y) {
+    return Remembered<ComputeExp10>(y);
 }
 
 }  // namespace tessavo
