@@ -11,6 +11,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -470,6 +471,31 @@ TEST(PortableMath, NearestDoubleTheCLibraryExactPowersAndSpecialValues) {
         EXPECT_TRUE(std::isnan(y) ? std::isnan(Log10(x)) : Log10(x) == y) << x;
     for (const auto& [x, y] : exps)
         EXPECT_TRUE(std::isnan(y) ? std::isnan(Exp10(x)) : Exp10(x) == y) << x;
+}
+
+// Results are remembered per argument: a repeat, after thousands of other arguments have
+// shared the table's entries, gives the same bits as the first call; so does another thread.
+TEST(PortableMath, RepeatsGiveTheFirstResult) {
+    std::vector<double> args;
+    for (int v = -3000; v <= 3000; ++v) args.push_back(v / 10.0);
+    for (int n = 1; n <= 5000; ++n) args.push_back(n / 512.0);
+    args.push_back(0.0);
+    args.push_back(-0.0);
+    std::vector<std::pair<double, double>> first;
+    for (double x : args) first.emplace_back(Log10(x), Exp10(x));
+    const auto sameBits = [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    const auto check = [&] {
+        int wrong = 0;
+        for (size_t i = args.size(); i-- > 0;) {
+            wrong += !sameBits(Log10(args[i]), first[i].first);
+            wrong += !sameBits(Exp10(args[i]), first[i].second);
+        }
+        return wrong;
+    };
+    EXPECT_EQ(check(), 0);
+    int otherThread = -1;
+    std::thread([&] { otherThread = check(); }).join();
+    EXPECT_EQ(otherThread, 0);
 }
 
 }  // namespace
