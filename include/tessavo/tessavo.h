@@ -71,7 +71,8 @@
  * appended. On Linux an object also holds 300 memory mappings (the system's limit on
  * mappings per process is usually 65,530). On top of that, DecodeMsgProc keeps at most
  * 16 MiB of input the ring could not take (its growable buffer may reserve up to twice
- * that). Nothing is allocated per packet.
+ * that). Nothing is allocated per packet. Each thread that decodes also keeps 32 KB of
+ * recent logarithm results, shared by the objects it runs.
  *
  * MESSAGES
  *
