@@ -1,6 +1,7 @@
 #include "params/param_lists.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace tessavo {
@@ -37,7 +38,7 @@ constexpr int CountIds(const IdSpan* spans, size_t n) {
 static_assert(CountIds(kGroupD, std::size(kGroupD)) == 131);
 
 template <size_t N>
-bool InGroup(const IdSpan (&spans)[N], uint32_t id) {
+constexpr bool InGroup(const IdSpan (&spans)[N], uint32_t id) {
     for (const IdSpan& s : spans) {
         if (s.first <= id && id <= s.last) return true;
     }
@@ -66,13 +67,25 @@ void MarkLists(ParamStore& ctx) {
     ctx.Mark(item.inhStructList, sizeof item.inhStructList[0] * item.inhStructCount);
 }
 
-template <size_t N>
-void ClearGroup(ParamStore& ctx, const IdSpan (&spans)[N]) {
+// The clearing groups each slot belongs to, one bit per group, so that a clear walks the
+// touched records without looking their IDs up.
+enum GroupBit : uint8_t { kInGroupA = 1, kInGroupB = 2, kInGroupC = 4, kInGroupD = 8 };
+constexpr auto kSlotGroups = [] {
+    std::array<uint8_t, kParamCount> groups{};
+    for (int slot = 0; slot < kParamCount; ++slot) {
+        const uint32_t id = ParamIdOfSlot(slot);
+        groups[static_cast<size_t>(slot)] = static_cast<uint8_t>(
+            (InGroup(kGroupA, id) ? kInGroupA : 0) | (InGroup(kGroupB, id) ? kInGroupB : 0) |
+            (InGroup(kGroupC, id) ? kInGroupC : 0) | (InGroup(kGroupD, id) ? kInGroupD : 0));
+    }
+    return groups;
+}();
+
+void ClearGroup(ParamStore& ctx, GroupBit group) {
     for (int i = 0; i < ctx.touchedParamCount; ++i) {
-        DecodeParam& p = ctx.item.ParamAt(ctx.touchedParams[static_cast<size_t>(i)]);
-        if (InGroup(spans,
-                    ParamIdOfSlot(ctx.touchedParams[static_cast<size_t>(i)] / kParamRecordSize))) {
-            ClearIfValid(ctx, p);
+        const uint16_t offset = ctx.touchedParams[static_cast<size_t>(i)];
+        if ((kSlotGroups[offset / kParamRecordSize] & group) != 0) {
+            ClearIfValid(ctx, ctx.item.ParamAt(offset));
         }
     }
 }
@@ -266,21 +279,21 @@ void ClearParam(ParamStore& ctx, uint16_t offset) {
 }
 
 void ClearParamGroupA(ParamStore& ctx) {
-    ClearGroup(ctx, kGroupA);
+    ClearGroup(ctx, kInGroupA);
 }
 
 void ClearParamGroupC(ParamStore& ctx) {
-    if (ctx.lastValue018309 == 0) ClearGroup(ctx, kGroupC);
+    if (ctx.lastValue018309 == 0) ClearGroup(ctx, kInGroupC);
 }
 
 void ClearParamGroupB(ParamStore& ctx) {
     ClearParamGroupC(ctx);
-    ClearGroup(ctx, kGroupB);
+    ClearGroup(ctx, kInGroupB);
 }
 
 void ClearParamGroupD(ParamStore& ctx) {
     ClearParamGroupC(ctx);
-    ClearGroup(ctx, kGroupD);
+    ClearGroup(ctx, kInGroupD);
 }
 
 void PublishModeParams(ParamStore& ctx, int selector, uint16_t& runCount) {
