@@ -78,6 +78,28 @@ def event_kinds():
     return [] if _analysis is None else _analysis.event_kinds()
 
 
+def map_values():
+    """(values on each map point, values whose fresh value makes a point), as
+    tessavo-decode --format geojson writes them."""
+    return ((), ()) if _analysis is None else tuple(map(tuple, _analysis.map_values()))
+
+
+def max_fix_gap_seconds():
+    """No position is interpolated across a longer gap between two fixes."""
+    return None if _analysis is None else _analysis.MAX_FIX_GAP_SECONDS
+
+
+def capture_fixes(source, module="B101"):
+    """The capture's own position fixes: a DataFrame of time (UTC), latitude, longitude in
+    time order, as tessavo.positions.read_track gives a GPS track."""
+    import pandas as pd
+
+    paths, module_type = _arguments(source, module)
+    times, latitudes, longitudes = _analysis.fixes(paths, module_type)
+    return pd.DataFrame({"time": pd.to_datetime(times, unit="us", utc=True),
+                         "latitude": latitudes, "longitude": longitudes})
+
+
 def ecio_bins():
     """(upper dB, name, KML colour aabbggrr) of the best Ec/Io bins of the map outputs."""
     return [] if _analysis is None else _analysis.ecio_bins()

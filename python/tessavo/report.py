@@ -192,8 +192,7 @@ def capture_section(path, module="B101", track=None, **options):
 
 
 def _route(path, track, module, colours):
-    if track is None:
-        return ""
+    """The route from `track`, or from the capture's own position fixes without one."""
     from .positions import located_points
 
     points, located = located_points(path, track, module)
@@ -233,7 +232,7 @@ def _campaign(sections):
 
 def build(captures, title=None, module="B101", track=None, **options):
     """The report's HTML text for one or several captures; `track` a GPX or NMEA file whose
-    positions draw the route."""
+    positions draw the route (without one, each capture's own position fixes do)."""
     import jinja2
 
     from .positions import read_track
@@ -253,7 +252,8 @@ def main(argv=None):
     parser.add_argument("-o", "--output", default="report.html", help="HTML file to write")
     parser.add_argument("--title", help="title of the page")
     parser.add_argument("--module", default="B101", help="module type (default B101)")
-    parser.add_argument("--track", help="GPS track (GPX 1.1 or NMEA 0183) to draw the route")
+    parser.add_argument("--track", help="GPS track (GPX 1.1 or NMEA 0183) to draw the route "
+                        "instead of the captures' own position fixes")
     args = parser.parse_args(argv)
     try:
         html = build(args.captures, title=args.title, module=args.module, track=args.track)
