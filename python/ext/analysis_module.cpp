@@ -91,6 +91,12 @@ py::dict KpisToPython(const KpiReport& report) {
         pns.append(py::make_tuple(pn.pn, pn.bestSeconds, pn.meanEcio, pn.reports));
     }
     kpis["pns"] = pns;
+    py::list sectors;
+    for (const DoSectorRow& sector : report.doSectors) {
+        sectors.append(py::make_tuple(sector.pn, sector.servingSeconds, sector.meanSinr,
+                                      sector.sinrReports, sector.meanDrcKbps, sector.drcReports));
+    }
+    kpis["do_sectors"] = sectors;
     return kpis;
 }
 
@@ -133,6 +139,7 @@ py::tuple Analyse(const std::vector<std::string>& paths, uint32_t moduleType,
     const KpiOptions options = OptionsFrom(given);
     std::vector<EventRow> events;
     KpiReport report;
+    uint64_t items = 0;
     std::string error;
     {
         py::gil_scoped_release release;
@@ -143,7 +150,10 @@ py::tuple Analyse(const std::vector<std::string>& paths, uint32_t moduleType,
                               std::string(TechnologyName(info.technology)),
                               std::string(info.name), event.details, event.item});
         });
-        error = DecodeFiles(paths, moduleType, [&](const ItemView& item) { analysis.Consume(item); });
+        error = DecodeFiles(paths, moduleType, [&](const ItemView& item) {
+            ++items;
+            analysis.Consume(item);
+        });
         report = analysis.Finish();
     }
     if (!error.empty()) throw py::value_error(error);
@@ -151,7 +161,9 @@ py::tuple Analyse(const std::vector<std::string>& paths, uint32_t moduleType,
     for (const EventRow& e : events) {
         eventRows.append(py::make_tuple(e.utcMicroseconds, e.technology, e.event, e.details, e.item));
     }
-    return py::make_tuple(eventRows, KpisToPython(report));
+    py::dict kpis = KpisToPython(report);
+    kpis["items"] = items;
+    return py::make_tuple(eventRows, kpis);
 }
 
 // The values of scalar parameters over time as the state view shows them: a point at every
@@ -266,8 +278,9 @@ PYBIND11_MODULE(_analysis, m) {
     m.def("analyse", &tessavo::cli::Analyse, py::arg("paths"), py::arg("module"),
           py::arg("options"),
           "Decodes the captures as one stream; returns (events, kpis): events as (UTC microseconds, "
-          "technology, event, details, item) tuples, kpis as a dict of values, event_counts, "
-          "distributions and pns.");
+          "technology, event, details, item) tuples, kpis as a dict of items (the count decoded), values, "
+          "event_counts, "
+          "distributions, pns and do_sectors.");
     m.def("series", &tessavo::cli::Series, py::arg("paths"), py::arg("module"), py::arg("names"),
           "{name: (UTC microseconds, values)}: each fresh value, and NaN where it stops being "
           "valid.");

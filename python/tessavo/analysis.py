@@ -68,8 +68,9 @@ def events(source, module="B101", **options):
 
 
 def kpis(source, module="B101", **options):
-    """KPIs: {"values": {name: value}, "units": {name: unit}, "event_counts": {event: n},
-    "distributions": DataFrame (one row per value, with its CDF), "pns": DataFrame}."""
+    """KPIs: {"items": items decoded, "values": {name: value}, "units": {name: unit}, "event_counts": {event: n},
+    "distributions": DataFrame (one row per value, with its CDF), "pns": DataFrame (1x best
+    servers), "do_sectors": DataFrame (EV-DO serving sectors: time, mean SINR and DRC)}."""
     return analyse(source, module, **options)[1]
 
 
@@ -122,8 +123,12 @@ def _kpis_dict(kpis):
                                  columns=["name", "unit", "count", "min", "p5", "median", "mean",
                                           "p95", "max", "cdf"]).set_index("name")
     pns = pd.DataFrame(kpis["pns"], columns=["pn", "best_seconds", "mean_ecio", "reports"])
-    return {"values": values, "units": units, "event_counts": dict(kpis["event_counts"]),
-            "distributions": distributions, "pns": pns}
+    sectors = pd.DataFrame(kpis["do_sectors"],
+                           columns=["pn", "serving_seconds", "mean_sinr", "sinr_reports",
+                                    "mean_drc_kbps", "drc_reports"])
+    return {"items": kpis["items"], "values": values, "units": units,
+            "event_counts": dict(kpis["event_counts"]),
+            "distributions": distributions, "pns": pns, "do_sectors": sectors}
 
 
 def valid_only(frame, source, module="B101"):

@@ -36,6 +36,27 @@ TEST(DriveKpis, SampleCallsAsPlanned) {
     EXPECT_TRUE(std::isnan(kpis.Value("do_connection_success_rate")));  // no attempts
 }
 
+// EV-DO serving sectors of the sample: carrier 0's sector log (0x1295, at 150 ms past each
+// second of the two-carrier mode, 273 to 303 s) names sector 120 until 288.15 s and 240 from
+// then; 240 serves on to the last item at 319.47 s (one carrier, no new sector named, EV-DO
+// never inactive). Each of those logs carries one SINR report (4.9 to 9 dB); no DRC is logged.
+TEST(DriveKpis, SampleEvdoServingSectors) {
+    const cli::KpiReport kpis = Analyse(ReadSample()).kpis;
+    ASSERT_EQ(kpis.doSectors.size(), 2u);
+    const struct { uint32_t pn; double seconds; uint64_t sinrReports; } expected[] = {
+        {120, 288.15 - 273.15, 15}, {240, 319.47 - 288.15, 16}};
+    for (size_t i = 0; i < 2; ++i) {
+        const cli::DoSectorRow& row = kpis.doSectors[i];
+        SCOPED_TRACE(row.pn);
+        EXPECT_EQ(row.pn, expected[i].pn);
+        EXPECT_NEAR(row.servingSeconds, expected[i].seconds, 1e-6);
+        EXPECT_EQ(row.sinrReports, expected[i].sinrReports);
+        EXPECT_TRUE(row.meanSinr >= 4.9 && row.meanSinr <= 9) << row.meanSinr;
+        EXPECT_EQ(row.drcReports, 0u);
+        EXPECT_TRUE(std::isnan(row.meanDrcKbps));
+    }
+}
+
 struct Report {
     uint64_t ms;
     double rxDbm;
