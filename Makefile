@@ -1,5 +1,5 @@
 # Convenience targets; everything is driven by CMake presets.
-.PHONY: all deps build test test-asan coverage bench bench-capture bench-python bench-analysis \
+.PHONY: all deps build test test-asan coverage bench bench-capture bench-python \
 	plot-sample report-sample fuzz fuzz-build fuzz-long fuzz-coverage demo demo-live clean format
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -86,11 +86,6 @@ BENCH_CAPTURE ?= ../shared/captures/sprint_2015.mi2log
 bench-python: build
 	@test -e $(BENCH_CAPTURE) || { echo "make bench-python: $(BENCH_CAPTURE) is missing; give a capture with BENCH_CAPTURE=FILE" >&2; exit 1; }
 	PYTHONPATH=build/python $(PYTHON) python/benchmarks/python_bench.py --capture $(BENCH_CAPTURE)
-
-# Time and peak memory of the events and KPIs (tessavo-decode --format events, and the summary
-# that includes them) on a real capture and on it repeated 10 and 100 times.
-bench-analysis: build
-	scripts/bench-analysis.sh build $(BENCH_CAPTURE)
 
 # Redraws docs/drive_test.png, the README's picture of the bundled sample.
 plot-sample: build
