@@ -122,7 +122,8 @@ void BM_Analysis(benchmark::State& state, int times) {
     std::vector<double> added, ratios;
     int64_t events = 0;
     for (auto _ : state) {
-        tessavo::cli::DriveAnalysis analysis({}, [&](const tessavo::cli::DriveEvent&) { ++events; });
+        tessavo::cli::DriveAnalysis analysis({},
+                                             [&](const tessavo::cli::DriveEvent&) { ++events; });
         const double seconds =
             Session(input, [&](const tessavo::cli::ItemView& item) { analysis.Consume(item); });
         benchmark::DoNotOptimize(analysis.Finish());
@@ -135,7 +136,8 @@ void BM_Analysis(benchmark::State& state, int times) {
         added.push_back((seconds - decodeOnly) / summary.cpuSeconds);
         ratios.push_back(seconds / summary.cpuSeconds);
     }
-    state.counters["events"] = static_cast<double>(events) / static_cast<double>(state.iterations());
+    state.counters["events"] =
+        static_cast<double>(events) / static_cast<double>(state.iterations());
     state.counters["added_x_summary"] = Median(added);
     state.counters["x_summary"] = Median(ratios);
     state.SetBytesProcessed(static_cast<int64_t>(fs::file_size(input)) * state.iterations());

@@ -147,8 +147,8 @@ py::tuple Analyse(const std::vector<std::string>& paths, uint32_t moduleType,
         DriveAnalysis analysis(options, [&](const DriveEvent& event) {
             const EventKindInfo& info = InfoOf(event.kind);
             events.push_back({UtcMicroseconds(clock, event.time),
-                              std::string(TechnologyName(info.technology)),
-                              std::string(info.name), event.details, event.item});
+                              std::string(TechnologyName(info.technology)), std::string(info.name),
+                              event.details, event.item});
         });
         error = DecodeFiles(paths, moduleType, [&](const ItemView& item) {
             ++items;
@@ -277,10 +277,9 @@ PYBIND11_MODULE(_analysis, m) {
     m.doc() = "Drive-test events and KPIs of tessavo-decode (one implementation for both).";
     m.def("analyse", &tessavo::cli::Analyse, py::arg("paths"), py::arg("module"),
           py::arg("options"),
-          "Decodes the captures as one stream; returns (events, kpis): events as (UTC microseconds, "
-          "technology, event, details, item) tuples, kpis as a dict of items (the count decoded), values, "
-          "event_counts, "
-          "distributions, pns and do_sectors.");
+          "Decodes the captures as one stream; returns (events, kpis): events as (UTC "
+          "microseconds, technology, event, details, item) tuples, kpis as a dict of items (the "
+          "count decoded), values, event_counts, distributions, pns and do_sectors.");
     m.def("series", &tessavo::cli::Series, py::arg("paths"), py::arg("module"), py::arg("names"),
           "{name: (UTC microseconds, values)}: each fresh value, and NaN where it stops being "
           "valid.");

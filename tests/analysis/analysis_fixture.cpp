@@ -23,7 +23,8 @@ sample::Bytes Capture(const std::vector<TimedRecord>& records) {
     return bytes;
 }
 
-void Decode(const sample::Bytes& capture, const std::function<void(const cli::ItemView&)>& consume) {
+void Decode(const sample::Bytes& capture,
+            const std::function<void(const cli::ItemView&)>& consume) {
     cli::CliOptions cliOptions;
     cli::DecoderSession session(cliOptions, cli::ItemSelection{}, consume, std::cerr);
     EXPECT_TRUE(session.Open());

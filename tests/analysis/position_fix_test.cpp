@@ -1,5 +1,7 @@
 // The capture's own position fixes: which position records are fixes, and the map placed by
 // them (points waiting for the next fix, none across a gap) or, given, by a GPS track instead.
+#include "position_fix.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +12,6 @@
 #include "analysis_fixture.h"
 #include "log_records.h"
 #include "map_sink.h"
-#include "position_fix.h"
 
 namespace tessavo::test {
 namespace {
@@ -30,7 +31,8 @@ Bytes Position(const std::string& longitude, const std::string& latitude) {
 std::vector<std::optional<cli::GpsFix>> FixesOf(const Bytes& capture) {
     const cli::ItemClock clock;
     std::vector<std::optional<cli::GpsFix>> fixes;
-    Decode(capture, [&](const cli::ItemView& item) { fixes.push_back(cli::CaptureFix(item, clock)); });
+    Decode(capture,
+           [&](const cli::ItemView& item) { fixes.push_back(cli::CaptureFix(item, clock)); });
     return fixes;
 }
 
@@ -114,9 +116,9 @@ TEST(PositionFix, MapPlacedByTheCaptureOrByATrack) {
 
     // A track given replaces the capture's fixes: 50 N 5 E at 1 s, 52 N 7 E at 3 s.
     cli::GpsTrack track;
-    ASSERT_TRUE(track.Parse(
-        "<gpx><trkpt lat=\"50\" lon=\"5\"><time>2024-05-14T01:59:43Z</time></trkpt>"
-        "<trkpt lat=\"52\" lon=\"7\"><time>2024-05-14T01:59:45Z</time></trkpt></gpx>"));
+    ASSERT_TRUE(
+        track.Parse("<gpx><trkpt lat=\"50\" lon=\"5\"><time>2024-05-14T01:59:43Z</time></trkpt>"
+                    "<trkpt lat=\"52\" lon=\"7\"><time>2024-05-14T01:59:45Z</time></trkpt></gpx>"));
     const auto byTrack = MapPoints(records, track);
     ASSERT_EQ(byTrack.size(), 2u);
     EXPECT_NEAR(byTrack[0].first, 6, 1e-9);

@@ -32,9 +32,9 @@ struct Metric {
 constexpr std::array<Metric, 8> kMetrics = {{
     {kBestPilotEcio, "dB", 1, -40, 0, 0.1},
     {kRxPower, "dBm", 1, -130, -20, 0.1},
-    {0x7F010003, "dBm", 1, -60, 30, 0.1},           // tx_power
-    {0x7F010006, "%", 1, 0, 100, 0.1},              // frame_error_share
-    {0x7F018001, "dBm", 1, -130, -20, 0.1},         // do_rx_power0
+    {0x7F010003, "dBm", 1, -60, 30, 0.1},    // tx_power
+    {0x7F010006, "%", 1, 0, 100, 0.1},       // frame_error_share
+    {0x7F018001, "dBm", 1, -130, -20, 0.1},  // do_rx_power0
     {kDoBestSinr, "dB", 1, -20, 30, 0.1},
     {kDoDrcRate, "kbit/s", kBitsPerKbit, 0, 4000, 1},
     {0x7F018102, "kbit/s", kBitsPerKbit, 0, 20000, 1},  // data_fwd_rate
@@ -331,8 +331,7 @@ KpiReport DriveAnalysis::Finish() {
                                     acc.drcReports});
     }
     for (const auto& [pn, acc] : pns_) {
-        report.pns.push_back(
-            {pn, acc.bestSeconds, mean(acc.ecioSum, acc.reports), acc.reports});
+        report.pns.push_back({pn, acc.bestSeconds, mean(acc.ecioSum, acc.reports), acc.reports});
     }
     return report;
 }

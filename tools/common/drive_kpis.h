@@ -1,7 +1,8 @@
 // Drive-test KPIs over a capture: call and connection success, drops, handoffs, time in each
 // state, distributions of the main radio values, pilot pollution, weak coverage, the 1x
-// pilots that served best and the EV-DO sectors that served. Computed in one pass beside the event rules (drive_events.h), in
-// memory that does not grow with the capture (histograms, one row per pilot PN).
+// pilots that served best and the EV-DO sectors that served. Computed in one pass beside the
+// event rules (drive_events.h), in memory that does not grow with the capture (histograms,
+// one row per pilot PN or sector).
 #pragma once
 
 #include <array>
@@ -54,9 +55,9 @@ struct PnRow {
 struct DoSectorRow {
     uint32_t pn = 0;
     double servingSeconds = 0;
-    double meanSinr = 0;       // dB, of the best SINR reports while it served; NaN without
+    double meanSinr = 0;  // dB, of the best SINR reports while it served; NaN without
     uint64_t sinrReports = 0;
-    double meanDrcKbps = 0;    // kbit/s, of the DRC rate reports while it served; NaN without
+    double meanDrcKbps = 0;  // kbit/s, of the DRC rate reports while it served; NaN without
     uint64_t drcReports = 0;
 };
 
@@ -64,8 +65,8 @@ struct KpiReport {
     std::array<uint64_t, kEventKindCount> eventCounts{};
     std::vector<KpiValue> values;
     std::vector<Distribution> distributions;
-    std::vector<PnRow> pns;               // by PN
-    std::vector<DoSectorRow> doSectors;   // by PN
+    std::vector<PnRow> pns;              // by PN
+    std::vector<DoSectorRow> doSectors;  // by PN
 
     // NaN when `name` is not a KPI.
     double Value(std::string_view name) const;

@@ -36,7 +36,8 @@ class GpsTrack {
     // Keeps the time order; a second fix at a time already held is left out, as Parse does.
     void Add(const GpsFix& fix);
 
-    std::optional<Position> Locate(int64_t utcMicroseconds, double maxGapSeconds = kMaxFixGapSeconds) const;
+    std::optional<Position> Locate(int64_t utcMicroseconds,
+                                   double maxGapSeconds = kMaxFixGapSeconds) const;
     const std::vector<GpsFix>& Fixes() const { return fixes_; }
 
   private:

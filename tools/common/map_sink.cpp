@@ -143,8 +143,8 @@ void MapSink::WritePoint(const Position& at, const Point& point) {
                                          {"time", clock_.Format(point.time)}};
     for (size_t i = 0; i < ShownParams().size(); ++i) {
         const std::string name(ShownParams()[i].name);
-        properties[name] = point.values[i] ? nlohmann::ordered_json(*point.values[i])
-                                           : nlohmann::ordered_json();
+        properties[name] =
+            point.values[i] ? nlohmann::ordered_json(*point.values[i]) : nlohmann::ordered_json();
     }
     Feature(at, properties.dump());
 }
@@ -161,8 +161,9 @@ void MapSink::FlushPoint() {
     // Fixes come in time order with the items: the next one is later than this point, so a
     // point further than the fix gap from the last fix (or before the first) gets none, nor
     // do those waiting before it.
-    const bool reachable = !fixes.empty() && static_cast<double>(point.utc - fixes.back().utcMicroseconds) <=
-                                                 kMaxFixGapSeconds * 1e6;
+    const bool reachable =
+        !fixes.empty() &&
+        static_cast<double>(point.utc - fixes.back().utcMicroseconds) <= kMaxFixGapSeconds * 1e6;
     if (!reachable) {
         waiting_.clear();
         return;

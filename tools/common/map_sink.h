@@ -67,7 +67,7 @@ class MapSink : public ItemSink {
     std::ostream& out_;
     const ItemClock& clock_;
     GpsTrack track_;
-    bool captureFixes_;         // the track grows from the capture's fixes
+    bool captureFixes_;          // the track grows from the capture's fixes
     std::deque<Point> waiting_;  // points for which no fix at or after their time came yet
     MapFormat format_;
     DriveAnalysis analysis_;

@@ -255,8 +255,7 @@ void SummarySink::Finish(const RunStats& stats) {
     if (kpis.doSectors.empty()) out_ << "  none\n";
     for (const DoSectorRow& sector : kpis.doSectors) {
         out_ << "  PN " << sector.pn << ": " << Number(sector.servingSeconds) << " s, "
-             << measured(sector.meanSinr) << " dB, " << measured(sector.meanDrcKbps)
-             << " kbit/s\n";
+             << measured(sector.meanSinr) << " dB, " << measured(sector.meanDrcKbps) << " kbit/s\n";
     }
     WriteNotReported(stats);
 

@@ -49,8 +49,8 @@ std::string DriveTrackGpx() {
         char point[160];
         const RoadPoint at = RoadPointAt(ms);
         std::snprintf(point, sizeof point,
-                      "    <trkpt lat=\"%.7f\" lon=\"%.7f\"><time>%s</time></trkpt>\n",
-                      at.latitude, at.longitude, UtcText(kStartUtc + static_cast<int64_t>(ms / 1000)).c_str());
+                      "    <trkpt lat=\"%.7f\" lon=\"%.7f\"><time>%s</time></trkpt>\n", at.latitude,
+                      at.longitude, UtcText(kStartUtc + static_cast<int64_t>(ms / 1000)).c_str());
         gpx += point;
     }
     gpx += "  </trkseg></trk>\n</gpx>\n";

@@ -316,8 +316,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         ->check(CLI::IsMember({"wide", "long"}))
         ->capture_default_str();
     app.add_option("--track", options.trackPath,
-                   "GPS track (GPX 1.1 or NMEA 0183 RMC/GGA) placing --format geojson or kml on a map, "
-                   "instead of the capture's own position fixes")
+                   "GPS track (GPX 1.1, NMEA 0183 RMC/GGA) placing --format geojson or kml on a "
+                   "map instead of the capture's own position fixes")
         ->type_name("FILE");
     std::string carryForward = "valid";
     app.add_option("--carry-forward", carryForward,
@@ -370,8 +370,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     const bool map = options.format == OutputFormat::kGeoJson || options.format == OutputFormat::kKml;
     if (!map && !options.trackPath.empty()) {
         result.exitCode = 2;
-        result.message = "tessavo-decode: --track FILE goes with --format geojson or kml\n"
-                         "Run 'tessavo-decode --help' for the options.\n";
+        result.message =
+            "tessavo-decode: --track FILE goes with --format geojson or kml\n"
+            "Run 'tessavo-decode --help' for the options.\n";
         return result;
     }
     options.moduleType = *ParseModuleType(module);
