@@ -1,5 +1,5 @@
 # Convenience targets; everything is driven by CMake presets.
-.PHONY: all deps build test test-asan coverage bench bench-capture bench-python bench-analysis \
+.PHONY: all deps build test test-asan coverage bench bench-capture bench-python \
 	plot-sample report-sample fuzz fuzz-build fuzz-long fuzz-coverage demo demo-live clean format
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -14,8 +14,8 @@ build: deps
 	cmake --build --preset default -j $(JOBS)
 
 # Builds the library and tessavo-decode (not the tests), then decodes the bundled sample: the
-# summary on the terminal, every item as JSON lines and the handset state over time as CSV
-# under build/demo/. Times are UTC whatever TZ is (--tz ZONE prints local times).
+# summary on the terminal, every item as JSON lines, the handset state over time as CSV and
+# the drive on a map as GeoJSON (placed by the capture's position fixes) under build/demo/. Times are UTC whatever TZ is (--tz ZONE prints local times).
 DEMO_SAMPLE ?= samples/drive_test.bin
 
 demo: deps
@@ -24,8 +24,9 @@ demo: deps
 	mkdir -p build/demo
 	build/tools/tessavo-decode -q --format jsonl -o build/demo/items.jsonl $(DEMO_SAMPLE)
 	build/tools/tessavo-decode -q --format csv -o build/demo/state.csv $(DEMO_SAMPLE)
+	build/tools/tessavo-decode -q --format geojson -o build/demo/drive.geojson $(DEMO_SAMPLE)
 	build/tools/tessavo-decode -q --format summary $(DEMO_SAMPLE)
-	@echo "Wrote build/demo/items.jsonl and build/demo/state.csv"
+	@echo "Wrote build/demo/items.jsonl, build/demo/state.csv and build/demo/drive.geojson (a map)"
 
 # Live capture without a handset: the simulator replays the sample at 10x its pace on a
 # pseudo-terminal, tessavo-capture shows the live view for 20 s and records it under
@@ -86,11 +87,6 @@ bench-python: build
 	@test -e $(BENCH_CAPTURE) || { echo "make bench-python: $(BENCH_CAPTURE) is missing; give a capture with BENCH_CAPTURE=FILE" >&2; exit 1; }
 	PYTHONPATH=build/python $(PYTHON) python/benchmarks/python_bench.py --capture $(BENCH_CAPTURE)
 
-# Time and peak memory of the events and KPIs (tessavo-decode --format events, and the summary
-# that includes them) on a real capture and on it repeated 10 and 100 times.
-bench-analysis: build
-	scripts/bench-analysis.sh build $(BENCH_CAPTURE)
-
 # Redraws docs/drive_test.png, the README's picture of the bundled sample.
 plot-sample: build
 	PYTHONPATH=build/python $(PYTHON) -m tessavo.plot samples/drive_test.bin \
@@ -101,7 +97,7 @@ plot-sample: build
 # screenshot in build/report-sample.png.
 report-sample: build
 	PYTHONPATH=build/python $(PYTHON) -m tessavo.report samples/drive_test.bin \
-		--track samples/drive_test.gpx -o build/report-sample.html
+		-o build/report-sample.html
 	scripts/run-pytest.sh $(PYTHON) build python/tests/test_report_browser.py -rs
 
 # Fuzzing (clang, libFuzzer, AddressSanitizer and UBSan). Each target starts from its kept,

@@ -20,6 +20,7 @@
 #include "map_sink.h"
 #include "param_catalogue.h"
 #include "param_validity.h"
+#include "position_fix.h"
 
 namespace py = pybind11;
 
@@ -90,6 +91,12 @@ py::dict KpisToPython(const KpiReport& report) {
         pns.append(py::make_tuple(pn.pn, pn.bestSeconds, pn.meanEcio, pn.reports));
     }
     kpis["pns"] = pns;
+    py::list sectors;
+    for (const DoSectorRow& sector : report.doSectors) {
+        sectors.append(py::make_tuple(sector.pn, sector.servingSeconds, sector.meanSinr,
+                                      sector.sinrReports, sector.meanDrcKbps, sector.drcReports));
+    }
+    kpis["do_sectors"] = sectors;
     return kpis;
 }
 
@@ -112,33 +119,41 @@ std::string FeedFiles(const std::vector<std::string>& paths, DecoderSession& ses
     return {};
 }
 
+// Decodes the captures in order as one stream, each item to `consume`; the error text, empty
+// if none.
+std::string DecodeFiles(const std::vector<std::string>& paths, uint32_t moduleType,
+                        DecoderSession::ItemCallback consume) {
+    CliOptions cliOptions;
+    cliOptions.moduleType = moduleType;
+    std::ostringstream messages;
+    DecoderSession session(cliOptions, ItemSelection{}, std::move(consume), messages);
+    if (!session.Open()) return "cannot create a decoder object: " + messages.str();
+    std::string error = FeedFiles(paths, session);
+    if (error.empty()) session.Finish();
+    return error;
+}
+
 // Decodes the captures in order as one stream; returns (events, kpis).
 py::tuple Analyse(const std::vector<std::string>& paths, uint32_t moduleType,
                   const py::dict& given) {
     const KpiOptions options = OptionsFrom(given);
-    CliOptions cliOptions;
-    cliOptions.moduleType = moduleType;
     std::vector<EventRow> events;
     KpiReport report;
-    std::ostringstream messages;
+    uint64_t items = 0;
     std::string error;
     {
         py::gil_scoped_release release;
         const ItemClock clock;
         DriveAnalysis analysis(options, [&](const DriveEvent& event) {
             const EventKindInfo& info = InfoOf(event.kind);
-            const UtcInstant utc = clock.ToUtc(event.time);
-            events.push_back({utc.seconds * 1000000 + utc.microseconds,
-                              std::string(TechnologyName(info.technology)),
-                              std::string(info.name), event.details, event.item});
+            events.push_back({UtcMicroseconds(clock, event.time),
+                              std::string(TechnologyName(info.technology)), std::string(info.name),
+                              event.details, event.item});
         });
-        DecoderSession session(
-            cliOptions, ItemSelection{}, [&](const ItemView& item) { analysis.Consume(item); },
-            messages);
-        if (!session.Open()) {
-            error = "cannot create a decoder object: " + messages.str();
-        }
-        if (error.empty()) error = FeedFiles(paths, session);
+        error = DecodeFiles(paths, moduleType, [&](const ItemView& item) {
+            ++items;
+            analysis.Consume(item);
+        });
         report = analysis.Finish();
     }
     if (!error.empty()) throw py::value_error(error);
@@ -146,7 +161,9 @@ py::tuple Analyse(const std::vector<std::string>& paths, uint32_t moduleType,
     for (const EventRow& e : events) {
         eventRows.append(py::make_tuple(e.utcMicroseconds, e.technology, e.event, e.details, e.item));
     }
-    return py::make_tuple(eventRows, KpisToPython(report));
+    py::dict kpis = KpisToPython(report);
+    kpis["items"] = items;
+    return py::make_tuple(eventRows, kpis);
 }
 
 // The values of scalar parameters over time as the state view shows them: a point at every
@@ -171,39 +188,30 @@ py::dict Series(const std::vector<std::string>& paths, uint32_t moduleType,
         tracks.push_back({static_cast<uint16_t>(info - ScalarParams().data()), info->id,
                           static_cast<double>(std::max(info->scale, 1))});
     }
-    CliOptions cliOptions;
-    cliOptions.moduleType = moduleType;
-    std::ostringstream messages;
     std::string error;
     {
         py::gil_scoped_release release;
         const ItemClock clock;
         ValidityTracker validity;
-        DecoderSession session(
-            cliOptions, ItemSelection{},
-            [&](const ItemView& item) {
-                validity.Observe(item);
-                const UtcInstant utc = clock.ToUtc(item.time);
-                const int64_t at = utc.seconds * 1000000 + utc.microseconds;
-                for (Track& track : tracks) {
-                    bool fresh = false;
-                    for (const DecodeParam& param : item.currentParams) {
-                        if (param.id != track.id || param.state != TESSAVO_STATE_FRESH) continue;
-                        track.times.push_back(at);
-                        track.values.push_back(param.value / track.scale);
-                        fresh = true;
-                    }
-                    const bool valid = validity.Valid(track.index, item.time);
-                    if (track.shown && !valid && !fresh) {
-                        track.times.push_back(at);
-                        track.values.push_back(std::nan(""));
-                    }
-                    track.shown = valid;
+        error = DecodeFiles(paths, moduleType, [&](const ItemView& item) {
+            validity.Observe(item);
+            const int64_t at = UtcMicroseconds(clock, item.time);
+            for (Track& track : tracks) {
+                bool fresh = false;
+                for (const DecodeParam& param : item.currentParams) {
+                    if (param.id != track.id || param.state != TESSAVO_STATE_FRESH) continue;
+                    track.times.push_back(at);
+                    track.values.push_back(param.value / track.scale);
+                    fresh = true;
                 }
-            },
-            messages);
-        error = session.Open() ? FeedFiles(paths, session)
-                               : "cannot create a decoder object: " + messages.str();
+                const bool valid = validity.Valid(track.index, item.time);
+                if (track.shown && !valid && !fresh) {
+                    track.times.push_back(at);
+                    track.values.push_back(std::nan(""));
+                }
+                track.shown = valid;
+            }
+        });
     }
     if (!error.empty()) throw py::value_error(error);
     py::dict result;
@@ -211,6 +219,37 @@ py::dict Series(const std::vector<std::string>& paths, uint32_t moduleType,
         result[py::str(names[i])] = py::make_tuple(tracks[i].times, tracks[i].values);
     }
     return result;
+}
+
+// The capture's own position fixes in time order, as a GPS track holds them:
+// (UTC microseconds, latitudes, longitudes).
+py::tuple Fixes(const std::vector<std::string>& paths, uint32_t moduleType) {
+    std::string error;
+    GpsTrack track;
+    {
+        py::gil_scoped_release release;
+        const ItemClock clock;
+        error = DecodeFiles(paths, moduleType, [&](const ItemView& item) {
+            if (auto fix = CaptureFix(item, clock)) track.Add(*fix);
+        });
+    }
+    if (!error.empty()) throw py::value_error(error);
+    std::vector<int64_t> times;
+    std::vector<double> latitudes, longitudes;
+    for (const GpsFix& fix : track.Fixes()) {
+        times.push_back(fix.utcMicroseconds);
+        latitudes.push_back(fix.latitude);
+        longitudes.push_back(fix.longitude);
+    }
+    return py::make_tuple(times, latitudes, longitudes);
+}
+
+py::tuple MapValueLists() {
+    auto list = [](std::span<const std::string_view> names) {
+        std::vector<std::string> out(names.begin(), names.end());
+        return out;
+    };
+    return py::make_tuple(list(MapValues()), list(MapPointMakers()));
 }
 
 py::list EcioBinList() {
@@ -238,12 +277,17 @@ PYBIND11_MODULE(_analysis, m) {
     m.doc() = "Drive-test events and KPIs of tessavo-decode (one implementation for both).";
     m.def("analyse", &tessavo::cli::Analyse, py::arg("paths"), py::arg("module"),
           py::arg("options"),
-          "Decodes the captures as one stream; returns (events, kpis): events as (UTC microseconds, "
-          "technology, event, details, item) tuples, kpis as a dict of values, event_counts, "
-          "distributions and pns.");
+          "Decodes the captures as one stream; returns (events, kpis): events as (UTC "
+          "microseconds, technology, event, details, item) tuples, kpis as a dict of items (the "
+          "count decoded), values, event_counts, distributions, pns and do_sectors.");
     m.def("series", &tessavo::cli::Series, py::arg("paths"), py::arg("module"), py::arg("names"),
           "{name: (UTC microseconds, values)}: each fresh value, and NaN where it stops being "
           "valid.");
+    m.def("fixes", &tessavo::cli::Fixes, py::arg("paths"), py::arg("module"),
+          "(UTC microseconds, latitudes, longitudes) of the captures' own position fixes");
+    m.attr("MAX_FIX_GAP_SECONDS") = tessavo::cli::kMaxFixGapSeconds;
+    m.def("map_values", &tessavo::cli::MapValueLists,
+          "(values on each map point, the values whose fresh value makes a point)");
     m.def("ecio_bins", &tessavo::cli::EcioBinList,
           "(upper dB, name, KML colour) of the best Ec/Io bins of the map outputs");
     m.def("event_kinds", &tessavo::cli::KindList, "(name, technology, label) of every event kind");

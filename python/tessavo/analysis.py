@@ -68,14 +68,37 @@ def events(source, module="B101", **options):
 
 
 def kpis(source, module="B101", **options):
-    """KPIs: {"values": {name: value}, "units": {name: unit}, "event_counts": {event: n},
-    "distributions": DataFrame (one row per value, with its CDF), "pns": DataFrame}."""
+    """KPIs: {"items": items decoded, "values": {name: value}, "units": {name: unit}, "event_counts": {event: n},
+    "distributions": DataFrame (one row per value, with its CDF), "pns": DataFrame (1x best
+    servers), "do_sectors": DataFrame (EV-DO serving sectors: time, mean SINR and DRC)}."""
     return analyse(source, module, **options)[1]
 
 
 def event_kinds():
     """(name, technology, label) of every event the rules find, in their order."""
     return [] if _analysis is None else _analysis.event_kinds()
+
+
+def map_values():
+    """(values on each map point, values whose fresh value makes a point), as
+    tessavo-decode --format geojson writes them."""
+    return ((), ()) if _analysis is None else tuple(map(tuple, _analysis.map_values()))
+
+
+def max_fix_gap_seconds():
+    """No position is interpolated across a longer gap between two fixes."""
+    return None if _analysis is None else _analysis.MAX_FIX_GAP_SECONDS
+
+
+def capture_fixes(source, module="B101"):
+    """The capture's own position fixes: a DataFrame of time (UTC), latitude, longitude in
+    time order, as tessavo.positions.read_track gives a GPS track."""
+    import pandas as pd
+
+    paths, module_type = _arguments(source, module)
+    times, latitudes, longitudes = _analysis.fixes(paths, module_type)
+    return pd.DataFrame({"time": pd.to_datetime(times, unit="us", utc=True),
+                         "latitude": latitudes, "longitude": longitudes})
 
 
 def ecio_bins():
@@ -100,8 +123,12 @@ def _kpis_dict(kpis):
                                  columns=["name", "unit", "count", "min", "p5", "median", "mean",
                                           "p95", "max", "cdf"]).set_index("name")
     pns = pd.DataFrame(kpis["pns"], columns=["pn", "best_seconds", "mean_ecio", "reports"])
-    return {"values": values, "units": units, "event_counts": dict(kpis["event_counts"]),
-            "distributions": distributions, "pns": pns}
+    sectors = pd.DataFrame(kpis["do_sectors"],
+                           columns=["pn", "serving_seconds", "mean_sinr", "sinr_reports",
+                                    "mean_drc_kbps", "drc_reports"])
+    return {"items": kpis["items"], "values": values, "units": units,
+            "event_counts": dict(kpis["event_counts"]),
+            "distributions": distributions, "pns": pns, "do_sectors": sectors}
 
 
 def valid_only(frame, source, module="B101"):

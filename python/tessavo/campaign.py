@@ -23,6 +23,7 @@ import os
 import sys
 import time
 from collections import Counter
+from contextlib import contextmanager
 from pathlib import Path
 
 import pandas as pd
@@ -64,13 +65,6 @@ def decode_capture(path, output, fmt="csv", module="B101"):
     row.update(counts)
     row.update({f"items_{code}": n for code, n in by_code.items()})
     return row
-
-
-def _task(path, output, fmt, module):
-    try:
-        return decode_capture(path, output, fmt, module)
-    except Exception as error:  # reported in the summary; the campaign goes on
-        return _failed(path, error)
 
 
 def _failed(path, error):
@@ -123,13 +117,73 @@ class _Progress:
             print(file=sys.stderr)
 
 
+@contextmanager
+def cluster_client(client=None, workers=None):
+    """A distributed.Client: `client` itself, a client of the scheduler at that address, or
+    (None) one of a worker in this process with `workers` threads (default: the cores).
+    What is opened here is closed at the end."""
+    from distributed import Client, LocalCluster
+
+    if client is not None and not isinstance(client, str):
+        yield client
+        return
+    own = []
+    try:
+        if client is None:
+            cluster = LocalCluster(n_workers=1, threads_per_worker=workers or os.cpu_count(),
+                                   processes=False, dashboard_address=None)
+            own.append(cluster)
+        own.insert(0, Client(client or cluster))
+        yield own[0]
+    finally:
+        for resource in own:
+            resource.close()
+
+
+def map_captures(function, calls, client=None, workers=None, on_result=None):
+    """[function(*call) for call in calls], each call (a capture's path, then the function's
+    other arguments) one Dask task on the cluster of `client` (as cluster_client takes it);
+    `on_result(row)` sees each result as it comes. A call that raises, or is lost with its
+    worker, gives `_failed(path, error)` in its place."""
+    from distributed import as_completed
+
+    _refuse_in_spawned_worker()
+    calls = [(str(path), *rest) for path, *rest in calls]
+    rows = [None] * len(calls)
+    with cluster_client(client, workers) as live:
+        futures = [live.submit(_guarded, function, *call, pure=False) for call in calls]
+        place = {future.key: i for i, future in enumerate(futures)}
+        for future in as_completed(futures):
+            i = place[future.key]
+            try:
+                rows[i] = future.result()
+            except Exception as error:  # the task itself was lost (a worker died)
+                rows[i] = _failed(calls[i][0], error)
+            if on_result:
+                on_result(rows[i])
+    return rows
+
+
+def _guarded(function, path, *args):
+    try:
+        return function(path, *args)
+    except Exception as error:  # reported in its row; the campaign goes on
+        return _failed(path, error)
+
+
+def capture_paths(given):
+    """The captures named: files as given, folders as the files in them, sorted."""
+    paths = []
+    for path in map(Path, given):
+        paths += sorted(p for p in path.iterdir() if p.is_file()) if path.is_dir() else [path]
+    return paths
+
+
 def decode_campaign(paths, client=None, out_dir=".", fmt="csv", module="B101", workers=None):
     """Decodes every capture on the cluster of `client` (a distributed.Client, or a
     scheduler address), or on `workers` threads (default: the cores) of a worker in this
     process when none is given. Returns the summary DataFrame, one row per capture in
     order."""
-    from distributed import Client, LocalCluster, as_completed
-
     _refuse_in_spawned_worker()
     if fmt not in FORMATS:
         raise ValueError(f"format is one of {', '.join(FORMATS)}")
@@ -137,31 +191,11 @@ def decode_campaign(paths, client=None, out_dir=".", fmt="csv", module="B101", w
     paths = [str(p) for p in paths]
     outputs = _outputs(paths, out_dir, fmt)
     Path(out_dir).mkdir(parents=True, exist_ok=True)
-    own = []
-    if client is None or isinstance(client, str):
-        if client is None:
-            cluster = LocalCluster(n_workers=1, threads_per_worker=workers or os.cpu_count(),
-                                   processes=False, dashboard_address=None)
-            own.append(cluster)
-        client = Client(client or cluster)
-        own.insert(0, client)
-    try:
-        futures = client.map(_task, paths, [str(o) for o in outputs], [fmt] * len(paths),
-                             [module] * len(paths), pure=False)
-        place = {future.key: i for i, future in enumerate(futures)}
-        rows = [None] * len(paths)
-        progress = _Progress(len(paths))
-        for future in as_completed(futures):
-            i = place[future.key]
-            try:
-                rows[i] = future.result()
-            except Exception as error:  # the task itself was lost (a worker died)
-                rows[i] = _failed(paths[i], error)
-            progress.update(rows[i])
-        progress.close()
-    finally:
-        for resource in own:
-            resource.close()
+    progress = _Progress(len(paths))
+    rows = map_captures(decode_capture,
+                        [(p, str(o), fmt, module) for p, o in zip(paths, outputs)],
+                        client=client, workers=workers, on_result=progress.update)
+    progress.close()
     summary = pd.DataFrame(rows)
     counts = sorted(c for c in summary.columns if c.startswith("items_"))
     summary[counts] = summary[counts].fillna(0).astype("int64")
@@ -183,10 +217,7 @@ def main(argv=None):
     parser.add_argument("--format", choices=FORMATS, default="csv")
     parser.add_argument("--module", default="B101", help="module type (default B101)")
     args = parser.parse_args(argv)
-    paths = []
-    for given in map(Path, args.captures):
-        paths += sorted(p for p in given.iterdir() if p.is_file()) if given.is_dir() else [given]
-    summary = decode_campaign(paths, client=args.scheduler, out_dir=args.output,
+    summary = decode_campaign(capture_paths(args.captures), client=args.scheduler, out_dir=args.output,
                               fmt=args.format, module=args.module, workers=args.workers)
     target = Path(args.output) / "summary.csv"
     summary.to_csv(target, index=False)

@@ -1,12 +1,13 @@
-"""Positions of a drive: a GPS track (GPX 1.1, or NMEA 0183 RMC/GGA sentences) merged with
-the capture by time, and the radio values and events on a map as GeoJSON or KML.
+"""Positions of a drive: the capture's own position fixes, or a GPS track (GPX 1.1, or NMEA
+0183 RMC/GGA sentences) merged with the capture by time, and the radio values and events on a
+map as GeoJSON or KML.
 
-    python3 -m tessavo.positions CAPTURE --track drive.gpx --format geojson -o drive.geojson
+    python3 -m tessavo.positions CAPTURE [--track drive.gpx] --format geojson -o drive.geojson
 
-Positions between two fixes are interpolated linearly; none is given across a gap between
-fixes longer than 10 s, nor before the first fix or after the last. A point is written at
-every fresh best Ec/Io, receive power or EV-DO SINR, with the values valid at that time; each
-event is a point of its own.
+A track given replaces the capture's fixes. Positions between two fixes are interpolated
+linearly; none is given across a gap between fixes longer than 10 s, nor before the first fix
+or after the last. A point is written at every fresh best Ec/Io, receive power or EV-DO SINR,
+with the values valid at that time; each event is a point of its own.
 """
 
 import argparse
@@ -18,9 +19,10 @@ import numpy as np
 
 from . import analysis
 
-MAX_GAP_SECONDS = 10.0
-VALUES = ("best_pilot_ecio", "rx_power", "tx_power", "best_pilot_pn", "do_best_sinr",
-          "do_rx_power0")
+MAX_GAP_SECONDS = analysis.max_fix_gap_seconds()
+# The values on each point (the first colours a KML placemark), and those whose fresh value
+# makes a point: the lists of tessavo-decode --format geojson.
+VALUES, POINT_MAKERS = analysis.map_values()
 # Best Ec/Io bins of the KML (upper bound in dB, name, colour as aabbggrr), as
 # tessavo-decode --format kml colours them.
 ECIO_BINS = tuple(analysis.ecio_bins())
@@ -81,6 +83,8 @@ def locate(track, times, max_gap=MAX_GAP_SECONDS):
 
     fixes = pd.DatetimeIndex(track["time"]).asi8.astype(float)
     at = pd.DatetimeIndex(times).asi8.astype(float)
+    if not len(fixes):
+        return np.full(len(at), np.nan), np.full(len(at), np.nan)
     latitude = np.interp(at, fixes, track["latitude"].to_numpy(float), left=np.nan,
                          right=np.nan)
     longitude = np.interp(at, fixes, track["longitude"].to_numpy(float), left=np.nan,
@@ -105,14 +109,16 @@ def _valid_at(values, times):
     return np.where(at >= 0, found, np.nan)
 
 
-def located_points(source, track, module="B101"):
+def located_points(source, track=None, module="B101"):
     """(points, events): DataFrames with latitude and longitude; points carry the valid
-    radio values at each fresh measurement, events the event rows of tessavo.analysis."""
+    radio values at each fresh measurement, events the event rows of tessavo.analysis.
+    Without a track (a read_track frame), the capture's own position fixes place them."""
     import pandas as pd
 
+    if track is None:
+        track = analysis.capture_fixes(source, module)
     series = analysis.series(source, VALUES, module)
-    times = sorted(set().union(*(set(series[n].dropna().index) for n in
-                                 ("best_pilot_ecio", "rx_power", "do_best_sinr"))))
+    times = sorted(set().union(*(set(series[n].dropna().index) for n in POINT_MAKERS)))
     points = pd.DataFrame({"time": pd.DatetimeIndex(times)})
     for name in VALUES:
         points[name] = _valid_at(series[name], points["time"])
@@ -192,13 +198,15 @@ def main(argv=None):
     parser = argparse.ArgumentParser(prog="python3 -m tessavo.positions", description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("captures", nargs="+", help="capture files, decoded as one stream")
-    parser.add_argument("--track", required=True, help="GPS track: GPX 1.1 or NMEA 0183")
+    parser.add_argument("--track", help="GPS track (GPX 1.1 or NMEA 0183) instead of the "
+                        "capture's own position fixes")
     parser.add_argument("--format", choices=("geojson", "kml"), default="geojson")
     parser.add_argument("-o", "--output", required=True, help="file to write")
     parser.add_argument("--module", default="B101", help="module type (default B101)")
     args = parser.parse_args(argv)
     try:
-        points, events = located_points(args.captures, read_track(args.track), args.module)
+        track = read_track(args.track) if args.track else None
+        points, events = located_points(args.captures, track, args.module)
         if args.format == "geojson":
             text = json.dumps(to_geojson(points, events))
         else:

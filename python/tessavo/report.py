@@ -1,11 +1,15 @@
 """A drive-test report: one self-contained HTML file per capture or campaign.
 
     python3 -m tessavo.report CAPTURE... -o report.html
+    python3 -m tessavo.report --campaign FOLDER [--scheduler ADDRESS] -o campaign.html
 
 KPIs and events come from tessavo.analysis (the engine of tessavo-decode --format events);
 time series are the parameters' fresh values, drawn with a gap where a value stops being
-valid; CDFs and the best-server table come with the KPIs. With several captures, a campaign
-table (one row per capture and totals) comes first. The page fetches nothing when opened:
+valid; CDFs, the 1x best-server and EV-DO serving-sector tables come with the KPIs. With
+several captures, a campaign table (one row per capture and totals) comes first. --campaign
+analyses every file of a folder as a task of its own on Dask (tessavo.campaign's machinery:
+a scheduler's address, or threads of a worker in this process); files in which nothing
+decodes, and captures that fail, are listed apart. The page fetches nothing when opened:
 style, script and SVG charts are inline.
 """
 
@@ -15,7 +19,7 @@ import sys
 from html import escape
 from pathlib import Path
 
-from . import analysis, catalogue
+from . import analysis, campaign, catalogue
 from .report_template import PAGE
 
 # (title, unit, [(parameter, colour)])
@@ -169,6 +173,7 @@ def capture_section(path, module="B101", track=None, **options):
             charts.append(time_chart(title, unit, drawn, events, colours, start, end))
     distributions = kpis["distributions"]
     return {
+        "items": kpis["items"],
         "name": Path(path).name if not isinstance(path, (list, tuple)) else
         " + ".join(Path(p).name for p in path),
         "values": kpis["values"],
@@ -186,14 +191,17 @@ def capture_section(path, module="B101", track=None, **options):
                           for name, row in distributions.iterrows()],
         "pns": [{"pn": r.pn, "best": _number(r.best_seconds, 1), "ecio": _number(r.mean_ecio),
                  "reports": r.reports} for r in kpis["pns"].itertuples()],
+        "do_sectors": [{"pn": r.pn, "serving": _number(r.serving_seconds, 1),
+                        "sinr": _number(r.mean_sinr), "sinr_reports": r.sinr_reports,
+                        "drc": _number(r.mean_drc_kbps), "drc_reports": r.drc_reports}
+                       for r in kpis["do_sectors"].itertuples()],
         "counts": kpis["event_counts"],
         "route": _route(path, track, module, colours),
     }
 
 
 def _route(path, track, module, colours):
-    if track is None:
-        return ""
+    """The route from `track`, or from the capture's own position fixes without one."""
     from .positions import located_points
 
     points, located = located_points(path, track, module)
@@ -231,32 +239,71 @@ def _campaign(sections):
     return {"columns": [label for _, label in CAMPAIGN], "rows": rows}
 
 
-def build(captures, title=None, module="B101", track=None, **options):
-    """The report's HTML text for one or several captures; `track` a GPX or NMEA file whose
-    positions draw the route."""
+def _campaign_task(path, module, track, options):
+    section = capture_section(path, module, track, **options)
+    return section if section["items"] else {"capture": path, "skipped": "nothing decodes"}
+
+
+def campaign_sections(paths, module="B101", track=None, client=None, workers=None, **options):
+    """(sections, left): the capture sections of `paths`, each analysed as a Dask task
+    (tessavo.campaign.map_captures), and (path, reason) of the files left out: no item
+    decodes from them, or their analysis failed."""
+    rows = campaign.map_captures(_campaign_task,
+                                 [(path, module, track, options) for path in paths],
+                                 client=client, workers=workers)
+    sections = [row for row in rows if "kpis" in row]
+    left = [(row["capture"], row.get("skipped") or row.get("error")) for row in rows
+            if "kpis" not in row]
+    return sections, left
+
+
+def build(captures, title=None, module="B101", track=None, campaign_folder=None, client=None,
+          workers=None, **options):
+    """The report's HTML text for one or several captures, or (campaign_folder) for every
+    file of a folder on Dask (`client` and `workers` as tessavo.campaign takes them);
+    `track` a GPX or NMEA file whose positions draw the route (without one, each capture's
+    own position fixes do)."""
     import jinja2
 
     from .positions import read_track
 
     fixes = read_track(track) if track else None
-    sections = [capture_section(path, module, fixes, **options) for path in captures]
+    left = []
+    if campaign_folder is not None:
+        paths = campaign.capture_paths([campaign_folder, *captures])
+        sections, left = campaign_sections(paths, module, fixes, client, workers, **options)
+        if not sections:
+            raise ValueError(f"no capture in {campaign_folder} decodes")
+    else:
+        sections = [capture_section(path, module, fixes, **options) for path in captures]
     env = jinja2.Environment(autoescape=True, undefined=jinja2.StrictUndefined)
     return env.from_string(PAGE).render(
         title=title or ("Drive test: " + ", ".join(s["name"] for s in sections)),
-        captures=sections, campaign=_campaign(sections) if len(sections) > 1 else None)
+        captures=sections, left=left,
+        campaign=_campaign(sections) if len(sections) > 1 or campaign_folder else None)
 
 
 def main(argv=None):
     parser = argparse.ArgumentParser(prog="python3 -m tessavo.report", description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("captures", nargs="+", help="capture files (raw DIAG byte streams)")
+    parser.add_argument("captures", nargs="*", help="capture files (raw DIAG byte streams)")
+    parser.add_argument("--campaign", metavar="FOLDER",
+                        help="every file of FOLDER as a capture of a campaign, analysed on Dask")
+    parser.add_argument("--scheduler", help="with --campaign: address of a Dask scheduler "
+                        "(tcp://host:8786); default: threads of a worker in this process")
+    parser.add_argument("--workers", type=int, help="with --campaign: local worker threads "
+                        "(default: cores)")
     parser.add_argument("-o", "--output", default="report.html", help="HTML file to write")
     parser.add_argument("--title", help="title of the page")
     parser.add_argument("--module", default="B101", help="module type (default B101)")
-    parser.add_argument("--track", help="GPS track (GPX 1.1 or NMEA 0183) to draw the route")
+    parser.add_argument("--track", help="GPS track (GPX 1.1 or NMEA 0183) to draw the route "
+                        "instead of the captures' own position fixes")
     args = parser.parse_args(argv)
+    if not args.captures and not args.campaign:
+        parser.error("give capture files or --campaign FOLDER")
     try:
-        html = build(args.captures, title=args.title, module=args.module, track=args.track)
+        html = build(args.captures, title=args.title, module=args.module, track=args.track,
+                     campaign_folder=args.campaign, client=args.scheduler, workers=args.workers)
         Path(args.output).write_text(html, encoding="utf-8")
     except (OSError, ValueError) as error:
         print(f"tessavo.report: {error}", file=sys.stderr)

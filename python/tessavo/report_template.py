@@ -40,6 +40,10 @@ ended). <label><input type="checkbox" id="show-events" checked> event markers</l
 {% endfor %}
 </table>
 {% endif %}
+{% if left %}
+<p class="note">Left out of the campaign:</p>
+<ul id="left-out">{% for path, reason in left %}<li>{{ path }}: {{ reason }}</li>{% endfor %}</ul>
+{% endif %}
 
 {% for c in captures %}
 <section class="capture" id="capture-{{ loop.index0 }}">
@@ -84,8 +88,16 @@ ended). <label><input type="checkbox" id="show-events" checked> event markers</l
 </table>
 {% else %}<p class="note">No 1x pilot reports.</p>{% endif %}
 
+<h3>EV-DO serving sectors</h3>
+{% if c.do_sectors %}
+<table class="do-sectors">
+<tr><th class="num">PN</th><th class="num">time serving (s)</th><th class="num">mean SINR (dB)</th><th class="num">SINR reports</th><th class="num">mean DRC rate (kbit/s)</th><th class="num">DRC reports</th></tr>
+{% for d in c.do_sectors %}<tr><td class="num">{{ d.pn }}</td><td class="num">{{ d.serving }}</td><td class="num">{{ d.sinr }}</td><td class="num">{{ d.sinr_reports }}</td><td class="num">{{ d.drc }}</td><td class="num">{{ d.drc_reports }}</td></tr>{% endfor %}
+</table>
+{% else %}<p class="note">No EV-DO serving sector reported.</p>{% endif %}
+
 <h3>Route</h3>
-{% if c.route %}{{ c.route|safe }}{% else %}<p class="note">No positions: no GPS track was given (--track).</p>{% endif %}
+{% if c.route %}{{ c.route|safe }}{% else %}<p class="note">No positions: the capture has no position fixes and no GPS track was given (--track).</p>{% endif %}
 </section>
 {% endfor %}
 <script>

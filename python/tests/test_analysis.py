@@ -47,6 +47,9 @@ def test_kpis_tables():
     kpis = analysis.kpis(SAMPLE)
     assert kpis["event_counts"]["call_setup_success"] == 2
     assert set(kpis["pns"]["pn"]) == {168, 252, 336}
+    # EV-DO: sector 120 serves from 273.15 s, 240 from 288.15 s to the end (319.47 s).
+    sectors = kpis["do_sectors"].set_index("pn")
+    assert sectors["serving_seconds"].to_dict() == pytest.approx({120: 15.0, 240: 31.32})
     ecio = kpis["distributions"].loc["best_pilot_ecio"]
     assert ecio["p5"] <= ecio["median"] <= ecio["p95"]
     assert ecio["cdf"][-1][1] == 1.0

@@ -117,17 +117,30 @@ def test_committed_track_is_what_the_generator_writes(tmp_path):
     assert (tmp_path / "drive_test.gpx").read_bytes() == TRACK.read_bytes()
 
 
-@pytest.mark.parametrize("kind", ["gpx", "nmea"])
+def test_capture_fixes_follow_the_road():
+    """The sample's own position fixes: once a second from 1 s to 319 s, on the GPX track's
+    road to the 1e-5 degree of the record."""
+    fixes = analysis.capture_fixes(SAMPLE)
+    assert len(fixes) == 319
+    assert list(fixes["time"].iloc[[0, -1]]) == [START + pd.Timedelta(seconds=s) for s in (1, 319)]
+    seconds = (fixes["time"] - START).dt.total_seconds()
+    assert fixes["longitude"].to_numpy() == pytest.approx(road_longitude(seconds), abs=5e-6)
+    assert fixes["latitude"].eq(22.54).all()
+
+
+@pytest.mark.parametrize("kind", ["gpx", "nmea", "capture"])
 def test_cli_geojson_equals_the_python_one(kind, tmp_path):
-    """tessavo-decode --format geojson (its own small GPX and NMEA readers) against
-    tessavo.positions (gpxpy, pynmea2) on the same track."""
+    """tessavo-decode --format geojson (its own small GPX and NMEA readers, or the capture's
+    fixes as they come) against tessavo.positions (gpxpy, pynmea2, or the capture's fixes as
+    a whole track) on the same positions."""
     track = TRACK
     if kind == "nmea":
         track = tmp_path / "drive.nmea"
         write_nmea(positions.read_track(TRACK), track)
-    ours = json.loads(cli("--format", "geojson", "--track", track, SAMPLE))["features"]
-    theirs = positions.to_geojson(*positions.located_points(SAMPLE,
-                                                            positions.read_track(track)))
+    given = () if kind == "capture" else ("--track", track)
+    ours = json.loads(cli("--format", "geojson", *given, SAMPLE))["features"]
+    theirs = positions.to_geojson(*positions.located_points(
+        SAMPLE, None if kind == "capture" else positions.read_track(track)))
     theirs = theirs["features"]
     assert len(ours) == len(theirs) > 800
     for a, b in zip(ours, theirs):

@@ -36,9 +36,8 @@ def browser():
 
 @pytest.fixture(scope="module")
 def page(browser):
-    path = BUILD / "report-sample.html"
-    track = SAMPLE.with_suffix(".gpx")
-    path.write_text(report.build([SAMPLE], track=str(track)), encoding="utf-8")
+    path = BUILD / "report-sample.html"  # the route from the capture's own position fixes
+    path.write_text(report.build([SAMPLE]), encoding="utf-8")
     browser.get(path.as_uri())
     return browser
 
@@ -79,9 +78,11 @@ def test_each_chart_marks_its_data(page):
     for chart in charts:
         assert len(chart.find_elements("css selector", "line.ev")) == len(events)
     route = page.find_element("css selector", "#capture-0 svg.route")
-    points, located = positions.located_points(SAMPLE, positions.read_track(SAMPLE.with_suffix(".gpx")))
+    points, located = positions.located_points(SAMPLE)
     assert len(route.find_elements("css selector", "circle.pt")) == len(points) > 700
     assert len(route.find_elements("css selector", "rect.ev")) == len(located) == len(events)
+    sectors = page.find_elements("css selector", "#capture-0 table.do-sectors tr td:first-child")
+    assert [int(cell.text) for cell in sectors] == list(analysis.kpis(SAMPLE)["do_sectors"]["pn"])
     cdfs = analysis.kpis(SAMPLE)["distributions"]["cdf"]
     drawn_cdf = [len(c.find_elements("css selector", "circle.pt"))
                  for c in page.find_elements("css selector", "#capture-0 svg.cdf")]

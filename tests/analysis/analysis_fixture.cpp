@@ -23,16 +23,19 @@ sample::Bytes Capture(const std::vector<TimedRecord>& records) {
     return bytes;
 }
 
+void Decode(const sample::Bytes& capture,
+            const std::function<void(const cli::ItemView&)>& consume) {
+    cli::CliOptions cliOptions;
+    cli::DecoderSession session(cliOptions, cli::ItemSelection{}, consume, std::cerr);
+    EXPECT_TRUE(session.Open());
+    session.FeedStream(capture, "test capture", 0);
+}
+
 Analysed Analyse(const sample::Bytes& capture, cli::KpiOptions options) {
     Analysed result;
     cli::DriveAnalysis analysis(options,
                                 [&](const cli::DriveEvent& e) { result.events.push_back(e); });
-    cli::CliOptions cliOptions;
-    cli::DecoderSession session(cliOptions, cli::ItemSelection{},
-                                [&](const cli::ItemView& item) { analysis.Consume(item); },
-                                std::cerr);
-    EXPECT_TRUE(session.Open());
-    session.FeedStream(capture, "test capture", 0);
+    Decode(capture, [&](const cli::ItemView& item) { analysis.Consume(item); });
     result.kpis = analysis.Finish();
     return result;
 }

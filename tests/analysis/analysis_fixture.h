@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ struct TimedRecord {
 };
 
 sample::Bytes Capture(const std::vector<TimedRecord>& records);
+
+// Decodes the capture as the tools do, each item to `consume`.
+void Decode(const sample::Bytes& capture, const std::function<void(const cli::ItemView&)>& consume);
 
 struct Analysed {
     std::vector<cli::DriveEvent> events;

@@ -36,6 +36,83 @@ TEST(DriveKpis, SampleCallsAsPlanned) {
     EXPECT_TRUE(std::isnan(kpis.Value("do_connection_success_rate")));  // no attempts
 }
 
+// EV-DO serving sectors of the sample: carrier 0's sector log (0x1295, at 150 ms past each
+// second of the two-carrier mode, 273 to 303 s) names sector 120 until 288.15 s and 240 from
+// then; 240 serves on to the last item at 319.47 s (one carrier, no new sector named, EV-DO
+// never inactive). Each of those logs carries one SINR report (4.9 to 9 dB); no DRC is logged.
+TEST(DriveKpis, SampleEvdoServingSectors) {
+    const cli::KpiReport kpis = Analyse(ReadSample()).kpis;
+    ASSERT_EQ(kpis.doSectors.size(), 2u);
+    const struct {
+        uint32_t pn;
+        double seconds;
+        uint64_t sinrReports;
+    } expected[] = {{120, 288.15 - 273.15, 15}, {240, 319.47 - 288.15, 16}};
+    for (size_t i = 0; i < 2; ++i) {
+        const cli::DoSectorRow& row = kpis.doSectors[i];
+        SCOPED_TRACE(row.pn);
+        EXPECT_EQ(row.pn, expected[i].pn);
+        EXPECT_NEAR(row.servingSeconds, expected[i].seconds, 1e-6);
+        EXPECT_EQ(row.sinrReports, expected[i].sinrReports);
+        EXPECT_TRUE(row.meanSinr >= 4.9 && row.meanSinr <= 9) << row.meanSinr;
+        EXPECT_EQ(row.drcReports, 0u);
+        EXPECT_TRUE(std::isnan(row.meanDrcKbps));
+    }
+}
+
+// The serving-sector rules on items built by hand: a carrier-independent serving PN, then
+// carrier 0's when it is the only one; SINR and DRC go to the sector serving at the time;
+// EV-DO going inactive ends the serving (no time, no reports until a sector is named again).
+TEST(DriveKpis, EvdoServingSectorRules) {
+    constexpr uint32_t kServing = 0x7F01800F, kCarrier0 = 0x7F01910E, kSinr = 0x7F018007,
+                       kDrc = 0x7F01800A, kState = 0x7F018302;
+    const std::vector<std::pair<int, std::vector<DecodeParam>>> items = {
+        {0,
+         {{TESSAVO_STATE_FRESH, kServing, 120, 1},
+          {TESSAVO_STATE_FRESH, kSinr, 6000, 1000},
+          {TESSAVO_STATE_FRESH, kDrc, 1228800, 1}}},
+        {1, {{TESSAVO_STATE_FRESH, kSinr, 8000, 1000}}},
+        {2,
+         {{TESSAVO_STATE_FRESH, kCarrier0, 300, 1},
+          {TESSAVO_STATE_FRESH, kServing, 240, 1},
+          {TESSAVO_STATE_FRESH, kSinr, 4000, 1000},
+          {TESSAVO_STATE_FRESH, kDrc, 614400, 1}}},
+        {4, {{TESSAVO_STATE_FRESH, kState, 0, 1}, {TESSAVO_STATE_FRESH, kSinr, 2000, 1000}}},
+        {5, {{TESSAVO_STATE_FRESH, kSinr, 9000, 1000}}},
+        {6, {{TESSAVO_STATE_FRESH, kState, 5, 1}, {TESSAVO_STATE_FRESH, kCarrier0, 120, 1}}},
+        {7, {{TESSAVO_STATE_FRESH, kSinr, 10000, 1000}}},
+        {8, {{TESSAVO_STATE_INHERITED, kSinr, 10000, 1000}}},  // not fresh: time only
+    };
+    cli::DriveAnalysis analysis;
+    for (const auto& [second, params] : items) {
+        cli::ItemView item;
+        item.index = second;
+        item.time = {1000000000 + second, 0};
+        item.currentParams = params;
+        analysis.Consume(item);
+    }
+    const cli::KpiReport kpis = analysis.Finish();
+    // PN 120: 0-2 s and 6-8 s, SINR 6, 8 and 10 dB, DRC 1228.8 kbit/s; PN 240: 2-4 s, SINR
+    // 4 dB, DRC 614.4 kbit/s; carrier 0's PN 300 lost to the carrier-independent 240.
+    ASSERT_EQ(kpis.doSectors.size(), 2u);
+    const struct {
+        uint32_t pn;
+        double seconds, sinr;
+        uint64_t sinrs;
+        double drc;
+    } expected[] = {{120, 4, 8, 3, 1228.8}, {240, 2, 4, 1, 614.4}};
+    for (size_t i = 0; i < 2; ++i) {
+        const cli::DoSectorRow& row = kpis.doSectors[i];
+        SCOPED_TRACE(row.pn);
+        EXPECT_EQ(row.pn, expected[i].pn);
+        EXPECT_NEAR(row.servingSeconds, expected[i].seconds, 1e-9);
+        EXPECT_NEAR(row.meanSinr, expected[i].sinr, 1e-9);
+        EXPECT_EQ(row.sinrReports, expected[i].sinrs);
+        EXPECT_NEAR(row.meanDrcKbps, expected[i].drc, 1e-9);
+        EXPECT_EQ(row.drcReports, 1u);
+    }
+}
+
 struct Report {
     uint64_t ms;
     double rxDbm;

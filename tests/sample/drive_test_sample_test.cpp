@@ -136,7 +136,8 @@ TEST(DriveTestSampleFile, GeneratorReproducesTheCommittedCapture) {
 // from 243 s to 319 s: 30 + 16 seconds on one carrier (0x1192, 0x1193, 0x127E), 31 seconds on
 // two (0x12A2, 0x129F per carrier); 0x128A at the three mode changes. Sector, ratio and flow
 // logs in the same seconds: on two carriers 0x129C, 0x12A1, 0x1295, 0x129D and 0x12A6 once,
-// 0x12A5 twice (two flows); on one carrier 0x127D and 0x1275 once, 0x1276 twice. The decoded items
+// 0x12A5 twice (two flows); on one carrier 0x127D and 0x1275 once, 0x1276 twice. Position fixes
+// 0x1014 once a second from 1 s to 319 s. The decoded items
 // of each log code and command are its frames less those sampled out, times the items per frame;
 // the damaged frames and junk runs give none.
 TEST(DriveTestSample, ItemsPerLogCodeFollowTheDrivePlan) {
@@ -149,6 +150,7 @@ TEST(DriveTestSample, ItemsPerLogCodeFollowTheDrivePlan) {
         {0x1193, 46, 0, 1}, {0x127E, 46, 0, 1}, {0x12A2, 62, 0, 1}, {0x129F, 62, 0, 1}, {0x128A, 3, 0, 1},
         {0x129C, 31, 0, 1}, {0x12A1, 31, 0, 1}, {0x1295, 31, 0, 1}, {0x129D, 31, 0, 1}, {0x12A5, 62, 0, 1},
         {0x12A6, 31, 0, 1}, {0x127D, 46, 0, 1}, {0x1276, 92, 0, 1}, {0x1275, 46, 0, 1},
+        {0x1014, 319, 0, 1},
     };  // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.logCode);

@@ -77,14 +77,11 @@ constexpr uint32_t kSid = 0x7F010301;
 constexpr uint32_t kNid = 0x7F010302;
 constexpr uint32_t kOriginationSo = 0x7F01031C;
 constexpr uint32_t kPageResponseSo = 0x7F01031D;
-constexpr uint32_t kDoServingPn = 0x7F01800F;
 constexpr uint32_t kDoConnSuccesses = 0x7F01830E;
 constexpr uint32_t kDoConnFailures = 0x7F01830F;
 constexpr uint32_t kDoConnOutcome = 0x7F018319;
 constexpr uint32_t kDoConnPilotPn = 0x7F018317;
 constexpr uint32_t kDoReleaseReason = 0x7F01831A;
-constexpr std::array<uint32_t, 4> kServingPns = {kDoServingPn, 0x7F01910E, 0x7F01A10E,
-                                                 0x7F01B10E};
 constexpr int32_t kHardHandoffKind = 9;  // a handoff direction to another CDMA channel
 constexpr int32_t kConnectionSucceeded = 1;
 
@@ -333,8 +330,8 @@ void EventEngine::Evdo(const ItemView& item) {
     }
     // One event per item however many carriers moved with the serving sector.
     std::string moves;
-    for (size_t i = 0; i < kServingPns.size(); ++i) {
-        auto pn = Fresh(item, kServingPns[i]);
+    for (size_t i = 0; i < kDoServingPnIds.size(); ++i) {
+        auto pn = Fresh(item, kDoServingPnIds[i]);
         if (!pn) continue;
         if (servingPn_[i] && *servingPn_[i] != *pn) {
             moves += moves.empty() ? "" : "; ";

@@ -17,6 +17,9 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr uint32_t kRxPower = 0x7F010001;
 constexpr uint32_t kBestPilotPn = 0x7F01000B;
 constexpr uint32_t kBestPilotEcio = 0x7F01000D;
+constexpr uint32_t kDoBestSinr = 0x7F018007;
+constexpr uint32_t kDoDrcRate = 0x7F01800A;
+constexpr double kBitsPerKbit = 1000;
 
 // The values whose distribution is kept: bins wide enough for the unit's useful precision,
 // over the range a handset reports. `divisor` turns the scaled value into the unit shown.
@@ -29,12 +32,12 @@ struct Metric {
 constexpr std::array<Metric, 8> kMetrics = {{
     {kBestPilotEcio, "dB", 1, -40, 0, 0.1},
     {kRxPower, "dBm", 1, -130, -20, 0.1},
-    {0x7F010003, "dBm", 1, -60, 30, 0.1},           // tx_power
-    {0x7F010006, "%", 1, 0, 100, 0.1},              // frame_error_share
-    {0x7F018001, "dBm", 1, -130, -20, 0.1},         // do_rx_power0
-    {0x7F018007, "dB", 1, -20, 30, 0.1},            // do_best_sinr
-    {0x7F01800A, "kbit/s", 1000, 0, 4000, 1},       // do_drc_rate
-    {0x7F018102, "kbit/s", 1000, 0, 20000, 1},      // data_fwd_rate
+    {0x7F010003, "dBm", 1, -60, 30, 0.1},    // tx_power
+    {0x7F010006, "%", 1, 0, 100, 0.1},       // frame_error_share
+    {0x7F018001, "dBm", 1, -130, -20, 0.1},  // do_rx_power0
+    {kDoBestSinr, "dB", 1, -20, 30, 0.1},
+    {kDoDrcRate, "kbit/s", kBitsPerKbit, 0, 4000, 1},
+    {0x7F018102, "kbit/s", kBitsPerKbit, 0, 20000, 1},  // data_fwd_rate
 }};
 
 double Scaled(const DecodeParam& param) {
@@ -136,6 +139,34 @@ void DriveAnalysis::CountTime(const ItemView& item) {
     if (best_ && SecondsBetween(best_->second, *last_) <= options_.measurementStaleSeconds) {
         pns_[best_->first].bestSeconds += dt;
     }
+    if (doServing_) doSectors_[*doServing_].servingSeconds += dt;
+}
+
+// The serving sector as its reports change it, and the SINR and DRC rate reported while it
+// serves (a report in the same item as a new serving sector is the new one's).
+void DriveAnalysis::DoSector(const ItemView& item) {
+    std::optional<uint32_t> serving;
+    std::optional<double> sinr, drc;
+    for (const DecodeParam& param : item.currentParams) {
+        if (param.state != TESSAVO_STATE_FRESH) continue;
+        if (param.id == kDoServingPnIds[0] || (param.id == kDoServingPnIds[1] && !serving)) {
+            serving = static_cast<uint32_t>(param.value);
+        }
+        if (param.id == kDoBestSinr) sinr = Scaled(param);
+        if (param.id == kDoDrcRate) drc = Scaled(param) / kBitsPerKbit;
+        if (param.id == kDoStateId && param.value == kDoInactive) doServing_.reset();
+    }
+    if (serving) doServing_ = serving;
+    if (!doServing_ || (!sinr && !drc)) return;
+    SectorAcc& sector = doSectors_[*doServing_];
+    if (sinr) {
+        sector.sinrSum += *sinr;
+        ++sector.sinrReports;
+    }
+    if (drc) {
+        sector.drcSum += *drc;
+        ++sector.drcReports;
+    }
 }
 
 void DriveAnalysis::CloseWeak(const ItemTime& at) {
@@ -219,6 +250,7 @@ void DriveAnalysis::Consume(const ItemView& item) {
     CountTime(item);
     engine_.Consume(item);
     Measurements(item);
+    DoSector(item);
     last_ = item.time;
 }
 
@@ -290,10 +322,16 @@ KpiReport DriveAnalysis::Finish() {
         Distribution d = histograms_[i].Summarise(CatalogueName(kMetrics[i].id), kMetrics[i].unit);
         if (d.count != 0) report.distributions.push_back(std::move(d));
     }
+    auto mean = [](double sum, uint64_t count) {
+        return count != 0 ? sum / static_cast<double>(count) : kNaN;
+    };
+    for (const auto& [pn, acc] : doSectors_) {
+        report.doSectors.push_back({pn, acc.servingSeconds, mean(acc.sinrSum, acc.sinrReports),
+                                    acc.sinrReports, mean(acc.drcSum, acc.drcReports),
+                                    acc.drcReports});
+    }
     for (const auto& [pn, acc] : pns_) {
-        report.pns.push_back(
-            {pn, acc.bestSeconds, acc.reports ? acc.ecioSum / static_cast<double>(acc.reports) : kNaN,
-             acc.reports});
+        report.pns.push_back({pn, acc.bestSeconds, mean(acc.ecioSum, acc.reports), acc.reports});
     }
     return report;
 }

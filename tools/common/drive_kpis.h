@@ -1,7 +1,8 @@
 // Drive-test KPIs over a capture: call and connection success, drops, handoffs, time in each
-// state, distributions of the main radio values, pilot pollution, weak coverage and the
-// pilots that served best. Computed in one pass beside the event rules (drive_events.h), in
-// memory that does not grow with the capture (histograms, one row per pilot PN).
+// state, distributions of the main radio values, pilot pollution, weak coverage, the 1x
+// pilots that served best and the EV-DO sectors that served. Computed in one pass beside the
+// event rules (drive_events.h), in memory that does not grow with the capture (histograms,
+// one row per pilot PN or sector).
 #pragma once
 
 #include <array>
@@ -49,11 +50,23 @@ struct PnRow {
     uint64_t reports = 0;
 };
 
+// An EV-DO serving sector: the carrier-independent serving PN, else that of carrier 0. It
+// serves from its report until another sector's, while EV-DO is not inactive.
+struct DoSectorRow {
+    uint32_t pn = 0;
+    double servingSeconds = 0;
+    double meanSinr = 0;  // dB, of the best SINR reports while it served; NaN without
+    uint64_t sinrReports = 0;
+    double meanDrcKbps = 0;  // kbit/s, of the DRC rate reports while it served; NaN without
+    uint64_t drcReports = 0;
+};
+
 struct KpiReport {
     std::array<uint64_t, kEventKindCount> eventCounts{};
     std::vector<KpiValue> values;
     std::vector<Distribution> distributions;
-    std::vector<PnRow> pns;  // by PN
+    std::vector<PnRow> pns;              // by PN
+    std::vector<DoSectorRow> doSectors;  // by PN
 
     // NaN when `name` is not a KPI.
     double Value(std::string_view name) const;
@@ -86,10 +99,16 @@ class DriveAnalysis {
         double ecioSum = 0;
         uint64_t reports = 0;
     };
+    struct SectorAcc {
+        double servingSeconds = 0;
+        double sinrSum = 0, drcSum = 0;
+        uint64_t sinrReports = 0, drcReports = 0;
+    };
 
     void OnEvent(const DriveEvent& event);
     void CountTime(const ItemView& item);
     void Measurements(const ItemView& item);
+    void DoSector(const ItemView& item);
     void CloseWeak(const ItemTime& at);
 
     KpiOptions options_;
@@ -110,6 +129,8 @@ class DriveAnalysis {
     double weakSeconds_ = 0;
     std::optional<std::pair<uint32_t, ItemTime>> best_;  // strongest pilot since then
     std::map<uint32_t, PnAcc> pns_;
+    std::optional<uint32_t> doServing_;  // unset while EV-DO is inactive
+    std::map<uint32_t, SectorAcc> doSectors_;
 };
 
 }  // namespace tessavo::cli

@@ -113,6 +113,12 @@ bool ChecksumGood(std::string_view line, std::string_view& body) {
     return ec == std::errc() && end == line.data() + star + 3 && given == sum;
 }
 
+// The first fix at or after `utc`.
+std::vector<GpsFix>::const_iterator FirstFrom(const std::vector<GpsFix>& fixes, int64_t utc) {
+    return std::lower_bound(fixes.begin(), fixes.end(), utc,
+                            [](const GpsFix& fix, int64_t t) { return fix.utcMicroseconds < t; });
+}
+
 }  // namespace
 
 void GpsTrack::ParseGpx(std::string_view text) {
@@ -200,9 +206,13 @@ bool GpsTrack::Read(const std::string& path, std::string& error) {
     return true;
 }
 
+void GpsTrack::Add(const GpsFix& fix) {
+    const auto at = fixes_.begin() + (FirstFrom(fixes_, fix.utcMicroseconds) - fixes_.cbegin());
+    if (at == fixes_.end() || at->utcMicroseconds != fix.utcMicroseconds) fixes_.insert(at, fix);
+}
+
 std::optional<Position> GpsTrack::Locate(int64_t utc, double maxGapSeconds) const {
-    auto after = std::lower_bound(fixes_.begin(), fixes_.end(), utc,
-                                  [](const GpsFix& fix, int64_t t) { return fix.utcMicroseconds < t; });
+    const auto after = FirstFrom(fixes_, utc);
     if (after == fixes_.end()) return std::nullopt;
     if (after->utcMicroseconds == utc) return Position{after->latitude, after->longitude};
     if (after == fixes_.begin()) return std::nullopt;

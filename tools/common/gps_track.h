@@ -1,7 +1,8 @@
 // A GPS track read from a GPX 1.1 file (track points with a time) or NMEA 0183 sentences
 // (RMC with its date, GGA with a fix taking the last RMC date), to place items on a map.
-// Positions between two fixes are interpolated linearly; there is none across a gap between
-// fixes longer than `maxGapSeconds`, before the first fix or after the last.
+// Fixes may also be added one at a time (the capture's own, position_fix.h). Positions between
+// two fixes are interpolated linearly; there is none across a gap between fixes longer than
+// `maxGapSeconds`, before the first fix or after the last.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,9 @@
 #include <vector>
 
 namespace tessavo::cli {
+
+// No position is given across a longer gap between two fixes.
+inline constexpr double kMaxFixGapSeconds = 10.0;
 
 struct GpsFix {
     int64_t utcMicroseconds;  // since 1970-01-01T00:00:00Z
@@ -29,8 +33,11 @@ class GpsTrack {
     // `error` set when nothing could be read.
     bool Read(const std::string& path, std::string& error);
     bool Parse(std::string_view text);
+    // Keeps the time order; a second fix at a time already held is left out, as Parse does.
+    void Add(const GpsFix& fix);
 
-    std::optional<Position> Locate(int64_t utcMicroseconds, double maxGapSeconds = 10.0) const;
+    std::optional<Position> Locate(int64_t utcMicroseconds,
+                                   double maxGapSeconds = kMaxFixGapSeconds) const;
     const std::vector<GpsFix>& Fixes() const { return fixes_; }
 
   private:

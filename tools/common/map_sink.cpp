@@ -5,12 +5,12 @@
 #include <nlohmann/json.hpp>
 
 #include "param_catalogue.h"
+#include "position_fix.h"
 
 namespace tessavo::cli {
 namespace {
 
-// The values on each point, and those whose fresh value makes a point.
-constexpr std::array<std::string_view, 6> kValues = {  // the first colours a KML placemark
+constexpr std::array<std::string_view, 6> kValues = {
     "best_pilot_ecio", "rx_power", "tx_power", "best_pilot_pn", "do_best_sinr", "do_rx_power0"};
 constexpr std::array<std::string_view, 3> kPointMakers = {"best_pilot_ecio", "rx_power",
                                                           "do_best_sinr"};
@@ -65,6 +65,14 @@ bool SameTime(const ItemTime& a, const ItemTime& b) {
 
 }  // namespace
 
+std::span<const std::string_view> MapValues() {
+    return kValues;
+}
+
+std::span<const std::string_view> MapPointMakers() {
+    return kPointMakers;
+}
+
 std::span<const EcioBin> EcioBins() {
     return kEcioBins;
 }
@@ -77,10 +85,12 @@ std::string_view EcioBinOf(std::optional<double> ecio) {
     return kEcioBins.back().name;
 }
 
-MapSink::MapSink(std::ostream& out, const ItemClock& clock, GpsTrack track, MapFormat format)
+MapSink::MapSink(std::ostream& out, const ItemClock& clock, std::optional<GpsTrack> track,
+                 MapFormat format)
     : out_(out),
       clock_(clock),
-      track_(std::move(track)),
+      track_(track ? std::move(*track) : GpsTrack()),
+      captureFixes_(!track),
       format_(format),
       analysis_({}, [this](const DriveEvent& e) { events_.push_back(e); }),
       last_(ShownParams().size()),
@@ -120,33 +130,65 @@ void MapSink::Feature(const Position& at, const std::string& properties) {
     first_ = false;
 }
 
-void MapSink::FlushPoint() {
-    if (!pending_) return;
-    const UtcInstant utc = clock_.ToUtc(*pending_);
-    auto at = track_.Locate(utc.seconds * 1000000 + utc.microseconds);
-    if (at && format_ == MapFormat::kKml) {
+void MapSink::WritePoint(const Position& at, const Point& point) {
+    if (format_ == MapFormat::kKml) {
         std::optional<double> ecio;
         for (size_t i = 0; i < ShownParams().size(); ++i) {
-            if (ShownParams()[i].name == kValues[0]) ecio = pendingValues_[i];
+            if (ShownParams()[i].name == kValues[0]) ecio = point.values[i];
         }
-        Placemark(*at, *pending_, clock_.Format(*pending_), EcioBinOf(ecio), "");
-    } else if (at) {
-        nlohmann::ordered_json properties = {{"kind", "measurement"},
-                                             {"time", clock_.Format(*pending_)}};
-        for (size_t i = 0; i < ShownParams().size(); ++i) {
-            const std::string name(ShownParams()[i].name);
-            properties[name] = pendingValues_[i] ? nlohmann::ordered_json(*pendingValues_[i])
-                                                 : nlohmann::ordered_json();
-        }
-        Feature(*at, properties.dump());
+        Placemark(at, point.time, clock_.Format(point.time), EcioBinOf(ecio), "");
+        return;
     }
+    nlohmann::ordered_json properties = {{"kind", "measurement"},
+                                         {"time", clock_.Format(point.time)}};
+    for (size_t i = 0; i < ShownParams().size(); ++i) {
+        const std::string name(ShownParams()[i].name);
+        properties[name] =
+            point.values[i] ? nlohmann::ordered_json(*point.values[i]) : nlohmann::ordered_json();
+    }
+    Feature(at, properties.dump());
+}
+
+void MapSink::FlushPoint() {
+    if (!pending_) return;
+    Point point{UtcMicroseconds(clock_, *pending_), *pending_, pendingValues_};
     pending_.reset();
+    const std::vector<GpsFix>& fixes = track_.Fixes();
+    if (!captureFixes_ || (!fixes.empty() && fixes.back().utcMicroseconds >= point.utc)) {
+        if (auto at = track_.Locate(point.utc)) WritePoint(*at, point);
+        return;
+    }
+    // Fixes come in time order with the items: the next one is later than this point, so a
+    // point further than the fix gap from the last fix (or before the first) gets none, nor
+    // do those waiting before it.
+    const bool reachable =
+        !fixes.empty() &&
+        static_cast<double>(point.utc - fixes.back().utcMicroseconds) <= kMaxFixGapSeconds * 1e6;
+    if (!reachable) {
+        waiting_.clear();
+        return;
+    }
+    waiting_.push_back(std::move(point));
+}
+
+void MapSink::PlaceWaiting() {
+    const int64_t last = track_.Fixes().back().utcMicroseconds;
+    while (!waiting_.empty() && waiting_.front().utc <= last) {
+        if (auto at = track_.Locate(waiting_.front().utc)) WritePoint(*at, waiting_.front());
+        waiting_.pop_front();
+    }
 }
 
 void MapSink::Consume(const ItemView& item) {
     analysis_.Consume(item);
     validity_.Observe(item);
     if (pending_ && !SameTime(*pending_, item.time)) FlushPoint();
+    if (captureFixes_) {
+        if (auto fix = CaptureFix(item, clock_)) {
+            track_.Add(*fix);
+            PlaceWaiting();
+        }
+    }
     const std::vector<Shown>& shown = ShownParams();
     bool point = false;
     for (const DecodeParam& param : item.currentParams) {
@@ -169,8 +211,7 @@ void MapSink::Finish(const RunStats& /*stats*/) {
     FlushPoint();
     analysis_.Finish();
     for (const DriveEvent& event : events_) {
-        const UtcInstant utc = clock_.ToUtc(event.time);
-        auto at = track_.Locate(utc.seconds * 1000000 + utc.microseconds);
+        auto at = track_.Locate(UtcMicroseconds(clock_, event.time));
         if (!at) continue;
         const EventKindInfo& info = InfoOf(event.kind);
         if (format_ == MapFormat::kKml) {

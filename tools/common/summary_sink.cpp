@@ -244,6 +244,19 @@ void SummarySink::Finish(const RunStats& stats) {
                                                       : Number(kpi.value))
              << (kpi.unit.empty() ? "" : " ") << kpi.unit << '\n';
     }
+    const auto measured = [](double value) { return std::isnan(value) ? "-" : Number(value); };
+    out_ << "\n1x best servers (pilot PN: time as the strongest pilot, mean Ec/Io, reports)\n";
+    if (kpis.pns.empty()) out_ << "  none\n";
+    for (const PnRow& pn : kpis.pns) {
+        out_ << "  PN " << pn.pn << ": " << Number(pn.bestSeconds) << " s, "
+             << measured(pn.meanEcio) << " dB, " << pn.reports << '\n';
+    }
+    out_ << "\nEV-DO serving sectors (PN: time serving, mean SINR, mean DRC rate)\n";
+    if (kpis.doSectors.empty()) out_ << "  none\n";
+    for (const DoSectorRow& sector : kpis.doSectors) {
+        out_ << "  PN " << sector.pn << ": " << Number(sector.servingSeconds) << " s, "
+             << measured(sector.meanSinr) << " dB, " << measured(sector.meanDrcKbps) << " kbit/s\n";
+    }
     WriteNotReported(stats);
 
     out_ << "\nitems by log code\n";

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "drive_track.h"
 #include "evdo_sectors.h"
 #include "evdo_session.h"
 #include "log_records.h"
@@ -262,6 +263,7 @@ class DriveTest {
         WriteCommands();
         WriteLineErrors();
         for (const TimedLog& log : EvdoSessionLogs()) writer_.Log(log.ms, log.logCode, log.payload);
+        WritePositionFixes();
         writer_.Event(kEvdoHandoffMs, "do_serving_change", "PN 120 -> 240");
         return writer_.Finish();
     }
@@ -560,6 +562,15 @@ class DriveTest {
         }
         s.neighbour.emplace_back(uint16_t{504}, uint16_t{63});  // listed, never measured
         return s;
+    }
+
+    // The handset's position log once a second, at the GPS track's times, from 1 s to the
+    // last whole second of the EV-DO session.
+    void WritePositionFixes() {
+        for (uint64_t ms = 1000; ms < kEvdoEndMs; ms += 1000) {
+            const RoadPoint at = RoadPointAt(ms);
+            writer_.Log(ms, 0x1014, PositionRecord(at.latitude, at.longitude));
+        }
     }
 
     void WriteCommands() {

@@ -34,19 +34,23 @@ std::string UtcText(int64_t seconds) {
 
 }  // namespace
 
+RoadPoint RoadPointAt(uint64_t ms) {
+    const double metresPerLongitude = kMetresPerDegree * std::cos(kStartLatitude * kPi / 180.0);
+    return {kStartLatitude, kStartLongitude + DrivePositionM(ms) / metresPerLongitude};
+}
+
 std::string DriveTrackGpx() {
     std::string gpx =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<gpx version=\"1.1\" creator=\"tessavo-make-sample\" "
         "xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
         "  <trk><name>drive_test</name><trkseg>\n";
-    const double metresPerLongitude = kMetresPerDegree * std::cos(kStartLatitude * kPi / 180.0);
     for (uint64_t ms = 0; ms <= kEndMs; ms += 1000) {
         char point[160];
+        const RoadPoint at = RoadPointAt(ms);
         std::snprintf(point, sizeof point,
-                      "    <trkpt lat=\"%.7f\" lon=\"%.7f\"><time>%s</time></trkpt>\n",
-                      kStartLatitude, kStartLongitude + DrivePositionM(ms) / metresPerLongitude,
-                      UtcText(kStartUtc + static_cast<int64_t>(ms / 1000)).c_str());
+                      "    <trkpt lat=\"%.7f\" lon=\"%.7f\"><time>%s</time></trkpt>\n", at.latitude,
+                      at.longitude, UtcText(kStartUtc + static_cast<int64_t>(ms / 1000)).c_str());
         gpx += point;
     }
     gpx += "  </trkseg></trk>\n</gpx>\n";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace tessavo::sample {
 namespace {
@@ -258,6 +259,20 @@ Bytes EventReportBody(uint64_t ticks, uint32_t callEventWord) {
     Bytes b;
     PutU16(b, static_cast<uint16_t>(events.size()));
     b.insert(b.end(), events.begin(), events.end());
+    return b;
+}
+
+Bytes PositionRecord(double latitude, double longitude) {
+    Bytes b(6, 0);
+    char text[32];
+    const auto put = [&](double degrees, int width) {
+        std::snprintf(text, sizeof text, "%0*lld", width,
+                      static_cast<long long>(std::llround(degrees * 100000.0)));
+        b.insert(b.end(), text, text + width);
+    };
+    put(longitude, 9);
+    put(latitude, 8);
+    b.insert(b.end(), {'0', '0', '0', '0', '0', '0', 0, 0});
     return b;
 }
 

@@ -63,6 +63,11 @@ Bytes ThroughputRecord(const ThroughputCounters& c);
 // of the second kind, each a kind byte, a length byte and that many bytes.
 Bytes PackedRecord(uint8_t first, uint8_t second, uint32_t seed);
 
+// 0x1014: a position fix as decimal text in units of 1e-5 degree, longitude in 9 characters
+// and latitude in 8 (after 6 bytes the handset leaves zero), then two 3-character fields and
+// two bytes, all zero here.
+Bytes PositionRecord(double latitude, double longitude);
+
 // Command responses (bodies after the command byte).
 struct PilotSetsStatus {
     std::vector<std::pair<uint16_t, uint16_t>> active, candidate, neighbour;  // PN, strength

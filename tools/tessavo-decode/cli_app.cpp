@@ -393,8 +393,10 @@ int RunCli(const std::vector<std::string>& args, CliStreams io) {
             break;
         case OutputFormat::kGeoJson:
         case OutputFormat::kKml: {
-            GpsTrack track;
-            if (!track.Read(options.trackPath, error)) return fail(error);
+            std::optional<GpsTrack> track;  // none: the capture's own position fixes
+            if (!options.trackPath.empty() && !track.emplace().Read(options.trackPath, error)) {
+                return fail(error);
+            }
             mainSink = std::make_unique<MapSink>(out, clock, std::move(track),
                                                  options.format == OutputFormat::kKml
                                                      ? MapFormat::kKml

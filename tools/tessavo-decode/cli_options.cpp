@@ -33,8 +33,9 @@ parameter the input sets, each cell the last-known value (empty once cleared), o
 --csv-layout long one row per freshly set value; summary, counts, radio value ranges,
 identities, events and what yielded no item; dtlog, the library's DTLog lines, each after
 the index and time of the item it describes; events, one CSV row per call, connection and
-handoff event (time, technology, event, details, item number); geojson and kml, with --track,
-the radio values and events on a map (KML placemarks coloured by best Ec/Io). --list-params names every parameter with its
+handoff event (time, technology, event, details, item number); geojson and kml, the radio
+values and events on a map (KML placemarks coloured by best Ec/Io), placed by the capture's
+position fixes or, given --track, by that GPS track instead. --list-params names every parameter with its
 unit and meaning.
 
 Times are true instants: the handset's GPS time less the leap seconds of its date, in UTC
@@ -315,7 +316,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         ->check(CLI::IsMember({"wide", "long"}))
         ->capture_default_str();
     app.add_option("--track", options.trackPath,
-                   "GPS track (GPX 1.1 or NMEA 0183 RMC/GGA) placing --format geojson or kml on a map")
+                   "GPS track (GPX 1.1, NMEA 0183 RMC/GGA) placing --format geojson or kml on a "
+                   "map instead of the capture's own position fixes")
         ->type_name("FILE");
     std::string carryForward = "valid";
     app.add_option("--carry-forward", carryForward,
@@ -366,10 +368,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (format == "geojson") options.format = OutputFormat::kGeoJson;
     if (format == "kml") options.format = OutputFormat::kKml;
     const bool map = options.format == OutputFormat::kGeoJson || options.format == OutputFormat::kKml;
-    if (map == options.trackPath.empty()) {
+    if (!map && !options.trackPath.empty()) {
         result.exitCode = 2;
-        result.message = "tessavo-decode: --format geojson or kml and --track FILE go together\n"
-                         "Run 'tessavo-decode --help' for the options.\n";
+        result.message =
+            "tessavo-decode: --track FILE goes with --format geojson or kml\n"
+            "Run 'tessavo-decode --help' for the options.\n";
         return result;
     }
     options.moduleType = *ParseModuleType(module);
