@@ -15,11 +15,6 @@
 // "summary_peak_mb" the medians of their peak resident sizes (goal: the same at x1 and x100).
 // Nothing here asserts a time; the machine may be shared, so read rows run twice.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -28,15 +23,17 @@
 #include <vector>
 
 #include "bench_host_loop.h"
+#include "child_process.h"
 #include "decoder_session.h"
 #include "drive_kpis.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
+using tessavo::bench::ChildRun;
 using tessavo::bench::CpuSeconds;
+using tessavo::bench::Median;
+using tessavo::bench::RunChild;
 
 const fs::path kSprint = fs::path(TESSAVO_CAPTURES_DIR) / "sprint_2015.mi2log";
 
@@ -59,36 +56,9 @@ fs::path Input(int times) {
     return out ? repeated : fs::path();
 }
 
-struct ChildUsage {
-    double cpuSeconds = -1;  // negative when the run failed
-    double peakMb = 0;
-};
-
 // One `tessavo-decode -q --format FORMAT INPUT` with its output thrown away.
-ChildUsage Decode(const char* format, const fs::path& input) {
-    std::vector<std::string> words = {TESSAVO_DECODE_PROGRAM, "-q", "--format", format,
-                                      input.string()};
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t child = 0;
-    const int started = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    if (started != 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
-        return {};
-    }
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    return {seconds(usage.ru_utime) + seconds(usage.ru_stime),
-            static_cast<double>(usage.ru_maxrss) / 1024.0};
+ChildRun Decode(const char* format, const fs::path& input) {
+    return RunChild({TESSAVO_DECODE_PROGRAM, "-q", "--format", format, input.string()});
 }
 
 // CPU seconds of a decoder session over the file, each item to `consume`.
@@ -111,11 +81,6 @@ double Session(const fs::path& input, const tessavo::cli::DecoderSession::ItemCa
     return CpuSeconds() - start;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
 void BM_Analysis(benchmark::State& state, int times) {
     const fs::path input = Input(times);
     if (input.empty() || !fs::exists(input)) return state.SkipWithError("capture absent");
@@ -128,13 +93,13 @@ void BM_Analysis(benchmark::State& state, int times) {
             Session(input, [&](const tessavo::cli::ItemView& item) { analysis.Consume(item); });
         benchmark::DoNotOptimize(analysis.Finish());
         const double decodeOnly = Session(input, [](const tessavo::cli::ItemView&) {});
-        const ChildUsage summary = Decode("summary", input);
-        if (seconds < 0 || decodeOnly < 0 || summary.cpuSeconds <= 0) {
+        const ChildRun summary = Decode("summary", input);
+        if (seconds < 0 || decodeOnly < 0 || summary.seconds <= 0) {
             return state.SkipWithError("decoding failed");
         }
         state.SetIterationTime(seconds);
-        added.push_back((seconds - decodeOnly) / summary.cpuSeconds);
-        ratios.push_back(seconds / summary.cpuSeconds);
+        added.push_back((seconds - decodeOnly) / summary.seconds);
+        ratios.push_back(seconds / summary.seconds);
     }
     state.counters["events"] =
         static_cast<double>(events) / static_cast<double>(state.iterations());
@@ -153,13 +118,13 @@ void BM_AnalysisProcess(benchmark::State& state, int times) {
     if (input.empty() || !fs::exists(input)) return state.SkipWithError("capture absent");
     std::vector<double> ratios, peaks, summaryPeaks;
     for (auto _ : state) {
-        const ChildUsage events = Decode("events", input);
-        const ChildUsage summary = Decode("summary", input);
-        if (events.cpuSeconds <= 0 || summary.cpuSeconds <= 0) {
+        const ChildRun events = Decode("events", input);
+        const ChildRun summary = Decode("summary", input);
+        if (events.seconds <= 0 || summary.seconds <= 0) {
             return state.SkipWithError("tessavo-decode failed");
         }
-        state.SetIterationTime(events.cpuSeconds);
-        ratios.push_back(events.cpuSeconds / summary.cpuSeconds);
+        state.SetIterationTime(events.seconds);
+        ratios.push_back(events.seconds / summary.seconds);
         peaks.push_back(events.peakMb);
         summaryPeaks.push_back(summary.peakMb);
     }

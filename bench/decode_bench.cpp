@@ -6,10 +6,8 @@
 // ("cpu_per_frame"), and for tessavo-decode its ratio to a host's ("x_host_run", "x_host_loop");
 // nothing here asserts a time.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <malloc.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +24,7 @@
 
 #include "api/decoder_object.h"
 #include "bench_host_loop.h"
+#include "child_process.h"
 #include "framing/crc16.h"
 #include "framing/hdlc.h"
 #include "params/report_item.h"
@@ -38,7 +37,10 @@
 namespace {
 
 namespace fs = std::filesystem;
+using tessavo::bench::ChildRun;
 using tessavo::bench::CpuSeconds;
+using tessavo::bench::Median;
+using tessavo::bench::RunChild;
 using tessavo::bench::HostLoop;
 using Bytes = std::vector<uint8_t>;
 
@@ -240,59 +242,11 @@ BENCHMARK_CAPTURE(BM_DecodeTool, csv, "csv")->Unit(benchmark::kMillisecond);
 // it: tessavo-decode against the host-loop program ("x_host_loop"), the host-loop program
 // against the same loop's steady state in this process, on an object that already decoded the
 // file once ("x_steady").
-double SecondsOf(const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-}
-
-struct ChildRun {
-    double seconds = -1;  // CPU, user and system; negative when the run failed
-    double faults = 0;
-    double peakMb = 0;
-};
-
-ChildRun RunChild(const std::vector<char*>& args) {
-    const pid_t child = fork();
-    if (child == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        dup2(null, STDERR_FILENO);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
-        return {};
-    }
-    return {SecondsOf(usage.ru_utime) + SecondsOf(usage.ru_stime),
-            static_cast<double>(usage.ru_minflt), static_cast<double>(usage.ru_maxrss) / 1024.0};
-}
-
-std::vector<char*> Arguments(std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (std::string& arg : argv) args.push_back(arg.data());
-    args.push_back(nullptr);
-    return args;
-}
-
-double ProcessCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 // Peak resident size of a program that does nothing, the floor of every process row.
 double EmptyProgramPeakMb() {
     static const double mb = [] {
-        std::vector<std::string> argv = {TESSAVO_EMPTY_PROGRAM};
         std::vector<double> peaks;
-        for (int i = 0; i < 5; ++i) peaks.push_back(RunChild(Arguments(argv)).peakMb);
+        for (int i = 0; i < 5; ++i) peaks.push_back(RunChild({TESSAVO_EMPTY_PROGRAM}).peakMb);
         return Median(peaks);
     }();
     return mb;
@@ -302,9 +256,7 @@ void BM_Process(benchmark::State& state, std::vector<std::string> argv, const fs
     const Input& in = Load(*path);
     if (in.bytes.empty()) return state.SkipWithError("capture absent");
     argv.push_back(path->string());
-    std::vector<std::string> hostArgv = {TESSAVO_HOST_LOOP_PROGRAM, path->string()};
-    const std::vector<char*> args = Arguments(argv);
-    const std::vector<char*> hostArgs = Arguments(hostArgv);
+    const std::vector<std::string> hostArgv = {TESSAVO_HOST_LOOP_PROGRAM, path->string()};
     const bool isHostLoop = argv[0] == hostArgv[0];
     void* warm = nullptr;
     if (isHostLoop) {  // the steady state: an object whose ring has been through the file once
@@ -313,14 +265,14 @@ void BM_Process(benchmark::State& state, std::vector<std::string> argv, const fs
     }
     std::vector<double> ratios, faults, peaks;
     for (auto _ : state) {
-        const ChildRun run = RunChild(args);
+        const ChildRun run = RunChild(argv);
         double reference = 0;
         if (isHostLoop) {
-            const double start = ProcessCpuSeconds();
+            const double start = CpuSeconds();
             HostLoop(warm, in.bytes);
-            reference = ProcessCpuSeconds() - start;
+            reference = CpuSeconds() - start;
         } else {
-            reference = RunChild(hostArgs).seconds;
+            reference = RunChild(hostArgv).seconds;
         }
         if (run.seconds <= 0 || reference <= 0) {
             FreeDecoderObjectProc(&warm);
