@@ -4,17 +4,19 @@
 #include <cstring>
 #include <vector>
 
+#include "drive_records.h"
+
 namespace tessavo::cli {
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr uint32_t kSysParams = 0x7F0107D0;
+constexpr uint32_t kSysParams = kSysParamsMsgId;
 constexpr uint32_t kPowerReport = 0x7F0107D1;
 constexpr uint32_t kAccessParams = 0x7F0107D2;
 constexpr uint32_t kPilotSets = 0x7F0107D4;
 constexpr uint32_t kFingerList = 0x7F0107D5;
-constexpr uint32_t kPilotTable = 0x7F0107D6;
+constexpr uint32_t kPilotTable = kPilotTableId;
 constexpr uint32_t kSectorTable = 0x7F0107D8;
 constexpr uint32_t kConnectionAttempt = 0x7F0107DD;
 constexpr uint32_t kConnectionRelease = 0x7F0107DE;
@@ -166,18 +168,19 @@ Json FingerListJson(const Payload& p) {
 // Pilot table copy: count, then up to 64 entries of 40 bytes: source (set), channel, PN,
 // receive power, pilot power, Ec/Io.
 Json PilotTableJson(const Payload& p) {
+    using L = PilotTableLayout;
     uint32_t count = p.Read<uint32_t>(0);
-    uint32_t shown = std::min<uint32_t>(count, 64);
+    uint32_t shown = std::min<uint32_t>(count, L::kMaxPilots);
     Json list = Json::array();
     for (uint32_t i = 0; i < shown; ++i) {
-        uint32_t at = 4 + 40 * i;
-        int32_t channel = p.Read<int32_t>(at + 4);
-        list.push_back({{"pn", p.Read<uint32_t>(at + 8)},
-                        {"set", SetName(p.Read<uint32_t>(at))},
+        const auto at = static_cast<uint32_t>(L::kHeader + L::kEntry * i);
+        int32_t channel = p.Read<int32_t>(at + L::kChannel);
+        list.push_back({{"pn", p.Read<uint32_t>(at + L::kPn)},
+                        {"set", SetName(p.Read<uint32_t>(at + L::kSet))},
                         {"channel", channel == -9999 ? Json() : Json(channel)},
-                        {"ecio_db", Level(p.Read<double>(at + 28))},
-                        {"rx_power_dbm", Level(p.Read<double>(at + 12))},
-                        {"pilot_power_dbm", Level(p.Read<double>(at + 20))}});
+                        {"ecio_db", Level(p.Read<double>(at + L::kEcio))},
+                        {"rx_power_dbm", Level(p.Read<double>(at + L::kRxPower))},
+                        {"pilot_power_dbm", Level(p.Read<double>(at + L::kPilotPower))}});
     }
     return {{"count", count}, {"pilots", list}};
 }
@@ -255,7 +258,10 @@ Json StructFields(uint32_t id, std::span<const uint8_t> payload) {
         case kFingerList:
             return p.Has(0, 4 + 14 * 12) ? FingerListJson(p) : Json();
         case kPilotTable:
-            return p.Has(0, 4 + 40 * 64) ? PilotTableJson(p) : Json();
+            return p.Has(0, PilotTableLayout::kHeader +
+                                PilotTableLayout::kEntry * PilotTableLayout::kMaxPilots)
+                       ? PilotTableJson(p)
+                       : Json();
         case kSectorTable:
             return p.Has(0, 4 + 56 * 64) ? SectorTableJson(p) : Json();
         case kConnectionAttempt:

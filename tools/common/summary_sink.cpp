@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "drive_records.h"
 #include "message_names.h"
 #include "param_catalogue.h"
 #include "text_format.h"
@@ -38,7 +39,7 @@ constexpr std::array<std::string_view, SummarySink::kRangeCount> kRangeParams = 
 
 // Identities: each is the set of values of one or more parameters.
 // Every decoder that publishes one is listed: the 1x pilot PN also comes from the System
-// Parameters Message (its record, kSysParamsMsg), the EV-DO channels and PNs also from the
+// Parameters Message (its record, kSysParamsMsgId), the EV-DO channels and PNs also from the
 // per-carrier values.
 struct Identity {
     std::string_view label;
@@ -57,8 +58,6 @@ constexpr std::array<Identity, SummarySink::kIdentityCount> kIdentities = {{
      {"do_serving_pn", "do_conn_pilot_pn", "c0_serving_pn", "c1_serving_pn", "c2_serving_pn"}},
 }};
 constexpr size_t kPilotPnIdentity = 6;
-// The System Parameters Message record: PILOT_PN is its first u16.
-constexpr uint32_t kSysParamsMsg = 0x7F0107D0;
 
 // The parameters of the tables above, looked up once: for each, the range or identity it
 // feeds.
@@ -122,11 +121,11 @@ void SummarySink::Consume(const ItemView& item) {
         }
     }
     for (const StructParamRecord& record : item.currentStructs) {
-        if (record.id != kSysParamsMsg || record.state != TESSAVO_STATE_FRESH ||
-            record.payload.size() < 2) {
+        if (record.id != kSysParamsMsgId || record.state != TESSAVO_STATE_FRESH ||
+            record.payload.size() < kSysParamsPilotPnEnd) {
             continue;
         }
-        const int64_t pn = record.payload[0] | record.payload[1] << 8;
+        const int64_t pn = SysParamsPilotPn(record.payload);
         identities_[kPilotPnIdentity].insert({pn, std::to_string(pn)});
     }
     analysis_.Consume(item);
@@ -239,7 +238,7 @@ void SummarySink::Finish(const RunStats& stats) {
     out_ << "\nKPIs\n";
     for (const KpiValue& kpi : kpis.values) {
         out_ << "  " << kpi.name << std::string(38 - std::min<size_t>(37, kpi.name.size()), ' ')
-             << (std::isnan(kpi.value)               ? std::string("-")
+             << (std::isnan(kpi.value)                ? std::string("-")
                  : kpi.value == std::floor(kpi.value) ? std::to_string(std::llround(kpi.value))
                                                       : Number(kpi.value))
              << (kpi.unit.empty() ? "" : " ") << kpi.unit << '\n';
