@@ -413,7 +413,8 @@ constexpr std::array<ParamInfo, kScalarParamCount + kStructParamCount> kCatalogu
     Scalar(0x7F018318, "reserved_7f018318", "", 1, "", kReserved),
     Scalar(
         0x7F018319, "do_conn_outcome", "", 1, "0x106E",
-        "Outcome of the connection attempt (traffic channel assignment exchange state; 1 success)"),
+        "Outcome code of the connection attempt (low 4 bits of record byte 2); its values are not "
+        "documented: successful attempts in real captures carry 15"),
     Scalar(0x7F01831A, "do_release_reason", "", 1, "0x1071",
            "Reason code of an EV-DO connection release"),
     Scalar(0x7F01831B, "reserved_7f01831b", "", 1, "", kReserved),
