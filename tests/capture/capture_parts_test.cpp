@@ -1,10 +1,14 @@
 // The parts of the capture tool and the simulator that need no port: frames, log masks and
-// their requests, the replies, the USB interface choice, option values and file names.
+// their requests, the replies, the USB interface choice, option values and file names, the
+// live screen's list of messages.
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 #include "capture_options.h"
 #include "diag_responder.h"
 #include "hdlc_codec.h"
+#include "live_view.h"
 #include "log_config_packets.h"
 #include "log_mask_selection.h"
 #include "recording.h"
@@ -199,6 +203,35 @@ TEST(CaptureOptionValues, SizesDurationsAndNumberedFiles) {
     EXPECT_EQ(NumberedPath("drive.qmdl", 0), "drive.qmdl");
     EXPECT_EQ(NumberedPath("drive.qmdl", 1), "drive.1.qmdl");
     EXPECT_EQ(NumberedPath("logs.d/drive", 12), "logs.d/drive.12");
+}
+
+// The live screen's last signalling messages: newest first, each with its log, its code and,
+// where the code is a known message, its name.
+TEST(LiveView, NamesTheSignallingMessagesItShows) {
+    struct Case {
+        uint16_t logCode;
+        uint32_t msgCode;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {0x1007, 0x10070100, "log 0x1007 message 0x0100: System Parameters Message"},
+        {0x1007, 0x1007FE00, "log 0x1007 message 0xFE00: unknown (type 254)"},
+    };
+    std::ostringstream out;
+    LiveView view(out, true, "test");
+    for (const Case& c : cases) {
+        cli::ItemView item;
+        item.msgCode = c.msgCode;
+        item.identity.logCode = c.logCode;
+        item.currentParams.push_back(DecodeParam{1, 0x7F010014, 1, 1});
+        view.Consume(item);
+    }
+    const std::string screen = view.Render(PortCounters{}, 1.0, 1.0);
+    const size_t first = screen.find(cases[1].shown);
+    const size_t second = screen.find(cases[0].shown);
+    ASSERT_NE(first, std::string::npos) << screen;
+    ASSERT_NE(second, std::string::npos) << screen;
+    EXPECT_LT(first, second);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "message_names.h"
 #include "param_catalogue.h"
 
 namespace tessavo::capture {
@@ -53,10 +54,13 @@ void LiveView::Consume(const cli::ItemView& item) {
         signalling = signalling || param.id == kSignallingFlag;
     }
     if (!signalling || !item.identity.logCode) return;
-    char text[48];
-    std::snprintf(text, sizeof text, "log 0x%04X message 0x%04X", *item.identity.logCode,
+    char code[48];
+    std::snprintf(code, sizeof code, "log 0x%04X message 0x%04X", *item.identity.logCode,
                   static_cast<unsigned>(item.msgCode & 0xFFFF));
-    events_.push_front(text);
+    std::string text = code;
+    const std::string name = cli::MessageNameOf(item.msgCode);
+    if (!name.empty()) text.append(": ").append(name);
+    events_.push_front(std::move(text));
     if (events_.size() > kEventsShown) events_.pop_back();
 }
 
