@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
             }
         }
     }
-    for (uint8_t command : tessavo::kRoutedCommands) {
+    for (const tessavo::CommandRoute& route : tessavo::kCommandRoutes) {
+        const uint8_t command = route.command;
         char name[16];
         std::snprintf(name, sizeof name, "cmd_%02x", command);
         Write(dir, name, Concat({first, Frame(CommandPacket(command, Payload(command, 60)))}));
