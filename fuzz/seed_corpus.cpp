@@ -9,6 +9,7 @@
 
 #include "dispatch/command_decoders.h"
 #include "dispatch/log_routes.h"
+#include "fuzz/ota_seeds.h"
 #include "support/cost_inputs.h"
 #include "support/packet_builder.h"
 
@@ -85,6 +86,9 @@ int main(int argc, char** argv) {
         char name[16];
         std::snprintf(name, sizeof name, "cmd_%02x", command);
         Write(dir, name, Concat({first, Frame(CommandPacket(command, Payload(command, 60)))}));
+    }
+    for (const tessavo::fuzz::SeedStream& s : tessavo::fuzz::OtaSeedStreams()) {
+        Write(dir, s.name, s.stream, 2);
     }
     const Bytes packed = {0x00, 0xAA, 0xBB, 0x21, 0x03, 1, 0x11, 0x05, 2, 0x22, 0x33, 0x07, 0};
     Write(dir, "packed", Frame(LogPacket(0x1036, packed, 800)));
