@@ -18,8 +18,8 @@ using tessavo::cli::Compression;
 using tessavo::cli::Decompressor;
 using tessavo::cli::DlfReader;
 
-constexpr Compression kCompressions[] = {Compression::kNone, Compression::kGzip,
-                                         Compression::kZstd, Compression::kXz};
+constexpr Compression kCompressions[] = {Compression::kNone, Compression::kGzip, Compression::kZstd,
+                                         Compression::kXz};
 // A decompressed stream is not read past this, so that a small input expanding a thousand
 // times over stays a small run.
 constexpr size_t kOutputLimit = size_t{1} << 22;
@@ -79,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Result pieces = Run(in, compression, dlf, piece);
     // A verdict may come at a different piece only when the output was cut at the limit.
     if (whole.bytes.size() < kOutputLimit &&
-        (whole.ok != pieces.ok || (whole.ok && (whole.bytes != pieces.bytes ||
-                                                whole.records != pieces.records)))) {
+        (whole.ok != pieces.ok ||
+         (whole.ok && (whole.bytes != pieces.bytes || whole.records != pieces.records)))) {
         std::fprintf(stderr, "pieces of %zu bytes change the result\n", piece);
         std::abort();
     }

@@ -98,8 +98,8 @@ class Mutator {
                 break;
             case 2:  // another command
                 if (!p.empty())
-                    p[0] =
-                        OneIn(2) ? kLogCommand : kCommandRoutes[Below(std::size(kCommandRoutes))].command;
+                    p[0] = OneIn(2) ? kLogCommand
+                                    : kCommandRoutes[Below(std::size(kCommandRoutes))].command;
                 break;
             case 3:  // a length field that does not match the packet
                 if (IsLog(p)) {

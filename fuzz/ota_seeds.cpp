@@ -8,6 +8,7 @@
 #include "decoders/cdma1x/sync_paging.h"
 #include "dispatch/log_routes.h"
 #include "dispatch/message_code.h"
+#include "fuzz/seed_bytes.h"
 #include "tessavo/tessavo.h"
 
 namespace tessavo::fuzz {
@@ -40,19 +41,9 @@ constexpr size_t kBodySizes[] = {12, 40, 120};
 constexpr int kVariants = 4;  // bit patterns per message and size
 constexpr int kMaxTries = 1 << 14;
 
-struct Lcg {
-    uint32_t x;
-    uint8_t Next() {
-        x = x * 1664525u + 1013904223u;
-        return static_cast<uint8_t>(x >> 24);
-    }
-};
-
 // A message: its length byte, its type byte, then `size` bytes from the generator.
-Bytes Message(uint8_t type, size_t size, Lcg& lcg) {
-    Bytes m{static_cast<uint8_t>(size + 2), type};
-    for (size_t i = 0; i < size; ++i) m.push_back(lcg.Next());
-    return m;
+Bytes Message(uint8_t type, size_t size, uint32_t& state) {
+    return test::Concat({{static_cast<uint8_t>(size + 2), type}, SeedBytes(state, size)});
 }
 
 // The log code routed to the sync channel's handler, which reads the protocol revision, not a
@@ -81,12 +72,12 @@ std::vector<SeedStream> OtaSeedStreams() {
         const auto type = static_cast<uint8_t>(code >> 8);
         for (int v = 0; v < kVariants; ++v) {
             Bytes stream;
-            Lcg lcg{code + static_cast<uint32_t>(v) * 7919u};
+            uint32_t state = code + static_cast<uint32_t>(v) * 7919u;
             for (size_t size : kBodySizes) {
                 // Bodies are drawn until the dispatcher reads the wanted code (the order
                 // messages need their order field to match).
                 for (int t = 0; t < kMaxTries; ++t) {
-                    const Bytes payload = Message(type, size, lcg);
+                    const Bytes payload = Message(type, size, state);
                     if (CodeOf(logCode, payload) != code) continue;
                     stream = test::Concat(
                         {stream, test::Frame(test::LogPacket(logCode, payload, 800 + size))});
@@ -101,8 +92,8 @@ std::vector<SeedStream> OtaSeedStreams() {
     // past it (the revision is the byte after the type).
     const uint16_t sync = SyncChannelLog();
     for (uint8_t revision = 1; sync != 0 && revision <= 8; ++revision) {
-        Lcg lcg{revision};
-        Bytes payload = Message(/*type=*/1, 40, lcg);
+        uint32_t state = revision;
+        Bytes payload = Message(/*type=*/1, 40, state);
         payload[2] = revision;
         std::snprintf(name, sizeof name, "ota_sync_rev%u", revision);
         out.push_back({name, test::Frame(test::LogPacket(sync, payload, 800))});
