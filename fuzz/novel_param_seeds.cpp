@@ -1,6 +1,8 @@
 #include "fuzz/novel_param_seeds.h"
 
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <set>
 
 #include "api/decoder_object.h"
@@ -18,6 +20,14 @@ constexpr size_t kSizes[] = {16, 48, 120, 400};
 constexpr int kDraws = 192;  // payloads drawn per code and size
 constexpr int32_t kHostSeconds = 1000;
 
+// The id of a parameter record, which may sit at any byte offset of the item.
+template <typename Record>
+uint32_t IdOf(const Record* record) {
+    uint32_t id = 0;
+    std::memcpy(&id, reinterpret_cast<const uint8_t*>(record) + offsetof(Record, id), sizeof id);
+    return id;
+}
+
 // The parameter ids every item of `stream` publishes (current lists, scalar and structured).
 std::set<uint32_t> Published(void* h, const Bytes& stream) {
     ResetDecoderObject(*static_cast<DecoderObject*>(h));
@@ -26,10 +36,10 @@ std::set<uint32_t> Published(void* h, const Bytes& stream) {
     for (int32_t i = 0, n = GetReportItemCountProc(h); i < n; ++i) {
         const auto scalars = static_cast<int32_t>(GetReportItemCurDecodeParamCount(h, i));
         for (int32_t k = 0; k < scalars; ++k)
-            ids.insert(GetReportItemCurDecodeParamList(h, i, k)->id);
+            ids.insert(IdOf(GetReportItemCurDecodeParamList(h, i, k)));
         const auto structs = static_cast<int32_t>(GetReportItemCurDecodeStructParamCount(h, i));
         for (int32_t k = 0; k < structs; ++k)
-            ids.insert(GetReportItemCurDecodeStructParamList(h, i, k)->id);
+            ids.insert(IdOf(GetReportItemCurDecodeStructParamList(h, i, k)));
     }
     return ids;
 }
