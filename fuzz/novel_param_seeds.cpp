@@ -50,7 +50,7 @@ std::vector<SeedStream> NovelParamSeedStreams() {
     std::vector<SeedStream> out;
     void* h = CreateDecoderObjectProc(TESSAVO_MODULE_B20A);
     if (h == nullptr) return out;
-    const Bytes first = test::Frame(test::LogPacket(0x1000, {1, 2, 3, 4}, 800));
+    const Bytes first = LeadingFrame();
     const LogRouteSpan routes = AllLogRoutes();
     for (const LogRoute* r = routes.begin; r != routes.end; ++r) {
         std::set<uint32_t> seen = Published(h, first);

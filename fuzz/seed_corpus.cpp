@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path dir(argv[1]);
     std::filesystem::create_directories(dir);
-    const Bytes first = Frame(LogPacket(0x1000, {1, 2, 3, 4}, 800));
+    const Bytes first = tessavo::fuzz::LeadingFrame();
     const auto routes = tessavo::AllLogRoutes();
     for (const tessavo::LogRoute* r = routes.begin; r != routes.end; ++r) {
         char name[16];
