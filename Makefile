@@ -103,7 +103,7 @@ report-sample: build
 # Fuzzing (clang, libFuzzer, AddressSanitizer and UBSan). Each target starts from its kept,
 # minimised corpus in fuzz/corpus/TARGET, the generated seeds and fuzz/regressions; an input
 # whose decode takes over a second is a finding.
-FUZZ_TARGETS = decode one_frame dtlog compact frame_scan
+FUZZ_TARGETS = decode one_frame dtlog compact frame_scan formats
 FUZZ_SECONDS ?= 120
 FUZZ_FLAGS = -timeout=1 -rss_limit_mb=4096 -max_len=4096
 FUZZ_BIN = build-fuzz/fuzz/tessavo_fuzz_
@@ -122,7 +122,7 @@ fuzz: fuzz-build
 	@for t in $(FUZZ_TARGETS); do \
 		mkdir -p build-fuzz/corpus/$$t; \
 		echo "== $$t"; \
-		TZ=CST-8 $(FUZZ_BIN)$$t -max_total_time=$$(( $(FUZZ_SECONDS) / 5 + 1 )) $(FUZZ_FLAGS) \
+		TZ=CST-8 $(FUZZ_BIN)$$t -max_total_time=$$(( $(FUZZ_SECONDS) / $(words $(FUZZ_TARGETS)) + 1 )) $(FUZZ_FLAGS) \
 			-artifact_prefix=build-fuzz/$$t- build-fuzz/corpus/$$t \
 			$(call fuzz_inputs,$$t) || exit 1; \
 	done

@@ -60,7 +60,7 @@ class Mutator {
 
     Bytes NewPacket() {
         if (OneIn(4)) {
-            return test::CommandPacket(kRoutedCommands[Below(std::size(kRoutedCommands))],
+            return test::CommandPacket(kCommandRoutes[Below(std::size(kCommandRoutes))].command,
                                        RandomBytes(Below(64)));
         }
         const uint16_t code = LogCodes()[Below(LogCodes().size())];
@@ -98,8 +98,8 @@ class Mutator {
                 break;
             case 2:  // another command
                 if (!p.empty())
-                    p[0] =
-                        OneIn(2) ? kLogCommand : kRoutedCommands[Below(std::size(kRoutedCommands))];
+                    p[0] = OneIn(2) ? kLogCommand
+                                    : kCommandRoutes[Below(std::size(kCommandRoutes))].command;
                 break;
             case 3:  // a length field that does not match the packet
                 if (IsLog(p)) {

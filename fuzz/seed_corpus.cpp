@@ -9,6 +9,9 @@
 
 #include "dispatch/command_decoders.h"
 #include "dispatch/log_routes.h"
+#include "fuzz/novel_param_seeds.h"
+#include "fuzz/ota_seeds.h"
+#include "fuzz/seed_bytes.h"
 #include "support/cost_inputs.h"
 #include "support/packet_builder.h"
 
@@ -20,15 +23,10 @@ using tessavo::test::LogPacket;
 
 namespace {
 
-// Deterministic payload bytes for a code (a linear congruential sequence).
+// Deterministic payload bytes for a code.
 Bytes Payload(uint32_t seed, size_t n) {
-    Bytes out;
-    uint32_t x = seed * 2654435761u + 1;
-    for (size_t i = 0; i < n; ++i) {
-        x = x * 1664525u + 1013904223u;
-        out.push_back(static_cast<uint8_t>(x >> 24));
-    }
-    return out;
+    uint32_t state = seed * 2654435761u + 1;
+    return tessavo::fuzz::SeedBytes(state, n);
 }
 
 void Write(const std::filesystem::path& dir, const std::string& name, const Bytes& stream,
@@ -53,7 +51,7 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path dir(argv[1]);
     std::filesystem::create_directories(dir);
-    const Bytes first = Frame(LogPacket(0x1000, {1, 2, 3, 4}, 800));
+    const Bytes first = tessavo::fuzz::LeadingFrame();
     const auto routes = tessavo::AllLogRoutes();
     for (const tessavo::LogRoute* r = routes.begin; r != routes.end; ++r) {
         char name[16];
@@ -80,10 +78,17 @@ int main(int argc, char** argv) {
             }
         }
     }
-    for (uint8_t command : tessavo::kRoutedCommands) {
+    for (const tessavo::CommandRoute& route : tessavo::kCommandRoutes) {
+        const uint8_t command = route.command;
         char name[16];
         std::snprintf(name, sizeof name, "cmd_%02x", command);
         Write(dir, name, Concat({first, Frame(CommandPacket(command, Payload(command, 60)))}));
+    }
+    for (const tessavo::fuzz::SeedStream& s : tessavo::fuzz::OtaSeedStreams()) {
+        Write(dir, s.name, s.stream, 2);
+    }
+    for (const tessavo::fuzz::SeedStream& s : tessavo::fuzz::NovelParamSeedStreams()) {
+        Write(dir, s.name, s.stream, 1);
     }
     const Bytes packed = {0x00, 0xAA, 0xBB, 0x21, 0x03, 1, 0x11, 0x05, 2, 0x22, 0x33, 0x07, 0};
     Write(dir, "packed", Frame(LogPacket(0x1036, packed, 800)));

@@ -1,16 +1,42 @@
 #include "api/decoder_reset.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "dtlog/dtlog_builder.h"
 
 namespace tessavo {
+
+namespace {
+
+// The store's line stamps as they must go on past the return to `fresh`: every line where the
+// item now differs from the fresh item is stamped as written in the current generation, later
+// than any ring node was filled in.
+ItemWrites StampsAfterReturn(const ParamStore& now, const ReportItem& fresh) {
+    ItemWrites writes = now.writes;
+    const auto* a = reinterpret_cast<const uint8_t*>(&now.item);
+    const auto* b = reinterpret_cast<const uint8_t*>(&fresh);
+    for (size_t l = 0; l < kItemLineCount; ++l) {
+        const size_t from = l * kItemLineBytes;
+        const size_t n = std::min(kItemLineBytes, sizeof(ReportItem) - from);
+        if (std::memcmp(a + from, b + from, n) != 0) writes.lineGeneration[l] = writes.generation;
+    }
+    return writes;
+}
+
+}  // namespace
 
 void ResetDecoderObject(DecoderObject& obj) {
     // A copy of one context built at its defaults: cheaper than building it again (its report
     // item alone sets up 384 parameter records), and too large for a temporary on the stack.
     static const auto* const fresh = new DecoderContext();
+    // The ring's nodes keep their bytes: with the stamps carried over, a node's next fill takes
+    // only the lines that differ from what it holds, not the whole item.
+    const ItemWrites writes = StampsAfterReturn(obj.ctx, fresh->item);
     obj.ctx = *fresh;
+    obj.ctx.writes = writes;
     obj.ctx.moduleType = obj.moduleType;
-    obj.ring.Reset(obj.ctx);
+    obj.ring.Reset();
     obj.frameLength = 0;
     obj.frameBuffer.fill(0);
     obj.collected.clear();

@@ -130,8 +130,7 @@ void ReportRing::Clear() {
     read_ = write_;
 }
 
-void ReportRing::Reset(ParamStore& store) {
-    ForgetGenerations(store);
+void ReportRing::Reset() {
     write_ = read_ = 0;
     count_ = 0;
 }

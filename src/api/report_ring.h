@@ -37,9 +37,11 @@ public:
     int32_t Collect(std::vector<ReportItem*>& out);
     // Drops the uncollected items; items already collected stay readable.
     void Clear();
-    // Drops every item and forgets what the nodes hold: each node's next fill is a whole copy,
-    // and the store's line stamps start again (for an object returned to its fresh state).
-    void Reset(ParamStore& store);
+    // Drops every item, collected or not, for an object returned to its fresh state. Each node
+    // keeps what it holds and the generation it holds it as, so its next fill is still a copy
+    // of the changed lines only: the store's stamps must go on from where they were, with every
+    // line whose bytes the return changed stamped anew (see ResetDecoderObject).
+    void Reset();
     void Free();
 
     int32_t Count() const { return count_; }

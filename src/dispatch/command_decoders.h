@@ -1,5 +1,5 @@
-// Decoders of the command responses that are not log packets: 0x20, 0x3F, 0x4B, 0x5D, 0x60,
-// 0x73, 0x79 and 0xDD.
+// Decoders of the command responses that are not log packets, and the routes of every command
+// the dispatcher takes (kCommandRoutes).
 //
 // Each receives the unescaped packet from its command byte on (CRC and 0x7E included, so the
 // view's length is the packet length L) after the dispatcher has set the message code, the
@@ -14,11 +14,6 @@
 #include "decoders/decoder_context.h"
 
 namespace tessavo {
-
-// The command codes, other than log packets (0x10), whose responses the dispatcher routes to a
-// decoder: the two wrapped in log packets (0x40, 0x63) and those below.
-inline constexpr uint8_t kRoutedCommands[] = {0x20, 0x3F, 0x40, 0x4B, 0x5D,
-                                              0x60, 0x63, 0x73, 0x79, 0xDD};
 
 // Module type whose 0x3F responses carry the radio configuration.
 inline constexpr uint32_t kModuleTypeB101 = 0xB101;
@@ -44,5 +39,45 @@ uint32_t DecodeCommand73(DecoderContext& ctx, PacketView packet);
 uint32_t DecodeCommand79(DecoderContext& ctx, PacketView packet);
 // Sets message code 0xEEAA0001; the item time comes from the host time (set by the caller).
 uint32_t DecodeCommandDD(DecoderContext& ctx, PacketView packet);
+
+// Log codes that wrap a command response: 0x40 as 0x3040, 0x63 as 0x3063.
+inline constexpr uint16_t kPilotSetsWrapped = 0x3040;
+inline constexpr uint16_t kStatusWrapped = 0x3063;
+// A command 0x63 response shorter than this is refused.
+inline constexpr int32_t kMinStatusLength = 39;
+
+// A command, other than log packets (0x10), whose responses the dispatcher routes, and how.
+struct CommandRoute {
+    uint8_t command;
+    // The response's decoder; null for a response that runs the decoders of the log code
+    // wrapping it instead (after its OutFile record is built).
+    uint32_t (*decode)(DecoderContext&, PacketView);
+    uint16_t wrappedLog = 0;     // that log code
+    int32_t minLength = 0;       // shorter responses are refused
+    bool hostTimed = false;      // the item time is the host's; the decoder sets the message code
+};
+
+// The one list of routed commands: the dispatcher's, the tests' and the fuzzers'.
+inline constexpr CommandRoute kCommandRoutes[] = {
+    {.command = 0x20, .decode = DecodeCommand20},
+    {.command = 0x3F, .decode = DecodeCommand3F},
+    {.command = 0x40, .decode = nullptr, .wrappedLog = kPilotSetsWrapped},
+    {.command = 0x4B, .decode = DecodeCommand4B},
+    {.command = 0x5D, .decode = DecodeCommand5D},
+    {.command = 0x60, .decode = DecodeCommand60},
+    {.command = 0x63, .decode = nullptr, .wrappedLog = kStatusWrapped,
+     .minLength = kMinStatusLength},
+    {.command = 0x73, .decode = DecodeCommand73},
+    {.command = 0x79, .decode = DecodeCommand79},
+    {.command = 0xDD, .decode = DecodeCommandDD, .hostTimed = true},
+};
+
+// The route of `command`, or null when its responses are refused.
+inline const CommandRoute* FindCommandRoute(uint8_t command) {
+    for (const CommandRoute& r : kCommandRoutes) {
+        if (r.command == command) return &r;
+    }
+    return nullptr;
+}
 
 }  // namespace tessavo

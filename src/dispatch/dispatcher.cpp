@@ -19,16 +19,12 @@
 namespace tessavo {
 namespace {
 
-constexpr uint16_t kPilotSetsWrapped = 0x3040;
-constexpr uint16_t kStatusWrapped = 0x3063;
 constexpr uint16_t kCompactForm = 0xFFFE;
 constexpr uint16_t kSectorSetLog = 0x108A;
 // The state byte value of log code 0x107E under which 0x108A is sampled.
 constexpr int32_t kSectorSamplingState = 5;
 // Bytes of a log packet that are not payload: the header, the check bytes, the terminator.
 constexpr int32_t kLogOverhead = kLogOffsetPayload + kPacketTrailer;
-// A command 0x63 response shorter than this is refused.
-constexpr int32_t kMinStatusLength = 39;
 // Item message codes that only direct-parameter packets set; log packets never move their time.
 constexpr uint32_t kTimeFixedCodes[] = {0xDD4B0000, 0x01FFB000, 0xDD3F0000, 0x30200000};
 
@@ -115,32 +111,19 @@ uint32_t DispatchCommand(DecoderContext& ctx, TimePair host) {
     CopyPacketBytes(item.payload, ctx, 1, int64_t{l} - 2);
     const PacketView packet(ctx.packet.data(), l);
     const uint32_t code = CommandMessageCode(ctx.moduleType, command);
-    switch (command) {
-        case 0x20: item.msgCode = code; return DecodeCommand20(ctx, packet);
-        case 0x3F: item.msgCode = code; return DecodeCommand3F(ctx, packet);
-        case 0x40:
-            item.msgCode = code;
-            SynthesizeOutFile(ctx, command);
-            RunWrappedCommand(ctx, kPilotSetsWrapped);
-            return 1;
-        case 0x4B: item.msgCode = code; return DecodeCommand4B(ctx, packet);
-        case 0x5D: item.msgCode = code; return DecodeCommand5D(ctx, packet);
-        case 0x60: item.msgCode = code; return DecodeCommand60(ctx, packet);
-        case 0x63:
-            item.msgCode = code;
-            if (l < kMinStatusLength) return Reject(ctx);
-            SynthesizeOutFile(ctx, command);
-            RunWrappedCommand(ctx, kStatusWrapped);
-            return 1;
-        case 0x73: item.msgCode = code; return DecodeCommand73(ctx, packet);
-        case 0x79: item.msgCode = code; return DecodeCommand79(ctx, packet);
-        case 0xDD: {
-            const TimePair t = CommandDdItemTime(ctx.firstDiagTime, ctx.firstHostTime, host);
-            item.time = ItemTime{t.seconds, t.microseconds};
-            return DecodeCommandDD(ctx, packet);
-        }
-        default: return Reject(ctx);
+    const CommandRoute* route = FindCommandRoute(command);
+    if (route == nullptr) return Reject(ctx);
+    if (route->hostTimed) {
+        const TimePair t = CommandDdItemTime(ctx.firstDiagTime, ctx.firstHostTime, host);
+        item.time = ItemTime{t.seconds, t.microseconds};
+    } else {
+        item.msgCode = code;
     }
+    if (l < route->minLength) return Reject(ctx);
+    if (route->decode != nullptr) return route->decode(ctx, packet);
+    SynthesizeOutFile(ctx, command);
+    RunWrappedCommand(ctx, route->wrappedLog);
+    return 1;
 }
 
 bool IsTimeFixed(uint32_t msgCode) {

@@ -6,6 +6,7 @@
 
 #include "api/decoder_object.h"
 #include "api/decoder_reset.h"
+#include "params/report_item.h"
 #include "params/struct_param_table.h"
 #include "tessavo/tessavo.h"
 
@@ -29,19 +30,22 @@ bool DataWordsAgree(const uint8_t* a, const uint8_t* b, size_t word) {
     return x == y || (x != 0 && y != 0);
 }
 
-// First offset where the items differ, or -1.
-long FirstDifference(const uint8_t* a, const uint8_t* b) {
-    size_t from = 0;
-    auto differsIn = [&](size_t to) -> long {
-        if (std::memcmp(a + from, b + from, to - from) == 0) return -1;
-        return static_cast<long>(std::mismatch(a + from, a + to, b + from).first - a);
+// First offset in [from, to) where the items differ, or -1; a data word (checked whole where
+// it overlaps the range) differs only when one of the two is zero.
+long FirstDifference(const uint8_t* a, const uint8_t* b, size_t from, size_t to) {
+    size_t at = from;
+    auto differsUpTo = [&](size_t end) -> long {
+        if (end <= at || std::memcmp(a + at, b + at, end - at) == 0) return -1;
+        return static_cast<long>(std::mismatch(a + at, a + end, b + at).first - a);
     };
     for (size_t word : kDataWords) {
-        if (long d = differsIn(word); d >= 0) return d;
+        if (word + 4 <= from) continue;
+        if (word >= to) break;
+        if (long d = differsUpTo(word); d >= 0) return d;
         if (!DataWordsAgree(a, b, word)) return static_cast<long>(word);
-        from = word + 4;
+        at = std::min(word + 4, to);
     }
-    return differsIn(TESSAVO_REPORT_ITEM_SIZE);
+    return differsUpTo(to);
 }
 
 // Offset of an accessor's answer inside its item, -1 for null.
@@ -53,18 +57,72 @@ long OffsetIn(const void* item, const void* p) {
 
 // A sum of the item's 64-bit words, each times its own odd factor: a change of any one word
 // changes the sum, and the sum is linear in each byte, so a data word's bytes can be taken out
-// afterwards. Reads only the item's own bytes; left uninstrumented, as it runs over every item
-// a fuzz input yields.
-__attribute__((no_sanitize("address", "undefined"))) uint64_t ItemDigest(const void* item) {
-    constexpr uint64_t kFactorStep = 0x9E3779B97F4A7C15ull;  // factor of word i: (2i + 1) x step
-    static_assert(TESSAVO_REPORT_ITEM_SIZE % 8 == 0);
-    const auto* bytes = static_cast<const uint8_t*>(item);
+// afterwards. A line of the item equal to that line of a freshly built item adds what it adds
+// there, summed once, so only the lines an item changed are multiplied out: the fuzzers digest
+// every item an input yields. Reads only the items' own bytes; left uninstrumented.
+namespace {
+
+constexpr uint64_t kFactorStep = 0x9E3779B97F4A7C15ull;  // factor of word i: (2i + 1) x step
+constexpr size_t kLineBytes = 256;
+constexpr size_t kLines = (TESSAVO_REPORT_ITEM_SIZE + kLineBytes - 1) / kLineBytes;
+static_assert(TESSAVO_REPORT_ITEM_SIZE % 8 == 0 && kLineBytes % 8 == 0);
+
+// The helpers below are marked alike so that they are inlined into one another.
+#define TESSAVO_UNCHECKED __attribute__((no_sanitize("address", "undefined")))
+
+TESSAVO_UNCHECKED constexpr size_t LineEnd(size_t line) {
+    return (line + 1) * kLineBytes < TESSAVO_REPORT_ITEM_SIZE ? (line + 1) * kLineBytes
+                                                              : TESSAVO_REPORT_ITEM_SIZE;
+}
+
+TESSAVO_UNCHECKED uint64_t LineSum(const uint8_t* bytes, size_t line) {
+    const size_t from = line * kLineBytes;
+    const size_t to = LineEnd(line);
     uint64_t sum = 0;
-    uint64_t factor = kFactorStep;
-    for (size_t at = 0; at < TESSAVO_REPORT_ITEM_SIZE; at += 8, factor += 2 * kFactorStep) {
+    uint64_t factor = (2 * (from / 8) + 1) * kFactorStep;
+    for (size_t at = from; at < to; at += 8, factor += 2 * kFactorStep) {
         uint64_t w = 0;
         std::memcpy(&w, bytes + at, 8);
         sum += w * factor;
+    }
+    return sum;
+}
+
+TESSAVO_UNCHECKED bool SameLine(const uint8_t* a, const uint8_t* b, size_t line) {
+    const size_t to = LineEnd(line);
+    uint64_t diff = 0;
+    for (size_t at = line * kLineBytes; at < to; at += 8) {
+        uint64_t x = 0, y = 0;
+        std::memcpy(&x, a + at, 8);
+        std::memcpy(&y, b + at, 8);
+        diff |= x ^ y;
+    }
+    return diff == 0;
+}
+
+// A fresh item and the sum of each of its lines.
+struct FreshLines {
+    ReportItem item;
+    std::array<uint64_t, kLines> sums{};
+    FreshLines() {
+        ConstructReportItem(item);
+        for (size_t l = 0; l < kLines; ++l)
+            sums[l] = LineSum(reinterpret_cast<const uint8_t*>(&item), l);
+    }
+};
+
+// ItemDigest of `bytes`; with `other`, in the same pass over the lines, the first offset where
+// the two items differ goes to `difference` (-1: none).
+TESSAVO_UNCHECKED uint64_t DigestLines(const uint8_t* bytes, const uint8_t* other,
+                                      long* difference) {
+    static const auto* const fresh = new FreshLines();
+    const auto* freshBytes = reinterpret_cast<const uint8_t*>(&fresh->item);
+    const uint64_t* freshSums = fresh->sums.data();
+    uint64_t sum = 0;
+    for (size_t l = 0; l < kLines; ++l) {
+        if (other != nullptr && *difference < 0 && !SameLine(bytes, other, l))
+            *difference = FirstDifference(bytes, other, l * kLineBytes, LineEnd(l));
+        sum += SameLine(bytes, freshBytes, l) ? freshSums[l] : LineSum(bytes, l);
     }
     for (size_t at : kDataWords) {
         for (size_t b = at; b < at + 4; ++b) {
@@ -72,6 +130,14 @@ __attribute__((no_sanitize("address", "undefined"))) uint64_t ItemDigest(const v
         }
     }
     return sum;
+}
+
+#undef TESSAVO_UNCHECKED
+
+}  // namespace
+
+uint64_t ItemDigest(const void* item) {
+    return DigestLines(static_cast<const uint8_t*>(item), nullptr, nullptr);
 }
 
 TwinDecoders::TwinDecoders(uint32_t moduleType) {
@@ -206,10 +272,14 @@ void TwinDecoders::CompareItem(int32_t i) {
     void* const* h = handles_;
     const uint8_t* a = RecordOf(h[0], i);
     const uint8_t* b = RecordOf(h[1], i);
-    if (const long d = FirstDifference(a, b); d >= 0) {
-        return Note(where + "bytes differ at offset " + std::to_string(d));
+    // The comparison of every byte, and the digest when one is kept, in one pass.
+    long d = -1;
+    if (digests_ != nullptr) {
+        digests_->push_back(DigestLines(a, b, &d));
+    } else {
+        d = FirstDifference(a, b, 0, TESSAVO_REPORT_ITEM_SIZE);
     }
-    if (digests_ != nullptr) digests_->push_back(ItemDigest(a));
+    if (d >= 0) return Note(where + "bytes differ at offset " + std::to_string(d));
     if (host != Host::kBytesOnly) CompareAccessors(i, a, b, where);
     if (!mismatch_.empty()) return;
     for (void* handle : handles_) WriteAsHost(handle, i, host);
