@@ -38,9 +38,6 @@ namespace {
 using K = RouteKind;
 using X = ExtraArg;
 
-constexpr LogRoute Bare(uint16_t code, int8_t sampling = kNotSampled) {
-    return {code, K::Decode, nullptr, nullptr, X::None, sampling};
-}
 constexpr LogRoute P(uint16_t code, LogHandler p, int8_t sampling = kNotSampled,
                      X extra = X::None) {
     return {code, K::Decode, p, nullptr, extra, sampling};

@@ -13,8 +13,6 @@ namespace {
 inline constexpr int kSkipAfterId = 8 * 8;
 inline constexpr int kSkipAfterMode = 54 * 8;
 static_assert(8 + kSkipAfterId + 16 + kSkipAfterMode == 65 * 8);
-// The record has room for 256 entries; the 8-bit count never exceeds it.
-inline constexpr int kMaxEntries = 256;
 
 }  // namespace
 
@@ -38,8 +36,8 @@ int ParseCarrierMode(int32_t& carrierMode, PacketView packet, CarrierModeRecord&
         if (rec.version != 0) return;
         t.Lsb(rec.selector, 16);
         t.Lsb(rec.count, 8);
-        const int entries = rec.count < kMaxEntries ? rec.count : kMaxEntries;
-        for (int i = 0; i < entries; ++i) {
+        // An 8-bit count: at most 255 entries.
+        for (int i = 0; i < rec.count; ++i) {
             const auto id = t.Lsb<uint8_t>(8);
             t.Reader().Skip(kSkipAfterId);
             const auto mode = t.Lsb<uint16_t>(16);
