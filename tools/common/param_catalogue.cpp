@@ -879,14 +879,15 @@ constexpr bool CatalogueIsWellFormed() {
             return false;
         }
     }
-    // Names are CSV columns and --params keys: each is given once.
+    // Names are CSV columns and --params keys: each is given once (checked in sorted order,
+    // which keeps the check within every compiler's budget for constant evaluation).
+    std::array<std::string_view, kCatalogue.size()> names{};
     for (size_t i = 0; i < kCatalogue.size(); ++i) {
         if (kCatalogue[i].name.empty() || kCatalogue[i].description.empty()) return false;
-        for (size_t j = i + 1; j < kCatalogue.size(); ++j) {
-            if (kCatalogue[i].name == kCatalogue[j].name) return false;
-        }
+        names[i] = kCatalogue[i].name;
     }
-    return true;
+    std::sort(names.begin(), names.end());
+    return std::adjacent_find(names.begin(), names.end()) == names.end();
 }
 static_assert(CatalogueIsWellFormed());
 
