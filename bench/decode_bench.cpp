@@ -233,15 +233,6 @@ BENCHMARK_CAPTURE(BM_DecodeTool, jsonl, "jsonl")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_DecodeTool, csv, "csv")->Unit(benchmark::kMillisecond);
 #endif
 
-// A whole process per run, as a user runs it: the row's time (and the rates) are the child's CPU
-// time, user and system, from the system's accounting (wait4): start-up, page faults and reading
-// the file included; "faults" and "peak_mb" are its minor page faults and peak resident size,
-// "over_empty_mb" that size less an empty C program's. Output goes to /dev/null. Each run is
-// paired with a reference run right after it and the ratio is the median of the pairs' ratios,
-// so that a drift of the machine's speed or a run disturbed by another process does not move
-// it: tessavo-decode against the host-loop program ("x_host_loop"), the host-loop program
-// against the same loop's steady state in this process, on an object that already decoded the
-// file once ("x_steady").
 // Peak resident size of a program that does nothing, the floor of every process row.
 double EmptyProgramPeakMb() {
     static const double mb = [] {
@@ -252,6 +243,15 @@ double EmptyProgramPeakMb() {
     return mb;
 }
 
+// A whole process per run, as a user runs it: the row's time (and the rates) are the child's CPU
+// time, user and system, from the system's accounting (wait4): start-up, page faults and reading
+// the file included; "faults" and "peak_mb" are its minor page faults and peak resident size,
+// "over_empty_mb" that size less an empty C program's. Output goes to /dev/null. Each run is
+// paired with a reference run right after it and the ratio is the median of the pairs' ratios,
+// so that a drift of the machine's speed or a run disturbed by another process does not move
+// it: tessavo-decode against the host-loop program ("x_host_loop"), the host-loop program
+// against the same loop's steady state in this process, on an object that already decoded the
+// file once ("x_steady").
 void BM_Process(benchmark::State& state, std::vector<std::string> argv, const fs::path* path) {
     const Input& in = Load(*path);
     if (in.bytes.empty()) return state.SkipWithError("capture absent");
