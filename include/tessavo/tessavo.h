@@ -44,11 +44,15 @@
  * returns the length): collect, and pass the frame again. A frame yields one item, or up
  * to 31 for a packed log (log codes 0x1036, 0x1037).
  *
- * A host may write into the record a pointer designates (the whole item for
- * GetReportItemProc, the time pair for GetReportItemMsgTime, a block's length word and the
- * bytes it holds for a block accessor, the 16-byte record for a scalar parameter, the
- * structured record with its payload for a structured one). Its writes never reach later
- * items: every later item is as if the decoder's state had been copied into it whole.
+ * A pointer designates a record: the whole item for GetReportItemProc, the time pair for
+ * GetReportItemMsgTime, a block's length word and the bytes it holds for a block accessor,
+ * the 16-byte record for a scalar parameter, the structured record with its payload for a
+ * structured one. The library fills an item's bytes when an accessor first reads them, so
+ * read each record through the pointer that designates it: the bytes of an item outside
+ * every record an accessor has designated so far are not its values (to read the item at
+ * its offsets, take it from GetReportItemProc). A host may write into the record a pointer
+ * designates. Its writes never reach later items: every later item is as if the decoder's
+ * state had been copied into it whole.
  *
  * OBJECTS, THREADS AND THE PROCESS
  *
@@ -62,17 +66,20 @@
  * function is undefined, as for free().
  *
  * Memory per object: the ring's 300 nodes of 73,232-byte items (22.1 MB of address space,
- * a node per 18 pages), the object itself (about 266 KB: frame buffer, decoding state with
- * its working item), the DTLog text builder (about 179 KB) and packed-log scratch (about
- * 36 KB). Ring nodes are not written at creation: on Linux every node starts as a private
- * copy-on-write view of one shared item as built, so a node takes physical memory only for
- * the pages items change (about 8 of its 18 on a real drive, some 10 MB for the ring; up to
- * 22 MB when items change every page); elsewhere nodes are zero pages filled as items are
- * appended. On Linux an object also holds 300 memory mappings (the system's limit on
- * mappings per process is usually 65,530). On top of that, DecodeMsgProc keeps at most
- * 16 MiB of input the ring could not take (its growable buffer may reserve up to twice
- * that). Nothing is allocated per packet. Each thread that decodes also keeps 32 KB of
- * recent logarithm results, shared by the objects it runs.
+ * a node per 18 pages) and the history they are filled from: the item as of the last
+ * append (73 KB) and the 256-byte lines each of the last 300 appends changed, with their
+ * bytes before (up to 32 MB of address space; about 1 MB on a real drive, 2 MB on the
+ * bundled sample, 22 MB if every append changed every line). An append copies nothing into
+ * a node: an accessor fills the 256-byte lines of the record it designates the first time
+ * it is called for that item, so a node takes physical memory only for the pages holding
+ * what hosts read (for a host that reads each item's time and current scalars, about 5 MB
+ * for the ring and its history on a real drive; up to 22 MB more for a host that takes
+ * every item whole). Both are zero pages from the system until written. Then the object
+ * itself (about 266 KB: frame buffer, decoding state with its working item), the DTLog text
+ * builder (about 179 KB) and packed-log scratch (about 36 KB). On top of that,
+ * DecodeMsgProc keeps at most 16 MiB of input the ring could not take (its growable buffer
+ * may reserve up to twice that). Nothing is allocated per packet. Each thread that decodes
+ * also keeps 32 KB of recent logarithm results, shared by the objects it runs.
  *
  * MESSAGES
  *

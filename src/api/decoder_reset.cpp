@@ -10,8 +10,8 @@ namespace tessavo {
 namespace {
 
 // The store's line stamps as they must go on past the return to `fresh`: every line where the
-// item now differs from the fresh item is stamped as written in the current generation, later
-// than any ring node was filled in.
+// item now differs from the fresh item is stamped as written in the current generation, so the
+// ring's history records the return at the next append like any other write.
 ItemWrites StampsAfterReturn(const ParamStore& now, const ReportItem& fresh) {
     ItemWrites writes = now.writes;
     const auto* a = reinterpret_cast<const uint8_t*>(&now.item);
@@ -19,7 +19,7 @@ ItemWrites StampsAfterReturn(const ParamStore& now, const ReportItem& fresh) {
     for (size_t l = 0; l < kItemLineCount; ++l) {
         const size_t from = l * kItemLineBytes;
         const size_t n = std::min(kItemLineBytes, sizeof(ReportItem) - from);
-        if (std::memcmp(a + from, b + from, n) != 0) writes.lineGeneration[l] = writes.generation;
+        if (std::memcmp(a + from, b + from, n) != 0) writes.Stamp(l);
     }
     return writes;
 }
@@ -30,8 +30,6 @@ void ResetDecoderObject(DecoderObject& obj) {
     // A copy of one context built at its defaults: cheaper than building it again (its report
     // item alone sets up 384 parameter records), and too large for a temporary on the stack.
     static const auto* const fresh = new DecoderContext();
-    // The ring's nodes keep their bytes: with the stamps carried over, a node's next fill takes
-    // only the lines that differ from what it holds, not the whole item.
     const ItemWrites writes = StampsAfterReturn(obj.ctx, fresh->item);
     obj.ctx = *fresh;
     obj.ctx.writes = writes;

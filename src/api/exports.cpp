@@ -1,6 +1,7 @@
 // The 25 exported entry points: argument checks, fixed messages, failure values. No exception
 // leaves this file.
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <exception>
 
@@ -37,30 +38,50 @@ constexpr const char* kBadI = "Entry parameter 'i' is bound violation\n";
 constexpr const char* kBadNode = "Entry parameter 'nodeIdx' is bound violation\n";
 constexpr const char* kBadParam = "Entry parameter 'paramIdx' is bound violation\n";
 
+// Makes bytes [offset, offset + n) of collected item `item` hold the item's bytes.
+void Ready(DecoderObject* obj, ReportItem& item, size_t offset, size_t n) {
+    obj->ring.Fill(obj->ctx, item, reinterpret_cast<uint8_t*>(&item) + offset, n);
+}
+
+// The place of a field of the item, as Ready takes it.
+#define ITEM_FIELD(name) offsetof(ReportItem, name), sizeof(ReportItem::name)
+// Entry `k` of one of the item's 16-bit lists.
+#define ITEM_ENTRY(list, k) offsetof(ReportItem, list) + sizeof(uint16_t) * static_cast<size_t>(k), \
+                            sizeof(uint16_t)
+
 template <typename F>
-uint32_t ItemWord(void* h, int32_t i, F read) {
+uint32_t ItemWord(void* h, int32_t i, size_t offset, size_t n, F read) {
     DecoderObject* obj = Obj(h);
     if (obj == nullptr) return kFailU32;
     ReportItem* item = CollectedItem(obj, i, kBadI);
-    return item == nullptr ? kFailU32 : read(*item);
+    if (item == nullptr) return kFailU32;
+    Ready(obj, *item, offset, n);
+    return static_cast<uint32_t>(read(*item));
 }
 
-// The address `address` picks in collected item `i`; the host may write into the `extent`
-// bytes there, so the ring takes them from the store again when the node is reused.
+// The record `record` picks in collected item `i`, filled over the `extent` bytes a host may
+// read and write there; `head` is what the extent is computed from (a block's length word).
 template <typename F, typename E>
-void* ItemAddress(void* h, int32_t i, F address, E extent) {
+void* ItemAddress(void* h, int32_t i, F record, E extent, size_t head) {
     DecoderObject* obj = Obj(h);
     if (obj == nullptr) return nullptr;
     ReportItem* item = CollectedItem(obj, i, kBadI);
     if (item == nullptr) return nullptr;
-    void* at = address(*item);
-    obj->ring.Expose(*item, at, extent(*item));
-    return at;
+    auto& at = record(*item);
+    obj->ring.Fill(obj->ctx, *item, &at, head);
+    obj->ring.Fill(obj->ctx, *item, &at, extent(at));
+    return &at;
 }
 
-// What a host may write of a block it was handed: the length word and the bytes it holds.
+// What a host may read and write of a block it was handed: the length word and the bytes it
+// holds.
 size_t BlockExtent(const tessavo::Block& block) {
     return sizeof block.length + std::min<size_t>(block.length, tessavo::kBlockCapacity);
+}
+
+template <typename F>
+void* BlockAddress(void* h, int32_t i, F block) {
+    return ItemAddress(h, i, block, BlockExtent, sizeof(tessavo::Block::length));
 }
 
 DecodeParam* ScalarEntry(void* h, int32_t nodeIdx, int32_t paramIdx, bool current) {
@@ -68,15 +89,19 @@ DecodeParam* ScalarEntry(void* h, int32_t nodeIdx, int32_t paramIdx, bool curren
     if (obj == nullptr) return nullptr;
     ReportItem* item = CollectedItem(obj, nodeIdx, kBadNode);
     if (item == nullptr) return nullptr;
+    if (current) Ready(obj, *item, ITEM_FIELD(curParamCount));
+    if (!current) Ready(obj, *item, ITEM_FIELD(inhParamCount));
     const int32_t count = current ? item->curParamCount : item->inhParamCount;
     if (paramIdx < 0 || paramIdx >= count || paramIdx >= tessavo::kParamCount) {
         tessavo::PrintMessage(kBadParam);
         return nullptr;
     }
+    if (current) Ready(obj, *item, ITEM_ENTRY(curParamList, paramIdx));
+    if (!current) Ready(obj, *item, ITEM_ENTRY(inhParamList, paramIdx));
     const uint16_t offset = (current ? item->curParamList : item->inhParamList)[paramIdx];
     if (offset >= tessavo::kParamCount * tessavo::kParamRecordSize) return nullptr;
     DecodeParam& record = item->ParamAt(offset);
-    obj->ring.Expose(*item, &record, sizeof record);
+    obj->ring.Fill(obj->ctx, *item, &record, sizeof record);
     return &record;
 }
 
@@ -85,20 +110,25 @@ DecodeStructParam* StructEntry(void* h, int32_t nodeIdx, int32_t paramIdx, bool 
     if (obj == nullptr) return nullptr;
     ReportItem* item = CollectedItem(obj, nodeIdx, kBadNode);
     if (item == nullptr) return nullptr;
+    if (current) Ready(obj, *item, ITEM_FIELD(curStructCount));
+    if (!current) Ready(obj, *item, ITEM_FIELD(inhStructCount));
     const int32_t count = current ? item->curStructCount : item->inhStructCount;
     if (paramIdx < 0 || paramIdx >= count || paramIdx >= tessavo::kStructParamCount) {
         tessavo::PrintMessage(kBadParam);
         return nullptr;
     }
+    if (current) Ready(obj, *item, ITEM_ENTRY(curStructList, paramIdx));
+    if (!current) Ready(obj, *item, ITEM_ENTRY(inhStructList, paramIdx));
     const uint16_t offset = (current ? item->curStructList : item->inhStructList)[paramIdx];
     if (offset + tessavo::kStructHeaderSize > static_cast<int>(tessavo::kStructParamAreaSize)) {
         return nullptr;
     }
     tessavo::StructRecordView record = item->StructAt(offset);
-    record.SetDataToPayload();
+    obj->ring.Fill(obj->ctx, *item, record.record, tessavo::kStructHeaderSize);
     const size_t room = tessavo::kStructParamAreaSize - offset;
-    obj->ring.Expose(*item, record.record,
-                     std::min<size_t>(room, tessavo::kStructHeaderSize + size_t{record.Length()}));
+    obj->ring.Fill(obj->ctx, *item, record.record,
+                   std::min<size_t>(room, tessavo::kStructHeaderSize + size_t{record.Length()}));
+    record.SetDataToPayload();
     return reinterpret_cast<DecodeStructParam*>(record.record);
 }
 
@@ -222,67 +252,57 @@ TESSAVO_API int32_t TESSAVO_CALL GetReportItemCountProc(void* h) {
 
 TESSAVO_API void* TESSAVO_CALL GetReportItemProc(void* h, int32_t i) {
     return ItemAddress(
-        h, i, [](ReportItem& it) -> void* { return &it; },
-        [](ReportItem&) { return sizeof(ReportItem); });
+        h, i, [](ReportItem& it) -> ReportItem& { return it; },
+        [](const ReportItem&) { return sizeof(ReportItem); }, sizeof(ReportItem));
 }
 
 TESSAVO_API uint32_t TESSAVO_CALL GetReportItemMsgCode(void* h, int32_t i) {
-    return ItemWord(h, i, [](ReportItem& it) { return it.msgCode; });
+    return ItemWord(h, i, ITEM_FIELD(msgCode), [](const ReportItem& it) { return it.msgCode; });
 }
 
 TESSAVO_API uint32_t TESSAVO_CALL GetReportItemMsgDirection(void* h, int32_t i) {
-    return ItemWord(h, i, [](ReportItem& it) { return static_cast<uint32_t>(it.direction); });
+    return ItemWord(h, i, ITEM_FIELD(direction), [](const ReportItem& it) { return it.direction; });
 }
 
 TESSAVO_API void* TESSAVO_CALL GetReportItemMsgTime(void* h, int32_t i) {
     return ItemAddress(
-        h, i, [](ReportItem& it) -> void* { return &it.time; },
-        [](ReportItem& it) { return sizeof it.time; });
+        h, i, [](ReportItem& it) -> auto& { return it.time; },
+        [](const ItemTime& t) { return sizeof t; }, sizeof(ItemTime));
 }
 
 TESSAVO_API void* TESSAVO_CALL GetReportItemBinary(void* h, int32_t i) {
-    return ItemAddress(
-        h, i, [](ReportItem& it) -> void* { return &it.payload; },
-        [](ReportItem& it) { return BlockExtent(it.payload); });
+    return BlockAddress(h, i, [](ReportItem& it) -> auto& { return it.payload; });
 }
 
 TESSAVO_API void* TESSAVO_CALL GetReportItemBinaryToZelFilter(void* h, int32_t i) {
-    return ItemAddress(
-        h, i, [](ReportItem& it) -> void* { return &it.zelFilter; },
-        [](ReportItem& it) { return BlockExtent(it.zelFilter); });
+    return BlockAddress(h, i, [](ReportItem& it) -> auto& { return it.zelFilter; });
 }
 
 TESSAVO_API void* TESSAVO_CALL GetReportItemBinaryToZelSimple(void* h, int32_t i) {
-    return ItemAddress(
-        h, i, [](ReportItem& it) -> void* { return &it.zelSimple; },
-        [](ReportItem& it) { return BlockExtent(it.zelSimple); });
+    return BlockAddress(h, i, [](ReportItem& it) -> auto& { return it.zelSimple; });
 }
 
 TESSAVO_API void* TESSAVO_CALL GetReportItemDTLogBinary(void* h, int32_t i) {
     DecoderObject* obj = Obj(h);
     if (obj == nullptr || obj->dtLogEnabled == 0) return nullptr;
-    return ItemAddress(
-        h, i, [](ReportItem& it) -> void* { return &it.dtlog; },
-        [](ReportItem& it) { return BlockExtent(it.dtlog); });
+    return BlockAddress(h, i, [](ReportItem& it) -> auto& { return it.dtlog; });
 }
 
 TESSAVO_API void* TESSAVO_CALL GetReportItemOutFileBinary(void* h, int32_t* status, int32_t i) {
     if (status != nullptr) *status = -1;
     DecoderObject* obj = Obj(h);
     if (obj == nullptr || obj->outFileEnabled == 0) return nullptr;
-    void* block = ItemAddress(
-        h, i, [](ReportItem& it) -> void* { return &it.outFile; },
-        [](ReportItem& it) { return BlockExtent(it.outFile); });
+    void* block = BlockAddress(h, i, [](ReportItem& it) -> auto& { return it.outFile; });
     if (block != nullptr && status != nullptr) *status = 1;
     return block;
 }
 
 TESSAVO_API uint32_t TESSAVO_CALL GetReportItemCurDecodeParamCount(void* h, int32_t i) {
-    return ItemWord(h, i, [](ReportItem& it) { return static_cast<uint32_t>(it.curParamCount); });
+    return ItemWord(h, i, ITEM_FIELD(curParamCount), [](const ReportItem& it) { return it.curParamCount; });
 }
 
 TESSAVO_API uint32_t TESSAVO_CALL GetReportItemInheritDecodeParamCount(void* h, int32_t i) {
-    return ItemWord(h, i, [](ReportItem& it) { return static_cast<uint32_t>(it.inhParamCount); });
+    return ItemWord(h, i, ITEM_FIELD(inhParamCount), [](const ReportItem& it) { return it.inhParamCount; });
 }
 
 TESSAVO_API DecodeParam* TESSAVO_CALL GetReportItemCurDecodeParamList(void* h, int32_t nodeIdx,
@@ -296,11 +316,11 @@ TESSAVO_API DecodeParam* TESSAVO_CALL GetReportItemInheritDecodeParamList(void* 
 }
 
 TESSAVO_API uint32_t TESSAVO_CALL GetReportItemCurDecodeStructParamCount(void* h, int32_t i) {
-    return ItemWord(h, i, [](ReportItem& it) { return static_cast<uint32_t>(it.curStructCount); });
+    return ItemWord(h, i, ITEM_FIELD(curStructCount), [](const ReportItem& it) { return it.curStructCount; });
 }
 
 TESSAVO_API uint32_t TESSAVO_CALL GetReportItemInheritDecodeStructParamCount(void* h, int32_t i) {
-    return ItemWord(h, i, [](ReportItem& it) { return static_cast<uint32_t>(it.inhStructCount); });
+    return ItemWord(h, i, ITEM_FIELD(inhStructCount), [](const ReportItem& it) { return it.inhStructCount; });
 }
 
 TESSAVO_API DecodeStructParam* TESSAVO_CALL
@@ -328,3 +348,6 @@ TESSAVO_API bool TESSAVO_CALL FreeDecoderObjectProc(void** handleVariable) {
 }
 
 }  // extern "C"
+
+#undef ITEM_FIELD
+#undef ITEM_ENTRY

@@ -1,7 +1,5 @@
-// Memory of the ring's nodes, taken straight from the system so that a page costs nothing
-// until it is written. Where the system allows it every node is a private copy-on-write view
-// of one template record: a node's pages that no item ever changes are never copied, and the
-// host still reads the template's bytes there.
+// Memory of the ring's nodes, taken straight from the system as zero pages, so that a page
+// costs nothing until it is written.
 #pragma once
 
 #include <cstddef>
@@ -18,15 +16,11 @@ class NodePages {
     NodePages& operator=(const NodePages&) = delete;
     ~NodePages() { Release(); }
 
-    // `count` nodes of `stride` bytes (a whole number of pages), each reading as the
-    // `templateBytes` bytes at `tmpl` followed by zeros, or, where views of one template cannot
-    // be had, as zeros. False when no memory could be had at all.
-    bool Map(const void* tmpl, size_t templateBytes, size_t stride, int count);
+    // `bytes` of zero pages; false when the system gives none.
+    bool Map(size_t bytes);
     void Release();
 
     uint8_t* Base() const { return base_; }
-    // True when the nodes read as the template, false when they read as zeros.
-    bool HoldTemplate() const { return holdTemplate_; }
 
     // Tests replace it to exercise an allocation failure: it stands for the system's answer
     // to a request for `bytes` of fresh pages (null: none).
@@ -35,11 +29,8 @@ class NodePages {
     static void* AllocateZeroPages(size_t bytes);
 
   private:
-    bool MapTemplateViews(const void* tmpl, size_t templateBytes, size_t stride, int count);
-
     uint8_t* base_ = nullptr;
     size_t bytes_ = 0;
-    bool holdTemplate_ = false;
 };
 
 }  // namespace tessavo

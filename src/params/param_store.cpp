@@ -17,16 +17,6 @@ void OffsetSet::Insert(uint16_t offset) {
 
 ParamStore::ParamStore() {
     ConstructReportItem(item);
-    // Only the lines built non-zero are stamped: a ring node of fresh zero pages already holds
-    // the others, so its first fill copies nothing but what was ever written.
-    const auto* bytes = reinterpret_cast<const uint8_t*>(&item);
-    for (size_t l = 0; l < kItemLineCount; ++l) {
-        const size_t from = l * kItemLineBytes;
-        const size_t to = std::min(from + kItemLineBytes, sizeof item);
-        if (std::any_of(bytes + from, bytes + to, [](uint8_t b) { return b != 0; })) {
-            writes.lineGeneration[l] = writes.generation;
-        }
-    }
 }
 
 }  // namespace tessavo

@@ -41,9 +41,18 @@ class OffsetSet {
 inline constexpr size_t kItemLineBytes = 256;
 inline constexpr size_t kItemLineCount = (sizeof(ReportItem) + kItemLineBytes - 1) / kItemLineBytes;
 
+// One bit per line of the item.
+using ItemLineSet = std::array<uint64_t, (kItemLineCount + 63) / 64>;
+
 struct ItemWrites {
     std::array<uint32_t, kItemLineCount> lineGeneration{};
-    uint32_t generation = 1;  // stamp of the writes since the last append; 0 is never used
+    uint32_t generation = 1;  // stamp of the writes since the last append
+    ItemLineSet stamped{};    // the lines stamped since the last append
+
+    void Stamp(size_t line) {
+        lineGeneration[line] = generation;
+        stamped[line / 64] |= uint64_t{1} << (line % 64);
+    }
 };
 
 struct ParamStore {
@@ -61,9 +70,7 @@ struct ParamStore {
         const auto from = reinterpret_cast<uintptr_t>(at) - base;
         if (n == 0 || from >= sizeof item) return;
         const size_t last = std::min<size_t>(from + n, sizeof item) - 1;
-        for (size_t l = from / kItemLineBytes; l <= last / kItemLineBytes; ++l) {
-            writes.lineGeneration[l] = writes.generation;
-        }
+        for (size_t l = from / kItemLineBytes; l <= last / kItemLineBytes; ++l) writes.Stamp(l);
     }
     // A block written from its start: the length word and the bytes up to the length.
     void MarkBlock(const Block& block) {

@@ -205,7 +205,7 @@ constexpr Host kHosts[] = {Host::kBytesOnly,   Host::kReadAll,    Host::kZeroRec
                            Host::kSwapStructs, Host::kFillBlocks, Host::kBytesOnly,
                            Host::kScribbleItem};
 
-// The record an item pointer was handed out as, without the accessors' side effects.
+// Where item `i` lies in its ring node; its bytes are there only once an accessor has read them.
 const uint8_t* RecordOf(void* handle, int32_t i) {
     return reinterpret_cast<const uint8_t*>(static_cast<DecoderObject*>(handle)->collected[i]);
 }
@@ -272,6 +272,12 @@ void TwinDecoders::CompareItem(int32_t i) {
     void* const* h = handles_;
     const uint8_t* a = RecordOf(h[0], i);
     const uint8_t* b = RecordOf(h[1], i);
+    // The first object fills an item's bytes as they are read: most items are read through the
+    // record accessors first, part by part, then whole; an item whose host reads only bytes is
+    // filled whole at once.
+    if (host != Host::kBytesOnly) CompareAccessors(i, a, b, where);
+    if (!mismatch_.empty()) return;
+    for (void* handle : handles_) GetReportItemProc(handle, i);
     // The comparison of every byte, and the digest when one is kept, in one pass.
     long d = -1;
     if (digests_ != nullptr) {
@@ -280,14 +286,16 @@ void TwinDecoders::CompareItem(int32_t i) {
         d = FirstDifference(a, b, 0, TESSAVO_REPORT_ITEM_SIZE);
     }
     if (d >= 0) return Note(where + "bytes differ at offset " + std::to_string(d));
-    if (host != Host::kBytesOnly) CompareAccessors(i, a, b, where);
-    if (!mismatch_.empty()) return;
     for (void* handle : handles_) WriteAsHost(handle, i, host);
 }
 
 void TwinDecoders::CompareAccessors(int32_t i, const uint8_t* a, const uint8_t* b,
                                     const std::string& where) {
     void* const* h = handles_;
+    // The bytes [at, at + n) an accessor designated, alike in both items.
+    const auto differ = [&](long at, size_t n) {
+        return at >= 0 && FirstDifference(a, b, static_cast<size_t>(at), static_cast<size_t>(at) + n) >= 0;
+    };
     if (GetReportItemMsgCode(h[0], i) != GetReportItemMsgCode(h[1], i) ||
         GetReportItemMsgDirection(h[0], i) != GetReportItemMsgDirection(h[1], i)) {
         return Note(where + "message code or direction differs");
@@ -303,6 +311,8 @@ void TwinDecoders::CompareAccessors(int32_t i, const uint8_t* a, const uint8_t* 
         if (at > TESSAVO_OFFSET_ITEM_TIME) std::memcpy(&length, a + at, 4);
         if (length > TESSAVO_BLOCK_CAPACITY)
             return Note(where + "a block length passes its capacity");
+        if (differ(at, at == TESSAVO_OFFSET_ITEM_TIME ? sizeof(ItemTime) : 4 + length))
+            return Note(where + "a block accessor's bytes differ");
     }
     int32_t status[2] = {0, 0};
     const long outA = OffsetIn(a, GetReportItemOutFileBinary(h[0], &status[0], i));
@@ -314,7 +324,8 @@ void TwinDecoders::CompareAccessors(int32_t i, const uint8_t* a, const uint8_t* 
                                        : GetReportItemInheritDecodeParamCount(h[0], i);
         auto get = current ? GetReportItemCurDecodeParamList : GetReportItemInheritDecodeParamList;
         for (int32_t k = 0; k < static_cast<int32_t>(count); ++k) {
-            if (OffsetIn(a, get(h[0], i, k)) != OffsetIn(b, get(h[1], i, k))) {
+            const long at = OffsetIn(a, get(h[0], i, k));
+            if (at != OffsetIn(b, get(h[1], i, k)) || differ(at, sizeof(DecodeParam))) {
                 return Note(where + "scalar list entries differ");
             }
         }
@@ -337,6 +348,8 @@ void TwinDecoders::CompareAccessors(int32_t i, const uint8_t* a, const uint8_t* 
                 TESSAVO_REPORT_ITEM_SIZE) {
                 return Note(where + "a structured record's length passes the item");
             }
+            if (differ(at, sizeof header + header.length))
+                return Note(where + "a structured record's bytes differ");
         }
     }
 }

@@ -1,6 +1,6 @@
-// Two decoder objects driven by the same calls: the first appends items by copying only what
-// changed (into fresh zero pages the first time a node is used), the second by copying the
-// whole item and clearing blocks over their whole capacity. Everything a host can read of the
+// Two decoder objects driven by the same calls: the first fills an item's bytes from its
+// history only as a host reads them, the second copies the whole item at each append and
+// clears blocks over their whole capacity. Everything a host can read of the
 // items they hand out is compared; then hosts of several kinds, taking turns item by item,
 // write into the items they were handed (zeroing records, reversing structured payloads,
 // filling blocks, overwriting the whole item), which must not reach any later item.

