@@ -10,6 +10,16 @@ namespace {
 
 constexpr size_t kLastLineBytes = sizeof(ReportItem) - (kItemLineCount - 1) * kItemLineBytes;
 
+// Set bits of `w`, without the library call a target lacking the instruction makes of
+// std::popcount.
+constexpr int Ones(uint64_t w) {
+    w -= (w >> 1) & 0x5555555555555555u;
+    w = (w & 0x3333333333333333u) + ((w >> 2) & 0x3333333333333333u);
+    w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return static_cast<int>((w * 0x0101010101010101u) >> 56);
+}
+static_assert(Ones(0) == 0 && Ones(~uint64_t{0}) == 64 && Ones(0x8000000000000001u) == 2);
+
 bool Has(const ItemHistory::LineSet& set, size_t line) {
     return (set[line / 64] >> (line % 64) & 1) != 0;
 }
@@ -17,9 +27,9 @@ bool Has(const ItemHistory::LineSet& set, size_t line) {
 // How many lines of `set` come before `line`.
 size_t Below(const ItemHistory::LineSet& set, size_t line) {
     size_t n = 0;
-    for (size_t w = 0; w < line / 64; ++w) n += static_cast<size_t>(std::popcount(set[w]));
+    for (size_t w = 0; w < line / 64; ++w) n += static_cast<size_t>(Ones(set[w]));
     const uint64_t lower = (uint64_t{1} << (line % 64)) - 1;
-    return n + static_cast<size_t>(std::popcount(set[line / 64] & lower));
+    return n + static_cast<size_t>(Ones(set[line / 64] & lower));
 }
 
 }  // namespace
@@ -58,7 +68,7 @@ void ItemHistory::Grow(uint64_t lines) {
 uint64_t ItemHistory::Record(const ParamStore& store) {
     const LineSet& lines = store.writes.stamped;
     uint32_t count = 0;
-    for (uint64_t w : lines) count += static_cast<uint32_t>(std::popcount(w));
+    for (uint64_t w : lines) count += static_cast<uint32_t>(Ones(w));
 
     const uint64_t serial = serial_ + 1;
     Step& step = steps_[serial % kHistoryDepth];
