@@ -65,8 +65,9 @@
  * variable, but any copy of the handle then points to freed memory and passing it to any
  * function is undefined, as for free().
  *
- * Memory per object: the ring's 300 nodes of 73,232-byte items (22.1 MB of address space,
- * a node per 18 pages) and the history they are filled from: the item as of the last
+ * Memory per object: the ring's 300 nodes of 73,232-byte items (23.3 MB of address space,
+ * 19 pages a node, the item 1,024 bytes in, so that the counts, scalar lists and scalar table
+ * take two pages) and the history they are filled from: the item as of the last
  * append (73 KB) and the 256-byte lines each of the last 300 appends changed, with their
  * bytes before (up to 32 MB of address space; about 1 MB on a real drive, 2 MB on the
  * bundled sample, 22 MB if every append changed every line). An append copies nothing into

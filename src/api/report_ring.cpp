@@ -1,6 +1,7 @@
 #include "api/report_ring.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "common/messages.h"
@@ -9,8 +10,18 @@ namespace tessavo {
 
 namespace {
 
+constexpr size_t RoundUp(size_t n, size_t unit) { return (n + unit - 1) / unit * unit; }
+
+// Where an item starts in its node: a whole number of lines, placed so that the lines nearly
+// every host reads after the time (the direction, the counts, both scalar lists and the scalar
+// table) start a page and take two, not three.
+constexpr size_t kHotFrom = offsetof(ReportItem, direction) / kItemLineBytes * kItemLineBytes;
+constexpr size_t kHotTo = RoundUp(offsetof(ReportItem, curStructCount), kItemLineBytes);
+constexpr size_t kItemStart = (kPageBytes - kHotFrom % kPageBytes) % kPageBytes;
+static_assert(kItemStart % kItemLineBytes == 0 && kItemStart + kHotTo - kHotFrom > 0 &&
+              (kItemStart + kHotTo - 1) / kPageBytes - (kItemStart + kHotFrom) / kPageBytes == 1);
 // Each node starts on a page of its own, so an item's unread pages stay untouched.
-constexpr size_t kNodeStride = (sizeof(ReportItem) + kPageBytes - 1) / kPageBytes * kPageBytes;
+constexpr size_t kNodeStride = RoundUp(kItemStart + sizeof(ReportItem), kPageBytes);
 
 int Next(int node) { return node + 1 == kRingSize ? 0 : node + 1; }
 
@@ -33,7 +44,8 @@ bool ReportRing::Build(ParamStore& store) {
 }
 
 ReportItem& ReportRing::ItemAt(int node) const {
-    return *reinterpret_cast<ReportItem*>(storage_ + static_cast<size_t>(node) * kNodeStride);
+    return *reinterpret_cast<ReportItem*>(storage_ + static_cast<size_t>(node) * kNodeStride +
+                                          kItemStart);
 }
 
 void ReportRing::Fill(const ParamStore& store, const ReportItem& item, const void* at, size_t n) {
@@ -42,7 +54,7 @@ void ReportRing::Fill(const ParamStore& store, const ReportItem& item, const voi
     const auto from = static_cast<size_t>(static_cast<const uint8_t*>(at) - base);
     if (storage_ == nullptr || node >= kRingSize || n == 0 || from >= sizeof(ReportItem)) return;
     NodeState& state = nodes_[node];
-    auto* dst = storage_ + node * kNodeStride;
+    auto* dst = reinterpret_cast<uint8_t*>(&ItemAt(static_cast<int>(node)));
     const size_t last = std::min(from + n, sizeof(ReportItem)) - 1;
     for (size_t l = from / kItemLineBytes; l <= last / kItemLineBytes; ++l) {
         uint64_t& word = state.filled[l / 64];
