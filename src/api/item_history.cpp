@@ -49,6 +49,7 @@ bool ItemHistory::Start(const ReportItem& item) {
 
 void ItemHistory::Forget() {
     steps_.fill(Step{});
+    previous_ = {};
     tail_ = head_;
 }
 
@@ -65,10 +66,14 @@ void ItemHistory::Grow(uint64_t lines) {
     }
 }
 
-uint64_t ItemHistory::Record(const ParamStore& store) {
-    const LineSet& lines = store.writes.stamped;
+uint64_t ItemHistory::Record(const ParamStore& store, const LineSet& kept) {
+    const LineSet& stamped = store.writes.stamped;
+    LineSet lines{};  // the lines whose bytes before are saved
     uint32_t count = 0;
-    for (uint64_t w : lines) count += static_cast<uint32_t>(Ones(w));
+    for (size_t w = 0; w < lines.size(); ++w) {
+        lines[w] = stamped[w] & ~(previous_[w] & kept[w]);
+        count += static_cast<uint32_t>(Ones(lines[w]));
+    }
 
     const uint64_t serial = serial_ + 1;
     Step& step = steps_[serial % kHistoryDepth];
@@ -79,10 +84,10 @@ uint64_t ItemHistory::Record(const ParamStore& store) {
     const auto* item = reinterpret_cast<const uint8_t*>(&store.item);
     step.first = head_;
     for (size_t w = 0; w < lines.size(); ++w) {
-        for (uint64_t bits = lines[w]; bits != 0; bits &= bits - 1) {
+        for (uint64_t bits = stamped[w]; bits != 0; bits &= bits - 1) {
             const size_t l = w * 64 + static_cast<size_t>(std::countr_zero(bits));
             uint8_t* line = last_.get() + l * kItemLineBytes;
-            std::memcpy(Saved(head_++), line, kItemLineBytes);
+            if ((lines[w] >> (l % 64) & 1) != 0) std::memcpy(Saved(head_++), line, kItemLineBytes);
             if (l + 1 < kItemLineCount) {
                 std::memcpy(line, item + l * kItemLineBytes, kItemLineBytes);
             } else {
@@ -93,6 +98,7 @@ uint64_t ItemHistory::Record(const ParamStore& store) {
     step.serial = serial;
     step.lines = lines;
     step.count = count;
+    previous_ = stamped;
     serial_ = serial;
     return serial;
 }

@@ -29,8 +29,11 @@ class ItemHistory {
     // stays what it was.
     void Forget();
     // Records an append of the store's item: the lines stamped in its current generation and
-    // their bytes before. Returns the append's serial number (from 1).
-    uint64_t Record(const ParamStore& store);
+    // their bytes before. Returns the append's serial number (from 1). The caller copies the
+    // stamped lines of `kept` into the appended item's node at once: a line of `kept` the
+    // append before also stamped then has its bytes before in that item's node, the only item
+    // that held them, and is not saved again.
+    uint64_t Record(const ParamStore& store, const LineSet& kept);
     // The 256 bytes (fewer for the last line) that `line` held at append `serial`, which must
     // be one of the last 300 recorded; `generation` is the store's generation that append
     // closed.
@@ -57,6 +60,7 @@ class ItemHistory {
     std::unique_ptr<uint8_t[]> last_ = std::make_unique<uint8_t[]>(kItemLineCount * kItemLineBytes);
     std::array<Step, kHistoryDepth> steps_{};
     uint64_t serial_ = 0;  // of the last append
+    LineSet previous_{};   // the lines the last append stamped
     // Saved lines, a circle of `capacity_` lines (a power of two) at the start of room for the
     // most 300 appends can save; indices count every line ever saved.
     NodePages saved_;

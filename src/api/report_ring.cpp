@@ -1,6 +1,7 @@
 #include "api/report_ring.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstring>
 
@@ -20,6 +21,18 @@ constexpr size_t kHotTo = RoundUp(offsetof(ReportItem, curStructCount), kItemLin
 constexpr size_t kItemStart = (kPageBytes - kHotFrom % kPageBytes) % kPageBytes;
 static_assert(kItemStart % kItemLineBytes == 0 && kItemStart + kHotTo - kHotFrom > 0 &&
               (kItemStart + kHotTo - 1) / kPageBytes - (kItemStart + kHotFrom) / kPageBytes == 1);
+// Lines copied into an item's node when it is appended, if the append stamped them: the
+// first line (the time, the message code) and the part after it that nearly every host reads.
+// They are on pages a host touches anyway; the history does not keep them a second time.
+constexpr ItemLineSet kKeptLines = [] {
+    ItemLineSet set{};
+    set[0] |= 1;
+    for (size_t l = kHotFrom / kItemLineBytes; l < kHotTo / kItemLineBytes; ++l)
+        set[l / 64] |= uint64_t{1} << (l % 64);
+    return set;
+}();
+static_assert(kHotTo < sizeof(ReportItem));  // kept lines are whole lines
+
 // Each node starts on a page of its own, so an item's unread pages stay untouched.
 constexpr size_t kNodeStride = RoundUp(kItemStart + sizeof(ReportItem), kPageBytes);
 
@@ -72,7 +85,7 @@ void ReportRing::Fill(const ParamStore& store, const ReportItem& item, const voi
 }
 
 int32_t ReportRing::Append(ParamStore& store) {
-    const uint64_t serial = history_.Record(store);
+    const uint64_t serial = history_.Record(store, kKeptLines);
     if (count_ >= kRingSize) {
         read_ = Next(read_);
     } else {
@@ -81,7 +94,15 @@ int32_t ReportRing::Append(ParamStore& store) {
     NodeState& state = nodes_[static_cast<size_t>(write_)];
     state.serial = serial;
     state.generation = store.writes.generation;
-    state.filled.fill(0);
+    auto* dst = reinterpret_cast<uint8_t*>(&ItemAt(write_));
+    const auto* src = reinterpret_cast<const uint8_t*>(&store.item);
+    for (size_t w = 0; w < state.filled.size(); ++w) {
+        state.filled[w] = store.writes.stamped[w] & kKeptLines[w];
+        for (uint64_t bits = state.filled[w]; bits != 0; bits &= bits - 1) {
+            const size_t at = (w * 64 + static_cast<size_t>(std::countr_zero(bits))) * kItemLineBytes;
+            std::memcpy(dst + at, src + at, kItemLineBytes);
+        }
+    }
     if (store.plainWrites) {
         // The reference behaviour for tests: the whole item copied at once.
         std::memcpy(&ItemAt(write_), &store.item, sizeof store.item);

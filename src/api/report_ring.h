@@ -14,10 +14,11 @@ namespace tessavo {
 
 inline constexpr int kRingSize = kHistoryDepth;
 
-// An append copies nothing into its node: the item's bytes come from the store's history when
-// a host first reads them (Fill), line by line, so a node takes memory and time only for what
-// hosts read. What a host writes into a node is never read back by the library: later items
-// come from the history alone.
+// An append copies into its node only the lines it stamped among those nearly every host reads
+// (the time, the counts, the scalar lists and table); the rest of an item comes from the
+// store's history when a host first reads it (Fill), line by line, so a node takes memory and
+// time only for what hosts read. What a host writes into a node is never read back by the
+// library: later items come from the store and its history alone.
 class ReportRing {
 public:
     ReportRing() = default;
