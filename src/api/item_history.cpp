@@ -34,14 +34,14 @@ size_t Below(const ItemHistory::LineSet& set, size_t line) {
 
 }  // namespace
 
-// The most lines 300 appends can save, rounded up to the circle's power of two.
-constexpr uint64_t kMostSaved = std::bit_ceil(uint64_t{kHistoryDepth} * kItemLineCount);
+// The most lines 300 appends can save.
+constexpr uint64_t kMostSaved = uint64_t{kHistoryDepth} * kItemLineCount;
 constexpr uint64_t kFirstCapacity = 1024;  // lines: 256 KB
 
 bool ItemHistory::Start(const ReportItem& item) {
     if (!saved_.Map(kMostSaved * kItemLineBytes)) return false;
     capacity_ = kFirstCapacity;
-    head_ = tail_ = 0;
+    head_ = tail_ = origin_ = 0;
     std::memcpy(last_.get(), &item, sizeof item);
     Forget();
     return true;
@@ -53,17 +53,18 @@ void ItemHistory::Forget() {
     tail_ = head_;
 }
 
-// Doubles the circle in place until it holds `lines`: a saved line stays where it is or moves
-// to the new half, which held nothing yet.
+// Widens the circle to hold `lines` and a quarter more: the saved lines are first turned round
+// in place so that the oldest is at the start, then the circle goes on past them into pages
+// not touched yet.
 void ItemHistory::Grow(uint64_t lines) {
-    while (capacity_ < lines) {
-        const uint64_t old = capacity_;
-        capacity_ *= 2;
-        for (uint64_t i = tail_; i < head_; ++i) {
-            if ((i & (old - 1)) != (i & (capacity_ - 1)))
-                std::memcpy(Saved(i), saved_.Base() + (i & (old - 1)) * kItemLineBytes, kItemLineBytes);
-        }
-    }
+    struct Line {
+        uint8_t bytes[kItemLineBytes];
+    };
+    auto* circle = reinterpret_cast<Line*>(saved_.Base());
+    const uint64_t oldest = (tail_ - origin_) % capacity_;
+    std::rotate(circle, circle + oldest, circle + capacity_);
+    origin_ = tail_;
+    capacity_ = std::min(kMostSaved, std::max(lines + lines / 4, capacity_ + kFirstCapacity / 4));
 }
 
 uint64_t ItemHistory::Record(const ParamStore& store, const LineSet& kept) {
@@ -83,11 +84,16 @@ uint64_t ItemHistory::Record(const ParamStore& store, const LineSet& kept) {
 
     const auto* item = reinterpret_cast<const uint8_t*>(&store.item);
     step.first = head_;
+    head_ += count;
+    uint64_t at = (step.first - origin_) % capacity_;  // where the next saved line goes
     for (size_t w = 0; w < lines.size(); ++w) {
         for (uint64_t bits = stamped[w]; bits != 0; bits &= bits - 1) {
             const size_t l = w * 64 + static_cast<size_t>(std::countr_zero(bits));
             uint8_t* line = last_.get() + l * kItemLineBytes;
-            if ((lines[w] >> (l % 64) & 1) != 0) std::memcpy(Saved(head_++), line, kItemLineBytes);
+            if ((lines[w] >> (l % 64) & 1) != 0) {
+                std::memcpy(saved_.Base() + at * kItemLineBytes, line, kItemLineBytes);
+                if (++at == capacity_) at = 0;
+            }
             if (l + 1 < kItemLineCount) {
                 std::memcpy(line, item + l * kItemLineBytes, kItemLineBytes);
             } else {

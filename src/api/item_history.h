@@ -52,7 +52,7 @@ class ItemHistory {
     };
 
     uint8_t* Saved(uint64_t index) const {
-        return saved_.Base() + (index & (capacity_ - 1)) * kItemLineBytes;
+        return saved_.Base() + (index - origin_) % capacity_ * kItemLineBytes;
     }
     void Grow(uint64_t lines);
 
@@ -61,10 +61,11 @@ class ItemHistory {
     std::array<Step, kHistoryDepth> steps_{};
     uint64_t serial_ = 0;  // of the last append
     LineSet previous_{};   // the lines the last append stamped
-    // Saved lines, a circle of `capacity_` lines (a power of two) at the start of room for the
-    // most 300 appends can save; indices count every line ever saved.
+    // Saved lines, a circle of `capacity_` lines at the start of room for the most 300 appends
+    // can save; indices count every line ever saved, index `origin_` at the circle's start.
     NodePages saved_;
     uint64_t capacity_ = 0;
+    uint64_t origin_ = 0;
     uint64_t head_ = 0;  // next index to save at
     uint64_t tail_ = 0;  // oldest index still needed
 };
