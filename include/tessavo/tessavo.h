@@ -66,18 +66,19 @@
  * function is undefined, as for free().
  *
  * Memory per object: the ring's 300 nodes of 73,232-byte items (23.3 MB of address space,
- * 19 pages a node, the item 1,024 bytes in, so that the counts, scalar lists and scalar table
- * take two pages) and the history they are filled from: the item as of the last
- * append (73 KB) and the 256-byte lines each of the last 300 appends changed, with their
- * bytes before (up to 32 MB of address space; about 1 MB on a real drive, 2 MB on the
- * bundled sample, 22 MB if every append changed every line). An append copies nothing into
- * a node: an accessor fills the 256-byte lines of the record it designates the first time
- * it is called for that item, so a node takes physical memory only for the pages holding
- * what hosts read (for a host that reads each item's time and current scalars, about 5 MB
- * for the ring and its history on a real drive; up to 22 MB more for a host that takes
- * every item whole). Both are zero pages from the system until written. Then the object
- * itself (about 266 KB: frame buffer, decoding state with its working item), the DTLog text
- * builder (about 179 KB) and packed-log scratch (about 36 KB). On top of that,
+ * 19 pages a node, the item 1,024 bytes in so that its counts, scalar lists and scalar table
+ * take two pages) and the history they are filled from: the item as of the last append
+ * (73 KB) and the 256-byte lines each of the last 300 appends changed, with their bytes
+ * before (up to 22 MB of address space, used as needed: about 0.3 MB on a real drive,
+ * about 1.6 MB on the bundled sample). An append copies into its node only the lines it
+ * changed among the time line and the counts, scalar lists and table; an accessor fills the
+ * 256-byte lines of the record it designates the first time it is called for an item. So a
+ * node takes physical memory only for the pages holding what hosts read: for a host that
+ * reads each item's time and current scalars, the ring and its history take about 4 MB
+ * on a real drive; a host that takes every item whole adds up to 22 MB. Both are zero pages
+ * from the system until written. Then the object itself (about 266 KB: frame buffer,
+ * decoding state with its working item), packed-log scratch (about 36 KB) and, once DTLog
+ * output is first switched on, its text builder (about 179 KB). On top of that,
  * DecodeMsgProc keeps at most 16 MiB of input the ring could not take (its growable buffer
  * may reserve up to twice that). Nothing is allocated per packet. Each thread that decodes
  * also keeps 32 KB of recent logarithm results, shared by the objects it runs.
@@ -230,7 +231,9 @@ typedef struct DecodeStructParam {
  * message) or when memory runs out. */
 TESSAVO_API void* TESSAVO_CALL CreateDecoderObjectProc(uint32_t moduleType);
 /* Applies a TESSAVO_CFG_* code from the next packet on; false for a null handle or a code
- * <= 0; an unknown positive code changes nothing and returns true. */
+ * <= 0, and for TESSAVO_CFG_DTLOG_ON when the DTLog text builder it takes the first time
+ * cannot be allocated (DTLog output then stays off); an unknown positive code changes
+ * nothing and returns true. */
 TESSAVO_API bool TESSAVO_CALL SetDecoderConfiguration(void* h, int32_t code);
 /* Drops the items decoded but not collected. The collected list, its pointers and the
  * decoding state stay. */

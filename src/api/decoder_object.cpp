@@ -28,7 +28,6 @@ DecoderObject* CreateDecoderObject(uint32_t moduleType) {
     try {
         obj = std::make_unique<DecoderObject>();
         obj->work = MakeFrameWorkBuffers();
-        obj->dtLog = std::make_unique<DtLogBuilder>();
         obj->collected.reserve(kRingSize);
     } catch (const std::bad_alloc&) {
         PrintMessage("Function CreateDecoderObjectProc allocate heap memory failed\n");
@@ -58,6 +57,15 @@ bool ApplyConfiguration(DecoderObject& obj, int32_t code) {
         case TESSAVO_CFG_OUTFILE_ON: obj.outFileEnabled = 1; break;
         case TESSAVO_CFG_OUTFILE_OFF: obj.outFileEnabled = 0; break;
         case TESSAVO_CFG_DTLOG_ON:
+            // The text builder is taken when the output is first switched on: most objects
+            // never use it.
+            if (!obj.dtLog) {
+                try {
+                    obj.dtLog = std::make_unique<DtLogBuilder>();
+                } catch (const std::bad_alloc&) {
+                    return false;
+                }
+            }
             // Text built before the output went off belongs to packets long gone.
             if (obj.dtLogEnabled == 0) ClearDtLogBlock(obj.ctx);
             obj.dtLogEnabled = 1;

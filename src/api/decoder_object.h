@@ -39,7 +39,7 @@ struct DecoderObject {
     // Scratch space of packed-log expansion, allocated once.
     std::unique_ptr<FrameWorkBuffers> work;
 
-    // The DTLog text builder (about 175 KB), allocated once; used only while DTLog output is on.
+    // The DTLog text builder (about 179 KB), allocated when DTLog output is first switched on.
     std::unique_ptr<DtLogBuilder> dtLog;
 
     FrameObserver frameObserver = nullptr;
