@@ -14,6 +14,9 @@ namespace tessavo {
 // log10(x) for finite x > 0; 0 gives -infinity, a negative x or NaN gives NaN, +infinity gives
 // +infinity. Exact for the integer powers of ten.
 double Log10(double x);
+// The same by the full double-double series, which Log10 falls back to when its shorter way
+// cannot tell the rounding; tests check that the two agree bit for bit.
+double FullSeriesLog10(double x);
 
 // 10^y; +infinity above 308.25..., 0 below -323.6..., NaN for NaN. Exact for the integer powers
 // of ten that are doubles (10^0 .. 10^22). Results below 2^-1022 (subnormal) are rounded twice
