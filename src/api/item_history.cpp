@@ -53,18 +53,28 @@ void ItemHistory::Forget() {
     tail_ = head_;
 }
 
-// Widens the circle to hold `lines` and a quarter more: the saved lines are first turned round
-// in place so that the oldest is at the start, then the circle goes on past them into pages
-// not touched yet.
+// Widens the circle to hold `lines` and a quarter more. The saved lines that went round to the
+// circle's start are copied to follow the others, into pages not touched yet; only when the
+// room would run out are the lines turned round in place instead.
 void ItemHistory::Grow(uint64_t lines) {
+    const uint64_t oldest = (tail_ - origin_) % capacity_;
+    const uint64_t live = head_ - tail_;
+    const uint64_t wrapped = oldest + live > capacity_ ? oldest + live - capacity_ : 0;
+    const uint64_t wanted = std::max(lines + lines / 4, capacity_ + kFirstCapacity / 4);
+    uint8_t* base = saved_.Base();
+    if (capacity_ + wrapped <= kMostSaved) {
+        std::memcpy(base + capacity_ * kItemLineBytes, base, wrapped * kItemLineBytes);
+        origin_ = tail_ - oldest;
+        capacity_ = std::min(kMostSaved, std::max(wanted, capacity_ + wrapped));
+        return;
+    }
     struct Line {
         uint8_t bytes[kItemLineBytes];
     };
-    auto* circle = reinterpret_cast<Line*>(saved_.Base());
-    const uint64_t oldest = (tail_ - origin_) % capacity_;
+    auto* circle = reinterpret_cast<Line*>(base);
     std::rotate(circle, circle + oldest, circle + capacity_);
     origin_ = tail_;
-    capacity_ = std::min(kMostSaved, std::max(lines + lines / 4, capacity_ + kFirstCapacity / 4));
+    capacity_ = std::min(kMostSaved, wanted);
 }
 
 uint64_t ItemHistory::Record(const ParamStore& store, const LineSet& kept) {

@@ -209,17 +209,43 @@ double ComputeLog10(double x) {
     return SeriesLog10(k, m);
 }
 
+// y ln 10 = k ln 2 + r with |r| <= ln(2) / 2, then 10^y = 2^k exp(r).
+struct ExpReduced {
+    int k;
+    Dd r;
+};
+ExpReduced ReduceExp(double y) {
+    const Dd t = Mul({y, 0.0}, kLn10);
+    const int k = NearestInt(t.hi / kLn2.hi);
+    return {k, Add(t, Neg(Mul({static_cast<double>(k), 0.0}, kLn2)))};
+}
+
+double SeriesExp10(int k, Dd r) {
+    const Dd e = Horner(kExpCoefficients, r);
+    return Scale(e.hi + e.lo, k);
+}
+
+// The series' terms from r^5/5! on sum to under 2^-14 of exp(r): they are summed in doubles.
+constexpr int kExpPairTerms = 5;
+
+// 10^y by a shorter way first: exp(r) = 1 + r (1 + r (1/2 + r (1/6 + r (1/24 + r T)))) with T
+// in doubles, within about 2^-66 of its size. When everything within 2^-61 of it rounds to one
+// double, that double is also the full series' (whose own error is about 2^-100); otherwise the
+// full series decides.
 double ComputeExp10(double y) {
     if (y != y) return y;
     if (y > 308.5) return std::numeric_limits<double>::infinity();
     if (y < -324.0) return 0.0;
-
-    // y ln 10 = k ln 2 + r with |r| <= ln(2) / 2, then 10^y = 2^k exp(r).
-    const Dd t = Mul({y, 0.0}, kLn10);
-    const int k = NearestInt(t.hi / kLn2.hi);
-    const Dd r = Add(t, Neg(Mul({static_cast<double>(k), 0.0}, kLn2)));
-    const Dd e = Horner(kExpCoefficients, r);
-    return Scale(e.hi + e.lo, k);
+    const auto [k, r] = ReduceExp(y);
+    double tail = kExpCoefficients[kExpTerms - 1].hi;
+    for (std::size_t n = kExpTerms - 1; n-- > kExpPairTerms;) tail = tail * r.hi + kExpCoefficients[n].hi;
+    const Dd last = kExpCoefficients[kExpPairTerms - 1];
+    Dd e = FastTwoSum(last.hi, last.lo + r.hi * tail);
+    for (std::size_t n = kExpPairTerms - 1; n-- > 0;) e = Add(Mul(e, r), kExpCoefficients[n]);
+    const double margin = e.hi * 0x1p-61;
+    const double low = e.hi + (e.lo - margin);
+    if (low == e.hi + (e.lo + margin)) return Scale(low, k);
+    return SeriesExp10(k, r);
 }
 
 // Decoders take these of few distinct arguments, again and again (a byte's level in dB, the
@@ -257,6 +283,12 @@ double FullSeriesLog10(double x) {
 
 double Exp10(double y) {
     return Remembered<ComputeExp10>(y);
+}
+
+double FullSeriesExp10(double y) {
+    if (y != y || y > 308.5 || y < -324.0) return ComputeExp10(y);
+    const auto [k, r] = ReduceExp(y);
+    return SeriesExp10(k, r);
 }
 
 }  // namespace tessavo

@@ -22,5 +22,7 @@ double FullSeriesLog10(double x);
 // of ten that are doubles (10^0 .. 10^22). Results below 2^-1022 (subnormal) are rounded twice
 // and may be one unit in the last place off.
 double Exp10(double y);
+// The same by the full double-double series (see FullSeriesLog10).
+double FullSeriesExp10(double y);
 
 }  // namespace tessavo
