@@ -53,19 +53,20 @@ void ItemHistory::Forget() {
     tail_ = head_;
 }
 
-// Widens the circle to hold `lines` and a quarter more. The saved lines that went round to the
-// circle's start are copied to follow the others, into pages not touched yet; only when the
-// room would run out are the lines turned round in place instead.
+// Widens the circle to hold `lines` and a quarter more. When the saved lines that went round
+// to the circle's start fit after the others in the wider circle they are copied there; else
+// all are turned round in place so that the oldest comes first.
 void ItemHistory::Grow(uint64_t lines) {
     const uint64_t oldest = (tail_ - origin_) % capacity_;
     const uint64_t live = head_ - tail_;
     const uint64_t wrapped = oldest + live > capacity_ ? oldest + live - capacity_ : 0;
-    const uint64_t wanted = std::max(lines + lines / 4, capacity_ + kFirstCapacity / 4);
+    const uint64_t wanted =
+        std::min(kMostSaved, std::max(lines + lines / 4, capacity_ + kFirstCapacity / 4));
     uint8_t* base = saved_.Base();
-    if (capacity_ + wrapped <= kMostSaved) {
+    if (capacity_ + wrapped <= wanted) {
         std::memcpy(base + capacity_ * kItemLineBytes, base, wrapped * kItemLineBytes);
         origin_ = tail_ - oldest;
-        capacity_ = std::min(kMostSaved, std::max(wanted, capacity_ + wrapped));
+        capacity_ = wanted;
         return;
     }
     struct Line {
@@ -74,7 +75,7 @@ void ItemHistory::Grow(uint64_t lines) {
     auto* circle = reinterpret_cast<Line*>(base);
     std::rotate(circle, circle + oldest, circle + capacity_);
     origin_ = tail_;
-    capacity_ = std::min(kMostSaved, wanted);
+    capacity_ = wanted;
 }
 
 uint64_t ItemHistory::Record(const ParamStore& store, const LineSet& kept) {
