@@ -57,8 +57,9 @@ Objects& ObjectsFor(size_t module) {
 std::vector<uint64_t> gTwinDigests, gWholeDigests, gPieceDigests;
 bool gKeepTwinDigests = false;
 
-void AddDigests(void* h, int32_t count, std::vector<uint64_t>& digests) {
-    for (int32_t i = 0; i < count; ++i) digests.push_back(test::ItemDigest(GetReportItemProc(h, i)));
+// Keeps the digest of every item appended, as the decoder holds it then.
+void DigestAppended(void* digests, const ReportItem& item) {
+    static_cast<std::vector<uint64_t>*>(digests)->push_back(test::ItemDigest(&item));
 }
 
 void CollectAndCompare(test::TwinDecoders& twins) {
@@ -116,6 +117,9 @@ template <typename PieceSize>
 void DigestsInPieces(void* h, const uint8_t* data, size_t size, PieceSize pieceSize,
                      std::vector<uint64_t>& digests) {
     digests.clear();
+    auto* obj = static_cast<DecoderObject*>(h);
+    obj->appendObserver = DigestAppended;
+    obj->appendObserverUser = &digests;
     for (size_t at = 0, k = 0; at < size; ++k) {
         size_t n = pieceSize(k);
         if (n == 0 || n > size - at) n = size - at;
@@ -124,11 +128,11 @@ void DigestsInPieces(void* h, const uint8_t* data, size_t size, PieceSize pieceS
         for (int32_t left = len; left > 0; p += len - left, len = left) {
             left = DecodeMsgProc_NoDynamic(h, p, len, kHostSeconds, 0);
             const int32_t count = GetReportItemCountProc(h);
-            AddDigests(h, count, digests);
             if (left < 0 || (left >= len && count == 0)) break;
         }
         at += n;
     }
+    obj->appendObserver = nullptr;
 }
 
 // The stream decoded in one piece and in pieces whose sizes the stream's own bytes choose

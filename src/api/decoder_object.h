@@ -19,6 +19,9 @@ class DtLogBuilder;
 
 // Receives every frame that reassembly hands to frame decoding (tests observe framing here).
 using FrameObserver = void (*)(void* user, const uint8_t* frame, int32_t length);
+// Receives every item as it is appended to the ring (tests digest items here without having
+// the ring fill them).
+using AppendObserver = void (*)(void* user, const ReportItem& item);
 
 struct DecoderObject {
     int32_t frameLength = 0;
@@ -44,6 +47,8 @@ struct DecoderObject {
 
     FrameObserver frameObserver = nullptr;
     void* frameObserverUser = nullptr;
+    AppendObserver appendObserver = nullptr;
+    void* appendObserverUser = nullptr;
 
     DecoderObject();
     ~DecoderObject();

@@ -48,6 +48,8 @@ void ResetDecoderObject(DecoderObject& obj) {
     if (obj.dtLog) obj.dtLog->Reset();
     obj.frameObserver = nullptr;
     obj.frameObserverUser = nullptr;
+    obj.appendObserver = nullptr;
+    obj.appendObserverUser = nullptr;
 }
 
 }  // namespace tessavo

@@ -122,7 +122,7 @@ uint64_t ItemHistory::Record(const ParamStore& store, const LineSet& kept) {
 
 const uint8_t* ItemHistory::LineAt(const ParamStore& store, uint64_t serial, uint32_t generation,
                                    size_t line) const {
-    const uint8_t* now = last_.get() + line * kItemLineBytes;
+    const uint8_t* now = Current(line);
     // Stamps only grow (modulo 2^32): a line last stamped no later than the generation that
     // append closed has not changed since.
     const uint32_t since = store.writes.lineGeneration[line] - generation;

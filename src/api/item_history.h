@@ -40,8 +40,8 @@ class ItemHistory {
     const uint8_t* LineAt(const ParamStore& store, uint64_t serial, uint32_t generation,
                           size_t line) const;
 
-    // Lines' bytes saved and not yet forgotten (for tests and the memory note).
-    size_t SavedLines() const { return static_cast<size_t>(head_ - tail_); }
+    // The bytes of `line` as of the last append (lines follow one another here).
+    const uint8_t* Current(size_t line) const { return last_.get() + line * kItemLineBytes; }
 
   private:
     struct Step {

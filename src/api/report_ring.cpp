@@ -68,20 +68,44 @@ void ReportRing::Fill(const ParamStore& store, const ReportItem& item, const voi
     if (storage_ == nullptr || node >= kRingSize || n == 0 || from >= sizeof(ReportItem)) return;
     NodeState& state = nodes_[node];
     auto* dst = reinterpret_cast<uint8_t*>(&ItemAt(static_cast<int>(node)));
+    // Consecutive lines unchanged since the last append are copied at once from the item as it
+    // was then: lines [runFrom, runTo).
+    size_t runFrom = 0;
+    size_t runTo = 0;
+    const auto flush = [&] {
+        if (runTo == runFrom) return;
+        const size_t offset = runFrom * kItemLineBytes;
+        std::memcpy(dst + offset, history_.Current(runFrom),
+                    std::min(runTo * kItemLineBytes, sizeof(ReportItem)) - offset);
+        runFrom = runTo = 0;
+    };
     const size_t last = std::min(from + n, sizeof(ReportItem)) - 1;
     for (size_t l = from / kItemLineBytes; l <= last / kItemLineBytes; ++l) {
         uint64_t& word = state.filled[l / 64];
         const uint64_t bit = uint64_t{1} << (l % 64);
-        if ((word & bit) != 0) continue;
-        const size_t offset = l * kItemLineBytes;
+        if ((word & bit) != 0) {
+            flush();
+            continue;
+        }
+        word |= bit;
         const uint8_t* src = history_.LineAt(store, state.serial, state.generation, l);
+        if (src == history_.Current(l)) {
+            if (runTo != l) {
+                flush();
+                runFrom = l;
+            }
+            runTo = l + 1;
+            continue;
+        }
+        flush();
+        const size_t offset = l * kItemLineBytes;
         if (l + 1 < kItemLineCount) {
             std::memcpy(dst + offset, src, kItemLineBytes);
         } else {
             std::memcpy(dst + offset, src, sizeof(ReportItem) - offset);
         }
-        word |= bit;
     }
+    flush();
 }
 
 int32_t ReportRing::Append(ParamStore& store) {

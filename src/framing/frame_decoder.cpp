@@ -26,6 +26,7 @@ namespace {
 
 void PostDecode(DecoderObject& obj) {
     obj.ringFillAfterPush = obj.ring.Append(obj.ctx);
+    if (obj.appendObserver != nullptr) obj.appendObserver(obj.appendObserverUser, obj.ctx.item);
     if (obj.dtLogEnabled && obj.dtLog) RunDtLogBuilder(obj.ctx, *obj.dtLog);
 }
 
