@@ -15,7 +15,13 @@ void* NodePages::AllocateZeroPages(size_t bytes) {
     return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 #else
     void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    return p == MAP_FAILED ? nullptr : p;
+    if (p == MAP_FAILED) return nullptr;
+#if defined(MADV_NOHUGEPAGE)
+    // The pages are used sparsely (a few of each node's 19): with transparent huge pages set
+    // to "always", 2 MB pages would make the whole region resident.
+    madvise(p, bytes, MADV_NOHUGEPAGE);
+#endif
+    return p;
 #endif
 }
 

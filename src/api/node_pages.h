@@ -1,5 +1,5 @@
-// Memory of the ring's nodes, taken straight from the system as zero pages, so that a page
-// costs nothing until it is written.
+// Memory of the ring's nodes and history, taken straight from the system as zero pages of the
+// normal size, so that a page costs nothing until it is written.
 #pragma once
 
 #include <cstddef>
