@@ -1,7 +1,7 @@
 // One table from one run: the documented host loop on the CDMA capture and on the bundled
-// sample, with the incremental append and with the whole-item copy it replaces, next to the
-// floors it cannot go below (the copy of every item into a ring of 300, an unescape and CRC
-// pass) and to tessavo-decode's formats on the capture, in this process and as whole processes
+// sample, with items filled as the host reads them and with the whole-item copy at each append
+// that this replaces, next to the cost of that copy alone (every item into a ring of 300), the
+// floor no decoder goes below (an unescape and CRC pass) and to tessavo-decode's formats on the capture, in this process and as whole processes
 // beside the host loop as a program. CPU time per frame is the figure to read
 // ("cpu_per_frame"), and for tessavo-decode its ratio to a host's ("x_host_run", "x_host_loop");
 // nothing here asserts a time.
@@ -143,7 +143,8 @@ BENCHMARK_CAPTURE(BM_HostLoopSteady, sample, &kSample)->Unit(benchmark::kMillise
 BENCHMARK_CAPTURE(BM_HostLoop, sample, &kSample, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_HostLoop, sample_whole_copy, &kSample, true)->Unit(benchmark::kMillisecond);
 
-// Floor of the whole-item copy: the capture's items (46,581) copied into a ring of 300.
+// What a whole-item copy at each append costs alone: the capture's items (46,581) copied into
+// a ring of 300.
 void BM_RingCopyFloor(benchmark::State& state) {
     const Input& in = Load(kCapture);
     if (in.bytes.empty()) return state.SkipWithError("capture absent");
