@@ -47,7 +47,7 @@ class ItemHistory {
     struct Step {
         uint64_t serial = 0;  // 0: no append held here
         uint64_t first = 0;   // index of its first saved line
-        LineSet lines{};      // the lines it changed, saved in ascending order
+        LineSet lines{};      // the lines whose bytes before it saved, in ascending order
         uint32_t count = 0;
     };
 
