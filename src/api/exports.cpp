@@ -45,9 +45,13 @@ void Ready(DecoderObject* obj, ReportItem& item, size_t offset, size_t n) {
 
 // The place of a field of the item, as Ready takes it.
 #define ITEM_FIELD(name) offsetof(ReportItem, name), sizeof(ReportItem::name)
-// Entry `k` of one of the item's 16-bit lists.
-#define ITEM_ENTRY(list, k) offsetof(ReportItem, list) + sizeof(uint16_t) * static_cast<size_t>(k), \
-                            sizeof(uint16_t)
+
+// Makes the count at `countAt` and entry `k` of the list at `listAt` (16-bit words) hold the
+// item's bytes.
+void ReadyListEntry(DecoderObject* obj, ReportItem& item, size_t countAt, size_t listAt, int32_t k) {
+    Ready(obj, item, countAt, sizeof(uint16_t));
+    if (k >= 0) Ready(obj, item, listAt + sizeof(uint16_t) * static_cast<size_t>(k), sizeof(uint16_t));
+}
 
 template <typename F>
 uint32_t ItemWord(void* h, int32_t i, size_t offset, size_t n, F read) {
@@ -89,15 +93,15 @@ DecodeParam* ScalarEntry(void* h, int32_t nodeIdx, int32_t paramIdx, bool curren
     if (obj == nullptr) return nullptr;
     ReportItem* item = CollectedItem(obj, nodeIdx, kBadNode);
     if (item == nullptr) return nullptr;
-    if (current) Ready(obj, *item, ITEM_FIELD(curParamCount));
-    if (!current) Ready(obj, *item, ITEM_FIELD(inhParamCount));
+    ReadyListEntry(obj, *item,
+                   current ? offsetof(ReportItem, curParamCount) : offsetof(ReportItem, inhParamCount),
+                   current ? offsetof(ReportItem, curParamList) : offsetof(ReportItem, inhParamList),
+                   paramIdx < tessavo::kParamCount ? paramIdx : -1);
     const int32_t count = current ? item->curParamCount : item->inhParamCount;
     if (paramIdx < 0 || paramIdx >= count || paramIdx >= tessavo::kParamCount) {
         tessavo::PrintMessage(kBadParam);
         return nullptr;
     }
-    if (current) Ready(obj, *item, ITEM_ENTRY(curParamList, paramIdx));
-    if (!current) Ready(obj, *item, ITEM_ENTRY(inhParamList, paramIdx));
     const uint16_t offset = (current ? item->curParamList : item->inhParamList)[paramIdx];
     if (offset >= tessavo::kParamCount * tessavo::kParamRecordSize) return nullptr;
     DecodeParam& record = item->ParamAt(offset);
@@ -110,15 +114,15 @@ DecodeStructParam* StructEntry(void* h, int32_t nodeIdx, int32_t paramIdx, bool 
     if (obj == nullptr) return nullptr;
     ReportItem* item = CollectedItem(obj, nodeIdx, kBadNode);
     if (item == nullptr) return nullptr;
-    if (current) Ready(obj, *item, ITEM_FIELD(curStructCount));
-    if (!current) Ready(obj, *item, ITEM_FIELD(inhStructCount));
+    ReadyListEntry(obj, *item,
+                   current ? offsetof(ReportItem, curStructCount) : offsetof(ReportItem, inhStructCount),
+                   current ? offsetof(ReportItem, curStructList) : offsetof(ReportItem, inhStructList),
+                   paramIdx < tessavo::kStructParamCount ? paramIdx : -1);
     const int32_t count = current ? item->curStructCount : item->inhStructCount;
     if (paramIdx < 0 || paramIdx >= count || paramIdx >= tessavo::kStructParamCount) {
         tessavo::PrintMessage(kBadParam);
         return nullptr;
     }
-    if (current) Ready(obj, *item, ITEM_ENTRY(curStructList, paramIdx));
-    if (!current) Ready(obj, *item, ITEM_ENTRY(inhStructList, paramIdx));
     const uint16_t offset = (current ? item->curStructList : item->inhStructList)[paramIdx];
     if (offset + tessavo::kStructHeaderSize > static_cast<int>(tessavo::kStructParamAreaSize)) {
         return nullptr;
@@ -350,4 +354,3 @@ TESSAVO_API bool TESSAVO_CALL FreeDecoderObjectProc(void** handleVariable) {
 }  // extern "C"
 
 #undef ITEM_FIELD
-#undef ITEM_ENTRY

@@ -49,10 +49,6 @@ public:
     // held at its append, for a host about to read them; lines filled before are left as they
     // are (the host may have written there).
     void Fill(const ParamStore& store, const ReportItem& item, const void* at, size_t n);
-    // The whole item.
-    void FillWhole(const ParamStore& store, const ReportItem& item) {
-        Fill(store, item, &item, sizeof item);
-    }
 
 private:
     struct NodeState {
