@@ -73,5 +73,44 @@ TEST(Framing, CrcEscapingAndTheLoneFlagFrame) {
     EXPECT_EQ(seen, std::vector<Bytes>{Bytes{0x7E}});
 }
 
+// Byte by byte, as the escaping is defined: the model the word-at-a-time copy must match.
+Bytes UnescapeModel(const Bytes& in) {
+    Bytes out;
+    for (size_t i = 0; i < in.size(); ++i) {
+        if (in[i] == kFrameFlag) {
+            out.push_back(in[i]);
+            break;
+        }
+        const bool pair = in[i] == kEscape && i + 1 < in.size() && (in[i + 1] == 0x5D || in[i + 1] == 0x5E);
+        out.push_back(pair ? static_cast<uint8_t>(in[++i] ^ kEscapeXor) : in[i]);
+    }
+    return out;
+}
+
+// Inputs of every length to 40 made of the bytes that matter (flags, escapes, the escaped
+// forms, others), so that each lands at every place in an eight-byte word, after output
+// already in the buffer; the bytes after the output are the caller's to overwrite.
+TEST(Framing, UnescapeMatchesTheByteModel) {
+    constexpr uint8_t kAlphabet[] = {0x11, 0x7D, 0x5E, 0x7E, 0x5D, 0xFD, 0x3D};
+    uint32_t seed = 12345;
+    for (int round = 0; round < 20000; ++round) {
+        seed = seed * 1103515245u + 12345u;
+        Bytes in(seed % 41);
+        const size_t kinds = 1 + (seed >> 8) % 7;  // the first kinds only: runs of plain bytes too
+        for (uint8_t& b : in) {
+            seed = seed * 1103515245u + 12345u;
+            b = kAlphabet[(seed >> 16) % kinds];
+        }
+        const auto before = static_cast<int32_t>(round % 13);
+        Bytes dst(kUnescapeCapacity, 0xAA);
+        int32_t n = before;
+        Unescape(in.data(), in.size(), dst.data(), n);
+        const Bytes want = UnescapeModel(in);
+        ASSERT_EQ(n, before + static_cast<int32_t>(want.size())) << round;
+        EXPECT_EQ(Bytes(dst.begin(), dst.begin() + before), Bytes(static_cast<size_t>(before), 0xAA));
+        ASSERT_EQ(Bytes(dst.begin() + before, dst.begin() + n), want) << round;
+    }
+}
+
 }  // namespace
 }  // namespace tessavo
