@@ -177,14 +177,12 @@ uint32_t DispatchLog(DecoderContext& ctx, TimePair host, int subPacket) {
     return result;
 }
 
-}  // namespace
-
-uint32_t Dispatch(DecoderContext& ctx, const uint8_t* frame, uint32_t frameLength, TimePair host,
-                  int subPacket) {
+uint32_t DispatchFrame(DecoderContext& ctx, const uint8_t* frame, uint32_t frameLength,
+                       TimePair host, int subPacket) {
     ReportItem& item = ctx.item;
-    // Time, message code and direction are set by many steps of a packet: always taken.
+    // Time and message code are set by many steps of a packet, and change from one to the
+    // next: always taken.
     ctx.Mark(&item, offsetof(ReportItem, payload));
-    ctx.Mark(&item.direction, sizeof item.direction);
     item.zelFilter.Assign(frame, frameLength);
     ctx.MarkBlock(item.zelFilter);
 
@@ -213,6 +211,18 @@ uint32_t Dispatch(DecoderContext& ctx, const uint8_t* frame, uint32_t frameLengt
         isLog ? DispatchLog(ctx, host, subPacket) : DispatchCommand(ctx, host);
     if (result != 0 && ctx.reencodeEnabled && subPacket == 0) Reencode(ctx, frame, frameLength);
     ctx.packetLength = 0;
+    return result;
+}
+
+}  // namespace
+
+uint32_t Dispatch(DecoderContext& ctx, const uint8_t* frame, uint32_t frameLength, TimePair host,
+                  int subPacket) {
+    // The direction is set by several steps of a packet, nearly always to what it was: its
+    // line is stamped only when it changed.
+    const uint16_t direction = ctx.item.direction;
+    const uint32_t result = DispatchFrame(ctx, frame, frameLength, host, subPacket);
+    if (ctx.item.direction != direction) ctx.Mark(&ctx.item.direction, sizeof direction);
     return result;
 }
 

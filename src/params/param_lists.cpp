@@ -59,12 +59,39 @@ void SetStructState(ParamStore& ctx, StructRecordView rec, int32_t state) {
     ctx.Mark(rec.record, sizeof state);
 }
 
-void MarkLists(ParamStore& ctx) {
+// The four list counts of an item, taken before the lists are rebuilt: most packets leave them
+// as they were, and then their lines are not stamped (nor copied at the append).
+struct ListCounts {
+    uint16_t params[2];
+    uint16_t structs[2];
+    explicit ListCounts(const ReportItem& item)
+        : params{item.curParamCount, item.inhParamCount},
+          structs{item.curStructCount, item.inhStructCount} {}
+};
+
+// Stamps the counts that changed since `before` and the inherited lists that may have.
+void MarkLists(ParamStore& ctx, const ListCounts& before, bool paramListChanged,
+               bool structListChanged) {
     ReportItem& item = ctx.item;
-    ctx.Mark(&item.curParamCount, sizeof item.curParamCount + sizeof item.inhParamCount);
-    ctx.Mark(item.inhParamList, sizeof item.inhParamList[0] * item.inhParamCount);
-    ctx.Mark(&item.curStructCount, sizeof item.curStructCount + sizeof item.inhStructCount);
-    ctx.Mark(item.inhStructList, sizeof item.inhStructList[0] * item.inhStructCount);
+    if (before.params[0] != item.curParamCount || before.params[1] != item.inhParamCount)
+        ctx.Mark(&item.curParamCount, sizeof item.curParamCount + sizeof item.inhParamCount);
+    if (paramListChanged)
+        ctx.Mark(item.inhParamList, sizeof item.inhParamList[0] * item.inhParamCount);
+    if (before.structs[0] != item.curStructCount || before.structs[1] != item.inhStructCount)
+        ctx.Mark(&item.curStructCount, sizeof item.curStructCount + sizeof item.inhStructCount);
+    if (structListChanged)
+        ctx.Mark(item.inhStructList, sizeof item.inhStructList[0] * item.inhStructCount);
+}
+
+// Puts the kept list into the item's list; false when the item already held it.
+template <size_t N>
+bool TakeKeptList(const std::array<uint16_t, N>& list, uint16_t count, uint16_t* itemList,
+                  uint16_t& itemCount) {
+    const size_t bytes = sizeof list[0] * count;
+    if (itemCount == count && std::memcmp(itemList, list.data(), bytes) == 0) return false;
+    std::memcpy(itemList, list.data(), bytes);
+    itemCount = count;
+    return true;
 }
 
 // The clearing groups each slot belongs to, one bit per group, so that a clear walks the
@@ -186,8 +213,8 @@ void WalkStructs(ParamStore& ctx) {
 }
 
 // Only the records written in the last packet change, and all of them are still fresh (a
-// clear makes the kept list stale); the list is the kept one.
-void RestartParams(ParamStore& ctx) {
+// clear makes the kept list stale); the list is the kept one. True when the list changed.
+bool RestartParams(ParamStore& ctx) {
     auto& cache = ctx.inheritedParams;
     ReportItem& item = ctx.item;
     for (uint16_t i = 0; i < cache.writtenCount; ++i) {
@@ -195,51 +222,54 @@ void RestartParams(ParamStore& ctx) {
         p.state = TESSAVO_STATE_INHERITED;
         ctx.Mark(&p.state, sizeof p.state);
     }
-    std::copy_n(cache.list.begin(), cache.count, item.inhParamList);
-    item.inhParamCount = cache.count;
+    return TakeKeptList(cache.list, cache.count, item.inhParamList, item.inhParamCount);
 }
 
-void RestartStructs(ParamStore& ctx) {
+bool RestartStructs(ParamStore& ctx) {
     auto& cache = ctx.inheritedStructs;
     ReportItem& item = ctx.item;
     for (uint16_t i = 0; i < cache.writtenCount; ++i) {
         SetStructState(ctx, item.StructAt(cache.written[i]), TESSAVO_STATE_INHERITED);
     }
-    std::copy_n(cache.list.begin(), cache.count, item.inhStructList);
-    item.inhStructCount = cache.count;
+    return TakeKeptList(cache.list, cache.count, item.inhStructList, item.inhStructCount);
 }
 
 // One kind's list at a packet start: the full walk when the kept list is stale (or the plain
-// path is asked for), whose result is kept; otherwise the restart from the kept list.
+// path is asked for), whose result is kept; otherwise the restart from the kept list. True
+// when the item's list may have changed.
 template <size_t N>
-void StartList(ParamStore& ctx, InheritedListCache<N>& cache, const uint16_t* itemList,
-               const uint16_t& itemCount, void (*walk)(ParamStore&), void (*restart)(ParamStore&)) {
+bool StartList(ParamStore& ctx, InheritedListCache<N>& cache, const uint16_t* itemList,
+               const uint16_t& itemCount, void (*walk)(ParamStore&), bool (*restart)(ParamStore&)) {
+    bool changed = true;
     if (cache.stale || ctx.plainWrites) {
         walk(ctx);
         std::copy_n(itemList, itemCount, cache.list.begin());
         cache.count = itemCount;
         cache.stale = false;
     } else {
-        restart(ctx);
+        changed = restart(ctx);
     }
     cache.writtenCount = 0;
+    return changed;
 }
 
 }  // namespace
 
 void ResetParamLists(ParamStore& ctx) {
     ReportItem& item = ctx.item;
+    const ListCounts before(item);
     item.curParamCount = 0;
-    StartList(ctx, ctx.inheritedParams, item.inhParamList, item.inhParamCount, WalkParams,
-              RestartParams);
+    const bool params = StartList(ctx, ctx.inheritedParams, item.inhParamList,
+                                  item.inhParamCount, WalkParams, RestartParams);
     item.curStructCount = 0;
-    StartList(ctx, ctx.inheritedStructs, item.inhStructList, item.inhStructCount, WalkStructs,
-              RestartStructs);
-    MarkLists(ctx);
+    const bool structs = StartList(ctx, ctx.inheritedStructs, item.inhStructList,
+                                   item.inhStructCount, WalkStructs, RestartStructs);
+    MarkLists(ctx, before, params, structs);
 }
 
 void BuildParamLists(ParamStore& ctx) {
     ReportItem& item = ctx.item;
+    const ListCounts before(item);
     item.inhParamCount = 0;
     for (int i = 0; i < ctx.touchedParamCount; ++i) {
         const uint16_t off = ctx.touchedParams[static_cast<size_t>(i)];
@@ -255,11 +285,12 @@ void BuildParamLists(ParamStore& ctx) {
         const uint16_t* end = begin + item.curParamCount;
         if (std::find(begin, end, kOffset7F010014) == end) AppendCurrent(ctx, kOffset7F010014);
     }
-    MarkLists(ctx);
+    MarkLists(ctx, before, true, true);
 }
 
 void BuildStructParamLists(ParamStore& ctx) {
     ReportItem& item = ctx.item;
+    const ListCounts before(item);
     item.inhStructCount = 0;
     for (int i = 0; i < ctx.touchedStructParams.Size(); ++i) {
         const uint16_t off = ctx.touchedStructParams[i];
@@ -271,7 +302,7 @@ void BuildStructParamLists(ParamStore& ctx) {
             item.curStructList[item.curStructCount++] = off;
         }
     }
-    MarkLists(ctx);
+    MarkLists(ctx, before, true, true);
 }
 
 void ClearParam(ParamStore& ctx, uint16_t offset) {
