@@ -5,7 +5,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "bits/conversions.h"
 #include "common/le.h"
 
 namespace tessavo {
@@ -13,6 +12,8 @@ namespace tessavo {
 namespace {
 
 constexpr uint64_t kTicksPerSecond = 800;  // 1.25 ms ticks
+constexpr uint64_t kMicrosPerTick = 1000000 / kTicksPerSecond;
+static_assert(kMicrosPerTick * kTicksPerSecond == 1000000);
 
 // Local-time instant of the tick origin, 1980-01-06 08:00:00 without daylight saving.
 time_t TickOrigin() {
@@ -86,8 +87,10 @@ ZoneReadOnce::~ZoneReadOnce() {
 
 TimePair DiagTimeToPair(uint64_t stamp) {
     const uint64_t ticks = stamp >> 16;
-    const double milliseconds = static_cast<double>(ticks % kTicksPerSecond) * 1.25;
-    return TimePair{NarrowSeconds(DiagSeconds(ticks)), TruncToI32(milliseconds * 1000.0 + 0.5)};
+    // A tick is 1,250 us exactly, so the microseconds are whole: the same as rounding the
+    // milliseconds (a multiple of 1.25) times 1000.
+    const auto microseconds = static_cast<int32_t>(ticks % kTicksPerSecond * kMicrosPerTick);
+    return TimePair{NarrowSeconds(DiagSeconds(ticks)), microseconds};
 }
 
 TimePair DiagTimeToPair(const uint8_t* stamp) {
