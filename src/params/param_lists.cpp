@@ -88,7 +88,8 @@ template <size_t N>
 bool TakeKeptList(const std::array<uint16_t, N>& list, uint16_t count, uint16_t* itemList,
                   uint16_t& itemCount) {
     const size_t bytes = sizeof list[0] * count;
-    if (itemCount == count && std::memcmp(itemList, list.data(), bytes) == 0) return false;
+    if (itemCount == count && (count == 0 || std::memcmp(itemList, list.data(), bytes) == 0))
+        return false;
     std::memcpy(itemList, list.data(), bytes);
     itemCount = count;
     return true;
