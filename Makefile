@@ -127,16 +127,13 @@ fuzz: fuzz-build
 			$(call fuzz_inputs,$$t) || exit 1; \
 	done
 
-# Long runs: FUZZ_SECONDS per target (FUZZ_TARGETS=decode for one), JOBS processes each;
-# findings are kept as build-fuzz/TARGET-* and the run goes on. What the run found that the kept
-# corpus does not cover is merged back into fuzz/corpus/TARGET.
+# Long runs: FUZZ_SECONDS per target (FUZZ_TARGETS=decode for one), JOBS processes each
+# (scripts/fuzz-long.sh); findings are kept as build-fuzz/TARGET-* and the run goes on. What
+# the run found that the kept corpus does not cover is merged back into fuzz/corpus/TARGET.
 fuzz-long: fuzz-build
 	@for t in $(FUZZ_TARGETS); do \
-		mkdir -p build-fuzz/long/$$t; \
 		echo "== $$t"; \
-		TZ=CST-8 $(FUZZ_BIN)$$t -fork=$(JOBS) -ignore_crashes=1 -ignore_timeouts=1 \
-			-ignore_ooms=1 -max_total_time=$(FUZZ_SECONDS) $(FUZZ_FLAGS) \
-			-artifact_prefix=build-fuzz/$$t- build-fuzz/long/$$t $(call fuzz_inputs,$$t); \
+		scripts/fuzz-long.sh $$t $(FUZZ_SECONDS) $(JOBS) $(FUZZ_FLAGS) $(call fuzz_inputs,$$t); \
 		TZ=CST-8 $(FUZZ_BIN)$$t -merge=1 $(FUZZ_FLAGS) fuzz/corpus/$$t build-fuzz/long/$$t \
 			|| exit 1; \
 	done
