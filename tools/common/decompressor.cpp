@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace tessavo::cli {
 namespace {
@@ -87,22 +88,15 @@ class ZstdDecompressor : public Decompressor {
         if (context_ == nullptr) return Fail("libzstd could not start", error);
         // With no input the decoder would start on a next frame and ask for its header.
         if (in.empty()) return true;
-        ZSTD_inBuffer input{in.data(), in.size(), 0};
-        // Until the input is used and no output is pending (a full output buffer may hold
-        // more).
-        for (;;) {
-            size_t used = 0;
-            uint8_t* at = Grow(out, used);
-            ZSTD_outBuffer output{at, kOutputStep, 0};
-            pending_ = ZSTD_decompressStream(context_, &output, &input);
-            out.resize(used + output.pos);
-            if (ZSTD_isError(pending_)) return Fail(ZSTD_getErrorName(pending_), error);
-            if (input.pos == input.size && output.pos < kOutputStep) break;
-        }
-        return true;
+        if (held_.empty()) return Decode(in, out, error, true);
+        held_.insert(held_.end(), in.begin(), in.end());
+        if (held_.size() < kFrameHeadBytes) return true;
+        const std::vector<uint8_t> head = std::exchange(held_, {});
+        return Decode(head, out, error, true);
     }
 
-    bool Finish(std::vector<uint8_t>&, std::string& error) override {
+    bool Finish(std::vector<uint8_t>& out, std::string& error) override {
+        if (!held_.empty() && !Decode(std::exchange(held_, {}), out, error, false)) return false;
         // 0 once a frame is complete and flushed.
         if (pending_ != 0) return Fail("the stream ends early (cut short?)", error);
         return true;
@@ -114,8 +108,36 @@ class ZstdDecompressor : public Decompressor {
         return false;
     }
 
+    // A frame's first bytes go to the decoder in one piece with its whole header: given fewer,
+    // libzstd takes the magic number of an older format's frame, which it reads when whole,
+    // for a bad one. So at a frame's start fewer bytes than the longest header are held back
+    // (`hold`) until more come or the input ends, and the result does not depend on how the
+    // input is cut.
+    static constexpr size_t kFrameHeadBytes = 18;
+
+    // Until the input is used and no output is pending (a full output buffer may hold more).
+    bool Decode(std::span<const uint8_t> in, std::vector<uint8_t>& out, std::string& error,
+                bool hold) {
+        ZSTD_inBuffer input{in.data(), in.size(), 0};
+        for (;;) {
+            // 0: the last frame is complete and flushed, the next starts here.
+            if (hold && pending_ == 0 && input.size - input.pos < kFrameHeadBytes) {
+                held_.assign(in.begin() + static_cast<std::ptrdiff_t>(input.pos), in.end());
+                return true;
+            }
+            size_t used = 0;
+            uint8_t* at = Grow(out, used);
+            ZSTD_outBuffer output{at, kOutputStep, 0};
+            pending_ = ZSTD_decompressStream(context_, &output, &input);
+            out.resize(used + output.pos);
+            if (ZSTD_isError(pending_)) return Fail(ZSTD_getErrorName(pending_), error);
+            if (input.pos == input.size && output.pos < kOutputStep) return true;
+        }
+    }
+
     ZSTD_DCtx* context_;
     size_t pending_ = 0;
+    std::vector<uint8_t> held_;  // a frame's first bytes, fewer than kFrameHeadBytes
 };
 
 class XzDecompressor : public Decompressor {
