@@ -11,14 +11,11 @@ namespace tessavo {
 
 namespace {
 
-constexpr size_t RoundUp(size_t n, size_t unit) { return (n + unit - 1) / unit * unit; }
+using ring_layout::kHotFrom;
+using ring_layout::kHotTo;
+using ring_layout::kItemStart;
+using ring_layout::kNodeStride;
 
-// Where an item starts in its node: a whole number of lines, placed so that the lines nearly
-// every host reads after the time (the direction, the counts, both scalar lists and the scalar
-// table) start a page and take two, not three.
-constexpr size_t kHotFrom = offsetof(ReportItem, direction) / kItemLineBytes * kItemLineBytes;
-constexpr size_t kHotTo = RoundUp(offsetof(ReportItem, curStructCount), kItemLineBytes);
-constexpr size_t kItemStart = (kPageBytes - kHotFrom % kPageBytes) % kPageBytes;
 static_assert(kItemStart % kItemLineBytes == 0 && kItemStart + kHotTo - kHotFrom > 0 &&
               (kItemStart + kHotTo - 1) / kPageBytes - (kItemStart + kHotFrom) / kPageBytes == 1);
 // Lines copied into an item's node when it is appended, if the append stamped them: the
@@ -32,9 +29,6 @@ constexpr ItemLineSet kKeptLines = [] {
     return set;
 }();
 static_assert(kHotTo < sizeof(ReportItem));  // kept lines are whole lines
-
-// Each node starts on a page of its own, so an item's unread pages stay untouched.
-constexpr size_t kNodeStride = RoundUp(kItemStart + sizeof(ReportItem), kPageBytes);
 
 int Next(int node) { return node + 1 == kRingSize ? 0 : node + 1; }
 
@@ -61,7 +55,7 @@ ReportItem& ReportRing::ItemAt(int node) const {
                                           kItemStart);
 }
 
-void ReportRing::Fill(const ParamStore& store, const ReportItem& item, const void* at, size_t n) {
+void ReportRing::FillLines(const ParamStore& store, const ReportItem& item, const void* at, size_t n) {
     const auto* base = reinterpret_cast<const uint8_t*>(&item);
     const auto node = static_cast<size_t>(base - storage_) / kNodeStride;
     const auto from = static_cast<size_t>(static_cast<const uint8_t*>(at) - base);

@@ -14,6 +14,21 @@ namespace tessavo {
 
 inline constexpr int kRingSize = kHistoryDepth;
 
+namespace ring_layout {
+
+constexpr size_t RoundUp(size_t n, size_t unit) { return (n + unit - 1) / unit * unit; }
+
+// Where an item starts in its node: a whole number of lines, placed so that the lines nearly
+// every host reads after the time (the direction, the counts, both scalar lists and the scalar
+// table) start a page and take two, not three.
+inline constexpr size_t kHotFrom = offsetof(ReportItem, direction) / kItemLineBytes * kItemLineBytes;
+inline constexpr size_t kHotTo = RoundUp(offsetof(ReportItem, curStructCount), kItemLineBytes);
+inline constexpr size_t kItemStart = (kPageBytes - kHotFrom % kPageBytes) % kPageBytes;
+// Each node starts on a page of its own, so an item's unread pages stay untouched.
+inline constexpr size_t kNodeStride = RoundUp(kItemStart + sizeof(ReportItem), kPageBytes);
+
+}  // namespace ring_layout
+
 // An append copies into its node only the lines it stamped among those nearly every host reads
 // (the time, the counts, the scalar lists and table); the rest of an item comes from the
 // store's history when a host first reads it (Fill), line by line, so a node takes memory and
@@ -48,7 +63,19 @@ public:
     // Makes bytes [at, at + n) of `item` (an item handed out by Collect) hold what the store
     // held at its append, for a host about to read them; lines filled before are left as they
     // are (the host may have written there).
-    void Fill(const ParamStore& store, const ReportItem& item, const void* at, size_t n);
+    void Fill(const ParamStore& store, const ReportItem& item, const void* at, size_t n) {
+        // Nearly every read lies in one line filled already (one the append copied): decided
+        // here, without a call.
+        const auto* base = reinterpret_cast<const uint8_t*>(&item);
+        const auto from = static_cast<size_t>(static_cast<const uint8_t*>(at) - base);
+        const auto node = static_cast<size_t>(base - storage_) / ring_layout::kNodeStride;
+        if (n != 0 && from < sizeof(ReportItem) && node < kRingSize &&
+            from / kItemLineBytes == (from + n - 1) / kItemLineBytes) {
+            const size_t l = from / kItemLineBytes;
+            if ((nodes_[node].filled[l / 64] >> (l % 64) & 1) != 0) return;
+        }
+        FillLines(store, item, at, n);
+    }
 
 private:
     struct NodeState {
@@ -58,6 +85,7 @@ private:
     };
 
     ReportItem& ItemAt(int node) const;
+    void FillLines(const ParamStore& store, const ReportItem& item, const void* at, size_t n);
 
     NodePages pages_;
     uint8_t* storage_ = nullptr;
