@@ -24,6 +24,9 @@ struct InheritedListCache {
     uint16_t writtenCount = 0;
     // A record joined or left the inherited set: the next packet start walks everything.
     bool stale = true;
+    // The item's inherited list is `list`: a packet start that keeps it needs no comparison.
+    // Whatever else writes the item's list clears it.
+    bool itemHoldsList = false;
 
     // A record at `offset` goes from `before` to fresh.
     void NoteFresh(uint16_t offset, int32_t before) {

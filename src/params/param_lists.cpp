@@ -85,13 +85,15 @@ void MarkLists(ParamStore& ctx, const ListCounts& before, bool paramListChanged,
 
 // Puts the kept list into the item's list; false when the item already held it.
 template <size_t N>
-bool TakeKeptList(const std::array<uint16_t, N>& list, uint16_t count, uint16_t* itemList,
-                  uint16_t& itemCount) {
-    const size_t bytes = sizeof list[0] * count;
-    if (itemCount == count && (count == 0 || std::memcmp(itemList, list.data(), bytes) == 0))
+bool TakeKeptList(InheritedListCache<N>& cache, uint16_t* itemList, uint16_t& itemCount) {
+    if (cache.itemHoldsList) return false;
+    cache.itemHoldsList = true;
+    const size_t bytes = sizeof cache.list[0] * cache.count;
+    if (itemCount == cache.count &&
+        (cache.count == 0 || std::memcmp(itemList, cache.list.data(), bytes) == 0))
         return false;
-    std::memcpy(itemList, list.data(), bytes);
-    itemCount = count;
+    std::memcpy(itemList, cache.list.data(), bytes);
+    itemCount = cache.count;
     return true;
 }
 
@@ -223,7 +225,7 @@ bool RestartParams(ParamStore& ctx) {
         p.state = TESSAVO_STATE_INHERITED;
         ctx.Mark(&p.state, sizeof p.state);
     }
-    return TakeKeptList(cache.list, cache.count, item.inhParamList, item.inhParamCount);
+    return TakeKeptList(cache, item.inhParamList, item.inhParamCount);
 }
 
 bool RestartStructs(ParamStore& ctx) {
@@ -232,7 +234,7 @@ bool RestartStructs(ParamStore& ctx) {
     for (uint16_t i = 0; i < cache.writtenCount; ++i) {
         SetStructState(ctx, item.StructAt(cache.written[i]), TESSAVO_STATE_INHERITED);
     }
-    return TakeKeptList(cache.list, cache.count, item.inhStructList, item.inhStructCount);
+    return TakeKeptList(cache, item.inhStructList, item.inhStructCount);
 }
 
 // One kind's list at a packet start: the full walk when the kept list is stale (or the plain
@@ -247,6 +249,7 @@ bool StartList(ParamStore& ctx, InheritedListCache<N>& cache, const uint16_t* it
         std::copy_n(itemList, itemCount, cache.list.begin());
         cache.count = itemCount;
         cache.stale = false;
+        cache.itemHoldsList = true;
     } else {
         changed = restart(ctx);
     }
@@ -272,6 +275,7 @@ void BuildParamLists(ParamStore& ctx) {
     ReportItem& item = ctx.item;
     const ListCounts before(item);
     item.inhParamCount = 0;
+    ctx.inheritedParams.itemHoldsList = false;
     for (int i = 0; i < ctx.touchedParamCount; ++i) {
         const uint16_t off = ctx.touchedParams[static_cast<size_t>(i)];
         const int32_t state = item.ParamAt(off).state;
@@ -293,6 +297,7 @@ void BuildStructParamLists(ParamStore& ctx) {
     ReportItem& item = ctx.item;
     const ListCounts before(item);
     item.inhStructCount = 0;
+    ctx.inheritedStructs.itemHoldsList = false;
     for (int i = 0; i < ctx.touchedStructParams.Size(); ++i) {
         const uint16_t off = ctx.touchedStructParams[i];
         const int32_t state = item.StructAt(off).State();
