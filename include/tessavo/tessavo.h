@@ -69,13 +69,16 @@
  * 19 pages a node, the item 1,024 bytes in so that its counts, scalar lists and scalar table
  * take two pages) and the history they are filled from: the item as of the last append
  * (73 KB) and the 256-byte lines each of the last 300 appends changed, with their bytes
- * before (up to 22 MB of address space, used as needed: about 0.3 MB on a real drive,
- * about 1.6 MB on the bundled sample). An append copies into its node only the lines it
- * changed among the time line and the counts, scalar lists and table; an accessor fills the
- * 256-byte lines of the record it designates the first time it is called for an item. So a
- * node takes physical memory only for the pages holding what hosts read: for a host that
- * reads each item's time and current scalars, the ring and its history take about 4 MB
- * on a real drive; a host that takes every item whole adds up to 22 MB. Both are zero pages
+ * before (up to 22 MB, used as needed from its start: about 0.3 MB on a real drive, about
+ * 1.6 MB on the bundled sample; where the system offers 2 MB pages, as Linux does with
+ * transparent huge pages set to "madvise" or "always", it takes them, one page in place of
+ * 512 faults, so 2 MB once it holds a line; on Linux it reserves 2 MB more address space
+ * to start on one). An append copies into its node only the lines it changed among the time line and
+ * the counts, scalar lists and table; an accessor fills the 256-byte lines of the record it
+ * designates the first time it is called for an item. So a node takes physical memory only
+ * for the pages holding what hosts read: for a host that reads each item's time and current
+ * scalars, the ring and its history take about 4 MB on a real drive (about 6 MB with 2 MB
+ * pages); a host that takes every item whole adds up to 22 MB. Both are zero pages
  * from the system until written. Then the object itself (about 266 KB: frame buffer,
  * decoding state with its working item), packed-log scratch (about 36 KB) and, once DTLog
  * output is first switched on, its text builder (about 179 KB). On top of that,

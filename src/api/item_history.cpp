@@ -39,7 +39,7 @@ constexpr uint64_t kMostSaved = uint64_t{kHistoryDepth} * kItemLineCount;
 constexpr uint64_t kFirstCapacity = 1024;  // lines: 256 KB
 
 bool ItemHistory::Start(const ReportItem& item) {
-    if (!saved_.Map(kMostSaved * kItemLineBytes)) return false;
+    if (!saved_.Map(kMostSaved * kItemLineBytes, true)) return false;
     capacity_ = kFirstCapacity;
     head_ = tail_ = origin_ = 0;
     std::memcpy(last_.get(), &item, sizeof item);

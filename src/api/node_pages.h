@@ -1,5 +1,6 @@
-// Memory of the ring's nodes and history, taken straight from the system as zero pages of the
-// normal size, so that a page costs nothing until it is written.
+// Memory of the ring's nodes and history, taken straight from the system as zero pages, so that
+// a page costs nothing until it is written: pages of the normal size for the sparsely written
+// nodes, large pages where the system offers them for the history, written densely.
 #pragma once
 
 #include <cstddef>
@@ -16,8 +17,9 @@ class NodePages {
     NodePages& operator=(const NodePages&) = delete;
     ~NodePages() { Release(); }
 
-    // `bytes` of zero pages; false when the system gives none.
-    bool Map(size_t bytes);
+    // `bytes` of zero pages; false when the system gives none. `dense`: they will be written
+    // from the start on, one after the other, so large pages may back them.
+    bool Map(size_t bytes, bool dense = false);
     void Release();
 
     uint8_t* Base() const { return base_; }
@@ -30,6 +32,7 @@ class NodePages {
 
   private:
     uint8_t* base_ = nullptr;
+    void* mapping_ = nullptr;  // what the allocator gave: base_ may lie past its start
     size_t bytes_ = 0;
 };
 
