@@ -8,13 +8,6 @@
 
 namespace tessavo {
 
-namespace {
-
-// The system's large page (x86-64, AArch64 with 4 KB pages): a dense region starts on one.
-constexpr size_t kLargePageBytes = size_t{2} << 20;
-
-}  // namespace
-
 NodePages::Allocator NodePages::allocator = NodePages::AllocateZeroPages;
 
 void* NodePages::AllocateZeroPages(size_t bytes) {

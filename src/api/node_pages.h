@@ -9,6 +9,8 @@
 namespace tessavo {
 
 inline constexpr size_t kPageBytes = 4096;
+// The system's large page (x86-64, and AArch64 with 4 KB pages): a dense region starts on one.
+inline constexpr size_t kLargePageBytes = size_t{2} << 20;
 
 class NodePages {
   public:

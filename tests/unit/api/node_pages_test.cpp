@@ -11,9 +11,8 @@ namespace {
 // Every byte asked for is there and writable, whether the region is shifted to start on a
 // large page or not, and a dense region does start on one where the system offers them.
 TEST(NodePages, RegionsHoldEveryByteAskedFor) {
-    constexpr size_t kLarge = size_t{2} << 20;
     for (const bool dense : {false, true}) {
-        for (const size_t bytes : {kPageBytes, 3 * kLarge + 5 * kPageBytes}) {
+        for (const size_t bytes : {kPageBytes, 3 * kLargePageBytes + 5 * kPageBytes}) {
             NodePages pages;
             ASSERT_TRUE(pages.Map(bytes, dense));
             uint8_t* base = pages.Base();
@@ -23,7 +22,7 @@ TEST(NodePages, RegionsHoldEveryByteAskedFor) {
             EXPECT_EQ(reinterpret_cast<uintptr_t>(base) % kPageBytes, 0u);
 #if defined(__linux__)
             if (dense) {
-                EXPECT_EQ(reinterpret_cast<uintptr_t>(base) % kLarge, 0u);
+                EXPECT_EQ(reinterpret_cast<uintptr_t>(base) % kLargePageBytes, 0u);
             }
 #endif
             ASSERT_TRUE(pages.Map(bytes, dense));  // mapped again: the old region is released
